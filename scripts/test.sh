@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test twice: in the
+# normal build and in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+export QT_QPA_PLATFORM=offscreen
+
+echo "== Normal build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j2
+ctest --test-dir build -j2 --output-on-failure --timeout 300
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTROVIX_SANITIZE=ON -DTROVIX_BENCH=OFF
+cmake --build build-asan -j2
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
+  ctest --test-dir build-asan -j2 --output-on-failure --timeout 600
