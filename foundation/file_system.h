@@ -1,1 +1,140 @@
 #pragma once
+// The file, folder and volume calls of the program, on Linux.
+//
+// Paths are byte strings as the file system gives them (any bytes but NUL,
+// valid UTF-8 or not). A folder path may end with PathDelim. Calls report
+// failure by their result and leave the error number (errno values) in
+// FsLastError() of the calling thread. No call throws.
+//
+// A fault-injection seam (FsInjectFault) lets tests make a chosen call fail
+// for a chosen path, because tests run as root and permissions cannot.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace trovix {
+
+inline constexpr char PathDelim = '/';
+
+// Attribute bits, as the rest of the program knows them.
+inline constexpr uint32_t faReadOnly = 0x01;   // owner write bit clear
+inline constexpr uint32_t faHidden = 0x02;     // name starts with "."
+inline constexpr uint32_t faDirectory = 0x10;  // a folder, or a link to one
+inline constexpr uint32_t faReparsePoint = 0x400;  // a symbolic link
+inline constexpr uint32_t faInvalid = 0xFFFFFFFF;  // attributes could not be read
+
+// File times: 100 ns ticks since 1601-01-01 UTC.
+int64_t FileTimeFromUnixNs(int64_t unixNs);
+int64_t FileTimeToUnixNs(int64_t fileTime);
+int64_t FileTimeNow();
+
+// Error number of the last failed call on this thread; 0 after a success.
+int FsLastError();
+std::string FsErrorText(int error);
+
+// One entry of a folder, or what FsGetInfo reads of a path. For a link the
+// size and time are the link's own; the folder bit follows the link.
+struct FsEntry {
+  std::string name;
+  int64_t size = 0;
+  int64_t time = 0;
+  uint32_t attr = 0;
+};
+
+// Reads a folder entry by entry ("." and ".." left out).
+class FsFolderReader {
+ public:
+  FsFolderReader() = default;
+  ~FsFolderReader();
+  FsFolderReader(const FsFolderReader &) = delete;
+  FsFolderReader &operator=(const FsFolderReader &) = delete;
+  bool Open(const std::string &folder);
+  // False at the end of the folder or on an error (FsLastError tells which:
+  // 0 at the end).
+  bool Next(FsEntry &entry);
+  void Close();
+
+ private:
+  void *dir_ = nullptr;
+  std::string folder_;
+};
+
+// The whole folder at once; false when it cannot be read.
+bool FsListFolder(const std::string &folder, std::vector<FsEntry> &entries);
+
+bool FsGetInfo(const std::string &path, FsEntry &info);  // name = last component
+bool FsExists(const std::string &path);                  // a link counts, even a broken one
+bool FsFileExists(const std::string &path);              // exists and is not a folder
+bool FsFolderExists(const std::string &path);            // a folder, or a link to one
+
+uint32_t FsGetAttributes(const std::string &path);  // faInvalid on failure
+bool FsSetReadOnly(const std::string &path, bool readOnly);
+
+bool FsGetFileTime(const std::string &path, int64_t &fileTime);
+bool FsSetFileTime(const std::string &path, int64_t fileTime);
+bool FsSetFileTime(int handle, int64_t fileTime);
+
+// Files. Handles are file descriptors; FsInvalidHandle on failure.
+inline constexpr int FsInvalidHandle = -1;
+int FsOpenRead(const std::string &path);
+// Creates a file for writing: replaces an existing one, or with exclusive
+// fails when the name exists.
+int FsCreate(const std::string &path, bool exclusive);
+// Bytes read (0 at the end), -1 on failure.
+int64_t FsRead(int handle, void *buffer, int64_t count);
+// Bytes written, which may be fewer than count (a short write), -1 on failure.
+int64_t FsWrite(int handle, const void *buffer, int64_t count);
+bool FsSync(int handle);
+bool FsClose(int handle);
+int64_t FsFileSize(int handle);  // -1 on failure
+
+// Deletes a file or a link (never what a link points to); refuses a
+// read-only file with EACCES.
+bool FsDeleteFile(const std::string &path);
+// Creates a folder with every missing level; true when it exists afterwards.
+bool FsCreateFolders(const std::string &path);
+// Removes an empty folder.
+bool FsRemoveFolder(const std::string &path);
+// Moves a file, folder or link; never replaces an existing destination
+// (EEXIST) and fails across volumes (EXDEV).
+bool FsMove(const std::string &from, const std::string &to);
+// Renames over an existing destination, atomically (to finish a safe copy).
+bool FsReplace(const std::string &from, const std::string &to);
+
+// Symbolic links.
+bool FsIsLink(const std::string &path);
+bool FsReadLink(const std::string &path, std::string &target);
+bool FsCreateLink(const std::string &target, const std::string &path);
+
+// True when both paths reach the same file (device and inode).
+bool FsSameFile(const std::string &a, const std::string &b);
+
+// Volumes.
+enum class FsDriveType { Fixed, Removable, Network, CdRom };
+struct FsVolume {
+  std::string mountPoint;  // ends with PathDelim
+  std::string label;       // empty when the volume has none
+  std::string fsType;      // "ext4", "nfs", ...
+  std::string device;
+  FsDriveType type = FsDriveType::Fixed;
+};
+// The mounted real volumes (pseudo file systems left out), in mount-point order.
+std::vector<FsVolume> FsVolumes();
+// The volume holding path: the longest mount point that is a prefix of it.
+bool FsVolumeOf(const std::string &path, FsVolume &volume);
+bool FsFreeSpace(const std::string &path, int64_t &freeBytes, int64_t &totalBytes);
+
+// Fault injection, for tests. A fault applies to every call of its kind on a
+// path that contains pathPart, until cleared. Read and Write faults let the
+// first afterBytes bytes of that open file through, then fail with error.
+// ShortWrite lets afterBytes bytes through, then the write that crosses that
+// mark stores only up to it and returns the smaller count, and every later
+// write returns 0 (what a full disk does); error is unused.
+enum class FsOp {
+  Open, Read, Write, ShortWrite, Create, Delete, Rename, RemoveFolder,
+  CreateFolder, SetTime, SetAttributes, List, Sync, Close
+};
+void FsInjectFault(FsOp op, const std::string &pathPart, int error, int64_t afterBytes = 0);
+void FsClearFaults();
+
+}  // namespace trovix
