@@ -1,0 +1,15 @@
+#pragma once
+// The text compare window; created at start, shown when two texts are compared.
+#include <QWidget>
+
+namespace trovix {
+
+class TCompareForm : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TCompareForm(QWidget *parent = nullptr);
+};
+
+extern TCompareForm *CompareForm;
+
+}  // namespace trovix

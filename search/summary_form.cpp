@@ -1,0 +1,13 @@
+#include "search/summary_form.h"
+
+namespace trovix {
+
+TSummaryForm *SummaryForm = nullptr;
+
+TSummaryForm::TSummaryForm(QWidget *parent) : QWidget(parent, Qt::Window) {
+  setObjectName("SummaryForm");
+  setWindowTitle("Summary");
+  resize(480, 360);
+}
+
+}  // namespace trovix

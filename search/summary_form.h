@@ -1,0 +1,15 @@
+#pragma once
+// The summary of search results by type and folder; created at start.
+#include <QWidget>
+
+namespace trovix {
+
+class TSummaryForm : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TSummaryForm(QWidget *parent = nullptr);
+};
+
+extern TSummaryForm *SummaryForm;
+
+}  // namespace trovix

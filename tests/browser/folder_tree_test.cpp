@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+
+#include "browser/folder_tree.h"
+#include "browser/folder_tree_ui.h"
+#include "foundation/file_system.h"
+
+using namespace trovix;
+
+namespace {
+
+// A temporary folder made the home folder, so the tree's first root is it.
+class FolderTreeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/trovix-tree-XXXXXX";
+    home_ = std::string(mkdtemp(pattern)) + "/";
+    oldHome_ = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", home_.c_str(), 1);
+    FsCreateFolders(home_ + "Alpha/Beta/Gamma");
+    FsCreateFolders(home_ + "alpha2");
+    FsCreateFolders(home_ + ".hidden");
+    int h = FsCreate(home_ + "file.txt", true);
+    FsClose(h);
+  }
+  void TearDown() override {
+    setenv("HOME", oldHome_.c_str(), 1);
+    std::filesystem::remove_all(home_);
+  }
+  std::string home_, oldHome_;
+};
+
+}  // namespace
+
+TEST(FolderTreeRules, EditNameAndComponents) {
+  EXPECT_EQ(FolderEditName("my.folder"), "my_folder");
+  EXPECT_EQ(FolderEditName(""), "NewFolder");
+  EXPECT_EQ(FolderEditName("  a b-c@d_9  "), "a b-c@d_9");
+  EXPECT_EQ(FolderEditName("caf\xC3\xA9"), "caf__");
+  EXPECT_EQ(FolderEditName("a/b"), "a_b");
+
+  EXPECT_EQ(PathComponents("a/b/c/"), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(PathComponents("a//b"), (std::vector<std::string>{"a"}));
+  EXPECT_TRUE(PathComponents("").empty());
+
+  EXPECT_EQ(FindName({"abc", "ABC"}, "ABC"), 1);  // exact wins
+  EXPECT_EQ(FindName({"abc", "x"}, "ABC"), 0);    // case-insensitive fallback
+  EXPECT_EQ(FindName({"abc"}, ""), -1);
+}
+
+TEST(FolderTreeRules, RootOfPathTakesLongestPrefix) {
+  std::vector<FolderRoot> roots(3);
+  roots[0].path = "/home/me/";
+  roots[1].path = "/";
+  roots[2].path = "/media/USB/";
+  EXPECT_EQ(RootOfPath(roots, "/home/me/docs/"), 0);
+  EXPECT_EQ(RootOfPath(roots, "/home/me"), 0);
+  EXPECT_EQ(RootOfPath(roots, "/home/other/"), 1);
+  EXPECT_EQ(RootOfPath(roots, "/media/USB/x"), 2);
+  EXPECT_EQ(RootOfPath(roots, "/MEDIA/usb/x"), 2);  // case-insensitive fallback
+  EXPECT_EQ(RootOfPath(roots, "relative"), -1);
+}
+
+TEST_F(FolderTreeTest, RootsStartWithHomeThenSlash) {
+  std::vector<FolderRoot> roots = FolderRoots();
+  ASSERT_GE(roots.size(), 2u);
+  EXPECT_EQ(roots[0].path, home_);
+  EXPECT_EQ(roots[1].path, "/");
+  for (size_t i = 2; i < roots.size(); ++i) EXPECT_LT(roots[i - 1].path, roots[i].path);
+}
+
+TEST_F(FolderTreeTest, SelectsDeepestFolderAndAlwaysFires) {
+  TFolderTree tree;
+  int fired = 0;
+  tree.OnChangeFolder = [&] { ++fired; };
+  tree.Init(home_);
+  EXPECT_EQ(tree.SelectedFolderRead(), home_);
+  EXPECT_EQ(fired, 1);
+
+  // Case does not matter; missing trailing parts select the deepest folder.
+  tree.SelectedFolderWrite(home_ + "alpha/BETA/missing/deeper/");
+  EXPECT_EQ(tree.SelectedFolderRead(), home_ + "Alpha/Beta/");
+  EXPECT_EQ(fired, 2);
+  tree.SelectedFolderWrite(home_ + "Alpha/Beta/");
+  EXPECT_EQ(fired, 3);  // already selected: fires anyway
+
+  // Sub-folders only, hidden ones included, files left out.
+  tree.SelectedFolderWrite(home_);
+  QTreeWidgetItem *root = tree.currentItem();
+  tree.FillNode(root);
+  QStringList names;
+  for (int i = 0; i < root->childCount(); ++i) names << root->child(i)->text(0);
+  EXPECT_EQ(names, (QStringList{".hidden", "Alpha", "alpha2"}));
+  EXPECT_FALSE(tree.PathRemoteRead());
+}
+
+TEST_F(FolderTreeTest, NewFolderShowsOnlyAfterRefresh) {
+  TFolderTree tree;
+  tree.Init(home_ + "Alpha/");
+  FsCreateFolders(home_ + "Alpha/Late");
+  tree.SelectedFolderWrite(home_ + "Alpha/Late/");
+  EXPECT_EQ(tree.SelectedFolderRead(), home_ + "Alpha/");
+  tree.Init(tree.SelectedFolderRead());
+  tree.SelectedFolderWrite(home_ + "Alpha/Late/");
+  EXPECT_EQ(tree.SelectedFolderRead(), home_ + "Alpha/Late/");
+}
+
+TEST_F(FolderTreeTest, RenameInPlaceAppliesNameRules) {
+  TFolderTree tree;
+  tree.show();
+  tree.Init(home_ + "alpha2/");
+  int fired = 0;
+  tree.OnChangeFolder = [&] { ++fired; };
+
+  ASSERT_TRUE(tree.StartRename());
+  auto *editor = tree.findChild<QLineEdit *>();
+  ASSERT_NE(editor, nullptr);
+  editor->setText("my.folder");
+  QTest::keyClick(editor, Qt::Key_Return);
+  QApplication::processEvents();
+  EXPECT_TRUE(FsFolderExists(home_ + "my_folder"));
+  EXPECT_FALSE(FsFolderExists(home_ + "alpha2"));
+  EXPECT_EQ(tree.SelectedFolderRead(), home_ + "my_folder/");
+  EXPECT_EQ(fired, 1);
+
+  // A rename onto an existing folder fails and keeps the old name.
+  ASSERT_TRUE(tree.StartRename());
+  editor = tree.findChild<QLineEdit *>();
+  ASSERT_NE(editor, nullptr);
+  editor->setText("Alpha");
+  QTest::keyClick(editor, Qt::Key_Return);
+  QApplication::processEvents();
+  EXPECT_EQ(tree.SelectedFolderRead(), home_ + "my_folder/");
+  EXPECT_TRUE(FsFolderExists(home_ + "Alpha/Beta"));
+
+  // A root cannot be renamed.
+  tree.SelectedFolderWrite(home_);
+  EXPECT_FALSE(tree.StartRename());
+}
+
+TEST_F(FolderTreeTest, FolderAddCreatesAndSelects) {
+  TFolderTree tree;
+  tree.show();
+  tree.Init(home_ + "Alpha/");
+  ASSERT_TRUE(tree.FolderAdd("New/Inner"));
+  EXPECT_TRUE(FsFolderExists(home_ + "Alpha/New/Inner"));
+  EXPECT_EQ(tree.SelectedFolderRead(), home_ + "Alpha/New/Inner/");
+}
+
+TEST_F(FolderTreeTest, NonUtf8FolderIsWalked) {
+  std::string odd = "bad\xFFname";
+  ASSERT_TRUE(FsCreateFolders(home_ + odd + "/inner"));
+  TFolderTree tree;
+  tree.Init(home_ + odd + "/inner/");
+  EXPECT_EQ(tree.SelectedFolderRead(), home_ + odd + "/inner/");
+}
