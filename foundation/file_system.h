@@ -2,9 +2,12 @@
 // The file, folder and volume calls of the program, on Linux.
 //
 // Paths are byte strings as the file system gives them (any bytes but NUL,
-// valid UTF-8 or not). A folder path may end with PathDelim. Calls report
+// valid UTF-8 or not). A folder path may end with PathDelim; calls that act on
+// a link itself (info, attributes, times, delete, move, link calls) ignore a
+// trailing PathDelim, so "dir/link/" still names the link. Calls report
 // failure by their result and leave the error number (errno values) in
-// FsLastError() of the calling thread. No call throws.
+// FsLastError() of the calling thread. No call throws; every call may run on
+// any thread.
 //
 // A fault-injection seam (FsInjectFault) lets tests make a chosen call fail
 // for a chosen path, because tests run as root and permissions cannot.
@@ -33,7 +36,8 @@ int FsLastError();
 std::string FsErrorText(int error);
 
 // One entry of a folder, or what FsGetInfo reads of a path. For a link the
-// size and time are the link's own; the folder bit follows the link.
+// size and time are the link's own; the folder bit follows the link. A
+// folder's size is 0.
 struct FsEntry {
   std::string name;
   int64_t size = 0;
@@ -68,21 +72,29 @@ bool FsFileExists(const std::string &path);              // exists and is not a 
 bool FsFolderExists(const std::string &path);            // a folder, or a link to one
 
 uint32_t FsGetAttributes(const std::string &path);  // faInvalid on failure
+// Read-only clears every write bit; writable sets the owner's. A link has no
+// read-only state of its own: clearing it succeeds, setting it fails
+// (EOPNOTSUPP); what the link points to is never changed.
 bool FsSetReadOnly(const std::string &path, bool readOnly);
 
+// The last-write time; of a link, the link's own. Setting leaves the access
+// time as it was.
 bool FsGetFileTime(const std::string &path, int64_t &fileTime);
+bool FsGetFileTime(int handle, int64_t &fileTime);  // of an open file
 bool FsSetFileTime(const std::string &path, int64_t fileTime);
 bool FsSetFileTime(int handle, int64_t fileTime);
 
 // Files. Handles are file descriptors; FsInvalidHandle on failure.
 inline constexpr int FsInvalidHandle = -1;
-int FsOpenRead(const std::string &path);
-// Creates a file for writing: replaces an existing one, or with exclusive
-// fails when the name exists.
+int FsOpenRead(const std::string &path);  // a folder fails with EISDIR
+// Creates a file for writing: replaces an existing one (but refuses a
+// read-only one with EACCES, as a delete would), or with exclusive fails when
+// the name exists.
 int FsCreate(const std::string &path, bool exclusive);
 // Bytes read (0 at the end), -1 on failure.
 int64_t FsRead(int handle, void *buffer, int64_t count);
-// Bytes written, which may be fewer than count (a short write), -1 on failure.
+// Bytes written, which may be fewer than count (a short write, FsLastError
+// then tells why, ENOSPC for a full disk), -1 on failure.
 int64_t FsWrite(int handle, const void *buffer, int64_t count);
 bool FsSync(int handle);
 bool FsClose(int handle);
@@ -98,7 +110,8 @@ bool FsRemoveFolder(const std::string &path);
 // Moves a file, folder or link; never replaces an existing destination
 // (EEXIST) and fails across volumes (EXDEV).
 bool FsMove(const std::string &from, const std::string &to);
-// Renames over an existing destination, atomically (to finish a safe copy).
+// Renames over an existing destination, atomically (to finish a safe copy);
+// refuses a read-only destination file with EACCES, as a delete would.
 bool FsReplace(const std::string &from, const std::string &to);
 
 // Symbolic links.
@@ -118,18 +131,30 @@ struct FsVolume {
   std::string device;
   FsDriveType type = FsDriveType::Fixed;
 };
-// The mounted real volumes (pseudo file systems left out), in mount-point order.
+// The mounted real volumes (pseudo file systems left out), in mount-point
+// order; "/" is always among them.
 std::vector<FsVolume> FsVolumes();
+// The same from the text of a mountinfo file (FsVolumes reads
+// /proc/self/mountinfo); labels and removable devices come from this machine.
+std::vector<FsVolume> FsVolumesFromMountInfo(const std::string &mountInfo);
 // The volume holding path: the longest mount point that is a prefix of it.
 bool FsVolumeOf(const std::string &path, FsVolume &volume);
 bool FsFreeSpace(const std::string &path, int64_t &freeBytes, int64_t &totalBytes);
 
 // Fault injection, for tests. A fault applies to every call of its kind on a
 // path that contains pathPart, until cleared. Read and Write faults let the
-// first afterBytes bytes of that open file through, then fail with error.
-// ShortWrite lets afterBytes bytes through, then the write that crosses that
-// mark stores only up to it and returns the smaller count, and every later
-// write returns 0 (what a full disk does); error is unused.
+// first afterBytes bytes of that open file through (the call that crosses the
+// mark is cut at it), then fail with error. ShortWrite lets afterBytes bytes
+// through, then the write that crosses that mark stores only up to it and
+// returns the smaller count, and every later write returns 0 (what a full
+// disk does; FsLastError is ENOSPC); error is unused. Handle calls (Read,
+// Write, ShortWrite, SetTime, Sync, Close) know the path only of files opened
+// while some fault was installed. The calls each kind fails: Open FsOpenRead;
+// Create FsCreate, FsCreateLink; Delete FsDeleteFile; Rename FsMove,
+// FsReplace (either path); RemoveFolder FsRemoveFolder; CreateFolder
+// FsCreateFolders; SetTime FsSetFileTime; SetAttributes FsSetReadOnly; List
+// FsFolderReader::Open, FsListFolder; Sync FsSync; Close FsClose (the handle
+// is closed all the same).
 enum class FsOp {
   Open, Read, Write, ShortWrite, Create, Delete, Rename, RemoveFolder,
   CreateFolder, SetTime, SetAttributes, List, Sync, Close
