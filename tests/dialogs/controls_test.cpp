@@ -1,0 +1,333 @@
+#include "dialogs/controls.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QTest>
+#include <QToolButton>
+#include <QWheelEvent>
+#include <limits>
+
+#include "dialogs/controls_ui.h"
+
+namespace trovix {
+namespace {
+
+TEditUpDownRules Rules(int32_t min, int32_t max, int32_t scale = 1, int32_t decimals = 0, bool hex = false) {
+  TEditUpDownRules r;
+  r.Min = min;
+  r.Max = max;
+  r.Scale = scale;
+  r.Decimals = decimals;
+  r.Hex = hex;
+  return r;
+}
+
+TEST(EditUpDownRules, DisplayText) {
+  EXPECT_EQ(Rules(0, 100).Text(42), "42");
+  EXPECT_EQ(Rules(0, 10).Text(50), "10");  // shown clamped to Max
+  EXPECT_EQ(Rules(5, 10).Text(-3), "5");
+  EXPECT_EQ(Rules(0, 9999, 1, 2).Text(1234), "12.34");
+  EXPECT_EQ(Rules(0, 100, 5).Text(3), "15");
+  EXPECT_EQ(Rules(0, 100, 1, 1).Text(25), "2.5");
+  EXPECT_EQ(Rules(0, 100, 2).Text(10, [](int32_t x) { return x + 1; }), "21");
+  // Hex digits follow the bit length of Max.
+  EXPECT_EQ(Rules(0, 255).HexWidth(), 2);
+  EXPECT_EQ(Rules(0, 256).HexWidth(), 3);
+  EXPECT_EQ(Rules(0, 4095).HexWidth(), 3);
+  EXPECT_EQ(Rules(0, 0x7FFFFFFF).HexWidth(), 8);
+  EXPECT_EQ(Rules(0, 255, 1, 0, true).Text(10), "0A");
+  EXPECT_EQ(Rules(0, 4095, 1, 0, true).Text(255), "0FF");
+  // A scaled value past 32 bits saturates instead of overflowing.
+  EXPECT_EQ(Rules(0, std::numeric_limits<int32_t>::max(), 1000).Text(std::numeric_limits<int32_t>::max()),
+            "2147483647");
+}
+
+TEST(EditUpDownRules, TypedTextAndSteps) {
+  const TEditUpDownRules dec = Rules(0, 1000);
+  EXPECT_EQ(dec.Parse("0x1F", 0), 31);
+  EXPECT_EQ(dec.Parse("$1f", 0), 31);
+  EXPECT_EQ(dec.Parse("17", 0), 17);
+  EXPECT_EQ(dec.Parse("", 40), 0);         // empty: Min
+  EXPECT_EQ(Rules(3, 9).Parse("", 5), 3);
+  EXPECT_EQ(dec.Parse("5000", 0), 1000);   // clamped
+  EXPECT_EQ(dec.Parse("1e30", 0), 1000);   // no overflow on huge numbers
+  EXPECT_EQ(dec.Parse("-1e30", 7), 0);
+  EXPECT_EQ(dec.Parse("12.6", 0), 13);     // rounded
+  const TEditUpDownRules tenths = Rules(-1000, 1000, 1, 1);
+  EXPECT_EQ(tenths.Parse("2.5", 0), 25);
+  EXPECT_EQ(tenths.Text(tenths.Parse("2.5", 0)), "2.5");
+  EXPECT_EQ(tenths.Parse("-2.5", 0), -25);  // negative numbers round away from zero too
+  EXPECT_EQ(Rules(-10, 10).Parse("-3", 0), -3);
+  EXPECT_EQ(Rules(0, 1000, 10).Parse("$64", 0), 10);  // hex divided by Scale
+  EXPECT_EQ(Rules(0, 1000, 10).Parse("95", 0), 9);    // integer division
+  EXPECT_EQ(Rules(0, 1000, 0).Parse("7", 0), 7);      // scale 0 divides by 1
+  EXPECT_EQ(Rules(0, 4095, 1, 0, true).Parse("ff", 0), 255);
+  EXPECT_EQ(Rules(0, 4095, 1, 0, true).Parse("0x100", 0), 256);
+  // With a calculate function, typed decimals leave the value; hex does not.
+  EXPECT_EQ(dec.Parse("77", 12, true), 12);
+  EXPECT_EQ(dec.Parse("$10", 12, true), 16);
+
+  // Steps count from the value as shown.
+  EXPECT_EQ(Rules(0, 10).Step(50, 1), 10);
+  EXPECT_EQ(Rules(0, 10).Step(50, -1), 9);
+  EXPECT_EQ(Rules(0, 10).Step(0, -1), 0);
+  const int32_t top = std::numeric_limits<int32_t>::max();
+  EXPECT_EQ(Rules(0, top).Step(top, 1), top);
+}
+
+TEST(AutoFillRules, CompletionRefusalAndBackspace) {
+  const std::vector<std::string> fonts{"Arial", "Courier", "Courier New"};
+  TAutoFillEdit r = AutoFillComplete(fonts, "C", 1, false);
+  EXPECT_EQ(r.Text, "Courier");
+  EXPECT_EQ(r.SelStart, 1);
+  EXPECT_EQ(r.SelLength, 6);
+  EXPECT_FALSE(r.Beep);
+  r = AutoFillComplete(fonts, "courier n", 9, false);  // any case; the item's case wins
+  EXPECT_EQ(r.Text, "Courier New");
+  EXPECT_EQ(r.SelLength, 2);
+  r = AutoFillComplete(fonts, "X", 1, false);
+  EXPECT_TRUE(r.Beep);
+  EXPECT_EQ(r.Text, "");
+  r = AutoFillComplete(fonts, "CX", 2, false);  // back to the completion of "C"
+  EXPECT_TRUE(r.Beep);
+  EXPECT_EQ(r.Text, "Courier");
+  EXPECT_EQ(r.SelStart, 1);
+  EXPECT_EQ(r.SelLength, 6);
+  r = AutoFillComplete(fonts, "CXYZ", 4, false);  // a pasted tail goes as a whole
+  EXPECT_EQ(r.Text, "Courier");
+  r = AutoFillComplete(fonts, "X", 1, true);  // free text
+  EXPECT_FALSE(r.Beep);
+  EXPECT_FALSE(r.Changed);
+  EXPECT_EQ(r.Text, "X");
+  r = AutoFillComplete(fonts, "", 0, false);  // an emptied box stays empty
+  EXPECT_FALSE(r.Changed);
+  EXPECT_EQ(r.Text, "");
+
+  r = AutoFillBackspace("Courier", 1, 6);
+  EXPECT_EQ(r.Text, "");
+  EXPECT_EQ(r.SelStart, 0);
+  r = AutoFillBackspace("Courier", 3, 4);
+  EXPECT_EQ(r.Text, "Co");
+  EXPECT_EQ(r.SelStart, 2);
+  r = AutoFillBackspace("Arial", 2, 0);  // no selection: a plain backspace
+  EXPECT_EQ(r.Text, "Aial");
+  r = AutoFillBackspace("Arial", 0, 0);
+  EXPECT_FALSE(r.Changed);
+
+  // Characters beyond ASCII are dropped whole, never split.
+  const std::vector<std::string> words{"Gr\xC3\xB6\xC3\x9F" "e"};
+  r = AutoFillComplete(words, "Gr\xC3\xB6X", 5, false);
+  EXPECT_EQ(r.Text, words[0]);
+  EXPECT_EQ(r.SelStart, 4);
+  r = AutoFillBackspace("Gr\xC3\xB6", 4, 0);
+  EXPECT_EQ(r.Text, "Gr");
+}
+
+void SendKey(QObject *to, int key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QCoreApplication::sendEvent(to, &press);
+}
+
+void SendWheel(QWidget *to, int delta) {
+  const QPointF at(5, 5);
+  QWheelEvent wheel(at, to->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(to, &wheel);
+}
+
+TEST(EditUpDownWidget, KeysWheelButtonsAndTyping) {
+  TEditUpDown e;
+  int changes = 0;
+  e.OnChange = [&changes] { ++changes; };
+  e.resize(90, 24);
+  e.show();
+  e.SetValue(5);
+  EXPECT_EQ(e.Text(), "5");
+  EXPECT_EQ(changes, 0);  // set by the program: no OnChange
+
+  SendKey(e.Edit(), Qt::Key_Up);
+  EXPECT_EQ(e.Value(), 6);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(e.Edit()->selectedText(), "6");
+  SendKey(&e, Qt::Key_Down);
+  EXPECT_EQ(e.Value(), 5);
+  EXPECT_EQ(changes, 2);
+
+  SendWheel(&e, 120);
+  EXPECT_EQ(e.Value(), 6);
+  SendWheel(e.Edit(), -240);
+  EXPECT_EQ(e.Value(), 4);
+  SendWheel(&e, 60);  // half a notch: nothing yet
+  EXPECT_EQ(e.Value(), 4);
+  SendWheel(&e, 60);
+  EXPECT_EQ(e.Value(), 5);
+  EXPECT_EQ(changes, 2);  // the wheel raises no OnChange
+
+  e.UpButton()->click();
+  EXPECT_EQ(e.Value(), 6);
+  e.DownButton()->click();
+  e.DownButton()->click();
+  EXPECT_EQ(e.Value(), 4);
+  EXPECT_EQ(changes, 5);
+
+  // Typed text is read on leaving the box, or on Enter.
+  e.Edit()->selectAll();
+  QTest::keyClicks(e.Edit(), "0x1F");
+  EXPECT_EQ(e.Value(), 4);
+  QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+  QCoreApplication::sendEvent(e.Edit(), &out);
+  EXPECT_EQ(e.Value(), 31);
+  EXPECT_EQ(e.Text(), "31");
+  EXPECT_EQ(changes, 6);
+  QCoreApplication::sendEvent(e.Edit(), &out);  // untouched text: nothing happens
+  EXPECT_EQ(changes, 6);
+  // A step right after typing starts from the typed number.
+  e.Edit()->selectAll();
+  QTest::keyClicks(e.Edit(), "50");
+  SendKey(e.Edit(), Qt::Key_Up);
+  EXPECT_EQ(e.Value(), 51);
+
+  // Max below the value: shown at once, stored on the next user change.
+  e.SetValue(80);
+  e.SetMax(10);
+  EXPECT_EQ(e.Text(), "10");
+  EXPECT_EQ(e.Value(), 80);
+  SendKey(e.Edit(), Qt::Key_Down);
+  EXPECT_EQ(e.Value(), 9);
+
+  // Decimals: typing 2.5 with one place stores 25 and shows 2.5 again.
+  e.SetMax(100);
+  e.SetDecimals(1);
+  e.Edit()->selectAll();
+  QTest::keyClicks(e.Edit(), "2.5");
+  SendKey(e.Edit(), Qt::Key_Return);
+  EXPECT_EQ(e.Value(), 25);
+  EXPECT_EQ(e.Text(), "2.5");
+
+  // Hex: digits from Max.
+  e.SetDecimals(0);
+  e.SetMax(255);
+  e.SetHex(true);
+  e.SetValue(10);
+  EXPECT_EQ(e.Text(), "0A");
+  e.SetMax(4095);
+  EXPECT_EQ(e.Text(), "00A");
+
+  // A calculated display; typed decimals do not change the value.
+  e.SetHex(false);
+  e.SetOnCalculate([](int32_t x) { return x * 3; });
+  EXPECT_EQ(e.Text(), "30");
+  e.Edit()->selectAll();
+  QTest::keyClicks(e.Edit(), "7");
+  SendKey(e.Edit(), Qt::Key_Return);
+  EXPECT_EQ(e.Value(), 10);
+  EXPECT_EQ(e.Text(), "30");
+
+  // Entered by keyboard, the first click selects the whole text.
+  QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+  QCoreApplication::sendEvent(e.Edit(), &in);
+  e.Edit()->deselect();
+  QTest::mouseClick(e.Edit(), Qt::LeftButton, Qt::NoModifier, QPoint(3, 5));
+  EXPECT_EQ(e.Edit()->selectedText(), "30");
+  e.Edit()->deselect();
+  QTest::mouseClick(e.Edit(), Qt::LeftButton, Qt::NoModifier, QPoint(3, 5));
+  EXPECT_EQ(e.Edit()->selectedText(), "");  // once only
+}
+
+TEST(ComboBoxAutoFillWidget, CompletesRefusesAndBackspaces) {
+  TComboBoxAutoFill c;
+  c.addItems({"Arial", "Courier"});
+  c.show();
+  c.SetText("");
+  QLineEdit *line = c.lineEdit();
+  QTest::keyClick(line, Qt::Key_C);
+  EXPECT_EQ(c.Text(), "Courier");
+  EXPECT_EQ(line->selectedText(), "ourier");
+  EXPECT_EQ(line->selectionStart(), 1);
+  QTest::keyClick(line, Qt::Key_Backspace);  // takes the tail and the C
+  EXPECT_EQ(c.Text(), "");
+  QTest::keyClick(line, Qt::Key_X);  // refused
+  EXPECT_EQ(c.Text(), "");
+  QTest::keyClicks(line, "co");
+  EXPECT_EQ(c.Text(), "Courier");
+  EXPECT_EQ(line->selectedText(), "urier");
+  QTest::keyClick(line, Qt::Key_Backspace);
+  EXPECT_EQ(c.Text(), "Courier");
+  EXPECT_EQ(line->selectedText(), "ourier");
+  QTest::keyClick(line, Qt::Key_Z);  // refused: back to the completion of C
+  EXPECT_EQ(c.Text(), "Courier");
+  EXPECT_EQ(line->selectedText(), "ourier");
+
+  c.SetFreeText(true);
+  c.SetText("");
+  QTest::keyClicks(line, "Xy");
+  EXPECT_EQ(c.Text(), "Xy");
+  EXPECT_EQ(c.count(), 2);  // typing never adds items
+}
+
+TEST(VisualControls, ButtonsGroupBoxAndBox) {
+  QWidget parent;
+  auto *a = new TBtnTransparent("One", &parent);
+  auto *b = new TBtnTransparent("Two", &parent);
+  a->SetGroupIndex(1);
+  b->SetGroupIndex(1);
+  a->click();
+  EXPECT_TRUE(a->Down());
+  b->click();
+  EXPECT_TRUE(b->Down());
+  EXPECT_FALSE(a->Down());  // one down per group
+  b->click();
+  EXPECT_TRUE(b->Down());
+  auto *t = new TBtnTransparent("Toggle", &parent);
+  t->SetToggle(true);
+  t->click();
+  EXPECT_TRUE(t->Down());
+  t->click();
+  EXPECT_FALSE(t->Down());
+  auto *plain = new TBtnTransparent("Plain", &parent);
+  int clicks = 0;
+  QObject::connect(plain, &QAbstractButton::clicked, [&clicks] { ++clicks; });
+  plain->click();
+  EXPECT_EQ(clicks, 1);
+  EXPECT_FALSE(plain->Down());
+
+  auto *swatch = new TBtnPaint(&parent);
+  swatch->resize(40, 22);
+  swatch->SetCheckBox(true);
+  QRect painted;
+  swatch->OnPaint = [&painted](QPainter &p, const QRect &face) {
+    painted = face;
+    p.fillRect(face, Qt::red);
+  };
+  const QImage face = swatch->grab().toImage();
+  EXPECT_TRUE(swatch->rect().contains(painted));
+  EXPECT_EQ(face.pixel(painted.center()), QColor(Qt::red).rgb());
+  swatch->click();
+  EXPECT_TRUE(swatch->Down());
+  swatch->click();
+  EXPECT_FALSE(swatch->Down());
+
+  TNiceGroupBox group("Fonts");
+  group.resize(200, 100);
+  group.SetColorTitle(QColor(0, 0, 128));
+  group.SetColor(QColor(240, 240, 240));
+  EXPECT_GE(group.contentsMargins().top(), group.TitleHeight());
+  const QImage g = group.grab().toImage();
+  EXPECT_EQ(g.pixel(150, group.TitleHeight() - 2), qRgb(0, 0, 128));
+  EXPECT_EQ(g.pixel(100, 60), qRgb(240, 240, 240));
+
+  TBox box;
+  box.resize(50, 20);
+  box.SetLines(true, false, false, false);
+  const QImage boxImage = box.grab().toImage();
+  EXPECT_EQ(boxImage.pixel(25, 0), box.palette().color(QPalette::Mid).rgb());
+  EXPECT_NE(boxImage.pixel(25, 19), box.palette().color(QPalette::Mid).rgb());
+}
+
+}  // namespace
+}  // namespace trovix
