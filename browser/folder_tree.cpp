@@ -75,17 +75,22 @@ static bool PrefixIgnoringCase(const std::string &prefix, const std::string &s) 
 }
 
 int32_t RootOfPath(const std::vector<FolderRoot> &roots, const std::string &path) {
+  // The longest root that matches, ignoring case; of equally long ones the
+  // exact match.
   std::string p = WithTrailingDelim(path);
-  for (bool exact : {true, false}) {
-    int32_t best = -1;
-    for (size_t i = 0; i < roots.size(); ++i) {
-      const std::string &r = roots[i].path;
-      bool match = exact ? p.compare(0, r.size(), r) == 0 : PrefixIgnoringCase(r, p);
-      if (match && (best < 0 || r.size() > roots[best].path.size())) best = static_cast<int32_t>(i);
+  int32_t best = -1;
+  bool bestExact = false;
+  for (size_t i = 0; i < roots.size(); ++i) {
+    const std::string &r = roots[i].path;
+    if (!PrefixIgnoringCase(r, p)) continue;
+    bool exact = p.compare(0, r.size(), r) == 0;
+    size_t bestLength = best < 0 ? 0 : roots[best].path.size();
+    if (best < 0 || r.size() > bestLength || (r.size() == bestLength && exact && !bestExact)) {
+      best = static_cast<int32_t>(i);
+      bestExact = exact;
     }
-    if (best >= 0) return best;
   }
-  return -1;
+  return best;
 }
 
 std::vector<std::string> PathComponents(const std::string &rest) {

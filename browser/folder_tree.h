@@ -37,7 +37,7 @@ FolderRoot MakeFolderRoot(const std::string &path, const FsVolume &volume);
 int32_t DriveImage(FsDriveType type);
 
 // Index of the root holding path: the longest root path that is a prefix of
-// it, compared exactly first and ignoring case as the fallback; -1 for none.
+// it ignoring case, the exact match preferred; -1 for none.
 int32_t RootOfPath(const std::vector<FolderRoot> &roots, const std::string &path);
 
 // Splits the part of path below a root into its folder names; an empty

@@ -102,6 +102,7 @@ TEST_F(FolderTreeTest, SelectsDeepestFolderAndAlwaysFires) {
 TEST_F(FolderTreeTest, NewFolderShowsOnlyAfterRefresh) {
   TFolderTree tree;
   tree.Init(home_ + "Alpha/");
+  tree.currentItem()->setExpanded(true);
   FsCreateFolders(home_ + "Alpha/Late");
   tree.SelectedFolderWrite(home_ + "Alpha/Late/");
   EXPECT_EQ(tree.SelectedFolderRead(), home_ + "Alpha/");
