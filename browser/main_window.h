@@ -1,0 +1,101 @@
+#pragma once
+// TMainForm: the main window with its tool bar, browse tabs, folder tree,
+// file grid, status bar, menus and the one-second timer through which file
+// operations report back.
+#include <QMainWindow>
+#include <string>
+
+class QAction;
+class QMenu;
+class QSplitter;
+class QTabBar;
+class QTimer;
+class QToolBar;
+
+namespace trovix {
+
+class TFolderTree;
+class TFileGrid;
+struct TGridColumns;
+class TStatusPanels;
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TMainForm(QWidget *parent = nullptr);
+  ~TMainForm() override;
+
+  // Tool bar buttons.
+  QToolBar *ToolBar;
+  QAction *bBack, *bRefresh, *bViewFile, *bViewFileAlways, *bOpenFile, *bRename, *bDelete,
+      *bDuplicate, *bFind, *bNewFile, *bNewFolder, *bMapDrive, *bRun, *bProperties, *bLog, *bAbout;
+  // Client area.
+  QTabBar *TCTrovix;
+  QWidget *pTree;
+  TFolderTree *FolderTree;
+  QSplitter *Splitter;
+  QWidget *pFiles;
+  TFileGrid *GFileInfo;
+  TStatusPanels *StatusBar;
+  // Menus and their items.
+  QMenu *mItems, *mTree, *mTabs;
+  QAction *mSelectNone, *mSelectAll, *mSelecttohere, *mView, *mViewHex, *mViewAlways,
+      *mCloseViews, *mOpen, *mOpenWith, *mOpenfilelocation, *mCopyFullPath, *mRename, *mDelete,
+      *mDuplicate, *mTestRead, *mNewFile, *mNewFolder;
+  QAction *mTreeOpen, *mTreeRename, *mTreeDelete;
+  QAction *mCloseTab, *mCloseOtherTabs, *mCloseTabstotheRight, *mEditPath;
+  QTimer *Timer;
+
+  void FormShow();
+  void FormClose();
+  bool FormCloseQuery();
+  void FormActivate();
+  void bBackClick();
+  void bRefreshClick();
+  void TimerTimer();
+  // Lists tab index into the file list and refreshes tab, grid and status bar.
+  void TCTrovixFill(int index);
+  // Remembers the current row's name as the tab's current file.
+  void TCTrovixRead(int index);
+  void FolderTreeChangeFolder();
+  // Marks all entries (selectAll) or none.
+  void mSelectClick(bool selectAll);
+  void mSelecttohereClick();
+  // F3: the incremental search again from the next row.
+  void RepeatTypeAhead();
+  // Repaints grid, tab row and status bar after marks or current row changed.
+  void ItemsChanged();
+  // A folder of the grid or the tree shown in a new tab.
+  void OpenInNewTab(const std::string &folder);
+  // View: a folder row is entered; files go to the viewer.
+  void bViewFileClick();
+
+  // The status text as last painted by the timer.
+  std::string LastShownStatus;
+
+ protected:
+  void showEvent(QShowEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+  void changeEvent(QEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateClientArea();
+  bool FormKeyDown(QKeyEvent *event);
+  void SwitchWindow();
+  void AddTab(const std::string &caption);
+  std::string TabCaption(int index) const;
+  void OnTabChanged(int index);
+  TGridColumns FileGridColumns() const;
+  void ShowOperationInProgress();
+
+  bool shown_ = false;
+  bool restoring_ = false;
+  int LastIndex = -1;
+};
+
+extern TMainForm *MainForm;
+
+}  // namespace trovix
