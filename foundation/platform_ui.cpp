@@ -1,1 +1,596 @@
-// placeholder
+// Platform helpers over Qt. See platform_ui.h.
+#include "foundation/platform_ui.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeDatabase>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstring>
+
+#include "foundation/file_system.h"
+
+namespace trovix {
+
+namespace {
+
+QString ToQString(const std::string &text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+UrlOpener &InstalledOpener() {
+  static UrlOpener opener;
+  return opener;
+}
+
+std::string ParentFolder(std::string path) {
+  while (path.size() > 1 && path.back() == PathDelim) path.pop_back();
+  size_t slash = path.rfind(PathDelim);
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// ---- Keys ----------------------------------------------------------------------
+
+struct KeyName {
+  int vk;
+  int qt;
+  int shiftedQt;  // the key Qt reports with Shift held (US layout), 0 = same
+  char text;      // text typed without Shift, 0 = none
+  char shiftedText;
+};
+
+// Keys other than letters; the number pad is marked by vk 96..111.
+constexpr KeyName kKeys[] = {
+    {8, Qt::Key_Backspace, 0, '\b', '\b'},
+    {9, Qt::Key_Tab, Qt::Key_Backtab, '\t', '\t'},
+    {13, Qt::Key_Return, 0, '\r', '\r'},
+    {16, Qt::Key_Shift, 0, 0, 0},
+    {17, Qt::Key_Control, 0, 0, 0},
+    {18, Qt::Key_Alt, 0, 0, 0},
+    {19, Qt::Key_Pause, 0, 0, 0},
+    {20, Qt::Key_CapsLock, 0, 0, 0},
+    {27, Qt::Key_Escape, 0, '\x1b', '\x1b'},
+    {32, Qt::Key_Space, 0, ' ', ' '},
+    {33, Qt::Key_PageUp, 0, 0, 0},
+    {34, Qt::Key_PageDown, 0, 0, 0},
+    {35, Qt::Key_End, 0, 0, 0},
+    {36, Qt::Key_Home, 0, 0, 0},
+    {37, Qt::Key_Left, 0, 0, 0},
+    {38, Qt::Key_Up, 0, 0, 0},
+    {39, Qt::Key_Right, 0, 0, 0},
+    {40, Qt::Key_Down, 0, 0, 0},
+    {45, Qt::Key_Insert, 0, 0, 0},
+    {46, Qt::Key_Delete, 0, '\x7f', '\x7f'},
+    {48, Qt::Key_0, Qt::Key_ParenRight, '0', ')'},
+    {49, Qt::Key_1, Qt::Key_Exclam, '1', '!'},
+    {50, Qt::Key_2, Qt::Key_At, '2', '@'},
+    {51, Qt::Key_3, Qt::Key_NumberSign, '3', '#'},
+    {52, Qt::Key_4, Qt::Key_Dollar, '4', '$'},
+    {53, Qt::Key_5, Qt::Key_Percent, '5', '%'},
+    {54, Qt::Key_6, Qt::Key_AsciiCircum, '6', '^'},
+    {55, Qt::Key_7, Qt::Key_Ampersand, '7', '&'},
+    {56, Qt::Key_8, Qt::Key_Asterisk, '8', '*'},
+    {57, Qt::Key_9, Qt::Key_ParenLeft, '9', '('},
+    {96, Qt::Key_0, 0, '0', '0'},
+    {97, Qt::Key_1, 0, '1', '1'},
+    {98, Qt::Key_2, 0, '2', '2'},
+    {99, Qt::Key_3, 0, '3', '3'},
+    {100, Qt::Key_4, 0, '4', '4'},
+    {101, Qt::Key_5, 0, '5', '5'},
+    {102, Qt::Key_6, 0, '6', '6'},
+    {103, Qt::Key_7, 0, '7', '7'},
+    {104, Qt::Key_8, 0, '8', '8'},
+    {105, Qt::Key_9, 0, '9', '9'},
+    {106, Qt::Key_Asterisk, 0, '*', '*'},
+    {107, Qt::Key_Plus, 0, '+', '+'},
+    {109, Qt::Key_Minus, 0, '-', '-'},
+    {110, Qt::Key_Period, 0, '.', '.'},
+    {111, Qt::Key_Slash, 0, '/', '/'},
+    {144, Qt::Key_NumLock, 0, 0, 0},
+    {145, Qt::Key_ScrollLock, 0, 0, 0},
+    {186, Qt::Key_Semicolon, Qt::Key_Colon, ';', ':'},
+    {187, Qt::Key_Equal, Qt::Key_Plus, '=', '+'},
+    {188, Qt::Key_Comma, Qt::Key_Less, ',', '<'},
+    {189, Qt::Key_Minus, Qt::Key_Underscore, '-', '_'},
+    {190, Qt::Key_Period, Qt::Key_Greater, '.', '>'},
+    {191, Qt::Key_Slash, Qt::Key_Question, '/', '?'},
+    {192, Qt::Key_QuoteLeft, Qt::Key_AsciiTilde, '`', '~'},
+    {219, Qt::Key_BracketLeft, Qt::Key_BraceLeft, '[', '{'},
+    {220, Qt::Key_Backslash, Qt::Key_Bar, '\\', '|'},
+    {221, Qt::Key_BracketRight, Qt::Key_BraceRight, ']', '}'},
+    {222, Qt::Key_Apostrophe, Qt::Key_QuoteDbl, '\'', '"'},
+};
+
+constexpr int kVkF1 = 112;
+constexpr int kVkF24 = 135;
+
+bool IsNumberPad(int vk) { return vk >= 96 && vk <= 111; }
+
+const KeyName *FindVirtualKey(int vk) {
+  for (const KeyName &key : kKeys)
+    if (key.vk == vk) return &key;
+  return nullptr;
+}
+
+int shiftState = 0;       // modifiers held by synthesized events
+int savedShiftState = 0;  // KeyboardSave's copy
+
+void PostToFocus(QEvent::Type type, int qtKey, Qt::KeyboardModifiers modifiers,
+                 const QString &text) {
+  QWidget *target = QApplication::focusWidget();
+  if (!target) return;
+  QCoreApplication::postEvent(target, new QKeyEvent(type, qtKey, modifiers, text));
+}
+
+struct Modifier {
+  int bit;
+  int qtKey;
+};
+constexpr Modifier kModifiers[] = {
+    {ssShift, Qt::Key_Shift}, {ssAlt, Qt::Key_Alt}, {ssCtrl, Qt::Key_Control}};
+
+// ---- Text ----------------------------------------------------------------------
+
+QFont StyledFont(QFont font, TFontStyles style) {
+  font.setBold(style & fsBold);
+  font.setItalic(style & fsItalic);
+  font.setUnderline(style & fsUnderline);
+  font.setStrikeOut(style & fsStrikeOut);
+  return font;
+}
+
+std::vector<std::string> SplitAtBar(const std::string &text) {
+  std::vector<std::string> pieces;
+  size_t pos = 0;
+  for (;;) {
+    size_t bar = text.find('|', pos);
+    if (bar == std::string::npos) {
+      pieces.push_back(text.substr(pos));
+      return pieces;
+    }
+    pieces.push_back(text.substr(pos, bar - pos));
+    pos = bar + 1;
+  }
+}
+
+// Text with its left edge at x and its top at top, clipped to the band from
+// left to right one line tall, in the painter's current font.
+void DrawClipped(QPainter &canvas, int x, int left, int right, int top, const QString &text) {
+  const QFontMetrics metrics = canvas.fontMetrics();
+  canvas.save();
+  canvas.setClipRect(QRect(left, top, right - left, metrics.height()), Qt::IntersectClip);
+  canvas.drawText(x, top + metrics.ascent(), text);
+  canvas.restore();
+}
+
+}  // namespace
+
+// ---- Opening files and folders -------------------------------------------------
+
+bool OpenDesktopUrl(const QUrl &url) {
+  const UrlOpener &opener = InstalledOpener();
+  if (opener) return opener(url);
+  return QDesktopServices::openUrl(url);
+}
+
+void SetUrlOpener(UrlOpener opener) { InstalledOpener() = std::move(opener); }
+
+QUrl LocalFileUrl(const std::string &path) {
+  return QUrl::fromEncoded(QByteArray::fromStdString(FileUri(path)), QUrl::StrictMode);
+}
+
+std::vector<std::string> FileMimeTypes(const std::string &path) {
+  QMimeDatabase database;
+  QMimeType type = database.mimeTypeForFile(ToQString(path));
+  std::vector<std::string> types;
+  if (!type.isValid()) {
+    types.push_back("application/octet-stream");
+    return types;
+  }
+  types.push_back(type.name().toStdString());
+  for (const QString &parent : type.allAncestors()) types.push_back(parent.toStdString());
+  return types;
+}
+
+bool WinOpenFile(QWidget *form, const std::string &path) {
+  // The desktop opener reports only whether it started xdg-open, not whether
+  // a program was found, so a type without any application goes straight to
+  // the choice.
+  if (AppsForMimeTypes(FileMimeTypes(path)).empty() || !OpenDesktopUrl(LocalFileUrl(path)))
+    return WinOpenFileWith(form, path);
+  return true;
+}
+
+bool WinOpenFileWith(QWidget *form, const std::string &path) {
+  TOpenWithDialog dialog(form, path, AppsForMimeTypes(FileMimeTypes(path)));
+  if (dialog.exec() != QDialog::Accepted) return true;
+  return LaunchForFile(dialog.ChosenCommand(), path);
+}
+
+bool ExploreFolder(QWidget *form, const std::string &folder) {
+  (void)form;
+  return OpenDesktopUrl(LocalFileUrl(folder));
+}
+
+bool OpenFileLocation(QWidget *form, const std::string &path) {
+  if (ShowItemInFileManager(path)) return true;
+  const std::string folder = ParentFolder(path);
+  return !folder.empty() && ExploreFolder(form, folder);
+}
+
+TOpenWithDialog::TOpenWithDialog(QWidget *parent, const std::string &path,
+                                 std::vector<DesktopApp> apps)
+    : QDialog(parent), path_(path), apps_(std::move(apps)) {
+  setWindowTitle(tr("Open With"));
+  const std::string name = path.substr(path.rfind(PathDelim) + 1);
+  auto *layout = new QVBoxLayout(this);
+  auto *heading = new QLabel(tr("Choose the program to open \"%1\":").arg(ToQString(name)), this);
+  heading->setWordWrap(true);
+  layout->addWidget(heading);
+
+  lApps = new QListWidget(this);
+  lApps->setIconSize(QSize(24, 24));
+  for (const DesktopApp &app : apps_) {
+    QIcon icon;
+    if (!app.icon.empty())
+      icon = app.icon[0] == PathDelim ? QIcon(ToQString(app.icon)) : QIcon::fromTheme(ToQString(app.icon));
+    auto *item = new QListWidgetItem(icon, ToQString(app.name), lApps);
+    item->setToolTip(ToQString(app.exec));
+  }
+  layout->addWidget(lApps, 1);
+
+  auto *commandLabel = new QLabel(tr("Or run a command (the file goes where %f stands, else at the end):"), this);
+  commandLabel->setWordWrap(true);
+  layout->addWidget(commandLabel);
+  eCommand = new QLineEdit(this);
+  eCommand->setPlaceholderText(tr("for example: gimp"));
+  commandLabel->setBuddy(eCommand);
+  layout->addWidget(eCommand);
+
+  auto *buttons = new QDialogButtonBox(QDialogButtonBox::Open | QDialogButtonBox::Cancel, this);
+  bOpen = buttons->button(QDialogButtonBox::Open);
+  layout->addWidget(buttons);
+
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  // The list and the command line are alternatives: using one clears the other.
+  connect(eCommand, &QLineEdit::textEdited, this, [this] {
+    if (!eCommand->text().isEmpty()) lApps->setCurrentRow(-1);
+  });
+  connect(eCommand, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
+  connect(lApps, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (row >= 0) eCommand->clear();
+    UpdateButtons();
+  });
+  connect(lApps, &QListWidget::itemActivated, this, [this] { accept(); });
+
+  if (!apps_.empty()) {
+    lApps->setCurrentRow(0);
+  } else {
+    eCommand->setFocus();
+  }
+  UpdateButtons();
+  resize(420, 380);
+}
+
+void TOpenWithDialog::UpdateButtons() {
+  bOpen->setEnabled(!ChosenCommand().empty());
+}
+
+std::vector<std::string> TOpenWithDialog::ChosenCommand() const {
+  const std::string typed = eCommand->text().trimmed().toStdString();
+  if (!typed.empty()) return TypedCommand(typed, path_);
+  const int row = lApps->currentRow();
+  if (row >= 0 && row < static_cast<int>(apps_.size()) && lApps->currentItem() &&
+      lApps->currentItem()->isSelected())
+    return DesktopAppCommand(apps_[static_cast<size_t>(row)], path_);
+  return {};
+}
+
+// ---- Synthesized keystrokes ----------------------------------------------------
+
+int VirtualKeyToQtKey(int vk) {
+  if (vk >= 'A' && vk <= 'Z') return Qt::Key_A + (vk - 'A');
+  if (vk >= kVkF1 && vk <= kVkF24) return Qt::Key_F1 + (vk - kVkF1);
+  const KeyName *key = FindVirtualKey(vk);
+  return key ? key->qt : Qt::Key_unknown;
+}
+
+int QtKeyToVirtualKey(int qtKey) {
+  if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return 'A' + (qtKey - Qt::Key_A);
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return kVkF1 + (qtKey - Qt::Key_F1);
+  if (qtKey == Qt::Key_Enter) return 13;
+  if (qtKey == Qt::Key_Meta) return 0;
+  for (const KeyName &key : kKeys)
+    if (!IsNumberPad(key.vk) && (key.qt == qtKey || key.shiftedQt == qtKey)) return key.vk;
+  for (const KeyName &key : kKeys)
+    if (IsNumberPad(key.vk) && key.qt == qtKey) return key.vk;
+  return 0;
+}
+
+int ShiftStateFromQt(Qt::KeyboardModifiers modifiers) {
+  int state = 0;
+  if (modifiers & Qt::ShiftModifier) state |= ssShift;
+  if (modifiers & Qt::AltModifier) state |= ssAlt;
+  if (modifiers & Qt::ControlModifier) state |= ssCtrl;
+  return state;
+}
+
+Qt::KeyboardModifiers ShiftStateToQt(int state) {
+  Qt::KeyboardModifiers modifiers;
+  if (state & ssShift) modifiers |= Qt::ShiftModifier;
+  if (state & ssAlt) modifiers |= Qt::AltModifier;
+  if (state & ssCtrl) modifiers |= Qt::ControlModifier;
+  return modifiers;
+}
+
+int CurrentShiftState() { return shiftState; }
+
+void KeyboardSave() {
+  savedShiftState = shiftState | ShiftStateFromQt(QGuiApplication::queryKeyboardModifiers());
+}
+
+void KeyboardRestore() { PostShiftDown(savedShiftState); }
+
+void PostShiftDown(int modifiers) {
+  for (const Modifier &m : kModifiers) {
+    if (!(modifiers & m.bit)) continue;
+    shiftState |= m.bit;
+    PostToFocus(QEvent::KeyPress, m.qtKey, ShiftStateToQt(shiftState), QString());
+  }
+}
+
+void PostShiftUp(int modifiers) {
+  for (const Modifier &m : kModifiers) {
+    if (!(modifiers & m.bit)) continue;
+    shiftState &= ~m.bit;
+    PostToFocus(QEvent::KeyRelease, m.qtKey, ShiftStateToQt(shiftState), QString());
+  }
+}
+
+void PostKey(int key, int modifiers, bool extended) {
+  (void)extended;
+  PostShiftDown(modifiers);
+  const bool shift = shiftState & ssShift;
+  const bool command = shiftState & (ssCtrl | ssAlt);
+  int qtKey = Qt::Key_unknown;
+  QString text;
+  if (key >= 'A' && key <= 'Z') {
+    qtKey = VirtualKeyToQtKey(key);
+    if (!command) text = QChar(shift ? key : key + 32);
+  } else if (const KeyName *name = FindVirtualKey(key)) {
+    qtKey = shift && name->shiftedQt ? name->shiftedQt : name->qt;
+    const char c = shift ? name->shiftedText : name->text;
+    // Ctrl or Alt with a printable key types nothing; control keys keep theirs.
+    if (c && (!command || static_cast<unsigned char>(c) < 32 || c == '\x7f')) text = QChar(c);
+  } else {
+    qtKey = VirtualKeyToQtKey(key);
+  }
+  if (qtKey != Qt::Key_unknown) {
+    Qt::KeyboardModifiers qtModifiers = ShiftStateToQt(shiftState);
+    if (IsNumberPad(key)) qtModifiers |= Qt::KeypadModifier;
+    PostToFocus(QEvent::KeyPress, qtKey, qtModifiers, text);
+    PostToFocus(QEvent::KeyRelease, qtKey, qtModifiers, text);
+  }
+  PostShiftUp(modifiers);
+}
+
+// ---- Bitmaps -------------------------------------------------------------------
+
+void BitmapRotate(QImage &bitmap) {
+  if (bitmap.isNull()) return;
+  const QImage source = bitmap.convertToFormat(QImage::Format_RGB888);
+  const int oldWidth = source.width();
+  const int oldHeight = source.height();
+  QImage turned(oldHeight, oldWidth, QImage::Format_RGB888);
+  if (turned.isNull()) return;  // out of memory: the bitmap stays as it was
+  for (int r = 0; r < oldWidth; ++r) {
+    uchar *row = turned.scanLine(r);
+    for (int c = 0; c < oldHeight; ++c)
+      std::memcpy(row + 3 * c, source.constScanLine(oldHeight - 1 - c) + 3 * r, 3);
+  }
+  turned.setDotsPerMeterX(source.dotsPerMeterY());
+  turned.setDotsPerMeterY(source.dotsPerMeterX());
+  bitmap = turned;
+}
+
+void ImageFit(int width, int height, QRect &rect) {
+  if (width <= 0 || height <= 0) return;
+  const int64_t w = width, h = height;
+  const int64_t boxWidth = rect.width(), boxHeight = rect.height();
+  int64_t newWidth, newHeight;
+  if (boxHeight * w <= boxWidth * h) {
+    newWidth = w * boxHeight / h;
+    newHeight = boxHeight;
+  } else {
+    newWidth = boxWidth;
+    newHeight = boxWidth * h / w;
+  }
+  rect = QRect(static_cast<int>((boxWidth - newWidth) / 2), static_cast<int>((boxHeight - newHeight) / 2),
+               static_cast<int>(newWidth), static_cast<int>(newHeight));
+}
+
+void PrintBitmap(QPainter &canvas, const QRect &rect, const QImage &bitmap) {
+  if (bitmap.isNull()) return;
+  canvas.drawImage(rect, bitmap, bitmap.rect());
+}
+
+void CanvasDrawImageStretched(QPainter &canvas, const QRect &rect, const QImage &graphic) {
+  if (graphic.width() <= 0 || graphic.height() <= 0) return;
+  const int64_t w = graphic.width(), h = graphic.height();
+  const int64_t boxWidth = rect.width(), boxHeight = rect.height();
+  QRect target = rect;
+  if (boxHeight * w <= boxWidth * h)
+    target.setWidth(static_cast<int>(w * boxHeight / h));
+  else
+    target.setHeight(static_cast<int>(boxWidth * h / w));
+  canvas.drawImage(target, graphic);
+}
+
+// ---- Canvas painting -----------------------------------------------------------
+
+void CanvasGradientFill(QPainter &canvas, const QRect &rect, const QColor &colour1,
+                        const QColor &colour2) {
+  const QColor from = colour1.toRgb();
+  const QColor to = colour2.toRgb();
+  const int top = rect.top();
+  const int bottom = rect.top() + rect.height();
+  const int64_t span = static_cast<int64_t>(bottom) - top;
+  auto channel = [&](int a, int b, int y) {
+    if (span < 1) return a;
+    return static_cast<int>((a + ((static_cast<int64_t>(b) - a) * (y - top) + span / 2) / span) & 0xFF);
+  };
+  auto colourAt = [&](int y) {
+    return qRgb(channel(from.red(), to.red(), y), channel(from.green(), to.green(), y),
+                channel(from.blue(), to.blue(), y));
+  };
+  int bandTop = top;
+  QRgb previous = colourAt(top);
+  for (int y = top + 1; y <= bottom; ++y) {
+    const QRgb colour = colourAt(y);
+    if (colour != previous || y == bottom) {
+      canvas.fillRect(QRect(rect.left(), bandTop, rect.width(), y - bandTop), QColor(colour));
+      bandTop = y;
+      previous = colour;
+    }
+  }
+}
+
+void CanvasTextOutRight(QPainter &canvas, int x, int y, const std::string &text) {
+  const QString s = ToQString(text);
+  const QFontMetrics metrics = canvas.fontMetrics();
+  canvas.drawText(x - metrics.horizontalAdvance(s) - 4, y + metrics.ascent(), s);
+}
+
+void CanvasTextOut(QPainter &canvas, int left, int right, int top, TFontStyles style,
+                   const std::string &text) {
+  const QFont font = canvas.font();
+  canvas.setFont(StyledFont(font, style));
+  DrawClipped(canvas, left, left, right, top, ToQString(text));
+  canvas.setFont(font);
+}
+
+void CanvasTextOutBreak(QPainter &canvas, int left, int right, int top, TFontStyles style,
+                        const std::string &text) {
+  const int lineHeight = canvas.fontMetrics().height();
+  for (const std::string &piece : SplitAtBar(text)) {
+    CanvasTextOut(canvas, left, right, top, style, piece);
+    top += lineHeight;
+  }
+}
+
+void CanvasTextOutRight_(QPainter &canvas, int left, int right, int top, TFontStyles style,
+                         const std::string &text) {
+  const int lineHeight = canvas.fontMetrics().height();
+  const QFont font = canvas.font();
+  canvas.setFont(StyledFont(font, style));
+  const QFontMetrics metrics = canvas.fontMetrics();
+  for (const std::string &piece : SplitAtBar(text)) {
+    const QString s = ToQString(piece);
+    const int width = metrics.horizontalAdvance(s);
+    const int x = width > right - left - 8 ? left : right - width - 4;
+    DrawClipped(canvas, x, left, right, top, s);
+    top += lineHeight;
+  }
+  canvas.setFont(font);
+}
+
+void CanvasTextOutCenter(QPainter &canvas, int left, int right, int top, const std::string &text) {
+  const QString s = ToQString(text);
+  const int width = canvas.fontMetrics().horizontalAdvance(s);
+  DrawClipped(canvas, (left + right - width) / 2, left, right, top, s);
+}
+
+void SplitterPaintHandle(QPainter &canvas, const QSize &clientSize, bool alignedTop,
+                         const QColor &colour) {
+  constexpr int kLines = 13;
+  constexpr int kGap = 2;
+  canvas.save();
+  canvas.setPen(QPen(colour, 1));
+  if (alignedTop) {
+    if (clientSize.height() >= 3) {
+      const int first = clientSize.width() / 2 - (kLines / 2) * kGap;
+      for (int i = 0; i < kLines; ++i)
+        canvas.drawLine(first + i * kGap, 1, first + i * kGap, clientSize.height() - 2);
+    }
+  } else if (clientSize.width() >= 3) {
+    const int first = clientSize.height() / 2 - (kLines / 2) * kGap;
+    for (int i = 0; i < kLines; ++i)
+      canvas.drawLine(1, first + i * kGap, clientSize.width() - 2, first + i * kGap);
+  }
+  canvas.restore();
+}
+
+TSplitterHandle::TSplitterHandle(Qt::Orientation orientation, QSplitter *parent)
+    : QSplitterHandle(orientation, parent) {}
+
+void TSplitterHandle::paintEvent(QPaintEvent *) {
+  QPainter painter(this);
+  // Panes stacked vertically have a handle lying across: upright grip lines.
+  SplitterPaintHandle(painter, size(), orientation() == Qt::Vertical,
+                      palette().color(QPalette::Dark));
+}
+
+TSplitter::TSplitter(Qt::Orientation orientation, QWidget *parent)
+    : QSplitter(orientation, parent) {}
+
+QSplitterHandle *TSplitter::createHandle() { return new TSplitterHandle(orientation(), this); }
+
+// ---- Windows and controls ------------------------------------------------------
+
+void WindowToMouse(QWidget *form) {
+  if (!form) return;
+  const QPoint mouse = QCursor::pos();
+  QScreen *primary = QGuiApplication::primaryScreen();
+  if (!primary) {
+    form->move(mouse);
+    return;
+  }
+  const QRect desktop = primary->virtualGeometry();
+  const QRect screen = primary->geometry();
+  const QSize size = form->frameGeometry().size();
+  int x = mouse.x();
+  int y = mouse.y();
+  const int desktopRight = desktop.x() + desktop.width();
+  if (x + size.width() >= desktopRight) x = desktopRight - size.width();
+  const int limit = screen.y() + screen.height() - 32;
+  if (y + size.height() > limit) y = limit - size.height();
+  // A window larger than the room left keeps its title bar reachable.
+  x = std::max(x, desktop.x());
+  y = std::max(y, desktop.y());
+  form->move(x, y);
+}
+
+void ComboFill(QComboBox *combo) {
+  if (!combo) return;
+  const QString text = combo->currentText();
+  if (text.isEmpty()) return;
+  int found = -1;
+  for (int i = 0; i < combo->count(); ++i)
+    if (combo->itemText(i) == text) {
+      found = i;
+      break;
+    }
+  if (found >= 0) {
+    combo->removeItem(found);
+  } else {
+    while (combo->count() >= ComboHistoryMax) combo->removeItem(combo->count() - 1);
+  }
+  combo->insertItem(0, text);
+  combo->setCurrentIndex(0);
+  if (combo->isEditable()) combo->setEditText(text);
+}
+
+}  // namespace trovix

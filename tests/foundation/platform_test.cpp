@@ -1,1 +1,706 @@
+#include "foundation/platform.h"
+#include "foundation/platform_ui.h"
+
 #include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+using namespace trovix;
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+void WriteFile(const std::string &path, const std::string &text) {
+  QDir().mkpath(QString::fromStdString(path.substr(0, path.rfind('/'))));
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string ReadFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Replaces the command runner and the desktop opener with recorders, and the
+// environment the helpers read with a private one, for every test.
+class PlatformSeams : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp.isValid());
+    root = tmp.path().toStdString() + "/";
+    for (const char *name : {"TERMINAL", "SHELL", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME",
+                             "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR", "XDG_CURRENT_DESKTOP", "LANG", "LC_ALL",
+                             "LC_MESSAGES"}) {
+      const char *value = std::getenv(name);
+      if (value) saved[name] = value;
+      unsetenv(name);
+    }
+    setenv("XDG_DATA_HOME", (root + "data").c_str(), 1);
+    // The MIME database is found through XDG_DATA_DIRS as well: keep it
+    // reachable without the system's applications.
+    QDir().mkpath(QString::fromStdString(root + "mimedata"));
+    QFile::link("/usr/share/mime", QString::fromStdString(root + "mimedata/mime"));
+    setenv("XDG_DATA_DIRS", (root + "sysdata:" + root + "mimedata").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (root + "config").c_str(), 1);
+    setenv("XDG_CONFIG_DIRS", (root + "sysconfig").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (root + "run").c_str(), 1);
+    SetCommandRunner([this](const ExternalCommand &c) {
+      commands.push_back(c);
+      auto found = results.find(c.program);
+      return found == results.end() ? 0 : found->second;
+    });
+    SetUrlOpener([this](const QUrl &url) {
+      urls.push_back(url);
+      return openerWorks;
+    });
+    WatchDialogs();
+  }
+  void TearDown() override {
+    SetCommandRunner(nullptr);
+    SetUrlOpener(nullptr);
+    for (const char *name : {"TERMINAL", "SHELL", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME",
+                             "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR", "XDG_CURRENT_DESKTOP", "LANG", "LC_ALL",
+                             "LC_MESSAGES"}) {
+      if (saved.count(name))
+        setenv(name, saved[name].c_str(), 1);
+      else
+        unsetenv(name);
+    }
+  }
+  // Answers the next modal Open With dialog with choose(dialog); a dialog
+  // that nobody expects fails the test and is cancelled.
+  void AnswerOpenWith(std::function<void(TOpenWithDialog *)> choose) { answer = std::move(choose); }
+  void WatchDialogs() {
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [this] {
+      auto *d = qobject_cast<TOpenWithDialog *>(QApplication::activeModalWidget());
+      if (!d) return;
+      auto choose = std::move(answer);
+      answer = nullptr;
+      if (choose) {
+        choose(d);
+      } else {
+        ADD_FAILURE() << "unexpected Open With dialog";
+        d->reject();
+      }
+    });
+    watch.start();
+  }
+
+  QTemporaryDir tmp;
+  std::string root;
+  std::map<std::string, std::string> saved;
+  std::vector<ExternalCommand> commands;
+  std::map<std::string, int> results;  // exit status per program, 0 when absent
+  std::vector<QUrl> urls;
+  bool openerWorks = true;
+  std::function<void(TOpenWithDialog *)> answer;
+  QTimer watch;
+};
+
+QImage Canvas(int width, int height, QColor fill) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(fill);
+  return image;
+}
+
+// Columns of the image holding anything but the background within rows.
+std::pair<int, int> InkColumns(const QImage &image, int top, int bottom) {
+  int first = -1, last = -1;
+  for (int y = std::max(0, top); y < std::min(bottom, image.height()); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (image.pixel(x, y) != qRgb(255, 255, 255)) {
+        if (first < 0 || x < first) first = x;
+        last = std::max(last, x);
+      }
+  return {first, last};
+}
+
+}  // namespace
+
+TEST(PlatformBitmaps, ImageFitAndStretch) {
+  QRect r(0, 0, 100, 100);
+  ImageFit(200, 100, r);
+  EXPECT_EQ(r, QRect(0, 25, 100, 50));
+  r = QRect(0, 0, 100, 100);
+  ImageFit(100, 200, r);
+  EXPECT_EQ(r, QRect(25, 0, 50, 100));
+  r = QRect(10, 10, 100, 100);  // centred from 0, not from the old corner
+  ImageFit(200, 100, r);
+  EXPECT_EQ(r, QRect(0, 25, 100, 50));
+  r = QRect(0, 0, 300, 90);  // scaled up as well: 10x3 fills 300x90 exactly
+  ImageFit(10, 3, r);
+  EXPECT_EQ(r, QRect(0, 0, 300, 90));
+  r = QRect(5, 5, 40, 40);
+  ImageFit(0, 100, r);
+  EXPECT_EQ(r, QRect(5, 5, 40, 40));
+
+  // A 2:1 red picture into a 40x40 box at (10, 10) keeps the corner and the
+  // aspect: rows 10..29 red, below white.
+  QImage red(2, 1, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  QImage canvas = Canvas(60, 60, Qt::white);
+  {
+    QPainter p(&canvas);
+    CanvasDrawImageStretched(p, QRect(10, 10, 40, 40), red);
+  }
+  EXPECT_EQ(canvas.pixel(10, 10), qRgb(255, 0, 0));
+  EXPECT_EQ(canvas.pixel(49, 29), qRgb(255, 0, 0));
+  EXPECT_EQ(canvas.pixel(30, 31), qRgb(255, 255, 255));
+  EXPECT_EQ(canvas.pixel(9, 15), qRgb(255, 255, 255));
+
+  QImage printed = Canvas(8, 8, Qt::white);
+  {
+    QPainter p(&printed);
+    PrintBitmap(p, QRect(2, 2, 4, 2), red);
+  }
+  EXPECT_EQ(printed.pixel(2, 2), qRgb(255, 0, 0));
+  EXPECT_EQ(printed.pixel(5, 3), qRgb(255, 0, 0));
+  EXPECT_EQ(printed.pixel(5, 4), qRgb(255, 255, 255));
+}
+
+TEST(PlatformBitmaps, RotateClockwise) {
+  const QRgb a = qRgb(10, 20, 30), b = qRgb(40, 50, 60);
+  QImage two(2, 1, QImage::Format_ARGB32);
+  two.setPixel(0, 0, a);
+  two.setPixel(1, 0, b);
+  BitmapRotate(two);
+  ASSERT_EQ(two.size(), QSize(1, 2));
+  EXPECT_EQ(two.format(), QImage::Format_RGB888);
+  EXPECT_EQ(two.pixel(0, 0), a);
+  EXPECT_EQ(two.pixel(0, 1), b);
+
+  // a b c        d a
+  // d e f   ->   e b
+  //              f c
+  QImage six(3, 2, QImage::Format_RGB32);
+  const char names[] = "abcdef";
+  auto colour = [](char n) { return qRgb(n, 2 * n - 150, 255 - n); };
+  for (int i = 0; i < 6; ++i) six.setPixel(i % 3, i / 3, colour(names[i]));
+  QImage original = six.convertToFormat(QImage::Format_RGB888);
+  BitmapRotate(six);
+  ASSERT_EQ(six.size(), QSize(2, 3));
+  const char *expected[] = {"da", "eb", "fc"};
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 2; ++x) EXPECT_EQ(six.pixel(x, y), colour(expected[y][x])) << x << "," << y;
+  for (int i = 0; i < 3; ++i) BitmapRotate(six);
+  EXPECT_EQ(six, original);
+
+  QImage empty;
+  BitmapRotate(empty);
+  EXPECT_TRUE(empty.isNull());
+}
+
+TEST(PlatformCanvas, GradientBandsAndRounding) {
+  const QRgb background = qRgb(255, 0, 255);
+  QImage image = Canvas(3, 8, QColor(background));
+  {
+    QPainter p(&image);
+    CanvasGradientFill(p, QRect(0, 2, 3, 0), Qt::black, Qt::white);
+  }
+  EXPECT_EQ(image, Canvas(3, 8, QColor(background)));  // height 0: nothing
+
+  {
+    QPainter p(&image);
+    CanvasGradientFill(p, QRect(0, 1, 3, 5), QColor(7, 8, 9), QColor(7, 8, 9));
+  }
+  for (int y = 0; y < 8; ++y)
+    EXPECT_EQ(image.pixel(1, y), (y >= 1 && y < 6) ? qRgb(7, 8, 9) : background) << y;
+
+  // Each band takes the colour of the row after it, rounded half up by
+  // (diff * k + span / 2) / span truncated toward zero; the bottom row is
+  // not part of the rectangle.
+  image = Canvas(2, 6, QColor(background));
+  {
+    QPainter p(&image);
+    CanvasGradientFill(p, QRect(0, 1, 2, 4), Qt::black, Qt::white);
+  }
+  const int down[] = {64, 128, 191, 255};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(image.pixel(1, 1 + i), qRgb(down[i], down[i], down[i]));
+  EXPECT_EQ(image.pixel(0, 0), background);
+  EXPECT_EQ(image.pixel(0, 5), background);
+
+  image = Canvas(1, 4, QColor(background));
+  {
+    QPainter p(&image);
+    CanvasGradientFill(p, QRect(0, 0, 1, 4), QColor(255, 0, 10), QColor(0, 255, 10));
+  }
+  const int up[] = {192, 128, 65, 1};  // 255 + (-255 k + 2) / 4
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(image.pixel(0, i), qRgb(up[i], down[i], 10));
+}
+
+TEST(PlatformCanvas, TextPlacementAndClipping) {
+  QImage image = Canvas(300, 120, Qt::white);
+  QPainter p(&image);
+  p.setPen(Qt::black);
+  QFont font = p.font();
+  font.setPixelSize(14);
+  p.setFont(font);
+  const int line = p.fontMetrics().height();
+  const int width = p.fontMetrics().horizontalAdvance("Total");
+
+  CanvasTextOutRight(p, 200, 0, "Total");
+  auto ink = InkColumns(image, 0, line);
+  EXPECT_GE(ink.first, 200 - width - 4 - 1);
+  EXPECT_LT(ink.second, 196);
+  EXPECT_GT(ink.second, 180);
+
+  // Clipped to the band: no ink right of 60 nor below the line.
+  CanvasTextOut(p, 10, 60, 30, fsBold, "WWWWWWWWWWWWWWWWWWWW");
+  ink = InkColumns(image, 30, 30 + line);
+  EXPECT_GE(ink.first, 10);
+  EXPECT_LT(ink.second, 60);
+  EXPECT_FALSE(p.font().bold());  // the style is put back
+
+  CanvasTextOutBreak(p, 100, 300, 30, 0, "one|two");
+  EXPECT_GE(InkColumns(image, 30 + line, 30 + 2 * line).first, 100);
+
+  // Right-aligned pieces end 4 pixels before right; a too-wide one starts at left.
+  CanvasTextOutRight_(p, 0, 290, 80, 0, "ab|" + std::string(60, 'M'));
+  ink = InkColumns(image, 80, 80 + line);
+  EXPECT_LT(ink.second, 286);
+  EXPECT_GT(ink.first, 250);
+  ink = InkColumns(image, 80 + line, 80 + 2 * line);
+  EXPECT_LT(ink.first, 5);
+  EXPECT_LT(ink.second, 290);
+  p.end();
+
+  QImage centred = Canvas(200, 30, Qt::white);
+  QPainter q(&centred);
+  q.setFont(font);
+  CanvasTextOutCenter(q, 0, 200, 0, "IIII");
+  q.end();
+  ink = InkColumns(centred, 0, 30);
+  EXPECT_NEAR((ink.first + ink.second) / 2.0, 100.0, 4.0);
+}
+
+TEST(PlatformCanvas, SplitterGrip) {
+  const QRgb shadow = qRgb(160, 160, 160);
+  QImage side = Canvas(6, 100, Qt::white);
+  {
+    QPainter p(&side);
+    SplitterPaintHandle(p, side.size(), false, QColor(shadow));
+  }
+  int lines = 0;
+  for (int y = 0; y < 100; ++y)
+    if (side.pixel(1, y) == shadow) {
+      ++lines;
+      EXPECT_EQ(side.pixel(4, y), shadow);
+      EXPECT_NE(side.pixel(0, y), shadow);
+      EXPECT_NE(side.pixel(5, y), shadow);
+      EXPECT_NE(side.pixel(1, y + 1), shadow);  // two pixels apart
+    }
+  EXPECT_EQ(lines, 13);
+  EXPECT_EQ(side.pixel(1, 38), shadow);  // centred: 50 - 12 .. 50 + 12
+  EXPECT_EQ(side.pixel(1, 62), shadow);
+
+  QImage bar = Canvas(100, 6, Qt::white);
+  {
+    QPainter p(&bar);
+    SplitterPaintHandle(p, bar.size(), true, QColor(shadow));
+  }
+  EXPECT_EQ(bar.pixel(38, 1), shadow);
+  EXPECT_EQ(bar.pixel(38, 4), shadow);
+  EXPECT_NE(bar.pixel(38, 5), shadow);
+  EXPECT_NE(bar.pixel(39, 2), shadow);
+}
+
+TEST(PlatformControls, ComboFillHistory) {
+  QComboBox combo;
+  combo.setEditable(true);
+  for (int i = 0; i < 16; ++i) combo.addItem(QString("item%1").arg(i));
+  combo.setEditText("new");
+  ComboFill(&combo);
+  ASSERT_EQ(combo.count(), 16);
+  EXPECT_EQ(combo.itemText(0), "new");
+  EXPECT_EQ(combo.itemText(15), "item14");  // the oldest went
+  EXPECT_EQ(combo.currentText(), "new");
+
+  combo.setEditText("item7");
+  ComboFill(&combo);
+  EXPECT_EQ(combo.count(), 16);
+  EXPECT_EQ(combo.itemText(0), "item7");
+  EXPECT_EQ(combo.itemText(1), "new");
+  EXPECT_EQ(combo.findText("item7"), 0);
+  EXPECT_EQ(combo.currentText(), "item7");
+
+  combo.setEditText("ITEM7");  // case counts: a new entry
+  ComboFill(&combo);
+  EXPECT_EQ(combo.itemText(0), "ITEM7");
+  EXPECT_EQ(combo.itemText(1), "item7");
+  EXPECT_EQ(combo.count(), 16);
+
+  combo.setEditText("");
+  ComboFill(&combo);
+  EXPECT_EQ(combo.itemText(0), "ITEM7");
+}
+
+TEST(PlatformControls, WindowToMouseStaysOnScreen) {
+  QScreen *screen = QGuiApplication::primaryScreen();
+  ASSERT_NE(screen, nullptr);
+  const QRect geometry = screen->geometry();
+  QCursor::setPos(geometry.right() - 10, geometry.bottom() - 10);
+  if (QCursor::pos() != QPoint(geometry.right() - 10, geometry.bottom() - 10))
+    GTEST_SKIP() << "the platform does not move the cursor";
+  QWidget form;
+  form.resize(200, 100);
+  WindowToMouse(&form);
+  EXPECT_EQ(form.x(), screen->virtualGeometry().x() + screen->virtualGeometry().width() - 200);
+  EXPECT_EQ(form.y(), geometry.y() + geometry.height() - 32 - 100);
+
+  QCursor::setPos(geometry.x() + 20, geometry.y() + 30);
+  WindowToMouse(&form);
+  EXPECT_EQ(form.pos(), QPoint(geometry.x() + 20, geometry.y() + 30));
+}
+
+TEST_F(PlatformSeams, PathsAsOnDisk) {
+  WriteFile(root + "Tree/Alpha/beta.TXT", "x");
+  WriteFile(root + "Tree/Case/one", "x");
+  WriteFile(root + "Tree/case/two", "x");
+  const std::string tree = root + "Tree/";
+  EXPECT_EQ(AlternateToLFN(root + "tree/ALPHA/Beta.txt"), tree + "Alpha/beta.TXT");
+  EXPECT_EQ(AlternateToLFN(root + "Tree/alpha/"), tree + "Alpha/");
+  EXPECT_EQ(AlternateToLFN(root + "Tree//Alpha"), tree + "Alpha");
+  // The exact name wins over one differing in case; "CASE" takes the first in byte order.
+  EXPECT_EQ(AlternateToLFN(tree + "case/two"), tree + "case/two");
+  EXPECT_EQ(AlternateToLFN(tree + "CASE/one"), tree + "Case/one");
+  // Stops before the first missing component.
+  EXPECT_EQ(AlternateToLFN(root + "tree/Missing/beta.txt"), tree.substr(0, tree.size() - 1));
+  EXPECT_EQ(AlternateToLFN(tree + "alpha/nothing"), tree + "Alpha");
+  EXPECT_EQ(AlternateToLFN("/"), "/");
+  EXPECT_EQ(AlternateToLFN("/no-such-top-folder-here/x"), "/");
+  EXPECT_EQ(AlternateToLFN(""), "");
+
+  EXPECT_EQ(LFNToAlternate(tree + "Alpha/beta.TXT"), "beta.TXT");
+  EXPECT_EQ(LFNToAlternate(tree + "Alpha/"), "Alpha");
+  EXPECT_EQ(LFNToAlternate(tree + "Alpha/beta.txt"), "");
+}
+
+TEST_F(PlatformSeams, TerminalMountsAndFileManager) {
+  setenv("SHELL", "/bin/zsh", 1);
+  setenv("TERMINAL", "kitty --single-instance", 1);
+  EXPECT_TRUE(RunInTerminal("/home/u/src/", "make # all"));
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(commands[0].program, "kitty");
+  EXPECT_EQ(commands[0].args,
+            (Args{"--single-instance", "-e", "/bin/zsh", "-c", "make # all\nexec '/bin/zsh'"}));
+  EXPECT_EQ(commands[0].workingFolder, "/home/u/src/");
+  EXPECT_FALSE(commands[0].wait);
+
+  results["kitty"] = CommandNotStarted;  // a missing $TERMINAL falls back
+  commands.clear();
+  EXPECT_TRUE(RunInTerminal("/tmp/", ""));
+  ASSERT_EQ(commands.size(), 2u);
+  EXPECT_EQ(commands[1].program, "x-terminal-emulator");
+  EXPECT_TRUE(commands[1].args.empty());
+  results["x-terminal-emulator"] = CommandNotStarted;
+  EXPECT_FALSE(RunInTerminal("/tmp/", "ls"));
+
+  // Mounts wait for gio; the new gvfs entry is the mount point.
+  const std::string gvfs = root + "run/gvfs/";
+  WriteFile(gvfs + "old-mount/f", "x");
+  EXPECT_EQ(GvfsFolder(), gvfs);
+  commands.clear();
+  SetCommandRunner([&](const ExternalCommand &c) {
+    commands.push_back(c);
+    QDir().mkpath(QString::fromStdString(gvfs + "smb-share:server=nas,share=docs"));
+    return 0;
+  });
+  std::string mountPoint;
+  EXPECT_EQ(DriveConnect("smb://nas/docs", "", mountPoint), 0);
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(commands[0].program, "gio");
+  EXPECT_EQ(commands[0].args, (Args{"mount", "-a", "--", "smb://nas/docs"}));
+  EXPECT_TRUE(commands[0].wait);
+  EXPECT_EQ(commands[0].input, "");
+  EXPECT_EQ(mountPoint, gvfs + "smb-share:server=nas,share=docs/");
+  EXPECT_EQ(DriveConnect("sftp://me@host/", "secret", mountPoint), 0);
+  EXPECT_EQ(commands[1].args, (Args{"mount", "--", "sftp://me@host/"}));
+  EXPECT_EQ(commands[1].input, "secret\n");
+  EXPECT_EQ(mountPoint, gvfs);  // nothing new: already mounted
+
+  SetCommandRunner([&](const ExternalCommand &c) {
+    commands.push_back(c);
+    return c.args[1] == "-u" ? 2 : CommandNotStarted;
+  });
+  EXPECT_EQ(DriveConnect("smb://nas/docs", "", mountPoint), CommandNotStarted);  // no gio
+  EXPECT_EQ(mountPoint, "");
+  const size_t before = commands.size();
+  EXPECT_EQ(DriveConnect("smb://nas/docs", "two\nlines", mountPoint), 1);
+  EXPECT_EQ(DriveConnect("", "", mountPoint), 1);
+  EXPECT_EQ(commands.size(), before);  // refused without running gio
+  EXPECT_EQ(DriveDisconnect("-weird name"), 2);
+  EXPECT_EQ(commands.back().args, (Args{"mount", "-u", "-f", "--", "-weird name"}));
+
+  // Open File Location: the D-Bus call with a URI that survives dbus-send's
+  // comma splitting; without an answer the folder is opened instead.
+  commands.clear();
+  SetCommandRunner([&](const ExternalCommand &c) {
+    commands.push_back(c);
+    return c.program == "dbus-send" ? CommandNotStarted : 1;
+  });
+  EXPECT_TRUE(OpenFileLocation(nullptr, "/data/a b,c/r\xE9sum\xE9.txt"));
+  ASSERT_EQ(commands.size(), 2u);
+  EXPECT_EQ(commands[0].args[6], "array:string:file:///data/a%20b%2Cc/r%E9sum%E9.txt");
+  EXPECT_EQ(commands[1].program, "gdbus");
+  EXPECT_EQ(commands[1].args[6], "['file:///data/a%20b%2Cc/r%E9sum%E9.txt']");
+  ASSERT_EQ(urls.size(), 1u);
+  EXPECT_EQ(urls[0].toEncoded().toStdString(), "file:///data/a%20b%2Cc/");
+  SetCommandRunner([&](const ExternalCommand &) { return 0; });
+  EXPECT_TRUE(OpenFileLocation(nullptr, "/data/x"));
+  EXPECT_EQ(urls.size(), 1u);  // the file manager answered
+}
+
+TEST_F(PlatformSeams, RegisteredApplications) {
+  const std::string apps = root + "data/applications/";
+  WriteFile(apps + "mimeinfo.cache",
+            "[MIME Cache]\ntext/plain=viewer.desktop;gone.desktop;hidden.desktop;\n"
+            "text/x-csrc=ide.desktop;\n");
+  WriteFile(apps + "viewer.desktop",
+            "[Desktop Entry]\nType=Application\nName=Viewer\\sPlus\nIcon=viewer\n"
+            "Exec=\"/opt/My Apps/viewer\" --title=%c --icon-arg %i %U\n");
+  WriteFile(apps + "hidden.desktop", "[Desktop Entry]\nType=Application\nName=H\nExec=h\nHidden=true\n");
+  WriteFile(apps + "ide.desktop",
+            "[Desktop Entry]\nType=Application\nName=IDE\nName[de]=Entwicklung\nExec=ide\nTerminal=true\n");
+  WriteFile(apps + "edit.desktop", "[Desktop Entry]\nType=Application\nName=Edit\nExec=sh -c \"edit %f\"\n");
+  WriteFile(apps + "gone.desktop", "[Desktop Entry]\nType=Application\nName=Gone\nExec=gone %f\n");
+  // A data folder without a cache is read from its .desktop files.
+  WriteFile(root + "sysdata/applications/vendor/pad.desktop",
+            "[Desktop Entry]\nType=Application\nName=Pad\nExec=pad %F\nMimeType=text/plain;\n");
+  WriteFile(root + "config/mimeapps.list",
+            "[Default Applications]\ntext/plain=edit.desktop;missing.desktop\n"
+            "[Removed Associations]\ntext/plain=gone.desktop;\n");
+
+  std::vector<std::string> ids;
+  for (const DesktopApp &app : AppsForMimeTypes({"text/x-csrc", "text/plain"})) ids.push_back(app.id);
+  EXPECT_EQ(ids, (Args{"ide.desktop", "edit.desktop", "viewer.desktop", "vendor-pad.desktop"}));
+  EXPECT_EQ(DesktopAppFind("vendor-pad.desktop"), root + "sysdata/applications/vendor/pad.desktop");
+  EXPECT_EQ(DesktopAppFind("../data/applications/viewer.desktop"), "");
+
+  DesktopApp viewer;
+  ASSERT_TRUE(DesktopAppLoad(apps + "viewer.desktop", viewer));
+  EXPECT_EQ(viewer.name, "Viewer Plus");
+  EXPECT_EQ(DesktopAppCommand(viewer, "/d/a b.txt"),
+            (Args{"/opt/My Apps/viewer", "--title=Viewer Plus", "--icon-arg", "--icon", "viewer",
+                  "file:///d/a%20b.txt"}));
+  DesktopApp edit, ide;
+  ASSERT_TRUE(DesktopAppLoad(apps + "edit.desktop", edit));
+  ASSERT_TRUE(DesktopAppLoad(apps + "ide.desktop", ide));
+  // A code inside quotes is never expanded into a shell line; the file goes last.
+  EXPECT_EQ(DesktopAppCommand(edit, "/d/x;rm -rf ~"), (Args{"sh", "-c", "edit %f", "/d/x;rm -rf ~"}));
+  setenv("TERMINAL", "xterm", 1);
+  EXPECT_EQ(DesktopAppCommand(ide, "/d/m.c"), (Args{"xterm", "-e", "ide", "/d/m.c"}));
+  EXPECT_EQ(ide.name, "IDE");
+  setenv("LANG", "de_DE.UTF-8", 1);
+  ASSERT_TRUE(DesktopAppLoad(apps + "ide.desktop", ide));
+  EXPECT_EQ(ide.name, "Entwicklung");
+  unsetenv("LANG");
+  EXPECT_EQ(TypedCommand("gimp --new", "/d/p.png"), (Args{"gimp", "--new", "/d/p.png"}));
+  EXPECT_EQ(TypedCommand("conv --in=%f --out 100%%", "/d/p"), (Args{"conv", "--in=/d/p", "--out", "100%"}));
+  EXPECT_EQ(SplitCommandLine(R"(a "b c" d\ e "q\"x" "")"), (Args{"a", "b c", "d e", "q\"x", ""}));
+  EXPECT_TRUE(TypedCommand("   ", "/d/p").empty());
+
+  // Opening: the desktop opens a registered type; when it cannot, or for a
+  // type nothing is registered for, the Open With dialog decides.
+  const std::string text = root + "notes.txt";
+  WriteFile(text, "plain text\n");
+  EXPECT_TRUE(WinOpenFile(nullptr, text));
+  ASSERT_EQ(urls.size(), 1u);
+  EXPECT_EQ(urls[0].toLocalFile().toStdString(), text);
+  EXPECT_TRUE(commands.empty());
+
+  openerWorks = false;
+  AnswerOpenWith([](TOpenWithDialog *d) {
+    EXPECT_EQ(d->lApps->count(), 3);
+    EXPECT_EQ(d->lApps->currentRow(), 0);  // the default first
+    d->lApps->setCurrentRow(2);
+    d->accept();
+  });
+  EXPECT_TRUE(WinOpenFile(nullptr, text));
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(commands[0].program, "pad");
+  EXPECT_EQ(commands[0].args, (Args{text}));
+  EXPECT_EQ(commands[0].workingFolder, root);
+
+  const std::string odd = root + "blob.zzqqx";
+  WriteFile(odd, std::string("\x01\x02\x03\x00\xff", 5));
+  urls.clear();
+  AnswerOpenWith([](TOpenWithDialog *d) {
+    EXPECT_EQ(d->lApps->count(), 0);
+    EXPECT_FALSE(d->bOpen->isEnabled());
+    d->eCommand->setText("hexview -r");
+    EXPECT_TRUE(d->bOpen->isEnabled());
+    d->accept();
+  });
+  EXPECT_TRUE(WinOpenFile(nullptr, odd));
+  EXPECT_TRUE(urls.empty());
+  EXPECT_EQ(commands.back().program, "hexview");
+  EXPECT_EQ(commands.back().args, (Args{"-r", odd}));
+  results["hexview"] = CommandNotStarted;
+  AnswerOpenWith([](TOpenWithDialog *d) {
+    d->eCommand->setText("hexview");
+    d->accept();
+  });
+  EXPECT_FALSE(WinOpenFileWith(nullptr, odd));
+  AnswerOpenWith([](TOpenWithDialog *d) { d->reject(); });
+  EXPECT_TRUE(WinOpenFileWith(nullptr, odd));  // cancelled: not a failure
+
+  openerWorks = true;
+  EXPECT_TRUE(ExploreFolder(nullptr, "/srv/share/"));
+  EXPECT_EQ(urls.back().toLocalFile(), "/srv/share/");
+}
+
+TEST(PlatformCommands, RealRunner) {
+  QTemporaryDir tmp;
+  const std::string dir = tmp.path().toStdString() + "/";
+  const std::string out = dir + "out";
+  ExternalCommand run;
+  run.program = "sh";
+  run.args = {"-c", "{ pwd; echo \"$1\"; cat; } > out; exit 3", "sh", "arg one"};
+  run.workingFolder = dir;
+  run.wait = true;
+  run.input = "from stdin\n";
+  EXPECT_EQ(RunCommand(run), 3);
+  EXPECT_EQ(ReadFile(out), QDir(tmp.path()).canonicalPath().toStdString() + "\narg one\nfrom stdin\n");
+
+  run.program = "no-such-program-trovix";
+  EXPECT_EQ(RunCommand(run), CommandNotStarted);
+  run.program = "sh";
+  run.workingFolder = dir + "missing/";
+  EXPECT_EQ(RunCommand(run), CommandNotStarted);
+  run.workingFolder = dir;
+  run.input = std::string(5000, 'x');
+  EXPECT_EQ(RunCommand(run), CommandNotStarted);
+
+  // Detached: returns at once; the program runs on and does its work.
+  ExternalCommand detached;
+  detached.program = "/bin/sh";
+  detached.args = {"-c", "read x; echo \"[$x]\" > detached"};
+  detached.workingFolder = dir;
+  EXPECT_EQ(RunCommand(detached), 0);
+  QElapsedTimer clock;
+  clock.start();
+  while (ReadFile(dir + "detached").empty() && clock.elapsed() < 5000) QThread::msleep(10);
+  EXPECT_EQ(ReadFile(dir + "detached"), "[]\n");  // stdin is empty
+}
+
+TEST(PlatformKeys, PostedKeysReachFocusedEdit) {
+  QWidget window;
+  auto *layout = new QVBoxLayout(&window);
+  auto *edit = new QLineEdit(&window);
+  layout->addWidget(edit);
+  window.show();
+  QApplication::setActiveWindow(&window);
+  edit->setFocus();
+  QApplication::processEvents();
+  if (QApplication::focusWidget() != edit) GTEST_SKIP() << "no focus on this platform";
+
+  struct Seen {
+    QEvent::Type type;
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    QString text;
+  };
+  std::vector<Seen> seen;
+  struct Recorder : QObject {
+    std::vector<Seen> *seen;
+    bool eventFilter(QObject *, QEvent *e) override {
+      if (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) {
+        auto *k = static_cast<QKeyEvent *>(e);
+        seen->push_back({e->type(), k->key(), k->modifiers(), k->text()});
+      }
+      return false;
+    }
+  } recorder;
+  recorder.seen = &seen;
+  edit->installEventFilter(&recorder);
+
+  PostKey('A', ssShift, false);
+  QApplication::processEvents();
+  ASSERT_EQ(seen.size(), 4u);  // Shift down, A down, A up, Shift up
+  EXPECT_EQ(seen[0].key, Qt::Key_Shift);
+  EXPECT_EQ(seen[1].type, QEvent::KeyPress);
+  EXPECT_EQ(seen[1].key, Qt::Key_A);
+  EXPECT_EQ(seen[1].modifiers, Qt::ShiftModifier);
+  EXPECT_EQ(seen[1].text, "A");
+  EXPECT_EQ(seen[2].type, QEvent::KeyRelease);
+  EXPECT_EQ(seen[3].type, QEvent::KeyRelease);
+  EXPECT_EQ(seen[3].key, Qt::Key_Shift);
+  EXPECT_EQ(CurrentShiftState(), 0);
+
+  PostKey('B', 0, false);
+  PostKey('1', ssShift, false);
+  PostKey(32, 0, false);
+  PostShiftDown(ssShift);  // a held modifier applies to the keys that follow
+  PostKey('C', 0, false);
+  PostShiftUp(ssShift);
+  PostKey('D', 0, false);
+  QApplication::processEvents();
+  EXPECT_EQ(edit->text(), "Ab! Cd");
+  PostKey(8, 0, false);  // backspace
+  PostKey(36, 0, false);  // home
+  PostKey(46, 0, false);  // delete
+  QApplication::processEvents();
+  EXPECT_EQ(edit->text(), "b! C");
+
+  PostKey('A', ssCtrl, false);  // select all, then typing replaces it
+  PostKey('Z', 0, false);
+  QApplication::processEvents();
+  EXPECT_EQ(edit->text(), "z");
+
+  KeyboardSave();
+  PostShiftDown(ssCtrl | ssAlt);
+  EXPECT_EQ(CurrentShiftState(), ssCtrl | ssAlt);
+  PostShiftUp(ssCtrl | ssAlt);
+  KeyboardRestore();  // nothing was held when saved
+  EXPECT_EQ(CurrentShiftState(), 0);
+  QApplication::processEvents();
+
+  for (int vk : {13, 8, 9, 27, 37, 38, 39, 40, 36, 35, 33, 34, 45, 46, 112, 123, 32, 48, 57, 65, 90, 186, 222})
+    EXPECT_EQ(QtKeyToVirtualKey(VirtualKeyToQtKey(vk)), vk) << vk;
+  EXPECT_EQ(VirtualKeyToQtKey(13), Qt::Key_Return);
+  EXPECT_EQ(VirtualKeyToQtKey(123), Qt::Key_F12);
+  EXPECT_EQ(QtKeyToVirtualKey(Qt::Key_Exclam), '1');
+  EXPECT_EQ(VirtualKeyToQtKey(7), Qt::Key_unknown);
+  EXPECT_EQ(ShiftStateFromQt(Qt::ShiftModifier | Qt::ControlModifier), ssShift | ssCtrl);
+}
+
+TEST(PlatformMisc, BuildInfoAndLock) {
+  EXPECT_EQ(GetBuildInfo(), "0.1.0.0");
+  EXPECT_EQ(Lock(), LockFailed);
+  LockInit();
+  LockInit();  // once only
+  EXPECT_EQ(Lock(), 0);
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_EQ(Lock(), LockTimeout);
+  EXPECT_GE(clock.elapsed(), 9);
+  UnLock();
+  UnLock();  // a free semaphore stays at one
+  EXPECT_EQ(Lock(), 0);
+  EXPECT_EQ(Lock(), LockTimeout);
+  UnLock();
+  LockUninit();
+  EXPECT_EQ(Lock(), LockFailed);
+}
