@@ -1,0 +1,435 @@
+#include "browser/file_list.h"
+
+#include <algorithm>
+#include <ctime>
+#include <string_view>
+
+#include "foundation/file_system.h"
+#include "foundation/strings.h"
+
+namespace trovix {
+
+std::vector<TabState> TabStates;
+std::vector<FileEntry> FileList;
+int32_t FileCount = 0;
+int32_t SortMode = smName;
+std::string PendingSelectName;
+std::string ListedFolder;
+int32_t FillDepth = 0;
+std::string TypeAheadText;
+bool TypeAheadMoved = false;
+int32_t PressRow = -1;
+int32_t AnchorRow = -1;
+bool DragPending = false;
+int32_t ClickCredit = 0;
+std::function<std::string()> MultimediaExtensionsSource;
+
+void EnsureTabStates(int32_t n) {
+  if (n > static_cast<int32_t>(TabStates.size())) TabStates.resize(n);
+}
+
+// ---- Listing ---------------------------------------------------------------------
+
+bool FileEntryListed(const std::string &name, uint32_t attributes) {
+  if ((attributes & faDirectory) == 0) return true;
+  return name != "." && name != "..";
+}
+
+bool ReadFileList(const std::string &folder, uint64_t &totalBytes) {
+  // Free the old list before reading so two lists never coexist.
+  FileList = std::vector<FileEntry>();
+  FileCount = 0;
+  totalBytes = 0;
+
+  FsFolderReader reader;
+  if (!reader.Open(folder)) return false;
+  FsEntry entry;
+  size_t count = 0;
+  while (reader.Next(entry)) {
+    if (FileEntryListed(entry.name, entry.attr)) ++count;
+  }
+  reader.Close();
+
+  std::vector<FileEntry> list;
+  list.reserve(count);
+  // The folder may have changed since the count: never store more than
+  // counted, so the list stays one allocation.
+  if (count > 0 && reader.Open(folder)) {
+    while (list.size() < count && reader.Next(entry)) {
+      if (!FileEntryListed(entry.name, entry.attr)) continue;
+      FileEntry &e = list.emplace_back();
+      e.Name = std::move(entry.name);
+      const bool isFolder = (entry.attr & faDirectory) != 0;
+      e.Size = isFolder || entry.size < 0 ? 0 : static_cast<uint64_t>(entry.size);
+      e.LastWrite = entry.time;
+      e.Attributes = entry.attr;
+      totalBytes += e.Size;
+    }
+    reader.Close();
+  }
+  FileList = std::move(list);
+  FileCount = static_cast<int32_t>(FileList.size());
+  return true;
+}
+
+bool ListTabFolder(TabState &tab) {
+  ListedFolder = tab.Folder;
+  tab.TotalBytes = 0;
+  ResetMouseState();
+  const bool ok = ReadFileList(tab.Folder, tab.TotalBytes);
+  tab.EntryCount = FileCount;
+  SortFileList();
+  return ok;
+}
+
+void ClearTabListing(TabState &tab) {
+  tab.ImageIndex = -1;
+  tab.EntryCount = 0;
+  FileList = std::vector<FileEntry>();
+  FileCount = 0;
+  ResetMouseState();
+}
+
+void TakePendingSelectName(TabState &tab) {
+  if (!PendingSelectName.empty()) tab.CurrentFile = PendingSelectName;
+  PendingSelectName.clear();
+}
+
+int32_t FileGridRowCount(int32_t entryCount) { return std::max(entryCount + 1, 2); }
+
+bool FolderIsRemote(const std::string &folder) {
+  FsVolume volume;
+  return FsVolumeOf(folder, volume) && volume.type == FsDriveType::Network;
+}
+
+// ---- Sorting -------------------------------------------------------------------------
+
+namespace {
+
+template <typename T>
+int32_t Compare3(T a, T b) {
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+size_t ExtensionStart(const std::string &name) {
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name.size() : dot;
+}
+
+// StrCompare of extension + name against the other's, without building the
+// two keys (this runs n log n times in a sort).
+int32_t CompareExtensionKeys(const std::string &a, const std::string &b) {
+  const std::string_view extA = std::string_view(a).substr(ExtensionStart(a));
+  const std::string_view extB = std::string_view(b).substr(ExtensionStart(b));
+  const size_t lenA = extA.size() + a.size();
+  const size_t lenB = extB.size() + b.size();
+  const size_t n = std::min(lenA, lenB);
+  for (size_t i = 0; i < n; ++i) {
+    const char ca = i < extA.size() ? extA[i] : a[i - extA.size()];
+    const char cb = i < extB.size() ? extB[i] : b[i - extB.size()];
+    const int32_t d = static_cast<uint8_t>(UpCase(ca)) - static_cast<uint8_t>(UpCase(cb));
+    if (d != 0) return d;
+  }
+  return Compare3(lenA, lenB);
+}
+
+}  // namespace
+
+std::string FileExtension(const std::string &name) { return name.substr(ExtensionStart(name)); }
+
+int32_t CompareFileEntries(const FileEntry &a, const FileEntry &b, int32_t mode) {
+  const bool upA = a.Name == "..";
+  const bool upB = b.Name == "..";
+  if (upA || upB) return upA == upB ? 0 : (upA ? -1 : 1);
+  if (mode != smDate) {
+    const int32_t folders = static_cast<int32_t>(b.Attributes & faDirectory) -
+                            static_cast<int32_t>(a.Attributes & faDirectory);
+    if (folders != 0) return folders;
+  }
+  // Sizes and times are compared, not subtracted: a difference does not fit
+  // the 32-bit result.
+  switch (mode) {
+    case smName: return StrCompare(a.Name, b.Name);
+    case smExtension: return CompareExtensionKeys(a.Name, b.Name);
+    case smSize: return Compare3(a.Size, b.Size);
+    case smDate: return Compare3(b.LastWrite, a.LastWrite);
+    default: return 0;
+  }
+}
+
+void SortFileList() {
+  const int32_t mode = SortMode;
+  std::stable_sort(FileList.begin(), FileList.end(),
+                   [mode](const FileEntry &a, const FileEntry &b) {
+                     return CompareFileEntries(a, b, mode) < 0;
+                   });
+}
+
+int32_t HeaderClickSortMode(int32_t column, int32_t mode) {
+  switch (column) {
+    case 0: return mode == smName ? smExtension : smName;
+    case 1: return smSize;
+    case 2: return smDate;
+    default: return mode;
+  }
+}
+
+int32_t SortByHeader(int32_t column, int32_t currentRow) {
+  const std::string name = RowHasEntry(currentRow) ? FileList[currentRow - 1].Name : std::string();
+  SortMode = HeaderClickSortMode(column, SortMode);
+  SortFileList();
+  return SelectByName(name, currentRow);
+}
+
+// ---- Captions and names ---------------------------------------------------------------
+
+std::string FolderCaption(const std::string &folder) {
+  std::string s = folder;
+  if (!s.empty() && s.back() == PathDelim) s.pop_back();
+  // The root would otherwise get the empty caption of the new-tab tab.
+  if (s.empty()) return folder.empty() ? std::string() : std::string(1, PathDelim);
+  if (std::count(s.begin(), s.end(), PathDelim) < 2) return s;
+  return s.substr(0, s.find(PathDelim) + 1) + ".." + s.substr(s.rfind(PathDelim));
+}
+
+int32_t FindFileEntry(const std::string &name) {
+  const int32_t n = std::min<int32_t>(FileCount, static_cast<int32_t>(FileList.size()));
+  for (int32_t i = 0; i < n; ++i) {
+    if (FileList[i].Name == name) return i;
+  }
+  for (int32_t i = 0; i < n; ++i) {
+    if (StrSame(FileList[i].Name, name)) return i;
+  }
+  return -1;
+}
+
+int32_t SelectByName(const std::string &name, int32_t currentRow) {
+  if (name.empty()) return currentRow;
+  const int32_t i = FindFileEntry(name);
+  if (i < 0) return 1;
+  FileList[i].Selected = true;
+  return i + 1;
+}
+
+// ---- Marks ---------------------------------------------------------------------------------
+
+bool RowHasEntry(int32_t row) {
+  return row >= 1 && row <= FileCount && row <= static_cast<int32_t>(FileList.size());
+}
+
+void MarkAll(bool marked) {
+  for (FileEntry &e : FileList) e.Selected = marked;
+}
+
+int32_t MarkedCount() {
+  return static_cast<int32_t>(
+      std::count_if(FileList.begin(), FileList.end(), [](const FileEntry &e) { return e.Selected; }));
+}
+
+bool ToggleMark(int32_t row) {
+  if (!RowHasEntry(row)) return false;
+  FileList[row - 1].Selected = !FileList[row - 1].Selected;
+  return true;
+}
+
+namespace {
+
+void Mark(int32_t row) {
+  if (RowHasEntry(row)) FileList[row - 1].Selected = true;
+}
+
+// Steps from row toward target one row at a time, marking each row reached
+// (not row itself). Leaves row at target.
+void WalkMarking(int32_t &row, int32_t target) {
+  while (row != target) {
+    row += row < target ? 1 : -1;
+    Mark(row);
+  }
+}
+
+}  // namespace
+
+bool SelectToHere(int32_t currentRow, int32_t row) {
+  if (FileCount < 2 || !RowHasEntry(row)) return false;
+  const int32_t from = std::max(1, std::min(currentRow, row));
+  const int32_t to = std::max(currentRow, row);
+  for (int32_t r = from; r <= to; ++r) Mark(r);
+  return true;
+}
+
+GridAction GridMouseDown(int32_t row, bool shift, bool ctrl) {
+  if (!RowHasEntry(row)) return GridAction::None;
+  if (FileList[row - 1].Selected) {
+    DragPending = true;
+    PressRow = row;
+    return GridAction::None;
+  }
+  if (shift && AnchorRow >= 0) {
+    int32_t r = AnchorRow;
+    WalkMarking(r, row);
+  } else if (!ctrl) {
+    MarkAll(false);
+  }
+  PressRow = row;
+  Mark(row);
+  return GridAction::Repaint;
+}
+
+GridAction GridMouseMove(int32_t row) {
+  if (ClickCredit > 0) --ClickCredit;
+  if (PressRow < 0) return GridAction::None;
+  if (DragPending) {
+    if (row == PressRow) return GridAction::None;
+    DragPending = false;
+    PressRow = -1;
+    return GridAction::StartDrag;
+  }
+  if (!RowHasEntry(row) || row == PressRow) return GridAction::None;
+  WalkMarking(PressRow, row);
+  return GridAction::Repaint;
+}
+
+GridAction GridMouseUp(MouseButton button, int32_t row, bool ctrl) {
+  GridAction action = GridAction::None;
+  switch (button) {
+    case MouseButton::Left:
+      ClickCredit += 4;
+      if (ClickCredit >= 5) {
+        // Two releases with fewer than four moves between them.
+        DragPending = false;
+        PressRow = -1;
+        AnchorRow = -1;
+        if (row >= 1) action = ctrl ? GridAction::OpenFile : GridAction::ViewFile;
+        ClickCredit = 0;
+      } else if (DragPending && RowHasEntry(PressRow)) {
+        FileEntry &pressed = FileList[PressRow - 1];
+        if (ctrl) {
+          pressed.Selected = !pressed.Selected;
+          action = GridAction::Repaint;
+        } else if (pressed.Selected) {
+          MarkAll(false);
+          pressed.Selected = true;
+          action = GridAction::Repaint;
+        }
+      }
+      break;
+    case MouseButton::Middle:
+      if (RowHasEntry(row)) {
+        action = (FileList[row - 1].Attributes & faDirectory) != 0 ? GridAction::OpenInNewTab
+                                                                   : GridAction::ViewRow;
+      }
+      break;
+    case MouseButton::Right:
+      ClickCredit = 0;
+      break;
+  }
+  AnchorRow = PressRow;
+  PressRow = -1;
+  DragPending = false;
+  return action;
+}
+
+void ResetMouseState() {
+  PressRow = -1;
+  AnchorRow = -1;
+  DragPending = false;
+}
+
+// ---- Incremental search ----------------------------------------------------------------
+
+int32_t TypeAheadSearch(int32_t row, bool &beep) {
+  beep = false;
+  if (FileCount <= 0 || FileList.empty()) return 0;
+  if (!RowHasEntry(row)) row = 1;
+  int32_t r = row;
+  do {
+    if (TypeAheadText.empty() || StrPos(1, TypeAheadText, FileList[r - 1].Name) > 0) {
+      TypeAheadMoved = true;
+      return r;
+    }
+    r = RowHasEntry(r + 1) ? r + 1 : 1;
+  } while (r != row);
+  beep = true;
+  TypeAheadText.clear();
+  return 0;
+}
+
+int32_t TypeAheadChar(char c, int32_t currentRow, bool &beep) {
+  beep = false;
+  const uint8_t b = static_cast<uint8_t>(c);
+  if (b < 33 || b > 127 || FileCount <= 0) return 0;
+  TypeAheadText += c;
+  const int32_t r = TypeAheadSearch(currentRow, beep);
+  return r > 0 ? r : currentRow;
+}
+
+int32_t RepeatSearch(int32_t currentRow, bool &beep) {
+  beep = false;
+  if (FileCount <= 0 || FileList.empty()) return 0;
+  TypeAheadMoved = true;
+  const int32_t next = RowHasEntry(currentRow + 1) ? currentRow + 1 : 1;
+  const int32_t r = TypeAheadSearch(next, beep);
+  return r > 0 ? r : next;
+}
+
+void CurrentRowChanged() {
+  if (!TypeAheadMoved) TypeAheadText.clear();
+  TypeAheadMoved = false;
+}
+
+// ---- Cell contents -------------------------------------------------------------------
+
+int32_t FileIconIndex(const std::string &name, uint32_t attributes, bool remote,
+                      const std::string &multimediaExtensions) {
+  if ((attributes & faDirectory) != 0) return remote ? fiIconNetworkFolder : fiIconFolder;
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return fiIconFile;
+  const std::string ext = name.substr(dot + 1);
+  auto any = [&ext](std::initializer_list<const char *> list) {
+    for (const char *e : list) {
+      if (StrSame(ext, e)) return true;
+    }
+    return false;
+  };
+  if (any({"exe", "bat", "com", "cmd"})) return fiIconProgram;
+  if (any({"bmp", "jpg", "jpeg", "ico", "emf", "wmf", "gif", "png"})) return fiIconPicture;
+  int32_t pos = 1;
+  while (pos <= static_cast<int32_t>(multimediaExtensions.size())) {
+    const std::string item = StrGetItem(multimediaExtensions, pos);
+    if (!item.empty() && StrSame(ext, item)) return fiIconMultimedia;
+  }
+  if (StrSame(ext, "lnk")) return fiIconShortcut;
+  return fiIconFile;
+}
+
+int32_t FileIconIndex(const std::string &name, uint32_t attributes, bool remote) {
+  const std::string list =
+      MultimediaExtensionsSource ? MultimediaExtensionsSource() : std::string("mp3 wav avi");
+  return FileIconIndex(name, attributes, remote, list);
+}
+
+bool FileDateText(int64_t fileTime, std::string &date, std::string &time) {
+  static const char *const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  constexpr int64_t kTicksPerSecond = 10000000;
+  constexpr int64_t kUnixEpoch = 116444736000000000;  // 1970-01-01 in file time
+  date.clear();
+  time.clear();
+  if (fileTime < 0) return false;
+  int64_t seconds = (fileTime - kUnixEpoch) / kTicksPerSecond;
+  if ((fileTime - kUnixEpoch) % kTicksPerSecond < 0) --seconds;
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm local{};
+  if (localtime_r(&t, &local) == nullptr) return false;
+  const int32_t year = local.tm_year + 1900;
+  if (year < 0 || year > 9999) return false;
+  const int32_t month = local.tm_mon + 1;
+  date = DDDD(static_cast<uint16_t>(year)) + " " +
+         (month >= 1 && month <= 12 ? kMonths[month - 1] : "???") + " " +
+         NumToStrFill(local.tm_mday, 2);
+  time = NumToStrFill(local.tm_hour, 2) + ":" + DD(static_cast<uint8_t>(local.tm_min)) + ":" +
+         DD(static_cast<uint8_t>(local.tm_sec % 60));
+  return true;
+}
+
+}  // namespace trovix

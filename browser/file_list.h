@@ -1,0 +1,180 @@
+#pragma once
+// The file list of the current tab, without widgets: the listed entries, the
+// per-tab records, reading a folder into the list, the sort orders, tab
+// captions, marking by mouse and keyboard, the incremental search and the
+// double-click rule. The grid widget (file_grid_ui.h) feeds its events in here
+// and paints what the list holds.
+//
+// Rows are the grid's: row 0 is the header, row r >= 1 shows FileList[r-1].
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace trovix {
+
+// One listed file or folder.
+struct FileEntry {
+  std::string Name;       // without path, as the folder listing gives it
+  uint64_t Size = 0;      // bytes; 0 for folders
+  int64_t LastWrite = 0;  // file time: 100 ns ticks since 1601, UTC
+  uint32_t Attributes = 0;
+  bool Selected = false;  // marked: what the file commands act on
+};
+
+// One per tab, indexed like the tabs.
+struct TabState {
+  std::string Folder;          // full path ending with PathDelim
+  int32_t ImageIndex = 0;      // folder image of the tab; -1 while not listed
+  int32_t EntryCount = 0;      // entries of the last listing
+  uint64_t TotalBytes = 0;     // sum of their sizes
+  std::string CurrentFile;     // item to make current when the tab is shown
+};
+
+// ---- Module state (main thread only) -----------------------------------------
+
+extern std::vector<TabState> TabStates;
+// Grows TabStates to exactly n entries when it is shorter; never shrinks it.
+void EnsureTabStates(int32_t n);
+
+extern std::vector<FileEntry> FileList;  // the current tab's entries
+extern int32_t FileCount;                // FileList's length
+
+enum : int32_t { smName = 0, smExtension = 1, smSize = 2, smDate = 3 };
+extern int32_t SortMode;  // starts at smName; not saved
+
+extern std::string PendingSelectName;  // made current by the next listing
+extern std::string ListedFolder;       // folder of the last successful listing
+extern int32_t FillDepth;              // non-zero while a listing runs
+extern std::string TypeAheadText;      // characters typed for the incremental search
+extern bool TypeAheadMoved;            // the last row change came from the search or F3
+extern int32_t PressRow;               // row of the left button press, -1 for none
+extern int32_t AnchorRow;              // row of the last completed left click, -1 for none
+extern bool DragPending;               // the press was on an already marked row
+extern int32_t ClickCredit;            // double-click detector
+
+// Where the Options' multimedia extension list is read from when the icon of
+// a file is chosen; unset means the default "mp3 wav avi".
+extern std::function<std::string()> MultimediaExtensionsSource;
+
+// ---- Listing ---------------------------------------------------------------------
+
+// True when a folder-listing entry belongs in the list: everything but the
+// folders named "." and "..".
+bool FileEntryListed(const std::string &name, uint32_t attributes);
+
+// Reads folder (ending with PathDelim) into FileList in two passes: the first
+// counts the entries, the second fills exactly that many in the order the
+// listing gives them. A folder that cannot be read gives an empty list and
+// false. totalBytes is the sum of the sizes.
+bool ReadFileList(const std::string &folder, uint64_t &totalBytes);
+
+// Lists tab.Folder: ListedFolder, TotalBytes, FileList, EntryCount, then sorts.
+bool ListTabFolder(TabState &tab);
+// A tab whose folder cannot be reached: no image, no entries, an empty list.
+void ClearTabListing(TabState &tab);
+// After a listing: a pending name becomes the tab's current file.
+void TakePendingSelectName(TabState &tab);
+// Rows of the grid for a listing: the header and at least one data row.
+int32_t FileGridRowCount(int32_t entryCount);
+// True when the folder lies on a network volume.
+bool FolderIsRemote(const std::string &folder);
+
+// ---- Sorting -------------------------------------------------------------------------
+
+// The extension key of a name: from its last "." to the end, or empty.
+std::string FileExtension(const std::string &name);
+// Negative when a goes first in the given order.
+int32_t CompareFileEntries(const FileEntry &a, const FileEntry &b, int32_t mode);
+// Stable sort of FileList by SortMode.
+void SortFileList();
+// The order a left click on the header of column gives, from the current one:
+// Name toggles name and extension order, Size gives size, Date gives date.
+int32_t HeaderClickSortMode(int32_t column, int32_t mode);
+// A header click: new order, sort, and the entry that was current stays
+// current (and gets marked). Returns the new current row.
+int32_t SortByHeader(int32_t column, int32_t currentRow);
+
+// ---- Captions and names ---------------------------------------------------------------
+
+// Tab caption of a folder: the path without its trailing delimiter, shortened
+// to first delimiter + ".." + last part once two delimiters remain: "/usr/"
+// gives "/usr", "/usr/share/doc/" gives "/../doc". The root stays "/".
+std::string FolderCaption(const std::string &folder);
+
+// Index in FileList of the entry called name: an exact match wins, else the
+// first that is the same ignoring case; -1 for none.
+int32_t FindFileEntry(const std::string &name);
+// Select by name: an empty name changes nothing (returns currentRow).
+// Otherwise the named entry is marked and its row returned; with no such
+// entry row 1 is returned and nothing is marked.
+int32_t SelectByName(const std::string &name, int32_t currentRow);
+
+// ---- Marks ---------------------------------------------------------------------------------
+
+bool RowHasEntry(int32_t row);  // 1 <= row <= FileCount
+void MarkAll(bool marked);      // "Select All" / "Select None"
+int32_t MarkedCount();
+// Space: toggles the mark of the row's entry; false when the row has none.
+bool ToggleMark(int32_t row);
+// "Select to here": with at least two entries, marks every row from the
+// current row to row when row holds an entry. False when nothing changed.
+bool SelectToHere(int32_t currentRow, int32_t row);
+
+// What a mouse event asks of the window after the list has taken it.
+enum class GridAction {
+  None,
+  Repaint,       // marks changed
+  StartDrag,     // a drag of the marked entries begins
+  ViewFile,      // double click: view the current file
+  OpenFile,      // double click with Ctrl: open it
+  OpenInNewTab,  // middle click on a folder
+  ViewRow,       // middle click on a file: make it current and view it
+};
+
+// Left button down on row (the grid has made it current). Marks, arms a drag
+// or starts a drag-marking walk. Returns Repaint when marks changed.
+GridAction GridMouseDown(int32_t row, bool shift, bool ctrl);
+// Mouse move over row (-1 outside the rows): spends click credit, starts a
+// pending drag once the mouse leaves the pressed row, or walks the marks.
+GridAction GridMouseMove(int32_t row);
+enum class MouseButton { Left, Middle, Right };
+// Button released over row: double click, mark fix-ups, middle click.
+GridAction GridMouseUp(MouseButton button, int32_t row, bool ctrl);
+// Forgets a press in progress and the anchor (after a new listing).
+void ResetMouseState();
+
+// ---- Incremental search ----------------------------------------------------------------
+
+// Searches from row forward, wrapping at the end, for the first entry whose
+// name contains TypeAheadText ignoring case; stops back at row. Returns the
+// row found, or 0 when none matches: then beep is set and the text cleared.
+int32_t TypeAheadSearch(int32_t row, bool &beep);
+// A typed character (33..127) with the current row: appends it and searches.
+// Returns the new current row (currentRow when nothing moved); 0 when the
+// character is not for the search.
+int32_t TypeAheadChar(char c, int32_t currentRow, bool &beep);
+// F3: the search again from the row after currentRow (row 1 after the last).
+// Returns the new current row, or 0 when there are no entries.
+int32_t RepeatSearch(int32_t currentRow, bool &beep);
+// The current row changed: the typed text goes unless the search moved it.
+void CurrentRowChanged();
+
+// ---- Cell contents -------------------------------------------------------------------
+
+// Image of the file-type image list for an item:
+// 0 folder, 1 folder on a network volume, 2 program, 3 picture, 4 multimedia,
+// 5 shortcut, 6 any other file. The read-only overlay is image 7.
+enum : int32_t {
+  fiIconFolder = 0, fiIconNetworkFolder = 1, fiIconProgram = 2, fiIconPicture = 3,
+  fiIconMultimedia = 4, fiIconShortcut = 5, fiIconFile = 6, fiIconReadOnly = 7
+};
+int32_t FileIconIndex(const std::string &name, uint32_t attributes, bool remote,
+                      const std::string &multimediaExtensions);
+int32_t FileIconIndex(const std::string &name, uint32_t attributes, bool remote);
+
+// The local date ("2024 Mar 07") and time ("09:05:03") of a file time;
+// false when it cannot be converted.
+bool FileDateText(int64_t fileTime, std::string &date, std::string &time);
+
+}  // namespace trovix

@@ -1,0 +1,444 @@
+#include "browser/file_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#include "foundation/file_system.h"
+
+using namespace trovix;
+
+namespace {
+
+FileEntry Entry(const std::string &name, uint32_t attr = 0, uint64_t size = 0, int64_t time = 0) {
+  FileEntry e;
+  e.Name = name;
+  e.Attributes = attr;
+  e.Size = size;
+  e.LastWrite = time;
+  return e;
+}
+
+void SetList(std::vector<FileEntry> list) {
+  FileList = std::move(list);
+  FileCount = static_cast<int32_t>(FileList.size());
+}
+
+std::vector<std::string> Names() {
+  std::vector<std::string> names;
+  for (const FileEntry &e : FileList) names.push_back(e.Name);
+  return names;
+}
+
+std::vector<int32_t> MarkedRows() {
+  std::vector<int32_t> rows;
+  for (int32_t i = 0; i < FileCount; ++i) {
+    if (FileList[i].Selected) rows.push_back(i + 1);
+  }
+  return rows;
+}
+
+void MakeFile(const std::string &path, const std::string &content, int64_t fileTime = 0) {
+  const int h = FsCreate(path, false);
+  ASSERT_NE(h, FsInvalidHandle) << path;
+  ASSERT_EQ(FsWrite(h, content.data(), static_cast<int64_t>(content.size())),
+            static_cast<int64_t>(content.size()));
+  FsClose(h);
+  if (fileTime != 0) FsSetFileTime(path, fileTime);
+}
+
+class FileListTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetList({});
+    SortMode = smName;
+    TypeAheadText.clear();
+    TypeAheadMoved = false;
+    PendingSelectName.clear();
+    ListedFolder.clear();
+    ClickCredit = 0;
+    ResetMouseState();
+  }
+  void TearDown() override {
+    if (!dir_.empty()) std::filesystem::remove_all(dir_);
+  }
+  // A fresh temporary folder, ending with the delimiter.
+  const std::string &Dir() {
+    if (dir_.empty()) {
+      char pattern[] = "/tmp/trovix-filelist-XXXXXX";
+      dir_ = std::string(mkdtemp(pattern)) + "/";
+    }
+    return dir_;
+  }
+  std::string dir_;
+};
+
+}  // namespace
+
+TEST_F(FileListTest, ListsAFolderInTwoPasses) {
+  const std::string d = Dir();
+  MakeFile(d + "b.txt", "abc");
+  MakeFile(d + "A.doc", "0123456789");
+  MakeFile(d + ".hidden", "x");
+  MakeFile(d + "locked", "1234");
+  ASSERT_TRUE(FsSetReadOnly(d + "locked", true));
+  ASSERT_TRUE(FsCreateFolders(d + "zdir"));
+  ASSERT_TRUE(FsCreateFolders(d + "Adir"));
+  MakeFile(d + "zdir/inner", "not listed");
+
+  TabState tab;
+  tab.Folder = d;
+  EXPECT_TRUE(ListTabFolder(tab));
+  EXPECT_EQ(ListedFolder, d);
+  EXPECT_EQ(tab.EntryCount, 6);
+  EXPECT_EQ(FileCount, 6);
+  EXPECT_EQ(FileList.size(), FileList.capacity());  // one exact allocation
+  EXPECT_EQ(tab.TotalBytes, 3u + 10u + 1u + 4u);     // folders count 0
+  // Folders first, then names ignoring case; hidden files are listed.
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Adir", "zdir", ".hidden", "A.doc", "b.txt", "locked"}));
+  EXPECT_EQ(FileList[0].Size, 0u);
+  EXPECT_NE(FileList[0].Attributes & faDirectory, 0u);
+  EXPECT_NE(FileList[2].Attributes & faHidden, 0u);
+  EXPECT_NE(FileList[5].Attributes & faReadOnly, 0u);
+  EXPECT_EQ(FileList[4].Size, 3u);
+  EXPECT_GT(FileList[4].LastWrite, FileTimeFromUnixNs(0));
+  EXPECT_EQ(MarkedCount(), 0);
+  FsSetReadOnly(d + "locked", false);
+
+  // An empty folder has one empty data row; a missing one lists nothing.
+  ASSERT_TRUE(FsCreateFolders(d + "empty"));
+  tab.Folder = d + "empty/";
+  EXPECT_TRUE(ListTabFolder(tab));
+  EXPECT_EQ(tab.EntryCount, 0);
+  EXPECT_EQ(tab.TotalBytes, 0u);
+  EXPECT_EQ(FileGridRowCount(tab.EntryCount), 2);
+  EXPECT_EQ(FileGridRowCount(5), 6);
+  uint64_t total = 7;
+  EXPECT_FALSE(ReadFileList(d + "missing/", total));
+  EXPECT_EQ(FileCount, 0);
+  EXPECT_EQ(total, 0u);
+
+  ClearTabListing(tab);
+  EXPECT_EQ(tab.ImageIndex, -1);
+  EXPECT_EQ(tab.EntryCount, 0);
+
+  // "." and ".." folders never enter the list; a file so named would.
+  EXPECT_FALSE(FileEntryListed(".", faDirectory));
+  EXPECT_FALSE(FileEntryListed("..", faDirectory));
+  EXPECT_TRUE(FileEntryListed("..", 0));
+  EXPECT_TRUE(FileEntryListed(".x", faDirectory));
+}
+
+TEST_F(FileListTest, FolderWithNonUtf8NameIsListedAndEntered) {
+  const std::string d = Dir();
+  const std::string bad = "bad\xFF\xFEname";
+  ASSERT_TRUE(FsCreateFolders(d + bad));
+  MakeFile(d + bad + "/inside.txt", "hello");
+  TabState tab;
+  tab.Folder = d;
+  ASSERT_TRUE(ListTabFolder(tab));
+  ASSERT_EQ(FileCount, 1);
+  EXPECT_EQ(FileList[0].Name, bad);
+  tab.Folder = d + FileList[0].Name + "/";
+  EXPECT_TRUE(ListTabFolder(tab));
+  ASSERT_EQ(FileCount, 1);
+  EXPECT_EQ(FileList[0].Name, "inside.txt");
+  EXPECT_EQ(tab.TotalBytes, 5u);
+  EXPECT_EQ(FolderCaption(tab.Folder), "/../" + bad);
+}
+
+TEST_F(FileListTest, FourSortOrdersAreStable) {
+  const int64_t day = 864000000000;
+  const std::vector<FileEntry> listing = {
+      Entry("b.txt", 0, 300, 5 * day),        Entry("sub", faDirectory, 0, 1 * day),
+      Entry("A.txt", 0, 100, 9 * day),        Entry("a.TXT", 0, 100, 9 * day),
+      Entry("z.c", 0, 5ull << 32, 2 * day),   Entry("a.cpp", 0, 1, 8 * day),
+      Entry("README", 0, 1ull << 32, 3 * day), Entry("Old", faDirectory, 0, 10 * day),
+  };
+  SetList(listing);
+  SortMode = smName;
+  SortFileList();
+  // Equal names ignoring case keep their listing order.
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Old", "sub", "a.cpp", "A.txt", "a.TXT", "b.txt",
+                                               "README", "z.c"}));
+
+  // Extension order compares extension + name as one key: ".cpp" + "a.cpp"
+  // comes before ".c" + "z.c" because "p" < "z"; a name without extension is
+  // its own key, so "README" follows the keys that start with ".".
+  SetList(listing);
+  SortMode = smExtension;
+  SortFileList();
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Old", "sub", "a.cpp", "z.c", "A.txt", "a.TXT",
+                                               "b.txt", "README"}));
+  EXPECT_EQ(FileExtension("archive.tar.gz"), ".gz");
+  EXPECT_EQ(FileExtension("README"), "");
+
+  // Size order, smallest first: sizes far apart beyond 32 bits still order.
+  SetList(listing);
+  SortMode = smSize;
+  SortFileList();
+  EXPECT_EQ(Names(), (std::vector<std::string>{"sub", "Old", "a.cpp", "A.txt", "a.TXT", "b.txt",
+                                               "README", "z.c"}));
+
+  // Date order, newest first, folders and files mixed.
+  SetList(listing);
+  SortMode = smDate;
+  SortFileList();
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Old", "A.txt", "a.TXT", "a.cpp", "b.txt", "README",
+                                               "z.c", "sub"}));
+
+  // ".." always goes first, whatever the order.
+  SetList({Entry("a"), Entry("..", 0, 9, 0), Entry("b", faDirectory)});
+  for (int32_t mode = smName; mode <= smDate; ++mode) {
+    SortMode = mode;
+    SortFileList();
+    EXPECT_EQ(FileList[0].Name, "..") << mode;
+  }
+  EXPECT_EQ(CompareFileEntries(Entry(".."), Entry(".."), smName), 0);
+}
+
+TEST_F(FileListTest, HeaderClicksChooseTheOrder) {
+  EXPECT_EQ(HeaderClickSortMode(0, smName), smExtension);  // Name toggles
+  EXPECT_EQ(HeaderClickSortMode(0, smExtension), smName);
+  EXPECT_EQ(HeaderClickSortMode(1, smName), smSize);
+  EXPECT_EQ(HeaderClickSortMode(0, smSize), smName);  // Size then Name gives name order
+  EXPECT_EQ(HeaderClickSortMode(2, smSize), smDate);
+  EXPECT_EQ(HeaderClickSortMode(7, smDate), smDate);
+
+  SetList({Entry("a.z", 0, 3, 1), Entry("b.y", 0, 1, 3), Entry("c.x", 0, 2, 2)});
+  // Row 2 (b.y) is current; after sorting by size it is row 1 and marked.
+  EXPECT_EQ(SortByHeader(1, 2), 1);
+  EXPECT_EQ(SortMode, smSize);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"b.y", "c.x", "a.z"}));
+  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{1}));
+  EXPECT_EQ(SortByHeader(0, 1), 2);  // Name from size order: name order
+  EXPECT_EQ(SortMode, smName);
+  EXPECT_EQ(SortByHeader(0, 2), 2);  // Name again: extension order
+  EXPECT_EQ(SortMode, smExtension);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"c.x", "b.y", "a.z"}));
+}
+
+TEST_F(FileListTest, CaptionsTabsAndSelectByName) {
+  EXPECT_EQ(FolderCaption("/"), "/");
+  EXPECT_EQ(FolderCaption("/usr/"), "/usr");
+  EXPECT_EQ(FolderCaption("/usr/share/"), "/../share");
+  EXPECT_EQ(FolderCaption("/usr/share/doc/"), "/../doc");
+  EXPECT_EQ(FolderCaption(""), "");
+
+  TabStates.clear();
+  EnsureTabStates(2);
+  TabStates[1].Folder = "/tmp/";
+  TabStates[1].ImageIndex = 4;
+  EnsureTabStates(1);  // never shrinks
+  ASSERT_EQ(TabStates.size(), 2u);
+  EnsureTabStates(4);
+  ASSERT_EQ(TabStates.size(), 4u);
+  EXPECT_EQ(TabStates[1].Folder, "/tmp/");
+  EXPECT_EQ(TabStates[1].ImageIndex, 4);
+  EXPECT_EQ(TabStates[3].ImageIndex, 0);
+  EXPECT_TRUE(TabStates[3].Folder.empty());
+
+  TabState tab;
+  tab.CurrentFile = "old";
+  TakePendingSelectName(tab);
+  EXPECT_EQ(tab.CurrentFile, "old");
+  PendingSelectName = "new";
+  TakePendingSelectName(tab);
+  EXPECT_EQ(tab.CurrentFile, "new");
+  EXPECT_TRUE(PendingSelectName.empty());
+
+  SetList({Entry("Readme"), Entry("README"), Entry("other")});
+  EXPECT_EQ(SelectByName("", 3), 3);  // empty: nothing changes
+  EXPECT_EQ(MarkedCount(), 0);
+  EXPECT_EQ(SelectByName("README", 3), 2);  // the exact name wins
+  EXPECT_EQ(SelectByName("OTHER", 1), 3);   // else ignoring case
+  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 3}));
+  MarkAll(false);
+  EXPECT_EQ(SelectByName("gone", 3), 1);  // no such entry: row 1, no mark
+  EXPECT_EQ(MarkedCount(), 0);
+}
+
+TEST_F(FileListTest, MarkingByClickCtrlShiftAndDrag) {
+  SetList({Entry("a"), Entry("b"), Entry("c"), Entry("d"), Entry("e"), Entry("f", faDirectory)});
+  // A plain click marks only its row.
+  EXPECT_EQ(GridMouseDown(2, false, false), GridAction::Repaint);
+  GridMouseUp(MouseButton::Left, 2, false);
+  EXPECT_EQ(AnchorRow, 2);
+  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2}));
+  GridMouseMove(2);
+  GridMouseMove(2);
+  GridMouseMove(2);
+  GridMouseMove(2);  // four moves: the next click is a single one
+  // Ctrl adds a row; Shift marks from the anchor to the row.
+  GridMouseDown(4, false, true);
+  GridMouseUp(MouseButton::Left, 4, true);
+  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 4}));
+  ClickCredit = 0;
+  GridMouseDown(6, true, false);
+  GridMouseUp(MouseButton::Left, 6, false);
+  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 4, 5, 6}));
+  // Ctrl+click on a marked row unmarks it at the release.
+  ClickCredit = 0;
+  EXPECT_EQ(GridMouseDown(5, false, true), GridAction::None);
+  EXPECT_TRUE(DragPending);
+  EXPECT_EQ(GridMouseUp(MouseButton::Left, 5, true), GridAction::Repaint);
+  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 4, 6}));
+  // A plain click on a marked row keeps only that row at the release.
+  ClickCredit = 0;
+  GridMouseDown(4, false, false);
+  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 4, 6}));
+  GridMouseUp(MouseButton::Left, 4, false);
+  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{4}));
+  // A press on a marked row and a move off it starts a drag.
+  ClickCredit = 0;
+  GridMouseDown(4, false, false);
+  EXPECT_EQ(GridMouseMove(4), GridAction::None);
+  EXPECT_EQ(GridMouseMove(5), GridAction::StartDrag);
+  EXPECT_EQ(PressRow, -1);
+  EXPECT_FALSE(DragPending);
+  GridMouseUp(MouseButton::Left, 5, false);
+  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{4}));
+  // Dragging from an unmarked row marks every row passed, both ways.
+  ClickCredit = 0;
+  GridMouseDown(2, false, false);
+  EXPECT_EQ(GridMouseMove(4), GridAction::Repaint);
+  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 3, 4}));
+  GridMouseMove(-1);  // outside the rows: nothing
+  EXPECT_EQ(GridMouseMove(1), GridAction::Repaint);
+  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{1, 2, 3, 4}));
+  GridMouseUp(MouseButton::Left, 1, false);
+  // A press on a row without an entry changes nothing.
+  EXPECT_EQ(GridMouseDown(9, false, false), GridAction::None);
+  EXPECT_EQ(GridMouseDown(0, false, false), GridAction::None);
+
+  // Select None / All, space, Select to here.
+  MarkAll(false);
+  EXPECT_TRUE(ToggleMark(3));
+  EXPECT_FALSE(ToggleMark(7));
+  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{3}));
+  EXPECT_TRUE(SelectToHere(5, 2));
+  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 3, 4, 5}));
+  EXPECT_FALSE(SelectToHere(5, 0));  // the header is not a data row
+  MarkAll(true);
+  EXPECT_EQ(MarkedCount(), 6);
+  SetList({Entry("only")});
+  EXPECT_FALSE(SelectToHere(1, 1));  // needs two entries
+}
+
+TEST_F(FileListTest, ClickCreditMakesDoubleClicks) {
+  SetList({Entry("a"), Entry("b"), Entry("dir", faDirectory)});
+  auto click = [](int32_t row, bool ctrl = false) {
+    GridMouseDown(row, false, ctrl);
+    return GridMouseUp(MouseButton::Left, row, ctrl);
+  };
+  // Two releases without moves, however far apart in time.
+  EXPECT_EQ(click(1), GridAction::None);
+  EXPECT_EQ(click(1), GridAction::ViewFile);
+  EXPECT_EQ(ClickCredit, 0);
+  EXPECT_EQ(AnchorRow, -1);
+  // Three moves between them still make a double click; four do not.
+  click(2);
+  for (int i = 0; i < 3; ++i) GridMouseMove(2);
+  EXPECT_EQ(click(2, true), GridAction::OpenFile);
+  click(2);
+  for (int i = 0; i < 4; ++i) GridMouseMove(2);
+  EXPECT_NE(click(2), GridAction::ViewFile);
+  // A right click in between takes the credit away.
+  ClickCredit = 0;
+  click(1);
+  GridMouseUp(MouseButton::Right, 1, false);
+  EXPECT_NE(click(1), GridAction::ViewFile);
+  // A double click on the header views nothing.
+  ClickCredit = 0;
+  GridMouseUp(MouseButton::Left, 0, false);
+  EXPECT_EQ(GridMouseUp(MouseButton::Left, 0, false), GridAction::None);
+  EXPECT_EQ(ClickCredit, 0);
+  // Middle button: a folder opens in a new tab, a file is viewed.
+  EXPECT_EQ(GridMouseUp(MouseButton::Middle, 3, false), GridAction::OpenInNewTab);
+  EXPECT_EQ(GridMouseUp(MouseButton::Middle, 2, false), GridAction::ViewRow);
+  EXPECT_EQ(GridMouseUp(MouseButton::Middle, 8, false), GridAction::None);
+}
+
+TEST_F(FileListTest, TypeAheadAndRepeatWrapAround) {
+  SetList({Entry("alpha"), Entry("xAByz"), Entry("beta"), Entry("cab"), Entry("delta")});
+  bool beep = false;
+  // "ab" anywhere in the name, ignoring case, from the current row on.
+  EXPECT_EQ(TypeAheadChar('a', 2, beep), 2);
+  EXPECT_FALSE(beep);
+  EXPECT_EQ(TypeAheadChar('b', 2, beep), 2);
+  EXPECT_EQ(TypeAheadText, "ab");
+  EXPECT_TRUE(TypeAheadMoved);
+  // F3: the next match, then round to the first again.
+  EXPECT_EQ(RepeatSearch(2, beep), 4);
+  EXPECT_EQ(RepeatSearch(4, beep), 2);
+  EXPECT_FALSE(beep);
+  // A character that matches nothing beeps and starts afresh.
+  EXPECT_EQ(TypeAheadChar('q', 2, beep), 2);
+  EXPECT_TRUE(beep);
+  EXPECT_TRUE(TypeAheadText.empty());
+  // Starting from the last row wraps to the first.
+  EXPECT_EQ(TypeAheadChar('l', 5, beep), 5);
+  EXPECT_EQ(TypeAheadChar('p', 5, beep), 1);
+  // With no text F3 moves one row down, wrapping after the last.
+  TypeAheadText.clear();
+  EXPECT_EQ(RepeatSearch(3, beep), 4);
+  EXPECT_EQ(RepeatSearch(5, beep), 1);
+  // Only characters 33..127 search.
+  EXPECT_EQ(TypeAheadChar(' ', 1, beep), 0);
+  EXPECT_EQ(TypeAheadChar('\xE9', 1, beep), 0);
+  EXPECT_TRUE(TypeAheadText.empty());
+
+  // The typed text lives while the search moves the row, and goes otherwise.
+  TypeAheadText = "de";
+  TypeAheadMoved = true;
+  CurrentRowChanged();
+  EXPECT_EQ(TypeAheadText, "de");
+  CurrentRowChanged();
+  EXPECT_TRUE(TypeAheadText.empty());
+
+  SetList({});
+  EXPECT_EQ(TypeAheadChar('a', 1, beep), 0);
+  EXPECT_EQ(RepeatSearch(1, beep), 0);
+  EXPECT_FALSE(beep);
+}
+
+TEST_F(FileListTest, IconsAndDates) {
+  EXPECT_EQ(FileIconIndex("x", faDirectory, false, ""), fiIconFolder);
+  EXPECT_EQ(FileIconIndex("x.exe", faDirectory, true, ""), fiIconNetworkFolder);
+  EXPECT_EQ(FileIconIndex("SETUP.EXE", 0, false, ""), fiIconProgram);
+  EXPECT_EQ(FileIconIndex("run.cmd", faReadOnly, false, ""), fiIconProgram);
+  EXPECT_EQ(FileIconIndex("photo.JPeg", 0, false, ""), fiIconPicture);
+  EXPECT_EQ(FileIconIndex("song.mid", 0, false, "mp3, mid"), fiIconMultimedia);
+  EXPECT_EQ(FileIconIndex("song.mid", 0, false, "mp3 wav avi"), fiIconFile);
+  EXPECT_EQ(FileIconIndex("Desk.LNK", 0, false, ""), fiIconShortcut);
+  EXPECT_EQ(FileIconIndex("exe", 0, false, "exe"), fiIconFile);  // no "." means no extension
+  EXPECT_EQ(FileIconIndex("a.exe.txt", 0, false, ""), fiIconFile);
+  EXPECT_EQ(FileIconIndex("a.wav", 0, false), fiIconMultimedia);  // the default list
+  MultimediaExtensionsSource = [] { return std::string("ogg"); };
+  EXPECT_EQ(FileIconIndex("a.wav", 0, false), fiIconFile);
+  EXPECT_EQ(FileIconIndex("a.OGG", 0, false), fiIconMultimedia);
+  MultimediaExtensionsSource = nullptr;
+
+  const char *oldTz = std::getenv("TZ");
+  const std::string saved = oldTz ? oldTz : "";
+  setenv("TZ", "UTC", 1);
+  tzset();
+  std::string date, time;
+  // 2024-03-07 09:05:03 UTC.
+  ASSERT_TRUE(FileDateText(FileTimeFromUnixNs(1709802303LL * 1000000000LL), date, time));
+  EXPECT_EQ(date, "2024 Mar 07");
+  EXPECT_EQ(time, "09:05:03");
+  ASSERT_TRUE(FileDateText(FileTimeFromUnixNs(0), date, time));
+  EXPECT_EQ(date, "1970 Jan 01");
+  EXPECT_EQ(time, "00:00:00");
+  EXPECT_FALSE(FileDateText(-1, date, time));
+  EXPECT_FALSE(FileDateText(INT64_MAX, date, time));
+  if (oldTz) {
+    setenv("TZ", saved.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+}
