@@ -26,8 +26,11 @@ namespace trovix {
 
 namespace {
 
-// The version of this build; the build system does not hand one in yet.
-constexpr char kBuildVersion[] = "0.1.0.0";
+// The version of this build, handed in by the build system: major.minor.release.build.
+#ifndef TROVIX_VERSION
+#define TROVIX_VERSION "0.1.0"
+#endif
+constexpr char kBuildVersion[] = TROVIX_VERSION ".0";
 
 // Standard input of a waited program goes through a pipe that the parent
 // fills at once, so it must fit into the smallest pipe buffer.
