@@ -1,13 +1,78 @@
-// Program start: the application object and its first window.
+// Program start: settings first, then the windows that live for the whole
+// run in their fixed order, then the message loop; settings written at exit.
 #include <QApplication>
-#include <QWidget>
+#include <QMessageBox>
+#include <cstring>
+#include <exception>
+
+#include "browser/main_window.h"
+#include "compare/compare_form.h"
+#include "dialogs/about_form.h"
+#include "dialogs/debug_form.h"
+#include "dialogs/edit_string_form.h"
+#include "dialogs/event_log_form.h"
+#include "dialogs/options_form.h"
+#include "fileops/query_form.h"
+#include "foundation/settings.h"
+#include "search/summary_form.h"
+#include "viewer/file_save_form.h"
+
+using namespace trovix;
+
+namespace {
+
+struct StartFlags {
+  bool debug = false;     // -debug: show the debug trace window
+  bool debugLog = false;  // -debuglog: the trace window's log flag
+  bool splash = true;     // -nosplash / -noabout: no About window at start
+};
+
+StartFlags ReadFlags(int argc, char **argv) {
+  StartFlags flags;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-debug") == 0) flags.debug = true;
+    else if (std::strcmp(argv[i], "-debuglog") == 0) flags.debugLog = true;
+    else if (std::strcmp(argv[i], "-nosplash") == 0 || std::strcmp(argv[i], "-noabout") == 0)
+      flags.splash = false;
+  }
+  return flags;
+}
+
+int Run(QApplication &app, const StartFlags &flags) {
+  MainForm = new TMainForm;
+  EditStringForm = new TEditStringForm(MainForm);
+  CompareForm = new TCompareForm(MainForm);
+  OptionsForm = new TOptionsForm(MainForm);
+  FileSaveForm = new TFileSaveForm(MainForm);
+  AboutForm = new TAboutForm(MainForm);
+  QueryForm = new TQueryForm(MainForm);
+  DebugForm = new TDebugForm(MainForm);
+  SummaryForm = new TSummaryForm(MainForm);
+  LogForm = new TLogForm(MainForm);
+
+  DebugForm->DebugLog = flags.debugLog;
+  MainForm->show();
+  if (flags.debug) DebugForm->show();
+  if (flags.splash) AboutForm->ShowSplash(1500);
+  int result = app.exec();
+  delete MainForm;  // its child windows go with it
+  return result;
+}
+
+}  // namespace
 
 int main(int argc, char **argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Trovix");
-  QWidget window;
-  window.setWindowTitle("Trovix");
-  window.resize(800, 600);
-  window.show();
-  return app.exec();
+  QApplication::setApplicationDisplayName("Trovix");
+  INIStartup(QCoreApplication::applicationFilePath().toStdString(), "Trovix");
+  StartFlags flags = ReadFlags(argc, argv);
+  int result = 1;
+  try {
+    result = Run(app, flags);
+  } catch (const std::exception &error) {
+    QMessageBox::critical(nullptr, "Trovix", QString::fromUtf8(error.what()));
+  }
+  INIShutdown();
+  return result;
 }
