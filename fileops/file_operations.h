@@ -1,0 +1,175 @@
+#pragma once
+// The file operation engine: copy, move, test-read and delete of files and
+// folder trees, with the comparison that decides whether an existing
+// destination may be replaced, and the process-wide list of issues that the
+// user reviews afterwards. Plain blocking functions, safe on any thread; they
+// never show anything: every problem becomes an OperationIssue or a false
+// result, every action done becomes an event-log detail line.
+//
+// Paths are full paths; one that ends in PathDelim names a folder, any other a
+// file.
+//
+// Safety rules kept by every function here:
+//  - A copy writes into a hidden temporary file in the destination's folder
+//    and moves it onto the destination's name only once the whole file is
+//    written and its time set (and, when it replaces a file, synced). A copy
+//    that fails leaves an existing destination as it was and no temporary
+//    file behind.
+//  - Source and destination that are one file (the same path, or the same
+//    device and inode through another path or a link) are never copied onto
+//    each other.
+//  - Symbolic links are never followed when deleting, moving or walking a
+//    tree: a link is deleted, moved or copied as a link.
+//  - A move never replaces an existing file; where the system cannot move
+//    (another volume, an existing destination) it copies and then deletes the
+//    source only if the copy succeeded.
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace trovix {
+
+// ---- Operations, requests and issues ---------------------------------------------
+
+enum OperationKind : uint8_t {
+  okNoOp = 0,
+  okCopy = 1,
+  okCopySpecial = 2,  // copy leaving out the Copy X exclusions ("Copy X")
+  okMove = 3,
+  okTest = 4,
+  okDelete = 5,
+};
+
+// "No Op", "Copy", "CopySpecial", "Move", "Test", "Delete"; empty for others.
+std::string OperationKindName(uint8_t kind);
+
+// One request handed to a worker: Destinations[i] is where Sources[i] goes
+// (empty for Delete; ignored for Test). Exclusions only for CopySpecial.
+struct OperationRequest {
+  OperationKind Kind = okNoOp;
+  std::vector<std::string> Sources;
+  std::vector<std::string> Destinations;
+  std::string Exclusions;
+};
+
+// One problem met by an operation, awaiting the user's review.
+struct OperationIssue {
+  bool Ticked = false;
+  uint8_t Kind = okCopy;     // what proceeding performs: okCopy or okDelete
+  std::string Source;        // may be empty
+  std::string Destination;   // may be empty
+  std::string Problem;       // markup text, one of the pr* texts below
+};
+
+// Problem texts.
+inline constexpr char prIdentical[] = "|b|1Source && Destination Identical";
+inline constexpr char prReadError[] = "|2|bFile Read Error";
+inline constexpr char prSizeDifferent[] = "|b|1Destination Size Different";
+inline constexpr char prDestinationAge[] = "|b|2Destination ";  // + FileAgeText
+inline constexpr char prCreateError[] = "|2|bFile Create Error";
+inline constexpr char prWriteError[] = "|2|bFile Write Error";
+inline constexpr char prCannotDelete[] = "Can NOT Delete File";
+inline constexpr char prRemoveFolder[] = "Error Removing Folder";
+
+// The process-wide, ordered list of issues. Every call is serialised, so
+// workers may append while the issues dialog reads, changes or clears it.
+class TIssueList {
+ public:
+  void Add(uint8_t kind, const std::string &source, const std::string &destination,
+           const std::string &problem);
+  int32_t Count() const;
+  // A copy of the issue at index (from 0); false when there is none.
+  bool Get(int32_t index, OperationIssue &issue) const;
+  std::vector<OperationIssue> Items() const;
+  // Runs change on the issues with the list locked (tick, swap, sort). The
+  // change must not call back into the list.
+  void Change(const std::function<void(std::vector<OperationIssue> &)> &change);
+  void Clear();
+
+ private:
+  mutable std::mutex lock_;
+  std::vector<OperationIssue> items_;
+};
+
+extern TIssueList IssueList;
+
+// The Copy X exclusion text of the operation running on this thread; empty
+// unless a CopySpecial worker set it. Each thread has its own.
+void SetOperationExclusions(const std::string &exclusions);
+const std::string &OperationExclusions();
+
+// ---- Time constants (file-time ticks of 100 ns) ---------------------------------
+
+inline constexpr int64_t ftSecond = 10'000'000;
+inline constexpr int64_t ftMinute = 60 * ftSecond;
+inline constexpr int64_t ftHour = 60 * ftMinute;
+inline constexpr int64_t ftDay = 24 * ftHour;
+inline constexpr int64_t ftSameTimeWindow = 2 * ftSecond;
+inline constexpr int64_t ftUnreadableDifference = -9'999'999'999;
+
+// Bytes moved per read and write call.
+inline constexpr int64_t CopyBufferSize = 16 * 1024 * 1024;
+
+// ---- The comparison of an existing destination -------------------------------------
+
+enum class CopyDecision { Copy, UpToDate, Issue };
+struct CopyVerdict {
+  CopyDecision Decision = CopyDecision::Copy;
+  std::string Problem;  // for Issue
+};
+// Source against an existing destination. A negative time is unreadable.
+// Same age: under 2 seconds apart, or exactly one hour. A time difference
+// stops the copy (with an age issue) when the destination is newer, or older
+// while warnOlder is set; an older destination is otherwise overwritten.
+// Same age, or sizeOnly: equal sizes are up to date, different ones an issue.
+CopyVerdict CompareForCopy(int64_t sourceSize, int64_t sourceTime, int64_t destinationSize,
+                           int64_t destinationTime, bool sizeOnly, bool warnOlder);
+
+// ---- Operations --------------------------------------------------------------------
+
+// Copies one file (a link as a link). An empty destination tests: the source
+// is read completely and nothing is written. force (from the issues dialog)
+// skips the identical, read-error and comparison steps. True when the
+// destination now holds (or already held) the source.
+bool FileCopy(const std::string &source, const std::string &destination, bool force);
+// Copies (or with an empty destination tests) a folder tree; its files are
+// always copied unforced. Stops at the next entry once CancelRequested is
+// set. True when every file and subfolder succeeded.
+bool FolderCopy(const std::string &sourceFolder, const std::string &destinationFolder,
+                bool force);
+void FileMove(const std::string &source, const std::string &destination, bool force);
+void FolderMove(const std::string &sourceFolder, const std::string &destinationFolder,
+                bool force);
+// Deletes a file or a link; forced, a read-only file's attribute is cleared
+// first. True when deleted.
+bool FileDelete(const std::string &path, bool force);
+// Deletes a folder tree (a link to a folder: the link alone). Stops once
+// CancelRequested is set, leaving the folder. True when the folder is gone.
+bool FolderDelete(const std::string &folder, bool force);
+// FolderDelete for a path ending in PathDelim, else FileDelete.
+void ItemDelete(const std::string &path, bool force);
+
+// ---- Helpers -------------------------------------------------------------------------
+
+// "NEWER by " or "OLDER by ", then "N days " from two days up, then
+// "h:mm:ss" of what is left of the day (the whole time under two days).
+std::string FileAgeText(int64_t difference);
+// True when an item of exclusions (StrGetItem items) occurs in name,
+// ignoring case.
+bool FileNameExcluded(const std::string &name, const std::string &exclusions);
+// True when the first 32 KiB of the file look like text.
+bool FileIsText(const std::string &path);
+// The whole file; empty when it cannot be opened.
+std::string FileToString(const std::string &path);
+// "item" for exactly 1, else "items".
+std::string ItemWord(int64_t count);
+
+// The last component of a path, without a trailing PathDelim.
+std::string PathName(const std::string &path);
+// The start of the name of the temporary files a copy writes ("." + the
+// destination's name, shortened, + this + a unique part).
+inline constexpr char CopyTempMarker[] = ".trovix-part-";
+
+}  // namespace trovix

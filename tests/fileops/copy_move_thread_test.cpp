@@ -1,0 +1,219 @@
+#include "fileops/copy_move_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "browser/operation_state.h"
+#include "dialogs/event_log.h"
+#include "foundation/file_system.h"
+
+namespace trovix {
+namespace {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+// Holds the first worker that writes a log line until Open(): the log calls
+// its hook with its lock held, so every other worker waits at its first line
+// too while the test looks at the state.
+class TGate {
+ public:
+  TGate() {
+    LogSetNotify([this] {
+      std::unique_lock<std::mutex> lock(m_);
+      reached_ = true;
+      cv_.notify_all();
+      cv_.wait(lock, [this] { return open_; });
+    });
+  }
+  ~TGate() {
+    Open();
+    LogSetNotify(nullptr);
+  }
+  void WaitReached() {
+    std::unique_lock<std::mutex> lock(m_);
+    cv_.wait(lock, [this] { return reached_; });
+  }
+  void Open() {
+    std::lock_guard<std::mutex> lock(m_);
+    open_ = true;
+    cv_.notify_all();
+  }
+
+ private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool reached_ = false, open_ = false;
+};
+
+class CopyMoveThread : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = (fs::temp_directory_path() / ("trovix-thread-" + std::to_string(std::random_device()())))
+               .string() + "/";
+    fs::create_directories(root);
+    IssueList.Clear();
+    LogClear();
+    OperationsDone = false;
+    CancelRequested = false;
+  }
+  void TearDown() override {
+    WaitAndReact();
+    FsClearFaults();
+    LogSetNotify(nullptr);
+    fs::remove_all(root);
+  }
+  std::string P(const std::string &rel) const { return root + rel; }
+  void Tree(const std::string &rel, int files) {
+    for (int i = 0; i < files; ++i) {
+      fs::path p = P(rel + "d" + std::to_string(i % 7) + "/f" + std::to_string(i));
+      fs::create_directories(p.parent_path());
+      std::ofstream(p) << "content " << i;
+    }
+  }
+  size_t Count(const std::string &rel) const {
+    size_t n = 0;
+    if (fs::exists(P(rel)))
+      for (auto &e : fs::recursive_directory_iterator(P(rel))) n += e.is_regular_file();
+    return n;
+  }
+  // What the main window's timer does: wait for the finished flag, then clear
+  // it and the cancel flag. Returns how often the flag was raised.
+  int WaitAndReact() {
+    int raised = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (ActiveOperations > 0 || OperationsDone) {
+      if (OperationsDone.exchange(false)) {
+        ++raised;
+        CancelStillSet = CancelRequested.exchange(false);
+      }
+      if (std::chrono::steady_clock::now() > deadline) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(ActiveOperations, 0);
+    EXPECT_EQ(GetOperationStatus(), "");
+    return raised;
+  }
+  std::string root;
+  bool CancelStillSet = false;
+};
+
+TEST_F(CopyMoveThread, EmptyRequestFinishesAtOnce) {
+  TCopyMoveThread::Start({}, okCopy, {});
+  EXPECT_EQ(WaitAndReact(), 1);
+  EXPECT_EQ(IssueList.Count(), 0);
+  EXPECT_TRUE(LogLines().empty());
+}
+
+TEST_F(CopyMoveThread, TwoOperationsSideBySideFinishOnce) {
+  Tree("a/", 300);
+  Tree("b/", 300);
+  fs::create_directories(P("newer"));
+  {
+    TGate gate;
+    TCopyMoveThread::Start({P("a/")}, okCopy, {P("a2/")});
+    gate.WaitReached();  // the first is held at its first copied file
+    EXPECT_EQ(GetOperationStatus(), "Copying " + P("a/"));
+    TCopyMoveThread::Start({P("b/")}, okCopy, {P("b2/")});
+    EXPECT_EQ(ActiveOperations, 2);
+    // The issue list takes appends from the workers while this thread reads.
+    gate.Open();
+    for (int i = 0; i < 200 && ActiveOperations > 0; ++i) {
+      IssueList.Add(okCopy, "x", "y", "z");
+      IssueList.Items();
+    }
+  }
+  EXPECT_EQ(WaitAndReact(), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(OperationsDone);
+  EXPECT_EQ(Count("a2/"), 300u);
+  EXPECT_EQ(Count("b2/"), 300u);
+}
+
+TEST_F(CopyMoveThread, StatusTextsByKind) {
+  struct Row {
+    OperationKind kind;
+    const char *status;
+    Strings destinations;
+  } rows[] = {
+      {okCopy, "Copying ", {"dst/f"}},
+      {okCopySpecial, "Copying ", {"dst2/f"}},
+      {okMove, "Moving ", {"moved/f"}},
+      {okDelete, "Deleting ", {}},
+  };
+  for (const Row &r : rows) {
+    LogClear();
+    fs::create_directories(P("src"));
+    std::ofstream(P("src/f")) << "f";
+    Strings destinations;
+    for (const std::string &d : r.destinations) destinations.push_back(P(d));
+    TGate gate;
+    TCopyMoveThread::Start({P("src/f")}, r.kind, destinations, "zzz");
+    gate.WaitReached();
+    EXPECT_EQ(GetOperationStatus(), r.status + P("src/f"));
+    gate.Open();
+    EXPECT_EQ(WaitAndReact(), 1);
+  }
+  EXPECT_TRUE(fs::exists(P("dst/f")));
+  EXPECT_TRUE(fs::exists(P("moved/f")));
+  EXPECT_FALSE(fs::exists(P("src/f")));  // made again for each row, deleted by the last
+  // The Copy X text belongs to the worker: this thread still has none.
+  EXPECT_EQ(OperationExclusions(), "");
+}
+
+TEST_F(CopyMoveThread, CopyXTestAndDeleteWorkers) {
+  Tree("t/", 30);
+  std::ofstream(P("t/skip.tmp")) << "tmp";
+  TCopyMoveThread::Start({P("t/")}, okCopySpecial, {P("x/")}, "tmp");
+  EXPECT_EQ(WaitAndReact(), 1);
+  EXPECT_EQ(Count("x/"), 30u);
+  EXPECT_FALSE(fs::exists(P("x/skip.tmp")));
+
+  FsInjectFault(FsOp::Read, P("t/d3/f3"), EIO);
+  TCopyMoveThread::Start({P("t/"), P("t/skip.tmp")}, okTest, {});
+  EXPECT_EQ(WaitAndReact(), 1);
+  ASSERT_EQ(IssueList.Count(), 1);
+  EXPECT_EQ(IssueList.Items()[0].Source, P("t/d3/f3"));
+
+  TCopyMoveThread::Start({P("t/"), P("x/d1/f1")}, okDelete, {});
+  EXPECT_EQ(WaitAndReact(), 1);
+  EXPECT_FALSE(fs::exists(P("t")));
+  EXPECT_FALSE(fs::exists(P("x/d1/f1")));
+}
+
+TEST_F(CopyMoveThread, CancelStopsBeforeTheNextFile) {
+  Tree("many/", 500);
+  std::ofstream(P("last")) << "l";
+  LogSetNotify([] { CancelRequested = true; });  // cancel at the first copied file
+  TCopyMoveThread::Start({P("many/"), P("last")}, okCopy, {P("copy/"), P("copy-last")});
+  EXPECT_EQ(WaitAndReact(), 1);
+  EXPECT_TRUE(CancelStillSet);  // cleared by the window, not by the worker
+  EXPECT_FALSE(CancelRequested);
+  EXPECT_EQ(Count("copy/"), 1u);
+  EXPECT_FALSE(fs::exists(P("copy-last")));
+  EXPECT_EQ(IssueList.Count(), 0);
+  for (auto &e : fs::recursive_directory_iterator(P("copy")))
+    EXPECT_EQ(e.path().filename().string().find(CopyTempMarker), std::string::npos);
+
+  // The next operation runs normally, and a cancelled delete keeps the tree.
+  LogSetNotify(nullptr);
+  TCopyMoveThread::Start({P("many/")}, okCopy, {P("copy/")});
+  EXPECT_EQ(WaitAndReact(), 1);
+  EXPECT_EQ(Count("copy/"), 500u);
+  LogClear();
+  LogSetNotify([] { CancelRequested = true; });
+  TCopyMoveThread::Start({P("many/")}, okDelete, {});
+  EXPECT_EQ(WaitAndReact(), 1);
+  EXPECT_EQ(Count("many/"), 499u);
+  EXPECT_EQ(IssueList.Count(), 0);
+}
+
+}  // namespace
+}  // namespace trovix

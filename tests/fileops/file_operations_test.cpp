@@ -1,0 +1,483 @@
+#include "fileops/file_operations.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "browser/operation_state.h"
+#include "dialogs/event_log.h"
+#include "dialogs/options.h"
+#include "foundation/file_system.h"
+#include "foundation/settings.h"
+
+namespace trovix {
+namespace {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+constexpr int64_t kBase = 133'000'000'000'000'000;  // a file time in 2022
+
+// A fresh folder under /tmp for each test, removed afterwards, with the
+// engine's shared state reset around it.
+class FileOps : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = fs::temp_directory_path() / ("trovix-fileops-" + std::to_string(std::random_device()()));
+    fs::create_directories(root);
+    root += "/";
+    Reset();
+  }
+  void TearDown() override {
+    Reset();
+    fs::remove_all(root);
+  }
+  void Reset() {
+    FsClearFaults();
+    IssueList.Clear();
+    LogClear();
+    CancelRequested = false;
+    CheckSizeOnly = false;
+    WarnOverwriteOlder = false;
+    SetOperationExclusions("");
+  }
+  std::string P(const std::string &rel) const { return root + rel; }
+  void Write(const std::string &rel, const std::string &text, int64_t time = kBase) {
+    fs::create_directories(fs::path(P(rel)).parent_path());
+    std::ofstream(P(rel), std::ios::binary) << text;
+    ASSERT_TRUE(FsSetFileTime(P(rel), time));
+  }
+  std::string Read(const std::string &rel) const { return FileToString(P(rel)); }
+  int64_t Time(const std::string &rel) const {
+    int64_t t = -1;
+    FsGetFileTime(P(rel), t);
+    return t;
+  }
+  bool Exists(const std::string &rel) const { return FsExists(P(rel)); }
+  // Leftover temporary files anywhere below the root.
+  Strings Temps() const {
+    Strings found;
+    for (auto &e : fs::recursive_directory_iterator(root))
+      if (e.path().filename().string().find(CopyTempMarker) != std::string::npos)
+        found.push_back(e.path().string());
+    return found;
+  }
+  Strings Problems() const {
+    Strings p;
+    for (const OperationIssue &i : IssueList.Items()) p.push_back(i.Problem);
+    return p;
+  }
+  Strings Details() const {
+    Strings d;
+    for (const std::string &l : LogLines()) d.push_back(l.substr(1));
+    return d;
+  }
+  std::string root;
+};
+
+TEST(FileOpsHelpers, WordsAgesAndExclusions) {
+  EXPECT_EQ(ItemWord(0), "items");
+  EXPECT_EQ(ItemWord(1), "item");
+  EXPECT_EQ(ItemWord(2), "items");
+  EXPECT_EQ(OperationKindName(okCopySpecial), "CopySpecial");
+  EXPECT_EQ(OperationKindName(okNoOp), "No Op");
+
+  EXPECT_EQ(FileAgeText(3 * ftDay + 4 * ftHour + 5 * ftMinute + 6 * ftSecond),
+            "NEWER by 3 days 4:05:06");
+  EXPECT_EQ(FileAgeText(-90 * ftSecond), "OLDER by 0:01:30");
+  EXPECT_EQ(FileAgeText(3 * ftDay), "NEWER by 3 days ");
+  EXPECT_EQ(FileAgeText(ftUnreadableDifference), "OLDER by 0:16:39");
+  EXPECT_EQ(FileAgeText(ftDay + 12 * ftHour), "NEWER by 36:00:00");  // whole difference shown
+  EXPECT_EQ(FileAgeText(-ftDay), "OLDER by 24:00:00");
+
+  const std::string x = "tmp bak";
+  for (const char *name : {"x.tmp", "TMPDATA.txt", "old.BAK", "tmpfile.txt"})
+    EXPECT_TRUE(FileNameExcluded(name, x)) << name;
+  EXPECT_FALSE(FileNameExcluded("notes.txt", x));
+  EXPECT_FALSE(FileNameExcluded("notes.txt", ""));
+  EXPECT_FALSE(FileNameExcluded("tmpfile.txt", ".tmp"));
+  EXPECT_TRUE(FileNameExcluded("my file.doc", "\"my file\",zzz"));
+  EXPECT_FALSE(FileNameExcluded("a.tmp", "\"\" tmp"));  // stops at the first empty item
+}
+
+TEST(FileOpsHelpers, CompareForCopy) {
+  enum { C = 0, U = 1, I = 2 };
+  struct Row {
+    int64_t dstSize, dstOffset;
+    bool sizeOnly, warnOlder;
+    int decision;
+    const char *problem;
+  } rows[] = {
+      {10, 0, false, false, U, ""},
+      {10, ftSecond, false, false, U, ""},
+      {10, -ftSecond, false, true, U, ""},
+      {11, ftSecond, false, false, I, prSizeDifferent},
+      {10, ftHour, false, false, U, ""},
+      {10, -ftHour, false, true, U, ""},
+      {10, 2 * ftSecond, false, false, I, "|b|2Destination NEWER by 0:00:02"},
+      {10, ftHour + ftSecond, false, false, I, "|b|2Destination NEWER by 1:00:01"},
+      {99, 10 * ftSecond, false, false, I, "|b|2Destination NEWER by 0:00:10"},
+      {10, -10 * ftSecond, false, false, C, ""},
+      {99, -10 * ftSecond, false, false, C, ""},
+      {10, -10 * ftSecond, false, true, I, "|b|2Destination OLDER by 0:00:10"},
+      {10, 5 * ftDay, true, false, U, ""},
+      {11, -5 * ftDay, true, true, I, prSizeDifferent},
+  };
+  for (const Row &r : rows) {
+    CopyVerdict v = CompareForCopy(10, kBase, r.dstSize, kBase + r.dstOffset, r.sizeOnly, r.warnOlder);
+    EXPECT_EQ(static_cast<int>(v.Decision), r.decision) << r.dstOffset << " " << r.dstSize;
+    EXPECT_EQ(v.Problem, r.problem) << r.dstOffset;
+  }
+  // An unreadable time counts as 16:39 older than the source.
+  EXPECT_EQ(CompareForCopy(1, kBase, 1, -1, false, false).Decision, CopyDecision::Copy);
+  EXPECT_EQ(CompareForCopy(1, -1, 1, kBase, false, true).Problem,
+            "|b|2Destination OLDER by 0:16:39");
+}
+
+TEST_F(FileOps, CopyComparesWithAnExistingDestination) {
+  struct Row {
+    int64_t offset;
+    const char *dst;
+    bool warnOlder, sizeOnly, result, copied;
+    const char *problem;
+  } rows[] = {
+      {ftSecond, "0123456789", false, false, true, false, nullptr},
+      {-ftSecond, "0123456789", false, false, true, false, nullptr},
+      {ftHour, "0123456789", false, false, true, false, nullptr},
+      {-ftHour, "0123456789", false, false, true, false, nullptr},
+      {-10 * ftSecond, "old", false, false, true, true, nullptr},
+      {-10 * ftSecond, "old", true, false, false, false, "|b|2Destination OLDER by 0:00:10"},
+      {10 * ftSecond, "0123456789", false, false, false, false, "|b|2Destination NEWER by 0:00:10"},
+      {ftDay * 3, "newer", false, false, false, false, "|b|2Destination NEWER by 3 days "},
+      {10 * ftSecond, "0123456789", false, true, true, false, nullptr},
+      {-10 * ftSecond, "other", false, true, false, false, prSizeDifferent},
+  };
+  Write("src/a.txt", "ABCDEFGHIJ");
+  for (const Row &r : rows) {
+    Reset();
+    WarnOverwriteOlder = r.warnOlder;
+    CheckSizeOnly = r.sizeOnly;
+    Write("dst/a.txt", r.dst, kBase + r.offset);
+    EXPECT_EQ(FileCopy(P("src/a.txt"), P("dst/a.txt"), false), r.result) << r.offset;
+    EXPECT_EQ(Read("dst/a.txt"), r.copied ? "ABCDEFGHIJ" : r.dst) << r.offset;
+    EXPECT_EQ(Time("dst/a.txt"), r.copied ? kBase : kBase + r.offset);
+    EXPECT_EQ(Details(), r.copied ? Strings{P("src/a.txt") + " copied"} : Strings{});
+    EXPECT_EQ(Problems(), r.problem ? Strings{r.problem} : Strings{}) << r.offset;
+  }
+  // Forced (from the issues dialog) a newer destination is replaced.
+  Reset();
+  EXPECT_TRUE(FileCopy(P("src/a.txt"), P("dst/a.txt"), true));
+  EXPECT_EQ(Read("dst/a.txt"), "ABCDEFGHIJ");
+  EXPECT_TRUE(Temps().empty());
+}
+
+TEST_F(FileOps, CopyToNewPlacesAndOntoItself) {
+  Write("src/a.txt", "data", kBase + 12345);
+  Write("src/empty", "");
+  EXPECT_TRUE(FileCopy(P("src/a.txt"), P("new/deep/a.txt"), false));  // folders made
+  EXPECT_EQ(Read("new/deep/a.txt"), "data");
+  EXPECT_EQ(Time("new/deep/a.txt"), kBase + 12345);
+  EXPECT_TRUE(FileCopy(P("src/empty"), P("new/empty"), false));
+  EXPECT_TRUE(Exists("new/empty"));
+  EXPECT_EQ(Details(), (Strings{P("src/a.txt") + " copied", P("src/empty") + " copied"}));
+  EXPECT_TRUE(FileCopy(P("src/a.txt"), P("src/A.txt"), false));  // letter case: another file
+  LogClear();
+
+  // The same file by path string, by another path, by a hard link, by a link.
+  fs::create_hard_link(P("src/a.txt"), P("src/hard"));
+  fs::create_symlink(P("src/a.txt"), P("src/soft"));
+  for (const std::string &to : {P("src/a.txt"), P("src/../src/a.txt"), P("src/hard"), P("src/soft")}) {
+    IssueList.Clear();
+    EXPECT_FALSE(FileCopy(P("src/a.txt"), to, false)) << to;
+    EXPECT_EQ(Problems(), Strings{prIdentical}) << to;
+    IssueList.Clear();
+    EXPECT_FALSE(FileCopy(P("src/a.txt"), to, true)) << to;
+    EXPECT_EQ(IssueList.Count(), 0);
+  }
+  EXPECT_EQ(Read("src/a.txt"), "data");
+  EXPECT_TRUE(fs::is_symlink(P("src/soft")));
+  EXPECT_TRUE(Details().empty());
+  EXPECT_TRUE(Temps().empty());
+}
+
+// Every failure leaves the source and an existing destination as they were,
+// no temporary file, the right issue and no " copied" line.
+TEST_F(FileOps, CopyFailuresLeaveEverythingAsItWas) {
+  const std::string big(3 * 1024 * 1024 + 7, 'x');
+  struct Row {
+    FsOp op;
+    const char *part;  // "src" or "dst": which side the fault is on
+    int error;
+    int64_t after;
+    bool force;
+    const char *problem;
+    bool withSource;  // the issue names the source
+  } rows[] = {
+      {FsOp::Open, "src", EACCES, 0, false, prReadError, true},
+      {FsOp::Read, "src", EIO, 100000, false, prReadError, true},
+      {FsOp::Read, "src", EIO, 100000, true, nullptr, true},
+      {FsOp::Write, "dst", EIO, 100000, false, prWriteError, false},
+      {FsOp::Write, "dst", ENOSPC, 0, true, prWriteError, false},
+      {FsOp::ShortWrite, "dst", 0, 2000000, false, prWriteError, false},
+      {FsOp::Create, "dst", EACCES, 0, false, prCreateError, true},
+      {FsOp::Rename, "dst", EIO, 0, false, prCreateError, true},
+      {FsOp::SetTime, "dst", EPERM, 0, false, prWriteError, false},
+      {FsOp::Close, "dst", EIO, 0, false, prWriteError, false},
+  };
+  Write("src/f.bin", big, kBase);
+  for (const Row &r : rows) {
+    for (bool existing : {false, true}) {
+      Reset();
+      fs::remove_all(P("dst"));
+      if (existing) Write("dst/f.bin", "old content", kBase - ftDay);
+      FsInjectFault(r.op, P(r.part) + "/", r.error, r.after);
+      EXPECT_FALSE(FileCopy(P("src/f.bin"), P("dst/f.bin"), r.force));
+      FsClearFaults();
+      SCOPED_TRACE(std::to_string(static_cast<int>(r.op)) + (existing ? " existing" : " new"));
+      EXPECT_EQ(Read("src/f.bin"), big);
+      EXPECT_EQ(Exists("dst/f.bin"), existing);
+      if (existing) {
+        EXPECT_EQ(Read("dst/f.bin"), "old content");
+        EXPECT_EQ(Time("dst/f.bin"), kBase - ftDay);
+      }
+      EXPECT_TRUE(Temps().empty());
+      EXPECT_TRUE(Details().empty());
+      std::vector<OperationIssue> issues = IssueList.Items();
+      ASSERT_EQ(issues.size(), r.problem ? 1u : 0u);
+      if (!r.problem) continue;
+      EXPECT_EQ(issues[0].Problem, r.problem);
+      EXPECT_EQ(issues[0].Kind, okCopy);
+      EXPECT_EQ(issues[0].Source, r.withSource ? P("src/f.bin") : "");
+      EXPECT_EQ(issues[0].Destination, r.problem == prReadError ? "" : P("dst/f.bin"));
+    }
+  }
+  // Replacing a file syncs the new one first; a failed sync keeps the old.
+  Reset();
+  FsInjectFault(FsOp::Sync, P("dst/"), EIO);
+  EXPECT_FALSE(FileCopy(P("src/f.bin"), P("dst/f.bin"), false));
+  EXPECT_EQ(Read("dst/f.bin"), "old content");
+  EXPECT_EQ(Problems(), Strings{prWriteError});
+  // A temporary file that cannot be removed is reported for the user to act on.
+  Reset();
+  FsInjectFault(FsOp::Write, P("dst/"), EIO);
+  FsInjectFault(FsOp::Delete, CopyTempMarker, EIO);
+  EXPECT_FALSE(FileCopy(P("src/f.bin"), P("dst/f.bin"), false));
+  ASSERT_EQ(Problems(), (Strings{prWriteError, prCannotDelete}));
+  EXPECT_NE(IssueList.Items()[1].Source.find(CopyTempMarker), std::string::npos);
+  EXPECT_EQ(Read("dst/f.bin"), "old content");
+  // A read-only destination or a folder in the way cannot be replaced.
+  Reset();
+  FsSetReadOnly(P("dst/f.bin"), true);
+  fs::create_directories(P("dst/dir.bin"));
+  EXPECT_FALSE(FileCopy(P("src/f.bin"), P("dst/f.bin"), true));
+  EXPECT_FALSE(FileCopy(P("src/f.bin"), P("dst/dir.bin"), true));
+  EXPECT_EQ(Problems(), (Strings{prCreateError, prCreateError}));
+  EXPECT_EQ(Read("dst/f.bin"), "old content");
+}
+
+TEST_F(FileOps, FolderCopyTestAndExclusions) {
+  Write("src/a.txt", "a");
+  Write("src/sub/b.txt", "bb");
+  Write("src/sub/deeper/c.txt", "ccc");
+  fs::create_directories(P("src/empty"));
+  EXPECT_TRUE(FolderCopy(P("src/"), P("dst/"), false));
+  EXPECT_EQ(Read("dst/sub/deeper/c.txt"), "ccc");
+  EXPECT_EQ(Time("dst/sub/b.txt"), kBase);
+  EXPECT_TRUE(fs::is_directory(P("dst/empty")));
+  EXPECT_EQ(Details().size(), 3u);
+  LogClear();
+  EXPECT_TRUE(FolderCopy(P("src/"), P("dst/"), false));  // all up to date
+  EXPECT_TRUE(Details().empty());
+
+  // Test reads everything and writes nothing; only unreadable files are issues.
+  FsInjectFault(FsOp::Read, P("src/sub/b.txt"), EIO, 1);
+  EXPECT_FALSE(FolderCopy(P("src/"), "", false));
+  EXPECT_TRUE(FileCopy(P("src/a.txt"), "", false));
+  EXPECT_EQ(Problems(), Strings{prReadError});
+  EXPECT_EQ(IssueList.Items()[0].Source, P("src/sub/b.txt"));
+  EXPECT_TRUE(Details().empty());
+  Reset();
+  FsInjectFault(FsOp::List, P("src/sub/deeper"), EACCES);
+  EXPECT_FALSE(FolderCopy(P("src/"), P("dst2/"), false));
+  EXPECT_EQ(Problems(), Strings{prReadError});
+
+  // Copy X: names holding an item are left out silently.
+  Reset();
+  for (const char *n : {"x/x.tmp", "x/TMPDATA.txt", "x/old.BAK", "x/notes.txt"}) Write(n, "n");
+  SetOperationExclusions("tmp bak");
+  EXPECT_FALSE(FolderCopy(P("x/"), P("y/"), false));  // some files were not copied
+  SetOperationExclusions("");
+  EXPECT_EQ(Details(), Strings{P("x/notes.txt") + " copied"});
+  EXPECT_EQ(Read("y/notes.txt"), "n");
+  EXPECT_FALSE(Exists("y/x.tmp") || Exists("y/TMPDATA.txt") || Exists("y/old.BAK"));
+  EXPECT_TRUE(IssueList.Count() == 0);
+
+  // A copy into its own subfolder leaves that subfolder out and ends.
+  Reset();
+  EXPECT_FALSE(FolderCopy(P("src/"), P("src/sub/inner/"), false));
+  EXPECT_EQ(Read("src/sub/inner/a.txt"), "a");
+  EXPECT_EQ(Read("src/sub/inner/sub/b.txt"), "bb");
+  EXPECT_FALSE(Exists("src/sub/inner/sub/inner"));
+  EXPECT_EQ(Problems(), Strings{prIdentical});
+  EXPECT_FALSE(FolderCopy(P("src/"), P("src/"), false));
+}
+
+TEST_F(FileOps, LinksAreNeverFollowed) {
+  Write("outside/keep.txt", "keep");
+  Write("tree/file.txt", "f");
+  fs::create_directory_symlink(P("outside"), P("tree/dirlink"));
+  fs::create_symlink("file.txt", P("tree/filelink"));
+
+  EXPECT_TRUE(FolderCopy(P("tree/"), P("copy/"), false));
+  EXPECT_TRUE(fs::is_symlink(P("copy/dirlink")));
+  EXPECT_EQ(fs::read_symlink(P("copy/dirlink")), P("outside"));
+  EXPECT_EQ(fs::read_symlink(P("copy/filelink")), "file.txt");
+  EXPECT_TRUE(FolderCopy(P("tree/"), "", false));  // a test does not follow them either
+  EXPECT_EQ(IssueList.Count(), 0);
+
+  EXPECT_TRUE(FolderDelete(P("tree/"), false));
+  EXPECT_FALSE(Exists("tree"));
+  EXPECT_EQ(Read("outside/keep.txt"), "keep");
+  // A link chosen as a folder is deleted or moved as the link.
+  EXPECT_TRUE(FolderDelete(P("copy/dirlink/"), false));
+  EXPECT_EQ(Read("outside/keep.txt"), "keep");
+  FileMove(P("copy/filelink"), P("moved"), false);
+  EXPECT_TRUE(fs::is_symlink(P("moved")));
+  EXPECT_EQ(IssueList.Count(), 0);
+}
+
+TEST_F(FileOps, Deleting) {
+  Write("ro.txt", "r");
+  FsSetReadOnly(P("ro.txt"), true);
+  EXPECT_FALSE(FileDelete(P("ro.txt"), false));
+  EXPECT_TRUE(Exists("ro.txt"));
+  EXPECT_EQ(IssueList.Items().at(0).Kind, okDelete);
+  EXPECT_EQ(Problems(), Strings{prCannotDelete});
+  IssueList.Clear();
+  ItemDelete(P("ro.txt"), true);  // proceeding clears the attribute
+  EXPECT_FALSE(Exists("ro.txt"));
+  EXPECT_EQ(Details(), Strings{P("ro.txt") + " deleted"});
+
+  Write("d/x/1", "1");
+  Write("d/2", "2");
+  LogClear();
+  FsInjectFault(FsOp::RemoveFolder, P("d/x"), EBUSY);
+  EXPECT_FALSE(FolderDelete(P("d/"), true));  // reported even when forced
+  EXPECT_EQ(Problems(), (Strings{prRemoveFolder, prRemoveFolder}));
+  FsClearFaults();
+  IssueList.Clear();
+  ItemDelete(P("d/"), false);
+  EXPECT_FALSE(Exists("d"));
+  EXPECT_EQ(Details().back(), P("d/") + " deleted");
+
+  // Cancelled after the first deletion: the rest stays, nothing is recorded.
+  for (int i = 0; i < 20; ++i) Write("c/sub/f" + std::to_string(i), "x");
+  LogClear();
+  LogSetNotify([] { CancelRequested = true; });
+  EXPECT_FALSE(FolderDelete(P("c/"), false));
+  LogSetNotify(nullptr);
+  EXPECT_EQ(Details().size(), 1u);
+  EXPECT_TRUE(Exists("c/sub"));
+  EXPECT_EQ(IssueList.Count(), 0);
+}
+
+TEST_F(FileOps, Moving) {
+  Write("src/a", "A");
+  FileMove(P("src/a"), P("dst/a"), false);  // no such folder: copied and deleted
+  Write("src/b", "B");
+  FileMove(P("src/b"), P("dst/b"), false);
+  EXPECT_EQ(Details(), (Strings{P("src/a") + " copied", P("src/a") + " deleted",
+                                P("src/b") + " moved"}));
+  EXPECT_EQ(Read("dst/b"), "B");
+  EXPECT_FALSE(Exists("src/b"));
+
+  // Across volumes: copy, then delete the source.
+  LogClear();
+  Write("src/c", "C");
+  FsInjectFault(FsOp::Rename, P("src/"), EXDEV);
+  FileMove(P("src/c"), P("dst/c"), false);
+  EXPECT_EQ(Details(), (Strings{P("src/c") + " copied", P("src/c") + " deleted"}));
+  EXPECT_EQ(Read("dst/c"), "C");
+  EXPECT_FALSE(Exists("src/c"));
+
+  // Never onto an existing (here newer) file: an issue, both kept.
+  Write("src/d", "new");
+  Write("dst/d", "newer", kBase + ftHour * 5);
+  FileMove(P("src/d"), P("dst/d"), false);
+  EXPECT_EQ(Read("src/d"), "new");
+  EXPECT_EQ(Read("dst/d"), "newer");
+  EXPECT_EQ(IssueList.Items().at(0).Kind, okCopy);
+
+  // Folders: renamed, across volumes copied and deleted, kept on any issue.
+  Reset();
+  Write("f1/x/1", "1");
+  FolderMove(P("f1/"), P("f2/"), false);
+  EXPECT_EQ(Details(), Strings{"Folder " + P("f1/") + " moved to " + P("f2/")});
+  FsInjectFault(FsOp::Rename, P("f2"), EXDEV);
+  FolderMove(P("f2/"), P("f3/"), false);
+  EXPECT_EQ(Details().back(), P("f2/") + " copied & deleted");
+  EXPECT_FALSE(Exists("f2"));
+  EXPECT_EQ(Read("f3/x/1"), "1");
+  Reset();
+  Write("f4/x/1", "newer", kBase + ftDay);
+  Write("f4/y", "y");
+  FolderMove(P("f3/"), P("f4/"), false);  // the destination exists
+  EXPECT_EQ(Read("f3/x/1"), "1");
+  EXPECT_EQ(Read("f4/x/1"), "newer");
+  EXPECT_EQ(Problems(), Strings{"|b|2Destination NEWER by 24:00:00"});
+  EXPECT_TRUE(Temps().empty());
+}
+
+TEST_F(FileOps, TextDetectionAndReading) {
+  struct Row {
+    std::string bytes;
+    bool text;
+  } rows[] = {
+      {"", true},
+      {std::string(1, '\0'), true},  // the last byte is never looked at
+      {"plain words and\tTabs\n" + std::string(200, 'a'), true},
+      {std::string(300, '\x01'), false},
+      {"caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 ", true},
+      {std::string(100, '\xC3') + "abc", false},          // lead bytes without followers
+      {std::string(50, 'a') + "\xC0\x80\xED\xA0\x80", false},  // overlong, surrogate
+      {"", false},  // filled below: control bytes with CR LF lines
+      {"", false},  // the same with LF lines only
+  };
+  for (int i = 0; i < 20; ++i) rows[4].bytes += "\xC3\xA9\xC3\xBC\xE2\x82\xAC";
+  for (int i = 0; i < 20; ++i) rows[7].bytes += std::string(40, 'a') + "\x01\r\n";
+  rows[7].text = true;
+  for (int i = 0; i < 20; ++i) rows[8].bytes += std::string(40, 'a') + "\x01\n";
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    Write("t" + std::to_string(i), rows[i].bytes);
+    EXPECT_EQ(FileIsText(P("t" + std::to_string(i))), rows[i].text) << i;
+    EXPECT_EQ(Read("t" + std::to_string(i)), rows[i].bytes);
+  }
+  EXPECT_FALSE(FileIsText(P("missing")));
+  EXPECT_EQ(FileToString(P("missing")), "");
+}
+
+TEST(CopyOptions, LoadAndSave) {
+  INIStore.Clear();
+  CheckSizeOnly = true;
+  OptionsLoad();
+  EXPECT_FALSE(CheckSizeOnly);
+  EXPECT_FALSE(WarnOverwriteOlder);
+  EXPECT_EQ(CopyXExclusions, "");
+  WarnOverwriteOlder = true;
+  CopyXExclusions = "tmp bak";
+  OptionsSave();
+  EXPECT_EQ(INIRead("CopyMoveWarnOlder"), "1");
+  EXPECT_EQ(INIRead("CopyXExclusions"), "tmp bak");
+  WarnOverwriteOlder = false;
+  OptionsLoad();
+  EXPECT_TRUE(WarnOverwriteOlder);
+  EXPECT_EQ(CopyXExclusions, "tmp bak");
+  INIStore.Clear();
+  OptionsLoad();
+}
+
+}  // namespace
+}  // namespace trovix
