@@ -50,6 +50,7 @@ int Run(QApplication &app, const StartFlags &flags) {
   SummaryForm = new TSummaryForm(MainForm);
   LogForm = new TLogForm(MainForm);
 
+  QueryForm->OnRefresh = [] { MainForm->bRefreshClick(); };
   DebugForm->DebugLog = flags.debugLog;
   MainForm->show();
   if (flags.debug) DebugForm->show();
