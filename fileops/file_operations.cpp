@@ -179,6 +179,16 @@ enum class TransferResult { Done, ReadFailed, WriteFailed };
 // Moves the source's bytes to out (or, for a test, reads them), through one
 // buffer of at most CopyBufferSize bytes, until a read returns nothing.
 TransferResult Transfer(int in, int out, int64_t expectedSize) {
+  // Where the file systems can, the kernel copies the bytes itself; any
+  // refusal or failure leaves the rest (and the final read that finds the
+  // end) to the buffer below, which also tells a read from a write failure.
+  if (out != FsInvalidHandle) {
+    while (expectedSize > 0) {
+      int64_t n = FsCopyRange(in, out, expectedSize);
+      if (n <= 0) break;
+      expectedSize -= n;
+    }
+  }
   // A buffer the size of the file (plus the byte that shows its end) when it
   // is small; grown to the full size when the file turns out larger.
   int64_t size = std::clamp<int64_t>(expectedSize + 1, 4096, CopyBufferSize);
@@ -288,19 +298,22 @@ bool CopyOneFile(const std::string &source, const std::string &destination, bool
   }
   if (IsLink(src)) return CopyLink(source, destination, force, src);
 
+  // The destination is looked at first: one that is already up to date
+  // needs the source's name and entry only, not its content.
+  const bool test = destination.empty();
+  bool exists = false, result = false;
+  if (!test && !CheckDestination(source, destination, src, force, exists, result)) return result;
+
   THandle in(FsOpenRead(source));
   if (!in.valid()) {
     ReadErrorIssue(source, force);
     return false;
   }
-  if (destination.empty()) {  // a test: read everything, write nothing
+  if (test) {  // read everything, write nothing
     if (Transfer(in.get(), FsInvalidHandle, src.size) == TransferResult::Done) return true;
     ReadErrorIssue(source, force);
     return false;
   }
-
-  bool exists = false, result = false;
-  if (!CheckDestination(source, destination, src, force, exists, result)) return result;
 
   std::string temp;
   THandle out(CreateTemp(destination, temp, nullptr));
@@ -524,7 +537,10 @@ std::string FileAgeText(int64_t difference) {
   }
   // Under two days the hours run past 23, so the whole difference shows.
   if (rest != 0) {
-    auto twoDigits = [](uint64_t v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    auto twoDigits = [](uint64_t v) {  // v < 60
+      const char digits[2] = {static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
+      return std::string(digits, 2);
+    };
     text += std::to_string(rest / ftHour) + ":" + twoDigits(rest / ftMinute % 60) + ":" +
             twoDigits(rest / ftSecond % 60);
   }

@@ -162,4 +162,16 @@ enum class FsOp {
 void FsInjectFault(FsOp op, const std::string &pathPart, int error, int64_t afterBytes = 0);
 void FsClearFaults();
 
+// ---- In-kernel copy (for the file operation engine) -------------------------
+
+// Copies up to count bytes from in's position to out's position inside the
+// kernel (copy_file_range), moving both positions on. Returns the bytes
+// copied, 0 at the end of in (or where a file system reports no more, as
+// some special files do: the caller then goes on with FsRead), -1 on
+// failure, after which nothing was copied and the caller falls back to FsRead
+// and FsWrite (EXDEV, EOPNOTSUPP, ENOSYS, EINVAL: the file systems cannot).
+// A file that a Read, Write or ShortWrite fault concerns is declined with
+// EOPNOTSUPP, so those faults meet the caller's FsRead and FsWrite.
+int64_t FsCopyRange(int in, int out, int64_t count);
+
 }  // namespace trovix
