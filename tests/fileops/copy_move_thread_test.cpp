@@ -10,8 +10,12 @@
 #include <random>
 #include <thread>
 
+#include "browser/file_list.h"
 #include "browser/operation_state.h"
 #include "dialogs/event_log.h"
+#include "dialogs/message_box.h"
+#include "dialogs/options.h"
+#include "fileops/operation_start_ui.h"
 #include "foundation/file_system.h"
 
 namespace trovix {
@@ -65,7 +69,7 @@ class CopyMoveThread : public ::testing::Test {
     CancelRequested = false;
   }
   void TearDown() override {
-    WaitAndReact();
+    if (ActiveOperations > 0) WaitAndReact();
     FsClearFaults();
     LogSetNotify(nullptr);
     fs::remove_all(root);
@@ -85,16 +89,16 @@ class CopyMoveThread : public ::testing::Test {
     return n;
   }
   // What the main window's timer does: wait for the finished flag, then clear
-  // it and the cancel flag. Returns how often the flag was raised.
+  // it and the cancel flag. Returns how often the flag was raised before the
+  // last worker had ended.
   int WaitAndReact() {
     int raised = 0;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (ActiveOperations > 0 || OperationsDone) {
+    while ((raised == 0 || ActiveOperations > 0) && std::chrono::steady_clock::now() < deadline) {
       if (OperationsDone.exchange(false)) {
         ++raised;
         CancelStillSet = CancelRequested.exchange(false);
       }
-      if (std::chrono::steady_clock::now() > deadline) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     EXPECT_EQ(ActiveOperations, 0);
@@ -213,6 +217,59 @@ TEST_F(CopyMoveThread, CancelStopsBeforeTheNextFile) {
   EXPECT_EQ(WaitAndReact(), 1);
   EXPECT_EQ(Count("many/"), 499u);
   EXPECT_EQ(IssueList.Count(), 0);
+}
+
+TEST_F(CopyMoveThread, StartedFromTheMarkedEntries) {
+  int answer = 0, asked = 0;
+  SetMessageBoxAnswerer([&](uint8_t, const std::string &message, const std::string &buttons) {
+    ++asked;
+    EXPECT_EQ(message, "|b|4Copy or Move?");
+    EXPECT_EQ(buttons, "Copy,Move,Copy X,Cancel");
+    return answer;
+  });
+  EXPECT_EQ(AskCopyOrMove("/a/", "/a/"), okNoOp);
+  EXPECT_EQ(AskCopyOrMove("", "/b/"), okNoOp);
+  EXPECT_EQ(AskCopyOrMove("/a/", ""), okTest);
+  EXPECT_EQ(asked, 0);
+  const std::pair<int, OperationKind> answers[] = {
+      {0, okCopy}, {1, okMove}, {2, okCopySpecial}, {3, okNoOp}, {-1, okNoOp}, {7, okNoOp}};
+  for (auto [a, kind] : answers) {
+    answer = a;
+    EXPECT_EQ(AskCopyOrMove("/a/", "/b/"), kind) << a;
+  }
+
+  Tree("src/d/", 3);
+  std::ofstream(P("src/a")) << "a";
+  std::ofstream(P("src/b")) << "b";
+  const std::vector<FileEntry> saved = FileList;
+  const std::string savedFolder = ListedFolder;
+  FileList = {{"a", 1, 0, 0, true}, {"b", 1, 0, 0, false}, {"d", 0, 0, faDirectory, true}};
+  ListedFolder = P("src/");
+  CopyXExclusions = "zzz";
+  OperationRequest r = SelectionRequest(okCopySpecial, P("src/"), P("dst/"));
+  EXPECT_EQ(r.Sources, (Strings{P("src/a"), P("src/d/")}));
+  EXPECT_EQ(r.Destinations, (Strings{P("dst/a"), P("dst/d/")}));
+  EXPECT_EQ(r.Exclusions, "zzz");
+  EXPECT_EQ(SelectionRequest(okTest, P("src/"), "").Destinations, (Strings{"", ""}));
+  CopyXExclusions = "";
+
+  answer = 3;  // Cancel: nothing happens
+  StartOperation(P("dst/"));
+  EXPECT_EQ(ActiveOperations, 0);
+  answer = 0;
+  StartOperation(P("dst/"));
+  EXPECT_EQ(WaitAndReact(), 1);
+  EXPECT_EQ(LogLines().at(0), "Copy to " + P("dst/"));
+  EXPECT_EQ(Count("dst/"), 4u);
+  EXPECT_FALSE(fs::exists(P("dst/b")));
+  answer = 1;
+  StartFolderOperation(P("dst/"), P("moved/"));
+  EXPECT_EQ(WaitAndReact(), 1);
+  EXPECT_EQ(Count("moved/"), 4u);
+  EXPECT_FALSE(fs::exists(P("dst")));
+  FileList = saved;
+  ListedFolder = savedFolder;
+  SetMessageBoxAnswerer(nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,29 @@
+#pragma once
+// Starting file operations from the main window: the Copy-or-Move question
+// and the request for the marked entries, handed to a worker.
+// User-interface thread only.
+#include <string>
+
+#include "fileops/file_operations.h"
+
+namespace trovix {
+
+// What to do with sourceFolder's items on destinationFolder: nothing for the
+// same folder or no source, Test for no destination, otherwise the user's
+// answer to "Copy or Move?" (Copy, Move, Copy X; Cancel or closing: nothing).
+OperationKind AskCopyOrMove(const std::string &sourceFolder, const std::string &destinationFolder);
+
+// The request for the marked entries of FileList, in list order: a folder
+// gives sourceFolder + name + PathDelim and destinationFolder + name +
+// PathDelim, a file the same without the delimiter. For Test the
+// destinations are empty; CopySpecial takes the Copy X option's text.
+OperationRequest SelectionRequest(OperationKind kind, const std::string &sourceFolder,
+                                  const std::string &destinationFolder);
+
+// The marked entries of the current tab onto destinationFolder: asks, starts
+// an event-log entry ("Copy to /backup/") and a worker.
+void StartOperation(const std::string &destinationFolder);
+// One folder onto another: asks and starts a worker (no log entry).
+void StartFolderOperation(const std::string &sourceFolder, const std::string &destinationFolder);
+
+}  // namespace trovix
