@@ -651,11 +651,17 @@ bool FsSetFileTime(int handle, int64_t fileTime) {
 
 int FsOpenRead(const std::string &path) {
   if (Injected(FsOp::Open, path)) return FsInvalidHandle;
-  int fd = Retry([&] { return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY); });
+  // Non-blocking, so that opening a named pipe cannot hang the caller.
+  int fd = Retry([&] { return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK); });
   if (fd < 0) return FailErrno(), FsInvalidHandle;
-  // A folder opens on this system but is not a file to read.
+  // A folder opens on this system but is not a file to read; pipes, sockets
+  // and devices are no files to copy or view either (they may never end).
   struct stat st;
-  int error = fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+  int error = fstat(fd, &st) != 0       ? errno
+              : S_ISDIR(st.st_mode)     ? EISDIR
+              : !S_ISREG(st.st_mode)    ? EINVAL
+              : fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ? errno
+                                        : 0;
   if (error) {
     close(fd);
     return Fail(error), FsInvalidHandle;
@@ -667,14 +673,17 @@ int FsOpenRead(const std::string &path) {
 
 int FsCreate(const std::string &path, bool exclusive) {
   if (Injected(FsOp::Create, path)) return FsInvalidHandle;
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | (exclusive ? O_EXCL : 0);
+  // Non-blocking, so that an existing named pipe cannot hang the caller.
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (exclusive ? O_EXCL : 0);
   int fd = Retry([&] { return open(path.c_str(), flags, 0666); });
   if (fd < 0) return FailErrno(), FsInvalidHandle;
   // Truncate only after making sure the file may be replaced.
   struct stat st;
   int error = 0;
   if (fstat(fd, &st) != 0) error = errno;
+  else if (!S_ISREG(st.st_mode)) error = EINVAL;
   else if (!exclusive && !(st.st_mode & S_IWUSR)) error = EACCES;
+  else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) error = errno;
   else if (st.st_size > 0 && Retry([&] { return ftruncate(fd, 0); }) != 0) error = errno;
   if (error) {
     close(fd);

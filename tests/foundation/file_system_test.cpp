@@ -104,6 +104,10 @@ TEST_F(FileSystemTest, FilesCreateReadAndReplace) {
   ASSERT_TRUE(FsCreateFolders(Path("sub/")));
   EXPECT_EQ(FsOpenRead(Path("sub/")), FsInvalidHandle);
   EXPECT_EQ(FsLastError(), EISDIR);
+  // A named pipe is refused at once instead of blocking the caller.
+  ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0644), 0);
+  EXPECT_EQ(FsOpenRead(Path("pipe")), FsInvalidHandle);
+  EXPECT_EQ(FsCreate(Path("pipe"), false), FsInvalidHandle);
   int h = FsOpenRead(f);
   char buf[16];
   EXPECT_EQ(FsFileSize(h), 5);
