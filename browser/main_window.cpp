@@ -2,21 +2,24 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QSplitter>
-#include <QTabBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "browser/browse_tabs.h"
+#include "browser/browse_tabs_ui.h"
 #include "browser/file_grid_ui.h"
 #include "browser/file_list.h"
 #include "browser/folder_tree_ui.h"
 #include "browser/icons_ui.h"
+#include "browser/launch_commands.h"
 #include "browser/operation_state.h"
 #include "browser/status_bar_ui.h"
 #include "dialogs/about_form.h"
@@ -24,6 +27,8 @@
 #include "dialogs/edit_string_form.h"
 #include "dialogs/markup.h"
 #include "dialogs/message_box.h"
+#include "foundation/platform.h"
+#include "foundation/platform_ui.h"
 #include "foundation/settings.h"
 #include "foundation/settings_qt.h"
 #include "foundation/strings.h"
@@ -36,17 +41,6 @@ namespace {
 
 QString ToDisplay(const std::string &bytes) {
   return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-// Tab lists in the settings separate folders by commas; a comma inside a
-// folder is stored as byte 128.
-std::string CommaToByte128(std::string s) {
-  StrChangeChar(s, ',', static_cast<char>(128));
-  return s;
-}
-std::string Byte128ToComma(std::string s) {
-  StrChangeChar(s, static_cast<char>(128), ',');
-  return s;
 }
 
 // The splitter between tree and grid, its handle painted with a grip.
@@ -140,9 +134,12 @@ void TMainForm::CreateActions() {
   connect(bAbout, &QAction::triggered, this, [] {
     if (AboutForm) AboutForm->show();
   });
+  connect(bOpenFile, &QAction::triggered, this, [this] { bOpenFileClick(bOpenFile); });
+  connect(bRun, &QAction::triggered, this, &TMainForm::bRunClick);
+  connect(bMapDrive, &QAction::triggered, this, &TMainForm::bMapDriveClick);
   // Commands that arrive with their own windows stay disabled until then.
-  for (QAction *a : {bViewFile, bViewFileAlways, bOpenFile, bRename, bDelete, bDuplicate, bFind,
-                     bNewFile, bNewFolder, bMapDrive, bRun, bProperties, bLog})
+  for (QAction *a : {bViewFile, bViewFileAlways, bRename, bDelete, bDuplicate, bFind, bNewFile,
+                     bNewFolder, bProperties, bLog})
     a->setEnabled(false);
 }
 
@@ -184,8 +181,12 @@ void TMainForm::CreateMenus() {
   connect(mSelectNone, &QAction::triggered, this, [this] { mSelectClick(false); });
   connect(mSelectAll, &QAction::triggered, this, [this] { mSelectClick(true); });
   connect(mSelecttohere, &QAction::triggered, this, &TMainForm::mSelecttohereClick);
-  for (QAction *a : {mView, mViewHex, mViewAlways, mCloseViews, mOpen, mOpenWith, mOpenfilelocation,
-                     mCopyFullPath, mRename, mDelete, mDuplicate, mTestRead, mNewFile, mNewFolder})
+  connect(mOpen, &QAction::triggered, this, [this] { bOpenFileClick(mOpen); });
+  connect(mOpenWith, &QAction::triggered, this, [this] { bOpenFileClick(mOpenWith); });
+  connect(mOpenfilelocation, &QAction::triggered, this, &TMainForm::mOpenfilelocationClick);
+  connect(mCopyFullPath, &QAction::triggered, this, &TMainForm::mCopyFullPathClick);
+  for (QAction *a : {mView, mViewHex, mViewAlways, mCloseViews, mRename, mDelete, mDuplicate,
+                     mTestRead, mNewFile, mNewFolder})
     a->setEnabled(false);
 
   mTree = new QMenu(this);
@@ -193,7 +194,8 @@ void TMainForm::CreateMenus() {
   mTreeOpen = mTree->addAction(ToolbarIcon(2), "Open");
   mTreeRename = mTree->addAction(ToolbarIcon(7), "Rename");
   mTreeDelete = mTree->addAction(ToolbarIcon(5), "Delete");
-  for (QAction *a : {mTreeOpen, mTreeRename, mTreeDelete}) a->setEnabled(false);
+  connect(mTreeOpen, &QAction::triggered, this, [this] { bOpenFileClick(mTreeOpen); });
+  for (QAction *a : {mTreeRename, mTreeDelete}) a->setEnabled(false);
 
   mTabs = new QMenu(this);
   mTabs->setObjectName("mTabs");
@@ -202,7 +204,10 @@ void TMainForm::CreateMenus() {
   mCloseTabstotheRight = mTabs->addAction("Close Tabs to the right");
   mTabs->addSeparator();
   mEditPath = mTabs->addAction("Edit Path");
-  for (QAction *a : {mCloseTab, mCloseOtherTabs, mCloseTabstotheRight, mEditPath}) a->setEnabled(false);
+  connect(mCloseTab, &QAction::triggered, this, &TMainForm::mCloseTabClick);
+  connect(mCloseOtherTabs, &QAction::triggered, this, &TMainForm::mCloseOtherTabsClick);
+  connect(mCloseTabstotheRight, &QAction::triggered, this, &TMainForm::mCloseTabstotheRightClick);
+  connect(mEditPath, &QAction::triggered, this, &TMainForm::mEditPathClick);
 }
 
 void TMainForm::CreateClientArea() {
@@ -211,16 +216,14 @@ void TMainForm::CreateClientArea() {
   layout->setContentsMargins(0, 2, 0, 0);
   layout->setSpacing(0);
 
-  TCTrovix = new QTabBar(client);
-  TCTrovix->setObjectName("TCTrovix");
-  TCTrovix->setFocusPolicy(Qt::NoFocus);
-  TCTrovix->setExpanding(false);
-  TCTrovix->setDocumentMode(true);
-  TCTrovix->setContextMenuPolicy(Qt::CustomContextMenu);
-  QFont bold = TCTrovix->font();
-  bold.setBold(true);
-  TCTrovix->setFont(bold);
-  connect(TCTrovix, &QTabBar::currentChanged, this, &TMainForm::OnTabChanged);
+  TCTrovix = new TTabControlSmart(client);
+  TCTrovix->OnFill = [this](int index) { TCTrovixFill(index); };
+  TCTrovix->OnRead = [this](int index) { TCTrovixRead(index); };
+  TCTrovix->OnSwapData = [this](int i, int j) { TCTrovixSwapData(i, j); };
+  TCTrovix->OnDrawTab = [this](QPainter &p, int index, const QRect &r, bool active) {
+    TCTrovixDrawTab(p, index, r, active);
+  };
+  TCTrovix->OnMouseUp = [this](QMouseEvent *event, int index) { TCTrovixMouseUp(event->button(), index); };
   connect(TCTrovix, &QWidget::customContextMenuRequested, this,
           [this](const QPoint &pos) { mTabs->popup(TCTrovix->mapToGlobal(pos)); });
   layout->addWidget(TCTrovix);
@@ -252,6 +255,7 @@ void TMainForm::CreateClientArea() {
   connect(GFileInfo, &TFileGrid::marksChanged, this, &TMainForm::ItemsChanged);
   connect(GFileInfo, &TFileGrid::sortChanged, this, &TMainForm::ItemsChanged);
   connect(GFileInfo, &TFileGrid::viewFileRequested, this, &TMainForm::bViewFileClick);
+  connect(GFileInfo, &TFileGrid::openFileRequested, this, [this] { bOpenFileClick(mOpen); });
   connect(GFileInfo, &TFileGrid::contextMenuRequested, this, [this](const QPoint &pos) {
     PopupPoint = pos;
     mItems->popup(pos);
@@ -270,28 +274,7 @@ void TMainForm::CreateClientArea() {
   layout->addWidget(Splitter, 1);
 
   StatusBar = new TStatusPanels(client);
-  StatusBar->OnDrawPanel0 = [this](QPainter &p, const QRect &r) {
-    int marked = MarkedCount();
-    uint64_t markedBytes = 0;
-    for (const FileEntry &e : FileList)
-      if (e.Selected) markedBytes += e.Size;
-    int tab = TCTrovix->currentIndex();
-    uint64_t total = (tab >= 0 && tab < static_cast<int>(TabStates.size())) ? TabStates[tab].TotalBytes : 0;
-    std::string text;
-    if (marked > 0) text = NumToStrCommas(marked) + " / ";
-    text += NumToStrCommas(FileCount) + (FileCount == 1 ? " item: " : " items: ");
-    if (marked > 0) text += FormatSizeBytes(static_cast<int64_t>(markedBytes)) + " / ";
-    text += FormatSizeBytes(static_cast<int64_t>(total));
-    p.setPen(palette().windowText().color());
-    p.drawText(r, Qt::AlignVCenter | Qt::AlignLeft, ToDisplay(text));
-  };
-  StatusBar->OnCancel = [this] {
-    if (ActiveOperations > 0 && !CancelRequested) {
-      CancelRequested = true;
-      StatusBar->Running = false;
-      StatusBar->update();
-    }
-  };
+  StatusBar->OnSummary = [this] { return CurrentStatusSummary(TCTrovix->TabIndex()); };
   layout->addWidget(StatusBar);
   setCentralWidget(client);
 }
@@ -315,26 +298,11 @@ void TMainForm::FormShow() {
   if (EditStringForm) INIComboLoad(EditStringForm->Edit, TEditStringForm::HistoryKey);
   FolderTree->Init();
 
-  // Tabs saved at the last close.
-  std::string folders = INIRead("CurrentFolders");
-  std::string files = INIRead("CurrentFiles");
-  restoring_ = true;
-  int n = 0;
-  for (;; ++n) {
-    std::string folder = Byte128ToComma(StrGetFieldComma(folders, n));
-    if (folder.empty()) break;
-    EnsureTabStates(n + 1);
-    TabStates[n].Folder = folder;
-    TabStates[n].CurrentFile = Byte128ToComma(StrGetFieldComma(files, n));
-    TabStates[n].ImageIndex = -1;
-    AddTab(FolderCaption(folder));
-  }
-  // The trailing new-tab tab; with nothing restored it is the only tab and
-  // its listing turns it into a tab for the tree's folder.
-  AddTab("");
-  TCTrovix->setCurrentIndex(0);
-  restoring_ = false;
-  LastIndex = 0;
+  // The tabs of the last run, then the new-tab tab. With nothing restored
+  // the new-tab tab is the only one and its listing turns it into a tab for
+  // the tree's folder.
+  TCTrovix->SetTabs(RestoreTabStates(TabsFromSettings(INIRead("CurrentFolders"), INIRead("CurrentFiles"))), 0);
+  TCTrovix->LastIndex = 0;
   TCTrovixFill(0);
 }
 
@@ -360,13 +328,9 @@ void TMainForm::FormClose() {
   INIWriteNum("TreeWidth", pTree->width());
   INIGridSave(FileGridColumns(), "MainGrid");
   INIWrite("CurrentFolder", FolderTree->SelectedFolderRead());
-  TCTrovixRead(TCTrovix->currentIndex());
+  TCTrovixRead(TCTrovix->TabIndex());
   std::string folders, files;
-  for (int i = 0; i < TCTrovix->count(); ++i) {
-    if (TabCaption(i).empty() || i >= static_cast<int>(TabStates.size())) continue;
-    StrAddComma(folders, CommaToByte128(TabStates[i].Folder));
-    StrAddComma(files, CommaToByte128(TabStates[i].CurrentFile));
-  }
+  TabsToSettings(*TCTrovix, folders, files);
   INIWrite("CurrentFolders", folders);
   INIWrite("CurrentFiles", files);
   if (EditStringForm) INIComboSave(EditStringForm->Edit, TEditStringForm::HistoryKey);
@@ -383,26 +347,6 @@ void TMainForm::FormActivate() {
 
 // ---- Tabs -------------------------------------------------------------------------
 
-void TMainForm::AddTab(const std::string &caption) {
-  bool wasRestoring = restoring_;
-  restoring_ = true;
-  int index = TCTrovix->addTab(caption.empty() ? FolderImageIcon(fiNewTab) : QIcon(), ToDisplay(caption));
-  TCTrovix->setTabData(index, QByteArray(caption.data(), static_cast<qsizetype>(caption.size())));
-  restoring_ = wasRestoring;
-}
-
-std::string TMainForm::TabCaption(int index) const {
-  QByteArray bytes = TCTrovix->tabData(index).toByteArray();
-  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
-
-void TMainForm::OnTabChanged(int index) {
-  if (restoring_ || index == LastIndex) return;
-  if (LastIndex >= 0) TCTrovixRead(LastIndex);
-  LastIndex = index;
-  TCTrovixFill(index);
-}
-
 void TMainForm::TCTrovixRead(int index) {
   if (index < 0 || index >= static_cast<int>(TabStates.size())) return;
   int row = GFileInfo->Row();
@@ -416,18 +360,15 @@ void TMainForm::TCTrovixFill(int index) {
     ++FillDepth;
     bool list = true;
     TabState &tab = TabStates[index];
-    std::string caption = TabCaption(index);
+    std::string caption = TCTrovix->Caption(index);
     if (!caption.empty()) {
       FolderTree->SelectedFolderWrite(tab.Folder);
       if (!StrSame(FolderTree->SelectedFolderRead(), tab.Folder)) list = false;
     } else {
       tab.Folder = FolderTree->SelectedFolderRead();
       if (FolderTree->currentItem()) {
-        std::string newCaption = FolderCaption(tab.Folder);
-        TCTrovix->setTabText(index, ToDisplay(newCaption));
-        TCTrovix->setTabData(index, QByteArray(newCaption.data(), static_cast<qsizetype>(newCaption.size())));
-        TCTrovix->setTabIcon(index, QIcon());
-        AddTab("");
+        TCTrovix->SetCaption(index, FolderCaption(tab.Folder));
+        TCTrovix->AddTab("");
       }
       ListedFolder.clear();
     }
@@ -435,7 +376,7 @@ void TMainForm::TCTrovixFill(int index) {
       tab.ImageIndex = FolderTree->SelectedImage();
       setWindowTitle(ToDisplay("Trovix - " + tab.Folder));
       ListTabFolder(tab);
-      bMapDrive->setChecked(FolderIsRemote(tab.Folder));
+      bMapDrive->setChecked(FolderOnNetwork(tab.Folder));
     } else {
       ClearTabListing(tab);
     }
@@ -449,16 +390,60 @@ void TMainForm::TCTrovixFill(int index) {
 }
 
 void TMainForm::FolderTreeChangeFolder() {
-  int index = TCTrovix->currentIndex();
+  int index = TCTrovix->TabIndex();
   if (index < 0 || FillDepth != 0) return;
   EnsureTabStates(index + 1);
+  // The row keeps ending with the new-tab tab when that tab takes the folder.
+  bool wasNewTab = TCTrovix->Caption(index).empty() && index == TCTrovix->TabCount() - 1;
   TabStates[index].Folder = FolderTree->SelectedFolderRead();
-  std::string caption = FolderCaption(TabStates[index].Folder);
-  TCTrovix->setTabText(index, ToDisplay(caption));
-  TCTrovix->setTabData(index, QByteArray(caption.data(), static_cast<qsizetype>(caption.size())));
-  TCTrovix->setTabIcon(index, QIcon());
+  TCTrovix->SetCaption(index, FolderCaption(TabStates[index].Folder));
+  if (wasNewTab) TCTrovix->AddTab("");
   ListedFolder.clear();
   TCTrovixFill(index);
+}
+
+void TMainForm::TCTrovixSwapData(int index1, int index2) { SwapTabStates(index1, index2); }
+
+void TMainForm::TCTrovixDrawTab(QPainter &painter, int index, const QRect &rect, bool) {
+  std::string caption = TCTrovix->Caption(index);
+  if (!caption.empty()) EnsureTabStates(index + 1);
+  static const TabState kNone;
+  const TabState &tab = index < static_cast<int>(TabStates.size()) ? TabStates[index] : kNone;
+  DrawBrowseTab(painter, rect, caption, tab, palette());
+}
+
+void TMainForm::TCTrovixMouseUp(Qt::MouseButton button, int index) {
+  // Middle click closes a folder tab: it is shown first, then closed as by
+  // "Close Tab" (which refuses the only one).
+  if (button != Qt::MiddleButton || !IsFolderTab(*TCTrovix, index)) return;
+  if (index != TCTrovix->LastIndex) {
+    TCTrovixRead(TCTrovix->LastIndex);
+    TCTrovix->SetTabIndex(index);
+    TCTrovix->LastIndex = index;
+    TCTrovixFill(index);
+  }
+  mCloseTabClick();
+}
+
+void TMainForm::mCloseTabClick() {
+  if (CloseCurrentTab(*TCTrovix)) ItemsChanged();
+}
+
+void TMainForm::mCloseOtherTabsClick() {
+  if (CloseOtherTabs(*TCTrovix)) ItemsChanged();
+}
+
+void TMainForm::mCloseTabstotheRightClick() {
+  if (CloseTabsToTheRight(*TCTrovix) > 0) ItemsChanged();
+}
+
+void TMainForm::mEditPathClick() {
+  int index = TCTrovix->TabIndex();
+  if (index < 0) return;
+  std::string path = CurrentTabFolder();
+  // The tree selects as much of the path as exists; its change event makes
+  // the tab take that folder and lists it.
+  if (EditString("|b|4Enter New Path", path) && !path.empty()) FolderTree->SelectedFolderWrite(path);
 }
 
 // ---- Commands ---------------------------------------------------------------------
@@ -480,15 +465,20 @@ void TMainForm::ShowOperationInProgress() { DisplayError("|b|1Operation in progr
 void TMainForm::OpenInNewTab(const std::string &folder) {
   // The trailing new-tab tab becomes current without listing; the tree's
   // change event then fills it with the folder.
-  int last = TCTrovix->count() - 1;
+  int last = TCTrovix->TabCount() - 1;
   if (last < 0) return;
-  TCTrovixRead(TCTrovix->currentIndex());
-  restoring_ = true;
-  TCTrovix->setCurrentIndex(last);
-  restoring_ = false;
-  LastIndex = last;
-  AddTab("");
+  int previous = TCTrovix->LastIndex;
+  TCTrovixRead(previous);
+  TCTrovix->SetTabIndex(last);
+  TCTrovix->LastIndex = last;
+  TCTrovix->AddTab("");
   FolderTree->SelectedFolderWrite(folder);
+  if (TCTrovix->Caption(last).empty()) {
+    // The tree found no such folder: the row goes back as it was.
+    TCTrovix->DeleteTab(last + 1);
+    TCTrovix->SetTabIndex(previous);
+    TCTrovix->LastIndex = previous;
+  }
 }
 
 void TMainForm::bViewFileClick() {
@@ -518,6 +508,88 @@ void TMainForm::RepeatTypeAhead() {
   ItemsChanged();
 }
 
+// ---- Launch commands ---------------------------------------------------------------
+
+std::string TMainForm::CurrentTabFolder() const {
+  int index = TCTrovix->TabIndex();
+  if (index < 0 || index >= static_cast<int>(TabStates.size())) return std::string();
+  return TabStates[index].Folder;
+}
+
+void TMainForm::bOpenFileClick(QObject *sender) {
+  if (sender == mTreeOpen || FolderTree->hasFocus()) {
+    std::string folder = CurrentTabFolder();
+    if (!folder.empty()) ExploreFolder(this, folder);
+    return;
+  }
+  const FileEntry *entry = GFileInfo->CurrentEntry();
+  if (!entry) return;
+  std::string path = CurrentTabFolder() + entry->Name;
+  if (entry->Attributes & faDirectory) {
+    ExploreFolder(this, path + PathDelim);  // the result is not reported
+    return;
+  }
+  bool opened = sender == mOpenWith ? WinOpenFileWith(this, path) : WinOpenFile(this, path);
+  if (!opened) DisplayError("|1|bERROR: Can not Open file |u" + entry->Name);
+}
+
+void TMainForm::mOpenfilelocationClick() {
+  const FileEntry *entry = GFileInfo->CurrentEntry();
+  if (!entry) return;
+  if (!OpenFileLocation(this, CurrentTabFolder() + entry->Name)) DisplayError("|b|1ERROR: Can not Open folder");
+}
+
+void TMainForm::mCopyFullPathClick() {
+  const FileEntry *entry = GFileInfo->CurrentEntry();
+  if (entry) QGuiApplication::clipboard()->setText(ToDisplay(CurrentTabFolder() + entry->Name));
+}
+
+void TMainForm::bRunClick() {
+  std::string folder = FolderTree->SelectedFolderRead();
+  std::string command = RunCommandText(GFileInfo->CurrentEntry(), GFileInfo->hasFocus());
+  if (!EditString("|b" + folder, command)) return;
+  if (!RunInTerminal(folder, command)) DisplayError("|1|bERROR: Can not run shell");
+}
+
+void TMainForm::bMapDriveClick() {
+  if (mapping_) {
+    // The previous click is still being handled: this one is undone.
+    bMapDrive->setChecked(!bMapDrive->isChecked());
+    return;
+  }
+  mapping_ = true;
+  if (bMapDrive->isChecked()) {
+    // Connect: the mount opens in the new-tab tab.
+    bool connected = false;
+    std::string address;
+    if (EditString(MapDrivePrompt, address) && !address.empty()) {
+      std::string mountPoint;
+      if (DriveConnect(address, std::string(), mountPoint) == 0) {
+        connected = true;
+        if (mountPoint.empty()) mountPoint = GvfsFolder();
+        int last = TCTrovix->TabCount() - 1;
+        TCTrovixRead(TCTrovix->LastIndex);
+        TCTrovix->SetTabIndex(last);
+        TCTrovix->LastIndex = last;
+        TCTrovixFill(last);
+        // Rebuilt as by Refresh, on the new mount.
+        FolderTree->Init(mountPoint);
+      } else {
+        DisplayError("|b|1ERROR: Could not Connect to drive");
+      }
+    }
+    if (!connected) bMapDrive->setChecked(false);
+  } else {
+    // Disconnect the network mount of the current tab; failures are not reported.
+    std::string mount = NetworkMountOf(CurrentTabFolder());
+    if (!mount.empty() && DriveDisconnect(mount) == 0) {
+      bRefreshClick();
+      if (TCTrovix->TabCount() >= 2) mCloseTabClick();
+    }
+  }
+  mapping_ = false;
+}
+
 void TMainForm::ItemsChanged() {
   GFileInfo->viewport()->update();
   TCTrovix->update();
@@ -530,7 +602,6 @@ void TMainForm::TimerTimer() {
     LastShownStatus = status;
     StatusBar->Status = status;
   }
-  StatusBar->Running = ActiveOperations > 0 && !CancelRequested;
   StatusBar->update();
   if (OperationsDone) {
     OperationsDone = false;

@@ -6,9 +6,9 @@
 #include <string>
 
 class QAction;
+class QPainter;
 class QMenu;
 class QSplitter;
-class QTabBar;
 class QTimer;
 class QToolBar;
 
@@ -18,6 +18,7 @@ class TFolderTree;
 class TFileGrid;
 struct TGridColumns;
 class TStatusPanels;
+class TTabControlSmart;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -30,7 +31,7 @@ class TMainForm : public QMainWindow {
   QAction *bBack, *bRefresh, *bViewFile, *bViewFileAlways, *bOpenFile, *bRename, *bDelete,
       *bDuplicate, *bFind, *bNewFile, *bNewFolder, *bMapDrive, *bRun, *bProperties, *bLog, *bAbout;
   // Client area.
-  QTabBar *TCTrovix;
+  TTabControlSmart *TCTrovix;
   QWidget *pTree;
   TFolderTree *FolderTree;
   QSplitter *Splitter;
@@ -57,7 +58,24 @@ class TMainForm : public QMainWindow {
   void TCTrovixFill(int index);
   // Remembers the current row's name as the tab's current file.
   void TCTrovixRead(int index);
+  // Two tabs exchanged places: so do their TabStates entries.
+  void TCTrovixSwapData(int index1, int index2);
+  void TCTrovixDrawTab(QPainter &painter, int index, const QRect &rect, bool active);
+  // Middle click on a tab: it is shown and closed.
+  void TCTrovixMouseUp(Qt::MouseButton button, int index);
   void FolderTreeChangeFolder();
+  // Tab menu.
+  void mCloseTabClick();
+  void mCloseOtherTabsClick();
+  void mCloseTabstotheRightClick();
+  void mEditPathClick();
+  // Launch commands. sender: the menu item or button that asked (mOpenWith
+  // always offers the choice of program; mTreeOpen opens the tab's folder).
+  void bOpenFileClick(QObject *sender = nullptr);
+  void mOpenfilelocationClick();
+  void mCopyFullPathClick();
+  void bRunClick();
+  void bMapDriveClick();
   // Marks all entries (selectAll) or none.
   void mSelectClick(bool selectAll);
   void mSelecttohereClick();
@@ -85,15 +103,13 @@ class TMainForm : public QMainWindow {
   void CreateClientArea();
   bool FormKeyDown(QKeyEvent *event);
   void SwitchWindow();
-  void AddTab(const std::string &caption);
-  std::string TabCaption(int index) const;
-  void OnTabChanged(int index);
+  // The current tab's folder, empty when it has none.
+  std::string CurrentTabFolder() const;
   TGridColumns FileGridColumns() const;
   void ShowOperationInProgress();
 
   bool shown_ = false;
-  bool restoring_ = false;
-  int LastIndex = -1;
+  bool mapping_ = false;  // a Map drive click is being handled
 };
 
 extern TMainForm *MainForm;

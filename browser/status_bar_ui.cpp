@@ -1,68 +1,142 @@
 #include "browser/status_bar_ui.h"
 
+#include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyleOption>
+
+#include "dialogs/markup_ui.h"
 
 namespace trovix {
 
+namespace {
+
+const QColor kNavy(0, 0, 128);
+const QColor kMaroon(128, 0, 0);
+const QColor kGaugeUsed(128, 128, 255);
+
+// The widest panel 0 text usually seen, to size the panel for the font.
+const char *const kWidestPanel0 =
+    "|4|b999 / 9,999 |bitems: |b9,999 KB / 9,999 MB |b       "
+    "|1Free Space: |b9,999 GB / 9,999 GB  (99%)";
+
+}  // namespace
+
 TStatusPanels::TStatusPanels(QWidget *parent) : QWidget(parent) {
   setObjectName("StatusBar");
-  setFixedHeight(sizeHint().height());
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  Measure();
 }
 
-QSize TStatusPanels::sizeHint() const {
-  return QSize(kPanel0Width + 200, std::max(20, fontMetrics().height() * 2 + 6));
+void TStatusPanels::Measure() {
+  int32_t w = 0, h = 0;
+  NiceLabelMeasure(font(), w, h, kWidestPanel0, 0);
+  setFixedHeight(std::max(20, QFontMetrics(font()).height() + 8));
+  // Text from 2 pixels in, then room for the gauge at the right end.
+  panel0Width_ = std::max(kPanel0Width, 2 + w + height() / 2 + 8);
+  updateGeometry();
 }
+
+void TStatusPanels::changeEvent(QEvent *event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::FontChange) Measure();
+}
+
+QSize TStatusPanels::sizeHint() const { return QSize(panel0Width_ + 200, height()); }
 
 QRect TStatusPanels::PanelRect(int panel) const {
-  if (panel == 0) return QRect(0, 0, std::min(kPanel0Width, width()), height());
-  return QRect(kPanel0Width + 2, 0, std::max(0, width() - kPanel0Width - 2), height());
+  if (panel == 0) return QRect(0, 0, panel0Width_, height());
+  return QRect(panel0Width_, 0, std::max(0, width() - panel0Width_), height());
 }
 
 QRect TStatusPanels::CancelRect() const {
   QRect r = PanelRect(1);
-  int side = std::min(r.height() - 6, 14);
-  return QRect(r.left() + 3, r.top() + (r.height() - side) / 2, side, side);
+  return QRect(r.left(), r.top(), r.height(), r.height());
 }
 
-bool TStatusPanels::CancelHit(const QPoint &pos) const { return Running && CancelRect().contains(pos); }
+QRect TStatusPanels::GaugeRect() const {
+  // Half the panel's height wide, one pixel in at the top, bottom and right.
+  QRect r = PanelRect(0);
+  int w = r.height() / 2;
+  return QRect(QPoint(r.right() - 1 - w, r.top() + 1), QPoint(r.right() - 1, r.bottom() - 1));
+}
 
 void TStatusPanels::paintEvent(QPaintEvent *) {
   QPainter p(this);
-  p.fillRect(rect(), palette().window());
-  p.setPen(palette().mid().color());
+  const QPalette &pal = palette();
+  p.fillRect(rect(), pal.window());
+  p.setPen(pal.mid().color());
   p.drawLine(0, 0, width(), 0);
-  p.drawLine(kPanel0Width, 2, kPanel0Width, height() - 3);
-  QRect r0 = PanelRect(0).adjusted(4, 1, -4, -1);
-  if (OnDrawPanel0) {
-    p.save();
-    p.setClipRect(r0);
-    OnDrawPanel0(p, r0);
-    p.restore();
+  p.drawLine(panel0Width_ - 1, 3, panel0Width_ - 1, height() - 4);
+  p.setPen(pal.light().color());
+  p.drawLine(panel0Width_, 3, panel0Width_, height() - 4);
+
+  // Panel 0: counts and sizes, free space and the gauge.
+  const QRect r0 = PanelRect(0);
+  StatusSummary summary = OnSummary ? OnSummary() : StatusSummary();
+  panel0Text_ = StatusPanel0Text(summary);
+  int32_t w = 0, h = 0;
+  NiceLabelMeasure(font(), w, h, panel0Text_, 0);
+  p.save();
+  p.setClipRect(r0.adjusted(0, 0, -(GaugeRect().width() + 3), 0));
+  p.setPen(pal.windowText().color());
+  NiceLabelPaint(p, r0.left() + 2, r0.top() + (r0.height() - h) / 2 + 1, panel0Text_, 0);
+  p.restore();
+  int32_t percent = summary.HaveSpace ? FreeSpacePercent(summary.FreeBytes, summary.SizeBytes) : -1;
+  if (percent >= 0) PaintGauge(p, percent);
+
+  // Panel 1: the cancel square while operations run, then the status.
+  const QRect r1 = PanelRect(1);
+  if (CancelShown()) PaintCancel(p);
+  const std::string status = "|b|2" + Status;
+  NiceLabelMeasure(font(), w, h, status, 0);
+  p.save();
+  p.setClipRect(r1);
+  p.setPen(pal.windowText().color());
+  NiceLabelPaint(p, r1.left() + r1.height() + 2, r1.top() + (r1.height() - h) / 2 + 1, status, 0);
+  p.restore();
+}
+
+void TStatusPanels::PaintGauge(QPainter &p, int32_t freePercent) {
+  const QRect g = GaugeRect();
+  p.setPen(kNavy);
+  p.setBrush(palette().base());
+  p.drawRect(g.adjusted(0, 0, -1, -1));
+  // Ticks at a quarter, half and three quarters of the height.
+  for (int quarter = 1; quarter <= 3; ++quarter) {
+    int y = g.top() + g.height() * quarter / 4;
+    p.drawLine(g.left(), y, g.left() + 1, y);
   }
-  QRect r1 = PanelRect(1);
-  int textLeft = r1.left() + 4;
-  if (Running) {
-    QRect box = CancelRect();
-    p.setPen(QPen(palette().dark().color(), 1));
-    p.setBrush(QColor(250, 250, 250));
-    p.drawRect(box.adjusted(0, 0, -1, -1));
-    p.setPen(QPen(QColor(200, 30, 30), 2));
-    p.drawLine(box.topLeft() + QPoint(3, 3), box.bottomRight() - QPoint(3, 3));
-    p.drawLine(QPoint(box.right() - 3, box.top() + 3), QPoint(box.left() + 3, box.bottom() - 3));
-    textLeft = box.right() + 6;
+  // The used share: below the free share, from the top.
+  const int usedTop = GaugeUsedTop(g.top(), g.height(), freePercent);
+  if (usedTop < g.bottom()) {
+    p.setBrush(kGaugeUsed);
+    p.drawRect(QRect(QPoint(g.left(), usedTop), g.bottomRight()).adjusted(0, 0, -1, -1));
   }
-  p.setPen(palette().windowText().color());
-  QRect text(textLeft, r1.top(), r1.right() - textLeft, r1.height());
-  p.drawText(text, Qt::AlignVCenter | Qt::AlignLeft,
-             fontMetrics().elidedText(QString::fromUtf8(Status.data(), static_cast<qsizetype>(Status.size())),
-                                      Qt::ElideRight, text.width()));
+  p.setBrush(Qt::NoBrush);
+}
+
+void TStatusPanels::PaintCancel(QPainter &p) {
+  const QRect sq = CancelRect();
+  const int h = sq.height();
+  const int left = sq.left(), top = sq.top(), right = sq.right(), bottom = sq.bottom();
+  // A raised button: light top and left edges, shadow right and bottom.
+  p.setPen(palette().light().color());
+  p.drawLine(left + 2, top + 2, right - 2, top + 2);
+  p.drawLine(left + 2, top + 2, left + 2, bottom - 2);
+  p.setPen(palette().dark().color());
+  p.drawLine(right - 2, top + 2, right - 2, bottom - 2);
+  p.drawLine(left + 2, bottom - 2, right - 2, bottom - 2);
+  // The cross.
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing, true);
+  p.setPen(QPen(kMaroon, 2, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPoint(left + 4 + 1, top + 4 + 1), QPoint(left + h - 4 - 1, bottom - 4));
+  p.drawLine(QPoint(left + h - 4 - 1, top + 4 + 1), QPoint(left + 4 + 1, bottom - 4));
+  p.restore();
 }
 
 void TStatusPanels::mousePressEvent(QMouseEvent *event) {
-  if (event->button() == Qt::LeftButton && CancelHit(event->position().toPoint()) && OnCancel) OnCancel();
+  if (StatusBarCancelPress(event->position().toPoint().x(), panel0Width_, height())) update();
   QWidget::mousePressEvent(event);
 }
 

@@ -1,0 +1,82 @@
+#pragma once
+// TTabControlSmart: the row of browse tabs. A tab bar that paints its tabs
+// itself (the current one plain, the others on a gradient, the content by the
+// owner's OnDrawTab), tells its owner when a tab is chosen, left or needs its
+// data exchanged (TTabRow, browse_tabs.h), and reorders tabs by dragging one
+// onto another.
+#include <QTabBar>
+#include <functional>
+#include <string>
+
+#include "browser/browse_tabs.h"
+
+class QMimeData;
+
+namespace trovix {
+
+class TTabControlSmart : public QTabBar, public TTabRow {
+  Q_OBJECT
+ public:
+  explicit TTabControlSmart(QWidget *parent = nullptr);
+
+  // TTabRow: the captions are kept as bytes beside the shown text.
+  int32_t TabCount() const override { return count(); }
+  std::string Caption(int32_t index) const override;
+  void SetCaption(int32_t index, const std::string &caption) override;
+  int32_t AddTab(const std::string &caption) override;
+  void DeleteTab(int32_t index) override;
+  int32_t TabIndex() const override { return currentIndex(); }
+  void SetTabIndex(int32_t index) override;
+
+  // Height of the tabs: 32 pixels, more when two lines of the font need it.
+  int32_t TabHeight() const;
+  // Tab under a point of the control, -1 for none.
+  int32_t TabAt(const QPoint &pos) const { return tabAt(pos); }
+
+  // Paints a tab's content after its background (the pen is the text colour,
+  // the font bold, the background transparent).
+  std::function<void(QPainter &, int32_t index, const QRect &rect, bool active)> OnDrawTab;
+  // A mouse button released over the row; index is the tab under the mouse.
+  std::function<void(QMouseEvent *, int32_t index)> OnMouseUp;
+  // The owner's handling of something dragged over a tab (files, Part of the
+  // drag and drop); true when it accepts. Runs before the tab's own rule.
+  std::function<bool(QDropEvent *, int32_t index)> OnDragOver;
+  // The owner's drop handler; runs before a dragged tab is moved.
+  std::function<void(QDropEvent *, int32_t index)> OnDragDrop;
+
+  // The data format of a tab being dragged.
+  static const char *const TabMimeType;
+  // Mouse travel that starts dragging a pressed tab.
+  static constexpr int32_t DragDistance = 4;
+
+ protected:
+  QSize tabSizeHint(int index) const override;
+  QSize minimumTabSizeHint(int index) const override;
+  bool event(QEvent *event) override;
+  void paintEvent(QPaintEvent *event) override;
+  void mousePressEvent(QMouseEvent *event) override;
+  void mouseMoveEvent(QMouseEvent *event) override;
+  void mouseReleaseEvent(QMouseEvent *event) override;
+  void wheelEvent(QWheelEvent *event) override;
+  void focusOutEvent(QFocusEvent *event) override;
+  void changeEvent(QEvent *event) override;
+  void dragEnterEvent(QDragEnterEvent *event) override;
+  void dragMoveEvent(QDragMoveEvent *event) override;
+  void dropEvent(QDropEvent *event) override;
+
+ private:
+  bool AcceptDrag(QDropEvent *event);
+  void StartDrag();
+  QFont BoldFont() const;
+
+  bool dragArmed_ = false;
+  QPoint pressPos_;
+};
+
+// Paints the content of one browse tab: the new-tab tab (empty caption) as
+// its greyed image; a folder tab with its image once listed, its caption in
+// bold and, once listed, the count line in the highlight colour.
+void DrawBrowseTab(QPainter &painter, const QRect &rect, const std::string &caption,
+                   const TabState &tab, const QPalette &palette);
+
+}  // namespace trovix

@@ -1,0 +1,100 @@
+#include "browser/status_bar.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "browser/file_list.h"
+#include "browser/operation_state.h"
+#include "browser/status_bar_ui.h"
+
+using namespace trovix;
+
+TEST(StatusBar, Panel0Text) {
+  StatusSummary s;
+  s.Count = 10;
+  s.TotalBytes = 1000;
+  s.HaveSpace = true;
+  s.FreeBytes = 25LL << 30;
+  s.SizeBytes = 100LL << 30;
+  EXPECT_EQ(StatusPanel0Text(s),
+            "|4|b10 |bitems: |b1,000 Bytes |b       |1Free Space: |b25 GB / 100 GB  (25%)");
+  s.Marked = 3;
+  s.MarkedBytes = 300;
+  EXPECT_EQ(StatusPanel0Text(s),
+            "|4|b3 / 10 |bitems: |b300 Bytes / 1,000 Bytes |b       |1Free Space: |b25 GB / 100 GB  (25%)");
+  // One entry; a volume without a size has no share; unreadable figures are left out.
+  s = StatusSummary();
+  s.Count = 1;
+  s.HaveSpace = true;
+  EXPECT_EQ(StatusPanel0Text(s), "|4|b1 |bitem: |b0 Bytes |b       |1Free Space: |b0 Bytes / 0 Bytes");
+  s.HaveSpace = false;
+  EXPECT_EQ(StatusPanel0Text(s), "|4|b1 |bitem: |b0 Bytes |b       ");
+}
+
+TEST(StatusBar, FreeShareAndGauge) {
+  EXPECT_EQ(FreeSpacePercent(1, 3), 33);
+  EXPECT_EQ(FreeSpacePercent(0, 100), 0);
+  EXPECT_EQ(FreeSpacePercent(5, 0), -1);
+  // Huge volumes: free x 100 would overflow 64 bits.
+  EXPECT_EQ(FreeSpacePercent(INT64_MAX / 2, INT64_MAX), 49);
+  EXPECT_EQ(FreeSpacePercent(INT64_MAX, INT64_MAX), 100);
+  // The used share fills the gauge from below the free share.
+  EXPECT_EQ(GaugeUsedTop(1, 18, 0), 1);
+  EXPECT_EQ(GaugeUsedTop(1, 18, 50), 10);
+  EXPECT_EQ(GaugeUsedTop(1, 18, 100), 19);
+}
+
+TEST(StatusBar, CancelSquare) {
+  EXPECT_TRUE(CancelSquareHit(440, 440, 20));
+  EXPECT_TRUE(CancelSquareHit(460, 440, 20));
+  EXPECT_FALSE(CancelSquareHit(439, 440, 20));
+  EXPECT_FALSE(CancelSquareHit(461, 440, 20));
+  // Nothing runs: a press on the square changes nothing.
+  ActiveOperations = 0;
+  CancelRequested = false;
+  EXPECT_FALSE(StatusBarCancelPress(445, 440, 20));
+  EXPECT_FALSE(CancelRequested);
+  ActiveOperations = 2;
+  EXPECT_TRUE(CancelShown());
+  EXPECT_TRUE(StatusBarCancelPress(445, 440, 20));
+  EXPECT_TRUE(CancelRequested);
+  EXPECT_FALSE(CancelShown());  // a pending cancel hides the square
+  EXPECT_FALSE(StatusBarCancelPress(445, 440, 20));
+  ActiveOperations = 0;
+  CancelRequested = false;
+}
+
+TEST(StatusBar, WidgetPaintsTheSummaryAndStatus) {
+  TStatusPanels bar;
+  bar.resize(900, bar.height());
+  bar.OnSummary = [] {
+    StatusSummary s;
+    s.Count = 4;
+    s.HaveSpace = true;
+    s.FreeBytes = 30;
+    s.SizeBytes = 120;
+    return s;
+  };
+  bar.Status = "Copying x";
+  ActiveOperations = 1;
+  QImage image = bar.grab().toImage();
+  EXPECT_EQ(bar.Panel0Text().substr(0, 17), "|4|b4 |bitems: |b");
+  EXPECT_GE(bar.Panel0Width(), TStatusPanels::kPanel0Width);
+  // The gauge: navy outline, the lower three quarters light blue (used).
+  QRect g = bar.GaugeRect();
+  EXPECT_EQ(g.width(), bar.height() / 2 + 1);
+  EXPECT_EQ(QColor(image.pixel(g.center().x(), g.bottom() - 2)), QColor(128, 128, 255));
+  EXPECT_NE(QColor(image.pixel(g.center().x(), g.top() + 2)), QColor(128, 128, 255));
+  // The cancel cross is painted in maroon inside the square.
+  bool maroon = false;
+  QRect sq = bar.CancelRect();
+  for (int x = sq.left(); x <= sq.right(); ++x)
+    for (int y = sq.top(); y <= sq.bottom(); ++y)
+      if (QColor(image.pixel(x, y)).red() > 90 && QColor(image.pixel(x, y)).green() < 40) maroon = true;
+  EXPECT_TRUE(maroon);
+  QTest::mouseClick(&bar, Qt::LeftButton, Qt::NoModifier, sq.center());
+  EXPECT_TRUE(CancelRequested);
+  ActiveOperations = 0;
+  CancelRequested = false;
+}
