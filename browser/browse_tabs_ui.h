@@ -38,8 +38,8 @@ class TTabControlSmart : public QTabBar, public TTabRow {
   std::function<void(QPainter &, int32_t index, const QRect &rect, bool active)> OnDrawTab;
   // A mouse button released over the row; index is the tab under the mouse.
   std::function<void(QMouseEvent *, int32_t index)> OnMouseUp;
-  // The owner's handling of something dragged over a tab (files, Part of the
-  // drag and drop); true when it accepts. Runs before the tab's own rule.
+  // The owner's handling of something dragged over a tab (files dropped on a
+  // tab); true when it accepts. Runs before the tab's own rule.
   std::function<bool(QDropEvent *, int32_t index)> OnDragOver;
   // The owner's drop handler; runs before a dragged tab is moved.
   std::function<void(QDropEvent *, int32_t index)> OnDragDrop;
