@@ -8,8 +8,6 @@ namespace trovix {
 
 namespace {
 
-std::string CountWord(int64_t count) { return count == 1 ? "item" : "items"; }
-
 constexpr char kCommaByte = static_cast<char>(0x80);
 constexpr char kEscapeByte = static_cast<char>(0x81);
 
@@ -138,7 +136,7 @@ int32_t CloseTabsToTheRight(TTabRow &row) {
 
 std::string TabCountLine(const TabState &tab) {
   if (tab.ImageIndex < 0) return std::string();
-  return NumToStrCommas(tab.EntryCount) + " " + CountWord(tab.EntryCount) + ": " +
+  return NumToStrCommas(tab.EntryCount) + " " + ItemWord(tab.EntryCount) + ": " +
          FormatSizeBytes(static_cast<int64_t>(tab.TotalBytes));
 }
 

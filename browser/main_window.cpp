@@ -23,10 +23,12 @@
 #include "browser/operation_state.h"
 #include "browser/status_bar_ui.h"
 #include "dialogs/about_form.h"
+#include "dialogs/event_log_form.h"
 #include "dialogs/controls_ui.h"
 #include "dialogs/edit_string_form.h"
 #include "dialogs/markup.h"
 #include "dialogs/message_box.h"
+#include "fileops/query_form.h"
 #include "foundation/platform.h"
 #include "foundation/platform_ui.h"
 #include "foundation/settings.h"
@@ -36,40 +38,6 @@
 namespace trovix {
 
 TMainForm *MainForm = nullptr;
-
-namespace {
-
-QString ToDisplay(const std::string &bytes) {
-  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-// The splitter between tree and grid, its handle painted with a grip.
-class TTreeSplitter : public QSplitter {
- public:
-  using QSplitter::QSplitter;
-
- protected:
-  QSplitterHandle *createHandle() override;
-};
-
-class TGripHandle : public QSplitterHandle {
- public:
-  using QSplitterHandle::QSplitterHandle;
-
- protected:
-  void paintEvent(QPaintEvent *) override {
-    QPainter p(this);
-    p.fillRect(rect(), palette().button());
-    p.setPen(palette().dark().color());
-    // 13 short lines two pixels apart, centred along the handle.
-    int y0 = height() / 2 - 13;
-    for (int i = 0; i < 13; ++i) p.drawLine(1, y0 + 2 * i, width() - 2, y0 + 2 * i);
-  }
-};
-
-QSplitterHandle *TTreeSplitter::createHandle() { return new TGripHandle(orientation(), this); }
-
-}  // namespace
 
 TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent) {
   setObjectName("MainForm");
@@ -127,6 +95,12 @@ void TMainForm::CreateActions() {
   bProperties->setToolTip(QString());
   bLog = button("bLog", "", 17);
   bLog->setToolTip(QString());
+  connect(bLog, &QAction::triggered, this, [] {
+    if (LogForm) {
+      LogForm->show();
+      LogForm->raise();
+    }
+  });
   bAbout = button("bAbout", "About", 6);
 
   connect(bBack, &QAction::triggered, this, &TMainForm::bBackClick);
@@ -139,7 +113,7 @@ void TMainForm::CreateActions() {
   connect(bMapDrive, &QAction::triggered, this, &TMainForm::bMapDriveClick);
   // Commands that arrive with their own windows stay disabled until then.
   for (QAction *a : {bViewFile, bViewFileAlways, bRename, bDelete, bDuplicate, bFind, bNewFile,
-                     bNewFolder, bProperties, bLog})
+                     bNewFolder, bProperties})
     a->setEnabled(false);
 }
 
@@ -228,7 +202,7 @@ void TMainForm::CreateClientArea() {
           [this](const QPoint &pos) { mTabs->popup(TCTrovix->mapToGlobal(pos)); });
   layout->addWidget(TCTrovix);
 
-  Splitter = new TTreeSplitter(Qt::Horizontal, client);
+  Splitter = new TSplitter(Qt::Horizontal, client);
   Splitter->setObjectName("Splitter");
   Splitter->setHandleWidth(6);
   Splitter->setChildrenCollapsible(false);
@@ -374,7 +348,7 @@ void TMainForm::TCTrovixFill(int index) {
     }
     if (list) {
       tab.ImageIndex = FolderTree->SelectedImage();
-      setWindowTitle(ToDisplay("Trovix - " + tab.Folder));
+      setWindowTitle(DisplayText("Trovix - " + tab.Folder));
       ListTabFolder(tab);
       bMapDrive->setChecked(FolderOnNetwork(tab.Folder));
     } else {
@@ -541,7 +515,7 @@ void TMainForm::mOpenfilelocationClick() {
 
 void TMainForm::mCopyFullPathClick() {
   const FileEntry *entry = GFileInfo->CurrentEntry();
-  if (entry) QGuiApplication::clipboard()->setText(ToDisplay(CurrentTabFolder() + entry->Name));
+  if (entry) QGuiApplication::clipboard()->setText(DisplayText(CurrentTabFolder() + entry->Name));
 }
 
 void TMainForm::bRunClick() {
@@ -607,6 +581,7 @@ void TMainForm::TimerTimer() {
     OperationsDone = false;
     CancelRequested = false;
     bRefreshClick();
+    if (QueryForm) QueryForm->ShowIfIssues();
   }
 }
 

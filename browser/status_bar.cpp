@@ -9,8 +9,6 @@ namespace trovix {
 
 namespace {
 
-std::string CountWord(int64_t count) { return count == 1 ? "item" : "items"; }
-
 std::string Size(uint64_t bytes) { return FormatSizeBytes(static_cast<int64_t>(bytes)); }
 
 }  // namespace
@@ -43,7 +41,7 @@ int32_t FreeSpacePercent(int64_t freeBytes, int64_t sizeBytes) {
 std::string StatusPanel0Text(const StatusSummary &s) {
   std::string text = "|4|b";
   if (s.Marked > 0) text += NumToStrCommas(s.Marked) + " / ";
-  text += NumToStrCommas(s.Count) + " |b" + CountWord(s.Count) + ": |b";
+  text += NumToStrCommas(s.Count) + " |b" + ItemWord(s.Count) + ": |b";
   if (s.Marked > 0) text += Size(s.MarkedBytes) + " / ";
   text += Size(s.TotalBytes) + " |b       ";
   if (!s.HaveSpace) return text;

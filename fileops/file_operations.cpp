@@ -638,6 +638,5 @@ std::string FileToString(const std::string &path) {
   return text;
 }
 
-std::string ItemWord(int64_t count) { return count == 1 ? "item" : "items"; }
 
 }  // namespace trovix

@@ -163,8 +163,6 @@ bool FileNameExcluded(const std::string &name, const std::string &exclusions);
 bool FileIsText(const std::string &path);
 // The whole file; empty when it cannot be opened.
 std::string FileToString(const std::string &path);
-// "item" for exactly 1, else "items".
-std::string ItemWord(int64_t count);
 
 // The last component of a path, without a trailing PathDelim.
 std::string PathName(const std::string &path);

@@ -585,6 +585,8 @@ std::string CardToHexFill(uint32_t d, int32_t width) {
   return r;
 }
 
+std::string ItemWord(int64_t count) { return count == 1 ? "item" : "items"; }
+
 std::string NumToStrCommas(int64_t q) {
   uint64_t mag = q < 0 ? 0 - static_cast<uint64_t>(q) : static_cast<uint64_t>(q);
   std::string digits = Digits(mag);

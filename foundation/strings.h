@@ -123,6 +123,8 @@ std::string FormatDecimal(int32_t n, uint8_t decimals);
 std::string CardToHex(uint32_t d);
 std::string CardToHexFill(uint32_t d, int32_t width);
 std::string NumToStrCommas(int64_t q);
+// "item" for exactly 1, else "items": the word after a count of entries.
+std::string ItemWord(int64_t count);
 std::string FormatSizeBytes(int64_t q);
 std::string RealToStr(double x, uint8_t decimals);
 std::string RealToStrDigits(double x, uint8_t digits);
