@@ -649,6 +649,24 @@ bool FsSetFileTime(int handle, int64_t fileTime) {
 
 // ---- Files ------------------------------------------------------------------
 
+// A file opened without blocking must be a regular file (a pipe, socket or
+// device may never end); it then goes back to blocking reads and writes.
+static int CheckRegularFile(int fd, const struct stat &st) {
+  if (!S_ISREG(st.st_mode)) return EINVAL;
+  return fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ? errno : 0;
+}
+
+// The end of an open: the handle, or on an error the handle closed and none.
+static int FinishOpen(int fd, int error, const std::string &path) {
+  if (error) {
+    close(fd);
+    return Fail(error), FsInvalidHandle;
+  }
+  TrackOpen(fd, path);
+  Ok();
+  return fd;
+}
+
 int FsOpenRead(const std::string &path) {
   if (Injected(FsOp::Open, path)) return FsInvalidHandle;
   // Non-blocking, so that opening a named pipe cannot hang the caller.
@@ -657,18 +675,10 @@ int FsOpenRead(const std::string &path) {
   // A folder opens on this system but is not a file to read; pipes, sockets
   // and devices are no files to copy or view either (they may never end).
   struct stat st;
-  int error = fstat(fd, &st) != 0       ? errno
-              : S_ISDIR(st.st_mode)     ? EISDIR
-              : !S_ISREG(st.st_mode)    ? EINVAL
-              : fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ? errno
-                                        : 0;
-  if (error) {
-    close(fd);
-    return Fail(error), FsInvalidHandle;
-  }
-  TrackOpen(fd, path);
-  Ok();
-  return fd;
+  int error = fstat(fd, &st) != 0   ? errno
+              : S_ISDIR(st.st_mode) ? EISDIR
+                                    : CheckRegularFile(fd, st);
+  return FinishOpen(fd, error, path);
 }
 
 int FsCreate(const std::string &path, bool exclusive) {
@@ -681,17 +691,10 @@ int FsCreate(const std::string &path, bool exclusive) {
   struct stat st;
   int error = 0;
   if (fstat(fd, &st) != 0) error = errno;
-  else if (!S_ISREG(st.st_mode)) error = EINVAL;
-  else if (!exclusive && !(st.st_mode & S_IWUSR)) error = EACCES;
-  else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) error = errno;
-  else if (st.st_size > 0 && Retry([&] { return ftruncate(fd, 0); }) != 0) error = errno;
-  if (error) {
-    close(fd);
-    return Fail(error), FsInvalidHandle;
-  }
-  TrackOpen(fd, path);
-  Ok();
-  return fd;
+  else if (!exclusive && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) error = EACCES;
+  else error = CheckRegularFile(fd, st);
+  if (!error && st.st_size > 0 && Retry([&] { return ftruncate(fd, 0); }) != 0) error = errno;
+  return FinishOpen(fd, error, path);
 }
 
 int64_t FsRead(int handle, void *buffer, int64_t count) {
