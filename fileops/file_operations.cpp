@@ -250,6 +250,18 @@ bool PutInPlace(const std::string &temp, const std::string &destination, bool ex
   return exists ? FsReplace(temp, destination) : FsMove(temp, destination);
 }
 
+// Moves a complete temporary copy into place and logs the copy.
+bool FinishCopy(const std::string &temp, const std::string &source, const std::string &destination,
+                bool exists, bool force) {
+  if (!PutInPlace(temp, destination, exists)) {
+    IssueList.Add(okCopy, source, destination, prCreateError);
+    RemoveTemp(temp, force);
+    return false;
+  }
+  LogDetail(source + " copied");
+  return true;
+}
+
 // A link is copied as a link: the same target text, the same time.
 bool CopyLink(const std::string &source, const std::string &destination, bool force,
               const FsEntry &src) {
@@ -271,13 +283,7 @@ bool CopyLink(const std::string &source, const std::string &destination, bool fo
     RemoveTemp(temp, force);
     return false;
   }
-  if (!PutInPlace(temp, destination, exists)) {
-    IssueList.Add(okCopy, source, destination, prCreateError);
-    RemoveTemp(temp, force);
-    return false;
-  }
-  LogDetail(source + " copied");
-  return true;
+  return FinishCopy(temp, source, destination, exists, force);
 }
 
 // FileCopy, with the source's entry when a folder walk has already read it.
@@ -335,13 +341,7 @@ bool CopyOneFile(const std::string &source, const std::string &destination, bool
     RemoveTemp(temp, force);
     return false;
   }
-  if (!PutInPlace(temp, destination, exists)) {
-    IssueList.Add(okCopy, source, destination, prCreateError);
-    RemoveTemp(temp, force);
-    return false;
-  }
-  LogDetail(source + " copied");
-  return true;
+  return FinishCopy(temp, source, destination, exists, force);
 }
 
 // ---- Folder trees -------------------------------------------------------------------------

@@ -79,9 +79,6 @@ class FileOps : public ::testing::Test {
 };
 
 TEST(FileOpsHelpers, WordsAgesAndExclusions) {
-  EXPECT_EQ(ItemWord(0), "items");
-  EXPECT_EQ(ItemWord(1), "item");
-  EXPECT_EQ(ItemWord(2), "items");
   EXPECT_EQ(OperationKindName(okCopySpecial), "CopySpecial");
   EXPECT_EQ(OperationKindName(okNoOp), "No Op");
 

@@ -231,6 +231,9 @@ TEST(Strings, NumberToText) {
   EXPECT_EQ(CardToHexFill(0xAB, 4), "00AB");
 
   EXPECT_EQ(NumToStrCommas(0), "0");
+  EXPECT_EQ(ItemWord(0), "items");
+  EXPECT_EQ(ItemWord(1), "item");
+  EXPECT_EQ(ItemWord(2), "items");
   EXPECT_EQ(NumToStrCommas(999), "999");
   EXPECT_EQ(NumToStrCommas(1000), "1,000");
   EXPECT_EQ(NumToStrCommas(1234567890123), "1,234,567,890,123");
