@@ -189,10 +189,6 @@ int32_t DrawHeaderPiece(QPainter &p, const QString &text, int32_t x, int32_t top
 
 // ---- Cell painters ----------------------------------------------------------------
 
-QString DisplayText(const std::string &text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QColor ColorFromNumber(uint32_t bgr) {
   return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
 }

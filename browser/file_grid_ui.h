@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "browser/file_list.h"
+#include "foundation/platform_ui.h"
 
 class QPainter;
 
@@ -29,8 +30,6 @@ extern QPoint PopupPoint;
 
 // ---- Cell painters (shared with the search, summary and issues grids) --------
 
-// Text of a byte string for display: UTF-8, invalid bytes as replacement marks.
-QString DisplayText(const std::string &text);
 // Writes text 3 pixels below the rectangle's top and 2 pixels in from its
 // left (or right, when rightAligned), in one line ending with an ellipsis when
 // it does not fit. Nothing for an empty text. Uses the painter's pen.

@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <filesystem>
 
+#include "foundation/platform_ui.h"
 #include "foundation/strings.h"
 
 namespace trovix {
@@ -18,9 +19,6 @@ constexpr int kNameRole = Qt::UserRole;
 constexpr int kImageRole = Qt::UserRole + 1;
 constexpr int kRootPathRole = Qt::UserRole + 2;
 
-QString ToDisplay(const std::string &bytes) {
-  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
 }  // namespace
 
 QIcon FolderImageIcon(int32_t image) {
@@ -97,8 +95,8 @@ void TFolderTree::Init(const std::string &path) {
     roots_ = FolderRoots();
     for (const FolderRoot &root : roots_) {
       auto *node = new QTreeWidgetItem(this);
-      node->setText(0, ToDisplay(root.text));
-      node->setToolTip(0, ToDisplay(root.path));
+      node->setText(0, DisplayText(root.text));
+      node->setToolTip(0, DisplayText(root.path));
       node->setData(0, kNameRole, QByteArray(root.path.data(), static_cast<qsizetype>(root.path.size())));
       node->setData(0, kRootPathRole, true);
       node->setData(0, kImageRole, root.image);
@@ -130,7 +128,7 @@ std::string TFolderTree::NodeToFolder(QTreeWidgetItem *node) const {
 
 void TFolderTree::AddChild(QTreeWidgetItem *parent, const std::string &name, int32_t image) {
   auto *node = new QTreeWidgetItem(parent);
-  node->setText(0, ToDisplay(name));
+  node->setText(0, DisplayText(name));
   node->setData(0, kNameRole, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
   node->setData(0, kImageRole, image);
   node->setIcon(0, FolderImageIcon(image));
@@ -219,7 +217,7 @@ void TFolderTree::ItemEdited(QTreeWidgetItem *node, int) {
   {
     QSignalBlocker block(this);
     node->setFlags(node->flags() & ~Qt::ItemIsEditable);
-    node->setText(0, ToDisplay(name));
+    node->setText(0, DisplayText(name));
     node->setData(0, kNameRole, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
     // A renamed folder's sub-folders are read again under the new name.
     qDeleteAll(node->takeChildren());

@@ -13,11 +13,11 @@
 #include <QWheelEvent>
 #include <utility>
 
+#include "foundation/platform_ui.h"
+
 namespace trovix {
 
 namespace {
-
-QString ToQ(const std::string &s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 std::string FromQ(const QString &s) { return s.toUtf8().toStdString(); }
 
@@ -109,7 +109,7 @@ void TEditUpDown::SetOnCalculate(TCalculateFn calculate) {
 QString TEditUpDown::Text() const { return edit_->text(); }
 
 void TEditUpDown::Display() {
-  edit_->setText(ToQ(rules_.Text(value_, calculate_)));
+  edit_->setText(DisplayText(rules_.Text(value_, calculate_)));
   typed_ = false;
 }
 
@@ -236,7 +236,7 @@ TComboBoxAutoFill::TComboBoxAutoFill(QWidget *parent) : QComboBox(parent) {
 
 std::string TComboBoxAutoFill::Text() const { return FromQ(currentText()); }
 
-void TComboBoxAutoFill::SetText(const std::string &text) { setEditText(ToQ(text)); }
+void TComboBoxAutoFill::SetText(const std::string &text) { setEditText(DisplayText(text)); }
 
 std::vector<std::string> TComboBoxAutoFill::Items() const {
   std::vector<std::string> items;
@@ -254,7 +254,7 @@ void TComboBoxAutoFill::Apply(const TAutoFillEdit &edit) {
   if (edit.Beep) QApplication::beep();
   if (!edit.Changed) return;
   QLineEdit *line = lineEdit();
-  line->setText(ToQ(edit.Text));
+  line->setText(DisplayText(edit.Text));
   const int start = CharPos(edit.Text, edit.SelStart);
   const int end = CharPos(edit.Text, edit.SelStart + edit.SelLength);
   // Caret at the start of the selection, as typing continues from there.
@@ -272,7 +272,7 @@ bool TComboBoxAutoFill::eventFilter(QObject *watched, QEvent *event) {
     const std::string bytes = FromQ(text);
     const TAutoFillEdit cut =
         AutoFillBackspace(bytes, BytePos(text, start), BytePos(text, start + length) - BytePos(text, start));
-    line->setText(ToQ(cut.Text));
+    line->setText(DisplayText(cut.Text));
     line->setCursorPosition(CharPos(cut.Text, cut.SelStart));
     Apply(AutoFillComplete(Items(), cut.Text, cut.SelStart, freeText_));
     return true;

@@ -3,6 +3,8 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+#include "foundation/platform_ui.h"
+
 namespace trovix {
 
 TDebugForm *DebugForm = nullptr;
@@ -25,7 +27,7 @@ void TDebugForm::Add(const std::string &text, const QColor &colour) {
   QTextCursor cursor = lines_->textCursor();
   cursor.movePosition(QTextCursor::End);
   if (!lines_->document()->isEmpty()) cursor.insertBlock();
-  cursor.insertText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), format);
+  cursor.insertText(DisplayText(text), format);
 }
 
 void DebugAdd(const std::string &text, const QColor &colour) {

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/event_log.h"
+#include "foundation/platform_ui.h"
 #include "foundation/settings_qt.h"
 
 namespace trovix {
@@ -102,7 +103,7 @@ void TLogForm::LogFlush() {
   const std::vector<std::string> lines = LogTakePending();
   if (lines.empty()) return;
   for (const std::string &line : lines)
-    Memo->appendPlainText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+    Memo->appendPlainText(DisplayText(line));
   QScrollBar *bar = Memo->verticalScrollBar();
   bar->setValue(bar->maximum());
   Memo->horizontalScrollBar()->setValue(0);

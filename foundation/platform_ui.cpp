@@ -24,11 +24,11 @@
 
 namespace trovix {
 
-namespace {
-
-QString ToQString(const std::string &text) {
+QString DisplayText(const std::string &text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+namespace {
 
 UrlOpener &InstalledOpener() {
   static UrlOpener opener;
@@ -193,7 +193,7 @@ QUrl LocalFileUrl(const std::string &path) {
 
 std::vector<std::string> FileMimeTypes(const std::string &path) {
   QMimeDatabase database;
-  QMimeType type = database.mimeTypeForFile(ToQString(path));
+  QMimeType type = database.mimeTypeForFile(DisplayText(path));
   std::vector<std::string> types;
   if (!type.isValid()) {
     types.push_back("application/octet-stream");
@@ -236,7 +236,7 @@ TOpenWithDialog::TOpenWithDialog(QWidget *parent, const std::string &path,
   setWindowTitle(tr("Open With"));
   const std::string name = path.substr(path.rfind(PathDelim) + 1);
   auto *layout = new QVBoxLayout(this);
-  auto *heading = new QLabel(tr("Choose the program to open \"%1\":").arg(ToQString(name)), this);
+  auto *heading = new QLabel(tr("Choose the program to open \"%1\":").arg(DisplayText(name)), this);
   heading->setWordWrap(true);
   layout->addWidget(heading);
 
@@ -245,9 +245,9 @@ TOpenWithDialog::TOpenWithDialog(QWidget *parent, const std::string &path,
   for (const DesktopApp &app : apps_) {
     QIcon icon;
     if (!app.icon.empty())
-      icon = app.icon[0] == PathDelim ? QIcon(ToQString(app.icon)) : QIcon::fromTheme(ToQString(app.icon));
-    auto *item = new QListWidgetItem(icon, ToQString(app.name), lApps);
-    item->setToolTip(ToQString(app.exec));
+      icon = app.icon[0] == PathDelim ? QIcon(DisplayText(app.icon)) : QIcon::fromTheme(DisplayText(app.icon));
+    auto *item = new QListWidgetItem(icon, DisplayText(app.name), lApps);
+    item->setToolTip(DisplayText(app.exec));
   }
   layout->addWidget(lApps, 1);
 
@@ -469,7 +469,7 @@ void CanvasGradientFill(QPainter &canvas, const QRect &rect, const QColor &colou
 }
 
 void CanvasTextOutRight(QPainter &canvas, int x, int y, const std::string &text) {
-  const QString s = ToQString(text);
+  const QString s = DisplayText(text);
   const QFontMetrics metrics = canvas.fontMetrics();
   canvas.drawText(x - metrics.horizontalAdvance(s) - 4, y + metrics.ascent(), s);
 }
@@ -478,7 +478,7 @@ void CanvasTextOut(QPainter &canvas, int left, int right, int top, TFontStyles s
                    const std::string &text) {
   const QFont font = canvas.font();
   canvas.setFont(StyledFont(font, style));
-  DrawClipped(canvas, left, left, right, top, ToQString(text));
+  DrawClipped(canvas, left, left, right, top, DisplayText(text));
   canvas.setFont(font);
 }
 
@@ -498,7 +498,7 @@ void CanvasTextOutRight_(QPainter &canvas, int left, int right, int top, TFontSt
   canvas.setFont(StyledFont(font, style));
   const QFontMetrics metrics = canvas.fontMetrics();
   for (const std::string &piece : SplitAtBar(text)) {
-    const QString s = ToQString(piece);
+    const QString s = DisplayText(piece);
     const int width = metrics.horizontalAdvance(s);
     const int x = width > right - left - 8 ? left : right - width - 4;
     DrawClipped(canvas, x, left, right, top, s);
@@ -508,7 +508,7 @@ void CanvasTextOutRight_(QPainter &canvas, int left, int right, int top, TFontSt
 }
 
 void CanvasTextOutCenter(QPainter &canvas, int left, int right, int top, const std::string &text) {
-  const QString s = ToQString(text);
+  const QString s = DisplayText(text);
   const int width = canvas.fontMetrics().horizontalAdvance(s);
   DrawClipped(canvas, (left + right - width) / 2, left, right, top, s);
 }

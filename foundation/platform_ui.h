@@ -26,6 +26,10 @@ class QWidget;
 
 namespace trovix {
 
+// A byte string (a file name, a markup text) as text to show: UTF-8, with
+// invalid bytes shown as replacement characters.
+QString DisplayText(const std::string &text);
+
 // ---- Opening files and folders -------------------------------------------------
 
 // Opens a URL with the desktop's program for it (QDesktopServices::openUrl,

@@ -8,6 +8,7 @@
 #include <QTreeView>
 #include <QWidget>
 
+#include "foundation/platform_ui.h"
 #include "foundation/settings.h"
 #include "foundation/strings.h"
 
@@ -29,7 +30,6 @@ bool HasFixedBorder(const QWidget *form) {
          form->windowFlags().testFlag(Qt::MSWindowsFixedSizeDialogHint);
 }
 
-QString ToQ(const std::string &s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 }  // namespace
 
@@ -130,13 +130,13 @@ void INIComboLoad(QComboBox *combo, const std::string &name) {
     std::string key = name + "." + NumToStr(i);
     if (INIStore.IndexOf(key) < 0) break;
     std::string s = INIRead(key);
-    if (!s.empty()) combo->addItem(ToQ(s));
+    if (!s.empty()) combo->addItem(DisplayText(s));
   }
   // After the items: adding the first item would replace the edit text.
   if (combo->isEditable())
-    combo->setEditText(ToQ(text));
+    combo->setEditText(DisplayText(text));
   else
-    combo->setCurrentIndex(combo->findText(ToQ(text)));
+    combo->setCurrentIndex(combo->findText(DisplayText(text)));
 }
 
 void INIComboSave(QComboBox *combo, const std::string &name, int maxItems) {
