@@ -28,6 +28,8 @@
 #include "dialogs/edit_string_form.h"
 #include "dialogs/markup.h"
 #include "dialogs/message_box.h"
+#include "fileops/drag_drop_ui.h"
+#include "fileops/file_commands_ui.h"
 #include "fileops/query_form.h"
 #include "foundation/platform.h"
 #include "foundation/platform_ui.h"
@@ -46,6 +48,9 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent) {
   CreateActions();
   CreateMenus();
   CreateClientArea();
+  // The file commands and drag and drop attach to the controls.
+  InstallFileCommands(*this);
+  InstallDragDrop(*this);
   Timer = new QTimer(this);
   Timer->setInterval(1000);
   connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTimer);
@@ -111,10 +116,9 @@ void TMainForm::CreateActions() {
   connect(bOpenFile, &QAction::triggered, this, [this] { bOpenFileClick(bOpenFile); });
   connect(bRun, &QAction::triggered, this, &TMainForm::bRunClick);
   connect(bMapDrive, &QAction::triggered, this, &TMainForm::bMapDriveClick);
-  // Commands that arrive with their own windows stay disabled until then.
-  for (QAction *a : {bViewFile, bViewFileAlways, bRename, bDelete, bDuplicate, bFind, bNewFile,
-                     bNewFolder, bProperties})
-    a->setEnabled(false);
+  // Commands that arrive with their own windows stay disabled until then;
+  // Rename waits for the first listing to know its mode.
+  for (QAction *a : {bViewFile, bViewFileAlways, bRename, bFind, bProperties}) a->setEnabled(false);
 }
 
 void TMainForm::CreateMenus() {
@@ -159,9 +163,7 @@ void TMainForm::CreateMenus() {
   connect(mOpenWith, &QAction::triggered, this, [this] { bOpenFileClick(mOpenWith); });
   connect(mOpenfilelocation, &QAction::triggered, this, &TMainForm::mOpenfilelocationClick);
   connect(mCopyFullPath, &QAction::triggered, this, &TMainForm::mCopyFullPathClick);
-  for (QAction *a : {mView, mViewHex, mViewAlways, mCloseViews, mRename, mDelete, mDuplicate,
-                     mTestRead, mNewFile, mNewFolder})
-    a->setEnabled(false);
+  for (QAction *a : {mView, mViewHex, mViewAlways, mCloseViews, mRename}) a->setEnabled(false);
 
   mTree = new QMenu(this);
   mTree->setObjectName("mTree");
@@ -169,7 +171,6 @@ void TMainForm::CreateMenus() {
   mTreeRename = mTree->addAction(ToolbarIcon(7), "Rename");
   mTreeDelete = mTree->addAction(ToolbarIcon(5), "Delete");
   connect(mTreeOpen, &QAction::triggered, this, [this] { bOpenFileClick(mTreeOpen); });
-  for (QAction *a : {mTreeRename, mTreeDelete}) a->setEnabled(false);
 
   mTabs = new QMenu(this);
   mTabs->setObjectName("mTabs");
@@ -568,6 +569,7 @@ void TMainForm::ItemsChanged() {
   GFileInfo->viewport()->update();
   TCTrovix->update();
   StatusBar->update();
+  UpdateRenameMode(*this);
 }
 
 void TMainForm::TimerTimer() {

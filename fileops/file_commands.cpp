@@ -1,0 +1,185 @@
+#include "fileops/file_commands.h"
+
+#include "dialogs/event_log.h"
+#include "foundation/file_system.h"
+#include "foundation/string_arrays.h"
+#include "foundation/strings.h"
+
+namespace trovix {
+
+// ---- Rename -----------------------------------------------------------------------
+
+RenameModeState RenameModeOf(const std::vector<FileEntry> &list) {
+  bool sameBase = true, sameExt = true;
+  std::string lastBase, lastExt;
+  for (const FileEntry &entry : list) {
+    if (!entry.Selected) continue;
+    std::string base = ExtractFileNameNoExt(entry.Name);
+    std::string ext = FileExtension(entry.Name);
+    if (!lastBase.empty() && !StrSame(lastBase, base)) sameBase = false;
+    if (!lastExt.empty() && !StrSame(lastExt, ext)) sameExt = false;
+    lastBase = base;
+    lastExt = ext;
+  }
+  RenameModeState state;
+  if (sameBase && sameExt) return state;
+  if (sameBase)
+    state.Mode = rmBaseNames;
+  else if (sameExt)
+    state.Mode = rmExtensions;
+  else
+    state.Enabled = false;
+  return state;
+}
+
+std::string RenameCaption(int32_t mode) {
+  switch (mode) {
+    case rmBaseNames: return "Rename File(s)";
+    case rmExtensions: return "Rename Extension(s)";
+    default: return "Rename";
+  }
+}
+
+std::string RenameDefaultText(int32_t mode, const std::string &current) {
+  switch (mode) {
+    case rmBaseNames: return ExtractFileNameNoExt(current);
+    case rmExtensions: return ExtractFileExtNoDot(current);
+    default: return current;
+  }
+}
+
+std::string RenamedName(int32_t mode, const std::string &typed, const std::string &oldName) {
+  switch (mode) {
+    case rmBaseNames: return typed + FileExtension(oldName);
+    case rmExtensions: return ExtractFileNameNoExt(oldName) + "." + typed;
+    default: return AddExtension(typed, FileExtension(oldName));
+  }
+}
+
+bool ValidItemName(const std::string &name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return name.find(PathDelim) == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+RenameResult RenameMarked(const std::string &folder, int32_t mode, const std::string &typed) {
+  RenameResult result;
+  if (typed.empty() || folder.empty()) return result;
+  // The list is walked by index: nothing here changes it, but the names are
+  // copied before the disk is touched.
+  for (const FileEntry &entry : FileList) {
+    if (!entry.Selected) continue;
+    const std::string oldName = entry.Name;
+    const std::string newName = RenamedName(mode, typed, oldName);
+    if (newName == oldName) {  // nothing to do for this one
+      PendingSelectName = newName;
+      continue;
+    }
+    if (!ValidItemName(newName) || !FsMove(folder + oldName, folder + newName)) {
+      result.Ok = false;
+      result.FailedName = oldName;
+      return result;
+    }
+    ++result.Renamed;
+    PendingSelectName = newName;
+    LogDetail(folder + oldName + " renamed to " + newName);
+  }
+  return result;
+}
+
+// ---- Delete ---------------------------------------------------------------------
+
+std::string DeleteQuestion(const std::vector<FileEntry> &list) {
+  int32_t count = 0;
+  std::string last;
+  for (const FileEntry &entry : list) {
+    if (!entry.Selected) continue;
+    ++count;
+    last = entry.Name;
+  }
+  if (count == 0) return std::string();
+  std::string text = count > 1 ? NumToStr(count) + " File(s) / Folder(s)" : last;
+  return "|b|4Delete " + text + "?";
+}
+
+std::string DeleteFolderQuestion(const std::string &folder) { return "|b|4Delete Folder " + folder; }
+
+DeleteRequest BuildDeleteRequest(const std::string &folder, const std::vector<FileEntry> &list) {
+  DeleteRequest request;
+  size_t lastFile = list.size();
+  for (size_t i = 0; i < list.size(); ++i) {
+    const FileEntry &entry = list[i];
+    if (!entry.Selected) continue;
+    if (entry.Attributes & faDirectory) {
+      request.Sources.push_back(folder + entry.Name + PathDelim);
+    } else {
+      request.Sources.push_back(folder + entry.Name);
+      lastFile = i;
+    }
+  }
+  // The entry to show afterwards is one that survives the delete.
+  for (size_t i = lastFile + 1; i < list.size(); ++i) {
+    if (!list[i].Selected) {
+      request.NextName = list[i].Name;
+      break;
+    }
+  }
+  return request;
+}
+
+// ---- Duplicate ------------------------------------------------------------------
+
+std::string DuplicateStep(const std::string &name) {
+  const size_t dot = name.find('.');
+  if (dot == std::string::npos) return name + "_";
+  return name.substr(0, dot) + "_" + name.substr(dot);
+}
+
+std::string DuplicateName(const std::string &folder, const std::string &name,
+                          const std::vector<std::string> &taken) {
+  auto isTaken = [&](const std::string &candidate) {
+    if (FsExists(folder + candidate)) return true;
+    for (const std::string &t : taken)
+      if (t == candidate) return true;
+    return false;
+  };
+  std::string candidate = name;
+  do {
+    candidate = DuplicateStep(candidate);
+  } while (isTaken(candidate));
+  return candidate;
+}
+
+DuplicateRequest BuildDuplicateRequest(const std::string &folder,
+                                       const std::vector<FileEntry> &list) {
+  DuplicateRequest request;
+  std::vector<std::string> taken;
+  for (const FileEntry &entry : list) {
+    if (!entry.Selected) continue;
+    std::string newName = DuplicateName(folder, entry.Name, taken);
+    taken.push_back(newName);
+    request.LastName = newName;
+    if (entry.Attributes & faDirectory) {
+      request.Sources.push_back(folder + entry.Name + PathDelim);
+      request.Destinations.push_back(folder + newName + PathDelim);
+    } else {
+      request.Sources.push_back(folder + entry.Name);
+      request.Destinations.push_back(folder + newName);
+    }
+  }
+  return request;
+}
+
+// ---- New File -------------------------------------------------------------------
+
+bool CreateNewFile(const std::string &folder, const std::string &name) {
+  if (folder.empty() || !ValidItemName(name)) return false;
+  const std::string path = folder + name;
+  if (FsExists(path)) return false;
+  // Exclusive: a file that appeared meanwhile is never emptied.
+  int handle = FsCreate(path, true);
+  if (handle == FsInvalidHandle) return false;
+  FsClose(handle);
+  return true;
+}
+
+}  // namespace trovix

@@ -1,0 +1,286 @@
+#include "fileops/file_commands.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QTest>
+
+#include "browser/folder_tree_ui.h"
+#include "fileops/file_operations.h"
+#include "foundation/file_system.h"
+#include "main_window_fixture.h"
+
+namespace trovix {
+namespace {
+
+namespace fs = std::filesystem;
+
+FileEntry Entry(const std::string &name, bool marked, bool folder = false) {
+  FileEntry e;
+  e.Name = name;
+  e.Selected = marked;
+  e.Attributes = folder ? faDirectory : 0;
+  return e;
+}
+
+// ---- The rules, without a window --------------------------------------------------
+
+TEST(FileCommandRules, RenameModesAndNewNames) {
+  EXPECT_EQ(RenameModeOf({Entry("a.txt", true), Entry("b.txt", true)}).Mode, rmExtensions);
+  EXPECT_EQ(RenameModeOf({Entry("report.doc", true), Entry("REPORT.pdf", true)}).Mode, rmBaseNames);
+  EXPECT_FALSE(RenameModeOf({Entry("a.txt", true), Entry("b.doc", true)}).Enabled);
+  // One mark, or names the same but for case: a plain rename.
+  EXPECT_EQ(RenameModeOf({Entry("a.txt", true), Entry("b.doc", false)}).Mode, rmName);
+  EXPECT_EQ(RenameModeOf({Entry("a.txt", true), Entry("A.TXT", true)}).Mode, rmName);
+
+  EXPECT_EQ(RenameDefaultText(rmBaseNames, "report.doc"), "report");
+  EXPECT_EQ(RenameDefaultText(rmExtensions, "a.tar.gz"), "gz");
+  EXPECT_EQ(RenamedName(rmName, "plan", "Makefile"), "plan");
+  EXPECT_EQ(RenamedName(rmBaseNames, "final", "report.pdf"), "final.pdf");
+  EXPECT_EQ(RenamedName(rmExtensions, "md", "b.txt"), "b.md");
+  for (const char *bad : {"", ".", "..", "a/b", "../a"}) EXPECT_FALSE(ValidItemName(bad)) << bad;
+  EXPECT_TRUE(ValidItemName(".hidden"));
+
+  EXPECT_EQ(DeleteQuestion({Entry("a", false)}), "");
+  DeleteRequest r = BuildDeleteRequest(
+      "/d/", {Entry("sub", true, true), Entry("a", false), Entry("b", true), Entry("c", true),
+              Entry("e", false)});
+  EXPECT_EQ(r.Sources, (std::vector<std::string>{"/d/sub/", "/d/b", "/d/c"}));
+  EXPECT_EQ(r.NextName, "e");  // the first entry after the last file that survives
+  EXPECT_EQ(BuildDeleteRequest("/d/", {Entry("a", false), Entry("b", true)}).NextName, "");
+  EXPECT_EQ(BuildDeleteRequest("/d/", {Entry("s", true, true), Entry("a", false)}).NextName, "");
+}
+
+class FileCommandDisk : public MainWindowFixture {};
+
+TEST_F(FileCommandDisk, RenamesNeverReplaceAndDuplicatesNeverCollide) {
+  // The second rename would take a name that is there: the first stays, the
+  // command stops, and the file holding the name keeps its content.
+  Write(work + "y.txt", "Y");
+  Write(work + "a.md", "A");
+  Write(work + "z.md", "old");
+  FileList = {Entry("y.txt", true), Entry("a.md", true)};
+  RenameResult r = RenameMarked(work, rmBaseNames, "z");
+  EXPECT_FALSE(r.Ok);
+  EXPECT_EQ(r.Renamed, 1);
+  EXPECT_EQ(r.FailedName, "a.md");
+  EXPECT_EQ(Read(work + "z.txt"), "Y");
+  EXPECT_EQ(Read(work + "z.md"), "old");
+  EXPECT_EQ(Read(work + "a.md"), "A");
+  // A name that would leave the folder is refused.
+  FileList = {Entry("z.txt", true)};
+  EXPECT_FALSE(RenameMarked(work, rmName, "../z.txt").Ok);
+  EXPECT_EQ(Read(work + "z.txt"), "Y");
+
+  EXPECT_EQ(DuplicateStep(".profile"), "_.profile");
+  EXPECT_EQ(DuplicateStep("a.tar.gz"), "a_.tar.gz");
+  // x.txt and x_.txt marked together: the second does not take the first's
+  // new name although neither copy exists yet.
+  Write(work + "x.txt");
+  Write(work + "x_.txt");
+  DuplicateRequest d = BuildDuplicateRequest(work, {Entry("x.txt", true), Entry("x_.txt", true)});
+  EXPECT_EQ(d.Destinations, (std::vector<std::string>{work + "x__.txt", work + "x___.txt"}));
+  EXPECT_EQ(d.LastName, "x___.txt");
+
+  // New File never takes a name that is there, even a dangling link's.
+  ASSERT_TRUE(FsCreateLink(work + "nowhere", work + "dangling"));
+  EXPECT_FALSE(CreateNewFile(work, "dangling"));
+  EXPECT_FALSE(fs::exists(work + "nowhere"));
+  EXPECT_FALSE(CreateNewFile(work, "sub/inner.txt"));
+  FileList.clear();
+}
+
+// ---- The commands in the main window ----------------------------------------------
+
+class FileCommandWindow : public MainWindowFixture {};
+
+TEST_F(FileCommandWindow, RenameControlsAndRenames) {
+  for (const char *n : {"a.txt", "b.txt", "b.doc", "report.doc", "report.pdf", "notes.txt"})
+    Write(work + n, n);
+  fs::create_directories(work + "sub");
+  Start();
+  // No marks yet: a plain rename.
+  EXPECT_EQ(form->bRename->text().toStdString(), "Rename");
+
+  Mark({"a.txt", "b.txt"});
+  EXPECT_EQ(form->bRename->text().toStdString(), "Rename Extension(s)");
+  EXPECT_EQ(form->bRename->toolTip().toStdString(), "Rename Extension(s)");
+  EXPECT_EQ(form->mRename->text().toStdString(), "Rename Extension(s)");
+  EXPECT_TRUE(form->bRename->isEnabled());
+  Mark({"report.doc", "report.pdf"});
+  EXPECT_EQ(form->mRename->text().toStdString(), "Rename File(s)");
+  Mark({"a.txt", "b.doc"});
+  EXPECT_FALSE(form->bRename->isEnabled());
+  EXPECT_FALSE(form->mRename->isEnabled());
+
+  // Two extensions at once; the prompt starts from the current row's.
+  Mark({"a.txt", "b.txt"});
+  form->GFileInfo->SetRow(RowOf("a.txt"));
+  typed = {"md"};
+  form->bRename->trigger();
+  ASSERT_EQ(prompts.size(), 1u);
+  EXPECT_EQ(prompts.back(), "|bRename Extension(s)");
+  EXPECT_EQ(defaults.back(), "txt");
+  EXPECT_TRUE(fs::exists(work + "a.md") && fs::exists(work + "b.md"));
+  EXPECT_FALSE(fs::exists(work + "a.txt"));
+  EXPECT_EQ(CurrentName(), "b.md");
+  EXPECT_EQ(LogTitles().back(), "Rename");
+  EXPECT_TRUE(LogHas("\t" + work + "a.txt renamed to a.md"));
+  EXPECT_TRUE(LogHas("\t" + work + "b.txt renamed to b.md"));
+
+  // Ctrl+R on the grid, as the item menu shows it.
+  Mark({"report.doc", "report.pdf"});
+  typed = {"final"};
+  QTest::keyClick(form->GFileInfo, Qt::Key_R, Qt::ControlModifier);
+  EXPECT_TRUE(fs::exists(work + "final.doc") && fs::exists(work + "final.pdf"));
+
+  // One name: the old extension is kept unless one is typed.
+  Mark({"notes.txt"});
+  form->GFileInfo->SetRow(RowOf("notes.txt"));
+  typed = {"plan"};
+  form->bRename->trigger();
+  EXPECT_EQ(defaults.back(), "notes.txt");
+  EXPECT_EQ(Read(work + "plan.txt"), "notes.txt");
+  Mark({"plan.txt"});
+  typed = {"plan.md"};
+  form->bRename->trigger();
+  EXPECT_EQ(Read(work + "plan.md"), "notes.txt");
+
+  // Onto a name that is taken: the error, and both files as they were.
+  Mark({"plan.md"});
+  typed = {"final.doc"};
+  form->bRename->trigger();
+  EXPECT_EQ(messages.back(), "|1|bERROR: Could not Rename file plan.md");
+  EXPECT_EQ(Read(work + "final.doc"), "report.doc");
+  EXPECT_EQ(Read(work + "plan.md"), "notes.txt");
+
+  // A cancelled prompt renames nothing.
+  size_t before = LogLines().size();
+  form->bRename->trigger();
+  EXPECT_TRUE(fs::exists(work + "plan.md"));
+  EXPECT_EQ(LogLines().size(), before + 2);  // the separator and "Rename" only
+
+  // From the tree's menu: the tree's folder is edited in place.
+  form->FolderTree->SelectedFolderWrite(work + "sub/");
+  const size_t asked = prompts.size();
+  form->mTreeRename->trigger();
+  EXPECT_EQ(prompts.size(), asked);
+  QLineEdit *editor = form->FolderTree->findChild<QLineEdit *>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->text().toStdString(), "sub");
+}
+
+TEST_F(FileCommandWindow, DeleteAsksAndSelectsTheNextEntry) {
+  for (const char *n : {"a.txt", "b.txt", "c.txt", "d.txt"}) Write(work + n);
+  Write(work + "sub/inner.txt");
+  Start();
+
+  Mark({"a.txt", "b.txt", "sub"});
+  answers = {1};  // No
+  form->bDelete->trigger();
+  EXPECT_EQ(messages.back(), "|b|4Delete 3 File(s) / Folder(s)?");
+  EXPECT_TRUE(fs::exists(work + "a.txt"));
+
+  // One file in the middle: the entry after it becomes current.
+  Mark({"b.txt"});
+  QTest::keyClick(form->GFileInfo, Qt::Key_Delete);
+  EXPECT_EQ(messages.back(), "|b|4Delete b.txt?");
+  FinishOperations();
+  EXPECT_FALSE(fs::exists(work + "b.txt"));
+  EXPECT_EQ(CurrentName(), "c.txt");
+  EXPECT_EQ(LogTitles().back(), "Delete Item(s)");
+  EXPECT_TRUE(LogHas("\t" + work + "b.txt deleted"));
+
+  // A folder and a file together.
+  Mark({"sub", "d.txt"});
+  form->mDelete->trigger();
+  FinishOperations();
+  EXPECT_FALSE(fs::exists(work + "sub"));
+  EXPECT_FALSE(fs::exists(work + "d.txt"));
+
+  // Nothing marked: no question.
+  Mark({});
+  size_t asked = messages.size();
+  form->bDelete->trigger();
+  EXPECT_EQ(messages.size(), asked);
+
+  // The tree's folder, by Del on the tree; a volume is never offered.
+  fs::create_directories(work + "old/deep");
+  form->bRefreshClick();
+  form->FolderTree->SelectedFolderWrite(work + "old/");
+  QTest::keyClick(form->FolderTree, Qt::Key_Delete);
+  EXPECT_EQ(messages.back(), "|b|4Delete Folder " + work + "old/");
+  FinishOperations();
+  EXPECT_FALSE(fs::exists(work + "old"));
+  EXPECT_EQ(LogTitles().back(), "Delete Folder");
+  form->FolderTree->SelectedFolderWrite(root);
+  asked = messages.size();
+  form->mTreeDelete->trigger();
+  EXPECT_EQ(messages.size(), asked);
+  EXPECT_TRUE(fs::exists(work));
+}
+
+TEST_F(FileCommandWindow, DuplicateAddsUnderscores) {
+  Write(work + "x.txt", "content");
+  fs::create_directories(work + "Docs/in");
+  fs::create_directories(work + "Docs_");
+  Start();
+
+  Mark({"x.txt"});
+  form->bDuplicate->trigger();
+  EXPECT_EQ(messages.back(), "|b|4Duplicate Selected File(s) / Folder(s)?");
+  FinishOperations();
+  EXPECT_EQ(Read(work + "x_.txt"), "content");
+  EXPECT_EQ(CurrentName(), "x_.txt");
+  EXPECT_EQ(LogTitles().back(), "Duplicate");
+
+  Mark({"x.txt"});
+  form->mDuplicate->trigger();
+  FinishOperations();
+  EXPECT_EQ(Read(work + "x__.txt"), "content");
+
+  Mark({"Docs"});
+  form->bDuplicate->trigger();
+  FinishOperations();
+  EXPECT_TRUE(fs::is_directory(work + "Docs__/in"));
+  EXPECT_TRUE(fs::is_empty(work + "Docs_"));
+
+  // No on the question: nothing copied.
+  Mark({"x.txt"});
+  answers = {1};
+  form->bDuplicate->trigger();
+  EXPECT_EQ(ActiveOperations, 0);
+  EXPECT_FALSE(fs::exists(work + "x___.txt"));
+}
+
+TEST_F(FileCommandWindow, NewFileNewFolderAndTestRead) {
+  Write(work + "NewFile.txt", "precious");
+  Start();
+
+  typed = {"NewFile.txt"};
+  form->bNewFile->trigger();
+  EXPECT_EQ(prompts.back(), "|b|4Name of New File");
+  EXPECT_EQ(defaults.back(), "NewFile.txt");
+  EXPECT_EQ(messages.back(), "|1|bERROR: Could not Create file");
+  EXPECT_EQ(Read(work + "NewFile.txt"), "precious");
+
+  typed = {"todo.txt"};
+  form->mNewFile->trigger();
+  EXPECT_TRUE(fs::is_regular_file(work + "todo.txt"));
+  EXPECT_EQ(CurrentName(), "todo.txt");
+
+  form->bNewFolder->trigger();
+  EXPECT_TRUE(fs::is_directory(work + "NewFolder"));
+  EXPECT_EQ(form->FolderTree->SelectedFolderRead(), work + "NewFolder/");
+
+  // Test Read: two entries, no detail line for files that read well.
+  form->FolderTree->SelectedFolderWrite(work);
+  Mark({"NewFile.txt", "todo.txt"});
+  LogClear();
+  form->mTestRead->trigger();
+  FinishOperations();
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{"Test", "", "Test to "}));
+  EXPECT_EQ(IssueList.Count(), 0);
+}
+
+}  // namespace
+}  // namespace trovix
