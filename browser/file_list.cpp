@@ -43,12 +43,14 @@ bool ReadFileList(const std::string &folder, uint64_t &totalBytes) {
 
   FsFolderReader reader;
   if (!reader.Open(folder)) return false;
-  FsEntry entry;
+  // The first pass counts names only: every entry the reader gives is listed
+  // ("." and ".." never come), so no entry's details are needed yet.
+  std::string name;
   size_t count = 0;
-  while (reader.Next(entry)) {
-    if (FileEntryListed(entry.name, entry.attr)) ++count;
-  }
+  while (reader.NextName(name)) ++count;
   reader.Close();
+
+  FsEntry entry;
 
   std::vector<FileEntry> list;
   list.reserve(count);

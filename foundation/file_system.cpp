@@ -525,16 +525,16 @@ bool FsFolderReader::Open(const std::string &folder) {
   return Ok();
 }
 
-bool FsFolderReader::Next(FsEntry &entry) {
-  auto *state = static_cast<FolderState *>(dir_);
-  if (!state) return Fail(EBADF);
+// The next entry of the folder other than "." and ".."; nullptr at the end
+// (FsLastError 0) or on an error.
+static const dirent64 *NextFolderEntry(FolderState *state) {
   for (;;) {
     if (state->pos >= state->len) {
       ssize_t n = Retry([&] { return getdents64(state->fd, state->buf, sizeof state->buf); });
-      if (n < 0) return FailErrno();
+      if (n < 0) return FailErrno(), nullptr;
       if (n == 0) {
         tLastError = 0;
-        return false;
+        return nullptr;
       }
       state->pos = 0;
       state->len = static_cast<size_t>(n);
@@ -543,6 +543,15 @@ bool FsFolderReader::Next(FsEntry &entry) {
     state->pos += d->d_reclen;
     const char *name = d->d_name;
     if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+    return d;
+  }
+}
+
+bool FsFolderReader::Next(FsEntry &entry) {
+  auto *state = static_cast<FolderState *>(dir_);
+  if (!state) return Fail(EBADF);
+  while (const dirent64 *d = NextFolderEntry(state)) {
+    const char *name = d->d_name;
     entry.name.assign(name);
     if (!StatEntry(state->fd, name, entry)) {
       if (errno == ENOENT) continue;  // removed since the folder was read
@@ -555,6 +564,16 @@ bool FsFolderReader::Next(FsEntry &entry) {
     }
     return Ok();
   }
+  return false;
+}
+
+bool FsFolderReader::NextName(std::string &name) {
+  auto *state = static_cast<FolderState *>(dir_);
+  if (!state) return Fail(EBADF);
+  const dirent64 *d = NextFolderEntry(state);
+  if (!d) return false;
+  name.assign(d->d_name);
+  return Ok();
 }
 
 void FsFolderReader::Close() {

@@ -56,6 +56,8 @@ class FsFolderReader {
   // False at the end of the folder or on an error (FsLastError tells which:
   // 0 at the end).
   bool Next(FsEntry &entry);
+  // The next name only, without reading the entry's details: for counting.
+  bool NextName(std::string &name);
   void Close();
 
  private:
