@@ -1,0 +1,33 @@
+#pragma once
+// Helpers shared by the test programs.
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace trovix::test {
+
+// A new empty folder under the system's temporary folder for one test,
+// removed with everything in it when the object goes. path() ends with "/".
+class TempFolder {
+ public:
+  explicit TempFolder(const std::string &tag = "trovix") {
+    std::string pattern = (std::filesystem::temp_directory_path() / (tag + "-XXXXXX")).string();
+    const char *made = mkdtemp(pattern.data());
+    path_ = made ? std::string(made) + "/" : std::string();
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder &) = delete;
+  TempFolder &operator=(const TempFolder &) = delete;
+
+  const std::string &path() const { return path_; }
+  // The full path of name inside the folder.
+  std::string operator/(const std::string &name) const { return path_ + name; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace trovix::test
