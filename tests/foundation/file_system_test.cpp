@@ -12,25 +12,23 @@
 #include <map>
 #include <thread>
 
+#include "test_util.h"
+
 using namespace trovix;
 
 namespace {
 
 constexpr int64_t kUnixEpochTicks = 116'444'736'000'000'000;
 
+// The error a call reported, 0 when it worked.
+int Failure(bool worked) { return worked ? 0 : FsLastError(); }
+
 class FileSystemTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char name[] = "/tmp/trovix-fs-test-XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    dir_ = std::string(name) + PathDelim;
-  }
-  void TearDown() override {
-    FsClearFaults();
-    std::filesystem::remove_all(dir_);
-  }
+  void SetUp() override { ASSERT_FALSE(dir_.path().empty()); }
+  void TearDown() override { FsClearFaults(); }
 
-  std::string Path(const std::string &name) const { return dir_ + name; }
+  std::string Path(const std::string &name) const { return dir_ / name; }
 
   static bool Write(const std::string &path, const std::string &bytes) {
     int h = FsCreate(path, false);
@@ -49,13 +47,13 @@ class FileSystemTest : public testing::Test {
   }
   std::map<std::string, FsEntry> List() const {
     std::vector<FsEntry> entries;
-    EXPECT_TRUE(FsListFolder(dir_, entries));
+    EXPECT_TRUE(FsListFolder(dir_.path(), entries));
     std::map<std::string, FsEntry> byName;
     for (const FsEntry &e : entries) byName[e.name] = e;
     return byName;
   }
 
-  std::string dir_;
+  test::TempFolder dir_{"trovix-fs"};
 };
 
 TEST_F(FileSystemTest, TimesRoundTripToTheTick) {
@@ -77,33 +75,27 @@ TEST_F(FileSystemTest, TimesRoundTripToTheTick) {
     EXPECT_EQ(List()["f"].time, t);
   }
   // Through the handle, as a copy sets its destination before closing it.
+  constexpr int64_t kTime = 130'000'000'000'000'001;
   int h = FsCreate(Path("g"), true);
   ASSERT_NE(h, FsInvalidHandle);
-  EXPECT_EQ(FsWrite(h, "abc", 3), 3);
-  EXPECT_TRUE(FsSetFileTime(h, 130'000'000'000'000'001));
   int64_t got = 0;
-  EXPECT_TRUE(FsGetFileTime(h, got));
-  EXPECT_EQ(got, 130'000'000'000'000'001);
+  EXPECT_TRUE(FsWrite(h, "abc", 3) == 3 && FsSetFileTime(h, kTime) && FsGetFileTime(h, got));
+  EXPECT_EQ(got, kTime);
   EXPECT_TRUE(FsClose(h));
   FsEntry info;
   ASSERT_TRUE(FsGetInfo(Path("g"), info));
-  EXPECT_EQ(info.time, 130'000'000'000'000'001);
-  EXPECT_EQ(info.size, 3);
+  EXPECT_EQ(std::make_pair(info.time, info.size), std::make_pair(kTime, int64_t{3}));
 }
 
 TEST_F(FileSystemTest, FilesCreateReadAndReplace) {
   std::string f = Path("f");
   ASSERT_TRUE(Write(f, "long content"));
-  EXPECT_EQ(FsCreate(f, true), FsInvalidHandle);
-  EXPECT_EQ(FsLastError(), EEXIST);
+  EXPECT_EQ(Failure(FsCreate(f, true) != FsInvalidHandle), EEXIST);
   ASSERT_TRUE(Write(f, "short"));  // replaces, truncating
   EXPECT_EQ(Read(f), "short");
-  EXPECT_EQ(FsOpenRead(Path("missing")), FsInvalidHandle);
-  EXPECT_EQ(FsLastError(), ENOENT);
-  EXPECT_FALSE(FsErrorText(ENOENT).empty());
+  EXPECT_EQ(Failure(FsOpenRead(Path("missing")) != FsInvalidHandle), ENOENT);
   ASSERT_TRUE(FsCreateFolders(Path("sub/")));
-  EXPECT_EQ(FsOpenRead(Path("sub/")), FsInvalidHandle);
-  EXPECT_EQ(FsLastError(), EISDIR);
+  EXPECT_EQ(Failure(FsOpenRead(Path("sub/")) != FsInvalidHandle), EISDIR);
   // A named pipe is refused at once instead of blocking the caller.
   ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0644), 0);
   EXPECT_EQ(FsOpenRead(Path("pipe")), FsInvalidHandle);
@@ -115,15 +107,13 @@ TEST_F(FileSystemTest, FilesCreateReadAndReplace) {
   EXPECT_EQ(FsRead(h, buf, sizeof buf), 0);
   EXPECT_EQ(FsLastError(), 0);
   EXPECT_TRUE(FsClose(h));
-
 }
 
 TEST_F(FileSystemTest, MoveNeverReplacesAndReplaceDoes) {
   std::string a = Path("a"), b = Path("b"), c = Path("c");
   ASSERT_TRUE(Write(a, "A"));
   ASSERT_TRUE(Write(b, "B"));
-  EXPECT_FALSE(FsMove(a, b));
-  EXPECT_EQ(FsLastError(), EEXIST);
+  EXPECT_EQ(Failure(FsMove(a, b)), EEXIST);
   EXPECT_EQ(Read(a), "A");
   EXPECT_EQ(Read(b), "B");
   EXPECT_TRUE(FsMove(a, c));
@@ -132,8 +122,7 @@ TEST_F(FileSystemTest, MoveNeverReplacesAndReplaceDoes) {
 
   // Folders: not over an existing (even empty) one; a link moves as a link.
   ASSERT_TRUE(FsCreateFolders(Path("d1/inner/")) && FsCreateFolders(Path("d2/")));
-  EXPECT_FALSE(FsMove(Path("d1/"), Path("d2/")));
-  EXPECT_EQ(FsLastError(), EEXIST);
+  EXPECT_EQ(Failure(FsMove(Path("d1/"), Path("d2/"))), EEXIST);
   EXPECT_TRUE(FsMove(Path("d1/"), Path("d3/")));
   EXPECT_TRUE(FsFolderExists(Path("d3/inner/")));
   ASSERT_TRUE(FsCreateLink("d3", Path("link")));
@@ -146,17 +135,15 @@ TEST_F(FileSystemTest, MoveNeverReplacesAndReplaceDoes) {
   EXPECT_FALSE(FsExists(c));
   ASSERT_TRUE(Write(c, "C"));
   ASSERT_TRUE(FsSetReadOnly(b, true));
-  EXPECT_FALSE(FsReplace(c, b));
-  EXPECT_EQ(FsLastError(), EACCES);
+  EXPECT_EQ(Failure(FsReplace(c, b)), EACCES);
   EXPECT_EQ(Read(b), "A");
 
   // Another volume: /dev/shm is a separate file system on most machines.
   std::string other = "/dev/shm/trovix-fs-test-" + std::to_string(getpid());
   struct stat s1, s2;
-  if (Write(other, "X") && stat(other.c_str(), &s1) == 0 && stat(dir_.c_str(), &s2) == 0 &&
+  if (Write(other, "X") && stat(other.c_str(), &s1) == 0 && stat(dir_.path().c_str(), &s2) == 0 &&
       s1.st_dev != s2.st_dev) {
-    EXPECT_FALSE(FsMove(other, Path("x")));
-    EXPECT_EQ(FsLastError(), EXDEV);
+    EXPECT_EQ(Failure(FsMove(other, Path("x"))), EXDEV);
   }
   unlink(other.c_str());
 }
@@ -166,10 +153,8 @@ TEST_F(FileSystemTest, ReadOnlyFileCannotBeDeletedUntilMadeWritable) {
   ASSERT_TRUE(Write(f, "keep"));
   ASSERT_TRUE(FsSetReadOnly(f, true));
   EXPECT_EQ(FsGetAttributes(f), faReadOnly);
-  EXPECT_FALSE(FsDeleteFile(f));
-  EXPECT_EQ(FsLastError(), EACCES);
-  EXPECT_EQ(FsCreate(f, false), FsInvalidHandle);
-  EXPECT_EQ(FsLastError(), EACCES);
+  EXPECT_EQ(Failure(FsDeleteFile(f)), EACCES);
+  EXPECT_EQ(Failure(FsCreate(f, false) != FsInvalidHandle), EACCES);  // nor replaced
   EXPECT_EQ(Read(f), "keep");
   // A link to it is deleted as a link; the file stays.
   ASSERT_TRUE(FsCreateLink(f, Path("link")));
@@ -186,8 +171,7 @@ TEST_F(FileSystemTest, ReadOnlyFileCannotBeDeletedUntilMadeWritable) {
   EXPECT_TRUE(FsSetReadOnly(Path("link"), false));
   EXPECT_EQ(FsGetAttributes(f), 0u);
   ASSERT_TRUE(FsCreateFolders(Path("sub")));
-  EXPECT_FALSE(FsDeleteFile(Path("sub/")));
-  EXPECT_EQ(FsLastError(), EISDIR);
+  EXPECT_EQ(Failure(FsDeleteFile(Path("sub/"))), EISDIR);
 }
 
 TEST_F(FileSystemTest, EveryInjectedFaultIsSeenAsFailure) {
@@ -203,7 +187,6 @@ TEST_F(FileSystemTest, EveryInjectedFaultIsSeenAsFailure) {
   using Path_ = const std::string &;
   auto file = [](Path_ b) { ASSERT_TRUE(Write(b + "f", "0123456789")); };
   auto none = [](Path_) {};
-  auto ok = [](bool done) { return done ? 0 : FsLastError(); };
   auto onFile = [](int h, auto call) {  // the error of call(h), then closes h
     int error = call(h);
     FsClose(h);
@@ -232,22 +215,22 @@ TEST_F(FileSystemTest, EveryInjectedFaultIsSeenAsFailure) {
       {FsOp::ShortWrite, 5, ENOSPC, none, writeAll},
       {FsOp::Create, 0, EROFS, none,
        [&](Path_ b) { return onFile(FsCreate(b + "n", true), opened); }},
-      {FsOp::Create, 0, EROFS, none, [&](Path_ b) { return ok(FsCreateLink("t", b + "l")); }},
-      {FsOp::Delete, 0, EPERM, file, [&](Path_ b) { return ok(FsDeleteFile(b + "f")); }},
-      {FsOp::Rename, 0, EBUSY, file, [&](Path_ b) { return ok(FsMove(b + "f", b + "g")); }},
-      {FsOp::Rename, 0, EBUSY, file, [&](Path_ b) { return ok(FsReplace(b + "f", b + "g")); }},
+      {FsOp::Create, 0, EROFS, none, [&](Path_ b) { return Failure(FsCreateLink("t", b + "l")); }},
+      {FsOp::Delete, 0, EPERM, file, [&](Path_ b) { return Failure(FsDeleteFile(b + "f")); }},
+      {FsOp::Rename, 0, EBUSY, file, [&](Path_ b) { return Failure(FsMove(b + "f", b + "g")); }},
+      {FsOp::Rename, 0, EBUSY, file, [&](Path_ b) { return Failure(FsReplace(b + "f", b + "g")); }},
       {FsOp::RemoveFolder, 0, EBUSY, [](Path_ b) { FsCreateFolders(b + "d/"); },
-       [&](Path_ b) { return ok(FsRemoveFolder(b + "d/")); }},
+       [&](Path_ b) { return Failure(FsRemoveFolder(b + "d/")); }},
       {FsOp::CreateFolder, 0, EACCES, none,
-       [&](Path_ b) { return ok(FsCreateFolders(b + "x/y/")); }},
-      {FsOp::SetTime, 0, EPERM, file, [&](Path_ b) { return ok(FsSetFileTime(b + "f", 0)); }},
-      {FsOp::SetTime, 0, EPERM, none, created([&](int h) { return ok(FsSetFileTime(h, 0)); })},
+       [&](Path_ b) { return Failure(FsCreateFolders(b + "x/y/")); }},
+      {FsOp::SetTime, 0, EPERM, file, [&](Path_ b) { return Failure(FsSetFileTime(b + "f", 0)); }},
+      {FsOp::SetTime, 0, EPERM, none, created([&](int h) { return Failure(FsSetFileTime(h, 0)); })},
       {FsOp::SetAttributes, 0, EPERM, file,
-       [&](Path_ b) { return ok(FsSetReadOnly(b + "f", false)); }},
+       [&](Path_ b) { return Failure(FsSetReadOnly(b + "f", false)); }},
       {FsOp::List, 0, EACCES, none,
-       [&](Path_ b) { std::vector<FsEntry> e; return ok(FsListFolder(b, e)); }},
-      {FsOp::Sync, 0, EIO, none, created([&](int h) { return ok(FsSync(h)); })},
-      {FsOp::Close, 0, EIO, none, [&](Path_ b) { return ok(FsClose(FsCreate(b + "c", false))); }},
+       [&](Path_ b) { std::vector<FsEntry> e; return Failure(FsListFolder(b, e)); }},
+      {FsOp::Sync, 0, EIO, none, created([&](int h) { return Failure(FsSync(h)); })},
+      {FsOp::Close, 0, EIO, none, [&](Path_ b) { return Failure(FsClose(FsCreate(b + "c", false))); }},
   };
   auto openFiles = [] {
     return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
@@ -303,18 +286,16 @@ TEST_F(FileSystemTest, ListingReportsAttributesSizesAndLinks) {
   ASSERT_TRUE(FsCreateFolders(Path("sub/")));
   ASSERT_TRUE(FsCreateLink("sub", Path("linkdir")) && FsCreateLink("file", Path("linkfile")) &&
               FsCreateLink("nowhere", Path("broken")));
-  auto entries = List();
-  ASSERT_EQ(entries.size(), 7u);
-  EXPECT_EQ(entries["file"].attr, 0u);
-  EXPECT_EQ(entries["file"].size, 3);
-  EXPECT_EQ(entries[".hidden"].attr, faHidden);
-  EXPECT_EQ(entries["ro"].attr, faReadOnly);
-  EXPECT_EQ(entries["sub"].attr, faDirectory);
-  EXPECT_EQ(entries["sub"].size, 0);
-  EXPECT_EQ(entries["linkdir"].attr, faDirectory | faReparsePoint);
-  EXPECT_EQ(entries["linkdir"].size, 3);  // the link's own size: "sub"
-  EXPECT_EQ(entries["linkfile"].attr, faReparsePoint);
-  EXPECT_EQ(entries["broken"].attr, faReparsePoint);
+  // Name, attributes and size of each entry; a link has its own size ("sub": 3).
+  std::vector<std::tuple<std::string, uint32_t, int64_t>> listed;
+  for (const auto &[name, e] : List()) listed.emplace_back(name, e.attr, e.size);
+  EXPECT_EQ(listed, (decltype(listed){{".hidden", faHidden, 0},
+                                      {"broken", faReparsePoint, 7},
+                                      {"file", 0, 3},
+                                      {"linkdir", faDirectory | faReparsePoint, 3},
+                                      {"linkfile", faReparsePoint, 4},
+                                      {"ro", faReadOnly, 0},
+                                      {"sub", faDirectory, 0}}));
 
   FsEntry info;
   ASSERT_TRUE(FsGetInfo(Path("linkdir/"), info));
@@ -328,12 +309,10 @@ TEST_F(FileSystemTest, ListingReportsAttributesSizesAndLinks) {
   EXPECT_TRUE(FsFileExists(Path("linkfile")));
   EXPECT_TRUE(FsExists(Path("broken")));
   EXPECT_FALSE(FsFolderExists(Path("broken")));
-  EXPECT_EQ(FsGetAttributes(Path("missing")), faInvalid);
-  EXPECT_EQ(FsLastError(), ENOENT);
+  EXPECT_EQ(Failure(FsGetAttributes(Path("missing")) != faInvalid), ENOENT);
 
   std::vector<FsEntry> none;
-  EXPECT_FALSE(FsListFolder(Path("missing/"), none));
-  EXPECT_EQ(FsLastError(), ENOENT);
+  EXPECT_EQ(Failure(FsListFolder(Path("missing/"), none)), ENOENT);
   FsFolderReader reader;
   ASSERT_TRUE(reader.Open(Path("sub/")));
   EXPECT_FALSE(reader.Next(info));
@@ -382,11 +361,9 @@ TEST_F(FileSystemTest, SameFileThroughLinks) {
   ASSERT_TRUE(Write(Path("a"), "same") && Write(Path("b"), "same"));
   ASSERT_TRUE(FsCreateLink(Path("a"), Path("soft")));
   ASSERT_EQ(link(Path("a").c_str(), Path("hard").c_str()), 0);
-  EXPECT_TRUE(FsSameFile(Path("a"), Path("soft")));
   EXPECT_TRUE(FsSameFile(Path("hard"), Path("soft")));
   EXPECT_FALSE(FsSameFile(Path("a"), Path("b")));
-  EXPECT_FALSE(FsSameFile(Path("a"), Path("missing")));
-  EXPECT_EQ(FsLastError(), ENOENT);
+  EXPECT_EQ(Failure(FsSameFile(Path("a"), Path("missing"))), ENOENT);
 }
 
 TEST_F(FileSystemTest, FoldersAreCreatedNestedAndRemovedOnlyWhenEmpty) {
@@ -396,8 +373,7 @@ TEST_F(FileSystemTest, FoldersAreCreatedNestedAndRemovedOnlyWhenEmpty) {
   ASSERT_TRUE(Write(Path("a/file"), ""));
   EXPECT_FALSE(FsCreateFolders(Path("a/file/x/")));
   EXPECT_FALSE(FsCreateFolders(Path("a/file")));
-  EXPECT_FALSE(FsRemoveFolder(Path("a/b/")));
-  EXPECT_EQ(FsLastError(), ENOTEMPTY);
+  EXPECT_EQ(Failure(FsRemoveFolder(Path("a/b/"))), ENOTEMPTY);
   EXPECT_TRUE(FsFolderExists(Path("a/b/c/")));
   EXPECT_TRUE(FsRemoveFolder(Path("a/b/c/")));
   EXPECT_FALSE(FsExists(Path("a/b/c")));
@@ -436,20 +412,17 @@ TEST(FileSystemVolumes, RootAndMountInfo) {
       "39 26 0:911 / /snap/core/1 ro - squashfs /dev/loop0 ro\n"
       "40 26 0:912 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n"
       "broken line\n";
-  auto parsed = FsVolumesFromMountInfo(info);
-  std::vector<std::string> points;
-  for (const FsVolume &p : parsed) points.push_back(p.mountPoint);
-  EXPECT_EQ(points, (std::vector<std::string>{"/", "/data/", "/media/cd/", "/media/usb/",
-                                              "/mnt/my disk/", "/net/share/", "/remote/"}));
-  ASSERT_EQ(parsed.size(), 7u);
-  EXPECT_EQ(parsed[0].type, FsDriveType::Fixed);
-  EXPECT_EQ(parsed[1].fsType, "xfs");
-  EXPECT_EQ(parsed[2].type, FsDriveType::CdRom);
-  EXPECT_EQ(parsed[3].type, FsDriveType::Removable);
-  EXPECT_EQ(parsed[4].type, FsDriveType::Fixed);
-  EXPECT_EQ(parsed[5].type, FsDriveType::Network);
-  EXPECT_EQ(parsed[5].device, "server:/export");
-  EXPECT_EQ(parsed[6].type, FsDriveType::Network);
+  using enum FsDriveType;
+  std::vector<std::tuple<std::string, std::string, FsDriveType>> parsed;  // point, type, drive
+  for (const FsVolume &p : FsVolumesFromMountInfo(info)) parsed.emplace_back(p.mountPoint, p.fsType, p.type);
+  EXPECT_EQ(parsed, (decltype(parsed){{"/", "ext4", Fixed},
+                                      {"/data/", "xfs", Fixed},
+                                      {"/media/cd/", "iso9660", CdRom},
+                                      {"/media/usb/", "vfat", Removable},
+                                      {"/mnt/my disk/", "ext4", Fixed},
+                                      {"/net/share/", "nfs4", Network},
+                                      {"/remote/", "fuse.sshfs", Network}}));
+  EXPECT_EQ(FsVolumesFromMountInfo(info)[5].device, "server:/export");
   auto empty = FsVolumesFromMountInfo("");
   ASSERT_EQ(empty.size(), 1u);
   EXPECT_EQ(empty[0].mountPoint, "/");

@@ -15,14 +15,13 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <sstream>
+
+#include "test_util.h"
 
 using namespace trovix;
 
@@ -37,23 +36,21 @@ void WriteFile(const std::string &path, const std::string &text) {
 
 std::string ReadFile(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Replaces the command runner and the desktop opener with recorders, and the
 // environment the helpers read with a private one, for every test.
 class PlatformSeams : public ::testing::Test {
  protected:
+  static constexpr const char *kEnvironment[] = {
+      "TERMINAL",        "SHELL",           "XDG_DATA_HOME",       "XDG_DATA_DIRS", "XDG_CONFIG_HOME",
+      "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR", "XDG_CURRENT_DESKTOP", "LANG",          "LC_ALL",
+      "LC_MESSAGES"};
   void SetUp() override {
-    ASSERT_TRUE(tmp.isValid());
-    root = tmp.path().toStdString() + "/";
-    for (const char *name : {"TERMINAL", "SHELL", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME",
-                             "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR", "XDG_CURRENT_DESKTOP", "LANG", "LC_ALL",
-                             "LC_MESSAGES"}) {
-      const char *value = std::getenv(name);
-      if (value) saved[name] = value;
+    ASSERT_FALSE(root.empty());
+    for (const char *name : kEnvironment) {
+      if (const char *value = std::getenv(name)) saved[name] = value;
       unsetenv(name);
     }
     setenv("XDG_DATA_HOME", (root + "data").c_str(), 1);
@@ -68,51 +65,41 @@ class PlatformSeams : public ::testing::Test {
     SetCommandRunner([this](const ExternalCommand &c) {
       commands.push_back(c);
       auto found = results.find(c.program);
-      return found == results.end() ? 0 : found->second;
+      return onRun ? onRun(c) : found == results.end() ? 0 : found->second;
     });
     SetUrlOpener([this](const QUrl &url) {
       urls.push_back(url);
       return openerWorks;
     });
-    WatchDialogs();
+    // The next modal Open With dialog is handed to answer; a dialog that
+    // nobody expects fails the test and is cancelled.
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [this] {
+      auto *d = qobject_cast<TOpenWithDialog *>(QApplication::activeModalWidget());
+      if (!d) return;
+      auto choose = std::exchange(answer, nullptr);
+      if (!choose) ADD_FAILURE() << "unexpected Open With dialog";
+      choose ? choose(d) : d->reject();
+    });
+    watch.start();
   }
   void TearDown() override {
     SetCommandRunner(nullptr);
     SetUrlOpener(nullptr);
-    for (const char *name : {"TERMINAL", "SHELL", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME",
-                             "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR", "XDG_CURRENT_DESKTOP", "LANG", "LC_ALL",
-                             "LC_MESSAGES"}) {
+    for (const char *name : kEnvironment) {
       if (saved.count(name))
         setenv(name, saved[name].c_str(), 1);
       else
         unsetenv(name);
     }
   }
-  // Answers the next modal Open With dialog with choose(dialog); a dialog
-  // that nobody expects fails the test and is cancelled.
-  void AnswerOpenWith(std::function<void(TOpenWithDialog *)> choose) { answer = std::move(choose); }
-  void WatchDialogs() {
-    watch.setInterval(10);
-    QObject::connect(&watch, &QTimer::timeout, [this] {
-      auto *d = qobject_cast<TOpenWithDialog *>(QApplication::activeModalWidget());
-      if (!d) return;
-      auto choose = std::move(answer);
-      answer = nullptr;
-      if (choose) {
-        choose(d);
-      } else {
-        ADD_FAILURE() << "unexpected Open With dialog";
-        d->reject();
-      }
-    });
-    watch.start();
-  }
 
-  QTemporaryDir tmp;
-  std::string root;
+  test::TempFolder tmp{"trovix-platform"};
+  const std::string root = tmp.path();
   std::map<std::string, std::string> saved;
   std::vector<ExternalCommand> commands;
   std::map<std::string, int> results;  // exit status per program, 0 when absent
+  CommandRunner onRun;                 // when set, runs in place of results
   std::vector<QUrl> urls;
   bool openerWorks = true;
   std::function<void(TOpenWithDialog *)> answer;
@@ -123,6 +110,21 @@ QImage Canvas(int width, int height, QColor fill) {
   QImage image(width, height, QImage::Format_RGB32);
   image.fill(fill);
   return image;
+}
+
+// A canvas after paint(painter) has drawn on it.
+template <typename F>
+QImage Painted(int width, int height, QColor fill, F paint) {
+  QImage image = Canvas(width, height, fill);
+  {
+    QPainter p(&image);
+    paint(p);
+  }
+  return image;
+}
+
+void ExpectPixels(const QImage &image, std::initializer_list<std::tuple<int, int, QRgb>> pixels) {
+  for (auto [x, y, colour] : pixels) EXPECT_EQ(image.pixel(x, y), colour) << x << "," << y;
 }
 
 // Columns of the image holding anything but the background within rows.
@@ -140,44 +142,32 @@ std::pair<int, int> InkColumns(const QImage &image, int top, int bottom) {
 }  // namespace
 
 TEST(PlatformBitmaps, ImageFitAndStretch) {
-  QRect r(0, 0, 100, 100);
-  ImageFit(200, 100, r);
-  EXPECT_EQ(r, QRect(0, 25, 100, 50));
-  r = QRect(0, 0, 100, 100);
-  ImageFit(100, 200, r);
-  EXPECT_EQ(r, QRect(25, 0, 50, 100));
-  r = QRect(10, 10, 100, 100);  // centred from 0, not from the old corner
-  ImageFit(200, 100, r);
-  EXPECT_EQ(r, QRect(0, 25, 100, 50));
-  r = QRect(0, 0, 300, 90);  // scaled up as well: 10x3 fills 300x90 exactly
-  ImageFit(10, 3, r);
-  EXPECT_EQ(r, QRect(0, 0, 300, 90));
-  r = QRect(5, 5, 40, 40);
-  ImageFit(0, 100, r);
-  EXPECT_EQ(r, QRect(5, 5, 40, 40));
+  struct Fit {
+    int width, height;
+    QRect box, expected;
+  };
+  const Fit fits[] = {
+      {200, 100, {0, 0, 100, 100}, {0, 25, 100, 50}},
+      {100, 200, {0, 0, 100, 100}, {25, 0, 50, 100}},
+      {200, 100, {10, 10, 100, 100}, {0, 25, 100, 50}},  // centred from 0, not from the old corner
+      {10, 3, {0, 0, 300, 90}, {0, 0, 300, 90}},         // scaled up as well
+      {0, 100, {5, 5, 40, 40}, {5, 5, 40, 40}},
+  };
+  for (Fit f : fits) {
+    ImageFit(f.width, f.height, f.box);
+    EXPECT_EQ(f.box, f.expected) << f.width << "x" << f.height;
+  }
 
   // A 2:1 red picture into a 40x40 box at (10, 10) keeps the corner and the
   // aspect: rows 10..29 red, below white.
-  QImage red(2, 1, QImage::Format_RGB32);
-  red.fill(Qt::red);
-  QImage canvas = Canvas(60, 60, Qt::white);
-  {
-    QPainter p(&canvas);
-    CanvasDrawImageStretched(p, QRect(10, 10, 40, 40), red);
-  }
-  EXPECT_EQ(canvas.pixel(10, 10), qRgb(255, 0, 0));
-  EXPECT_EQ(canvas.pixel(49, 29), qRgb(255, 0, 0));
-  EXPECT_EQ(canvas.pixel(30, 31), qRgb(255, 255, 255));
-  EXPECT_EQ(canvas.pixel(9, 15), qRgb(255, 255, 255));
-
-  QImage printed = Canvas(8, 8, Qt::white);
-  {
-    QPainter p(&printed);
-    PrintBitmap(p, QRect(2, 2, 4, 2), red);
-  }
-  EXPECT_EQ(printed.pixel(2, 2), qRgb(255, 0, 0));
-  EXPECT_EQ(printed.pixel(5, 3), qRgb(255, 0, 0));
-  EXPECT_EQ(printed.pixel(5, 4), qRgb(255, 255, 255));
+  const QRgb red = qRgb(255, 0, 0), white = qRgb(255, 255, 255);
+  QImage picture(2, 1, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  ExpectPixels(Painted(60, 60, Qt::white,
+                       [&](QPainter &p) { CanvasDrawImageStretched(p, QRect(10, 10, 40, 40), picture); }),
+               {{10, 10, red}, {49, 29, red}, {30, 31, white}, {9, 15, white}});
+  ExpectPixels(Painted(8, 8, Qt::white, [&](QPainter &p) { PrintBitmap(p, QRect(2, 2, 4, 2), picture); }),
+               {{2, 2, red}, {5, 3, red}, {5, 4, white}});
 }
 
 TEST(PlatformBitmaps, RotateClockwise) {
@@ -188,8 +178,7 @@ TEST(PlatformBitmaps, RotateClockwise) {
   BitmapRotate(two);
   ASSERT_EQ(two.size(), QSize(1, 2));
   EXPECT_EQ(two.format(), QImage::Format_RGB888);
-  EXPECT_EQ(two.pixel(0, 0), a);
-  EXPECT_EQ(two.pixel(0, 1), b);
+  ExpectPixels(two, {{0, 0, a}, {0, 1, b}});
 
   // a b c        d a
   // d e f   ->   e b
@@ -214,38 +203,22 @@ TEST(PlatformBitmaps, RotateClockwise) {
 
 TEST(PlatformCanvas, GradientBandsAndRounding) {
   const QRgb background = qRgb(255, 0, 255);
-  QImage image = Canvas(3, 8, QColor(background));
-  {
-    QPainter p(&image);
-    CanvasGradientFill(p, QRect(0, 2, 3, 0), Qt::black, Qt::white);
-  }
-  EXPECT_EQ(image, Canvas(3, 8, QColor(background)));  // height 0: nothing
-
-  {
-    QPainter p(&image);
-    CanvasGradientFill(p, QRect(0, 1, 3, 5), QColor(7, 8, 9), QColor(7, 8, 9));
-  }
+  auto gradient = [&](int width, int height, QRect r, QColor from, QColor to) {
+    return Painted(width, height, background, [&](QPainter &p) { CanvasGradientFill(p, r, from, to); });
+  };
+  EXPECT_EQ(gradient(3, 8, {0, 2, 3, 0}, Qt::black, Qt::white), Canvas(3, 8, background));  // height 0
+  QImage image = gradient(3, 8, {0, 1, 3, 5}, QColor(7, 8, 9), QColor(7, 8, 9));
   for (int y = 0; y < 8; ++y)
     EXPECT_EQ(image.pixel(1, y), (y >= 1 && y < 6) ? qRgb(7, 8, 9) : background) << y;
 
   // Each band takes the colour of the row after it, rounded half up by
   // (diff * k + span / 2) / span truncated toward zero; the bottom row is
   // not part of the rectangle.
-  image = Canvas(2, 6, QColor(background));
-  {
-    QPainter p(&image);
-    CanvasGradientFill(p, QRect(0, 1, 2, 4), Qt::black, Qt::white);
-  }
+  image = gradient(2, 6, {0, 1, 2, 4}, Qt::black, Qt::white);
   const int down[] = {64, 128, 191, 255};
   for (int i = 0; i < 4; ++i) EXPECT_EQ(image.pixel(1, 1 + i), qRgb(down[i], down[i], down[i]));
-  EXPECT_EQ(image.pixel(0, 0), background);
-  EXPECT_EQ(image.pixel(0, 5), background);
-
-  image = Canvas(1, 4, QColor(background));
-  {
-    QPainter p(&image);
-    CanvasGradientFill(p, QRect(0, 0, 1, 4), QColor(255, 0, 10), QColor(0, 255, 10));
-  }
+  ExpectPixels(image, {{0, 0, background}, {0, 5, background}});
+  image = gradient(1, 4, {0, 0, 1, 4}, QColor(255, 0, 10), QColor(0, 255, 10));
   const int up[] = {192, 128, 65, 1};  // 255 + (-255 k + 2) / 4
   for (int i = 0; i < 4; ++i) EXPECT_EQ(image.pixel(0, i), qRgb(up[i], down[i], 10));
 }
@@ -286,22 +259,22 @@ TEST(PlatformCanvas, TextPlacementAndClipping) {
   EXPECT_LT(ink.second, 290);
   p.end();
 
-  QImage centred = Canvas(200, 30, Qt::white);
-  QPainter q(&centred);
-  q.setFont(font);
-  CanvasTextOutCenter(q, 0, 200, 0, "IIII");
-  q.end();
-  ink = InkColumns(centred, 0, 30);
+  ink = InkColumns(Painted(200, 30, Qt::white,
+                           [&](QPainter &q) {
+                             q.setFont(font);
+                             CanvasTextOutCenter(q, 0, 200, 0, "IIII");
+                           }),
+                   0, 30);
   EXPECT_NEAR((ink.first + ink.second) / 2.0, 100.0, 4.0);
 }
 
 TEST(PlatformCanvas, SplitterGrip) {
   const QRgb shadow = qRgb(160, 160, 160);
-  QImage side = Canvas(6, 100, Qt::white);
-  {
-    QPainter p(&side);
-    SplitterPaintHandle(p, side.size(), false, QColor(shadow));
-  }
+  auto grip = [&](QSize size, bool alignedTop) {
+    return Painted(size.width(), size.height(), Qt::white,
+                   [&](QPainter &p) { SplitterPaintHandle(p, size, alignedTop, QColor(shadow)); });
+  };
+  const QImage side = grip({6, 100}, false);
   int lines = 0;
   for (int y = 0; y < 100; ++y)
     if (side.pixel(1, y) == shadow) {
@@ -312,16 +285,10 @@ TEST(PlatformCanvas, SplitterGrip) {
       EXPECT_NE(side.pixel(1, y + 1), shadow);  // two pixels apart
     }
   EXPECT_EQ(lines, 13);
-  EXPECT_EQ(side.pixel(1, 38), shadow);  // centred: 50 - 12 .. 50 + 12
-  EXPECT_EQ(side.pixel(1, 62), shadow);
+  ExpectPixels(side, {{1, 38, shadow}, {1, 62, shadow}});  // centred: 50 - 12 .. 50 + 12
 
-  QImage bar = Canvas(100, 6, Qt::white);
-  {
-    QPainter p(&bar);
-    SplitterPaintHandle(p, bar.size(), true, QColor(shadow));
-  }
-  EXPECT_EQ(bar.pixel(38, 1), shadow);
-  EXPECT_EQ(bar.pixel(38, 4), shadow);
+  const QImage bar = grip({100, 6}, true);
+  ExpectPixels(bar, {{38, 1, shadow}, {38, 4, shadow}});
   EXPECT_NE(bar.pixel(38, 5), shadow);
   EXPECT_NE(bar.pixel(39, 2), shadow);
 }
@@ -330,30 +297,21 @@ TEST(PlatformControls, ComboFillHistory) {
   QComboBox combo;
   combo.setEditable(true);
   for (int i = 0; i < 16; ++i) combo.addItem(QString("item%1").arg(i));
-  combo.setEditText("new");
-  ComboFill(&combo);
-  ASSERT_EQ(combo.count(), 16);
-  EXPECT_EQ(combo.itemText(0), "new");
+  // The first two items after text was entered; never more than 16.
+  auto fill = [&](const QString &text) {
+    combo.setEditText(text);
+    ComboFill(&combo);
+    EXPECT_EQ(combo.count(), 16);
+    return combo.itemText(0) + "," + combo.itemText(1);
+  };
+  EXPECT_EQ(fill("new"), "new,item0");
   EXPECT_EQ(combo.itemText(15), "item14");  // the oldest went
   EXPECT_EQ(combo.currentText(), "new");
-
-  combo.setEditText("item7");
-  ComboFill(&combo);
-  EXPECT_EQ(combo.count(), 16);
-  EXPECT_EQ(combo.itemText(0), "item7");
-  EXPECT_EQ(combo.itemText(1), "new");
-  EXPECT_EQ(combo.findText("item7"), 0);
+  EXPECT_EQ(fill("item7"), "item7,new");
+  EXPECT_EQ(combo.findText("item7"), 0);  // moved, not copied
   EXPECT_EQ(combo.currentText(), "item7");
-
-  combo.setEditText("ITEM7");  // case counts: a new entry
-  ComboFill(&combo);
-  EXPECT_EQ(combo.itemText(0), "ITEM7");
-  EXPECT_EQ(combo.itemText(1), "item7");
-  EXPECT_EQ(combo.count(), 16);
-
-  combo.setEditText("");
-  ComboFill(&combo);
-  EXPECT_EQ(combo.itemText(0), "ITEM7");
+  EXPECT_EQ(fill("ITEM7"), "ITEM7,item7");  // case counts: a new entry
+  EXPECT_EQ(fill(""), "ITEM7,item7");
 }
 
 TEST(PlatformControls, WindowToMouseStaysOnScreen) {
@@ -379,19 +337,21 @@ TEST_F(PlatformSeams, PathsAsOnDisk) {
   WriteFile(root + "Tree/Case/one", "x");
   WriteFile(root + "Tree/case/two", "x");
   const std::string tree = root + "Tree/";
-  EXPECT_EQ(AlternateToLFN(root + "tree/ALPHA/Beta.txt"), tree + "Alpha/beta.TXT");
-  EXPECT_EQ(AlternateToLFN(root + "Tree/alpha/"), tree + "Alpha/");
-  EXPECT_EQ(AlternateToLFN(root + "Tree//Alpha"), tree + "Alpha");
-  // The exact name wins over one differing in case; "CASE" takes the first in byte order.
-  EXPECT_EQ(AlternateToLFN(tree + "case/two"), tree + "case/two");
-  EXPECT_EQ(AlternateToLFN(tree + "CASE/one"), tree + "Case/one");
-  // Stops before the first missing component.
-  EXPECT_EQ(AlternateToLFN(root + "tree/Missing/beta.txt"), tree.substr(0, tree.size() - 1));
-  EXPECT_EQ(AlternateToLFN(tree + "alpha/nothing"), tree + "Alpha");
-  EXPECT_EQ(AlternateToLFN("/"), "/");
-  EXPECT_EQ(AlternateToLFN("/no-such-top-folder-here/x"), "/");
-  EXPECT_EQ(AlternateToLFN(""), "");
-
+  const std::pair<std::string, std::string> paths[] = {
+      {root + "tree/ALPHA/Beta.txt", tree + "Alpha/beta.TXT"},
+      {root + "Tree/alpha/", tree + "Alpha/"},
+      {root + "Tree//Alpha", tree + "Alpha"},
+      // The exact name wins over one differing in case; "CASE" takes the first in byte order.
+      {tree + "case/two", tree + "case/two"},
+      {tree + "CASE/one", tree + "Case/one"},
+      // Stops before the first missing component.
+      {root + "tree/Missing/beta.txt", root + "Tree"},
+      {tree + "alpha/nothing", tree + "Alpha"},
+      {"/", "/"},
+      {"/no-such-top-folder-here/x", "/"},
+      {"", ""},
+  };
+  for (const auto &[given, onDisk] : paths) EXPECT_EQ(AlternateToLFN(given), onDisk) << given;
   EXPECT_EQ(LFNToAlternate(tree + "Alpha/beta.TXT"), "beta.TXT");
   EXPECT_EQ(LFNToAlternate(tree + "Alpha/"), "Alpha");
   EXPECT_EQ(LFNToAlternate(tree + "Alpha/beta.txt"), "");
@@ -418,15 +378,11 @@ TEST_F(PlatformSeams, TerminalMountsAndFileManager) {
   EXPECT_FALSE(RunInTerminal("/tmp/", "ls"));
 
   // Mounts wait for gio; the new gvfs entry is the mount point.
-  const std::string gvfs = root + "run/gvfs/";
+  const std::string gvfs = root + "run/gvfs/", share = gvfs + "smb-share:server=nas,share=docs";
   WriteFile(gvfs + "old-mount/f", "x");
   EXPECT_EQ(GvfsFolder(), gvfs);
   commands.clear();
-  SetCommandRunner([&](const ExternalCommand &c) {
-    commands.push_back(c);
-    QDir().mkpath(QString::fromStdString(gvfs + "smb-share:server=nas,share=docs"));
-    return 0;
-  });
+  onRun = [&](const ExternalCommand &) { return int(!QDir().mkpath(QString::fromStdString(share))); };
   std::string mountPoint;
   EXPECT_EQ(DriveConnect("smb://nas/docs", "", mountPoint), 0);
   ASSERT_EQ(commands.size(), 1u);
@@ -434,16 +390,13 @@ TEST_F(PlatformSeams, TerminalMountsAndFileManager) {
   EXPECT_EQ(commands[0].args, (Args{"mount", "-a", "--", "smb://nas/docs"}));
   EXPECT_TRUE(commands[0].wait);
   EXPECT_EQ(commands[0].input, "");
-  EXPECT_EQ(mountPoint, gvfs + "smb-share:server=nas,share=docs/");
+  EXPECT_EQ(mountPoint, share + "/");
   EXPECT_EQ(DriveConnect("sftp://me@host/", "secret", mountPoint), 0);
   EXPECT_EQ(commands[1].args, (Args{"mount", "--", "sftp://me@host/"}));
   EXPECT_EQ(commands[1].input, "secret\n");
   EXPECT_EQ(mountPoint, gvfs);  // nothing new: already mounted
 
-  SetCommandRunner([&](const ExternalCommand &c) {
-    commands.push_back(c);
-    return c.args[1] == "-u" ? 2 : CommandNotStarted;
-  });
+  onRun = [](const ExternalCommand &c) { return c.args[1] == "-u" ? 2 : CommandNotStarted; };
   EXPECT_EQ(DriveConnect("smb://nas/docs", "", mountPoint), CommandNotStarted);  // no gio
   EXPECT_EQ(mountPoint, "");
   const size_t before = commands.size();
@@ -456,10 +409,8 @@ TEST_F(PlatformSeams, TerminalMountsAndFileManager) {
   // Open File Location: the D-Bus call with a URI that survives dbus-send's
   // comma splitting; without an answer the folder is opened instead.
   commands.clear();
-  SetCommandRunner([&](const ExternalCommand &c) {
-    commands.push_back(c);
-    return c.program == "dbus-send" ? CommandNotStarted : 1;
-  });
+  onRun = nullptr;
+  results = {{"dbus-send", CommandNotStarted}, {"gdbus", 1}};
   EXPECT_TRUE(OpenFileLocation(nullptr, "/data/a b,c/r\xE9sum\xE9.txt"));
   ASSERT_EQ(commands.size(), 2u);
   EXPECT_EQ(commands[0].args[6], "array:string:file:///data/a%20b%2Cc/r%E9sum%E9.txt");
@@ -467,46 +418,42 @@ TEST_F(PlatformSeams, TerminalMountsAndFileManager) {
   EXPECT_EQ(commands[1].args[6], "['file:///data/a%20b%2Cc/r%E9sum%E9.txt']");
   ASSERT_EQ(urls.size(), 1u);
   EXPECT_EQ(urls[0].toEncoded().toStdString(), "file:///data/a%20b%2Cc/");
-  SetCommandRunner([&](const ExternalCommand &) { return 0; });
+  results.clear();
   EXPECT_TRUE(OpenFileLocation(nullptr, "/data/x"));
   EXPECT_EQ(urls.size(), 1u);  // the file manager answered
 }
 
 TEST_F(PlatformSeams, RegisteredApplications) {
   const std::string apps = root + "data/applications/";
-  WriteFile(apps + "mimeinfo.cache",
-            "[MIME Cache]\ntext/plain=viewer.desktop;gone.desktop;hidden.desktop;\n"
-            "text/x-csrc=ide.desktop;\n");
-  WriteFile(apps + "viewer.desktop",
-            "[Desktop Entry]\nType=Application\nName=Viewer\\sPlus\nIcon=viewer\n"
-            "Exec=\"/opt/My Apps/viewer\" --title=%c --icon-arg %i %U\n");
-  WriteFile(apps + "hidden.desktop", "[Desktop Entry]\nType=Application\nName=H\nExec=h\nHidden=true\n");
-  WriteFile(apps + "ide.desktop",
-            "[Desktop Entry]\nType=Application\nName=IDE\nName[de]=Entwicklung\nExec=ide\nTerminal=true\n");
-  WriteFile(apps + "edit.desktop", "[Desktop Entry]\nType=Application\nName=Edit\nExec=sh -c \"edit %f\"\n");
-  WriteFile(apps + "gone.desktop", "[Desktop Entry]\nType=Application\nName=Gone\nExec=gone %f\n");
+  auto entry = [](const std::string &file, const std::string &keys) {
+    WriteFile(file, "[Desktop Entry]\nType=Application\n" + keys);
+  };
+  WriteFile(apps + "mimeinfo.cache", "[MIME Cache]\ntext/plain=viewer.desktop;gone.desktop;hidden.desktop;\n"
+                                     "text/x-csrc=ide.desktop;\n");
+  entry(apps + "viewer.desktop",
+        "Name=Viewer\\sPlus\nIcon=viewer\nExec=\"/opt/My Apps/viewer\" --title=%c --icon-arg %i %U\n");
+  entry(apps + "hidden.desktop", "Name=H\nExec=h\nHidden=true\n");
+  entry(apps + "ide.desktop", "Name=IDE\nName[de]=Entwicklung\nExec=ide\nTerminal=true\n");
+  entry(apps + "edit.desktop", "Name=Edit\nExec=sh -c \"edit %f\"\n");
+  entry(apps + "gone.desktop", "Name=Gone\nExec=gone %f\n");
   // A data folder without a cache is read from its .desktop files.
-  WriteFile(root + "sysdata/applications/vendor/pad.desktop",
-            "[Desktop Entry]\nType=Application\nName=Pad\nExec=pad %F\nMimeType=text/plain;\n");
-  WriteFile(root + "config/mimeapps.list",
-            "[Default Applications]\ntext/plain=edit.desktop;missing.desktop\n"
-            "[Removed Associations]\ntext/plain=gone.desktop;\n");
+  entry(root + "sysdata/applications/vendor/pad.desktop", "Name=Pad\nExec=pad %F\nMimeType=text/plain;\n");
+  WriteFile(root + "config/mimeapps.list", "[Default Applications]\ntext/plain=edit.desktop;missing.desktop\n"
+                                           "[Removed Associations]\ntext/plain=gone.desktop;\n");
 
-  std::vector<std::string> ids;
+  Args ids;
   for (const DesktopApp &app : AppsForMimeTypes({"text/x-csrc", "text/plain"})) ids.push_back(app.id);
   EXPECT_EQ(ids, (Args{"ide.desktop", "edit.desktop", "viewer.desktop", "vendor-pad.desktop"}));
   EXPECT_EQ(DesktopAppFind("vendor-pad.desktop"), root + "sysdata/applications/vendor/pad.desktop");
   EXPECT_EQ(DesktopAppFind("../data/applications/viewer.desktop"), "");
 
-  DesktopApp viewer;
-  ASSERT_TRUE(DesktopAppLoad(apps + "viewer.desktop", viewer));
+  DesktopApp viewer, edit, ide;
+  ASSERT_TRUE(DesktopAppLoad(apps + "viewer.desktop", viewer) &&
+              DesktopAppLoad(apps + "edit.desktop", edit) && DesktopAppLoad(apps + "ide.desktop", ide));
   EXPECT_EQ(viewer.name, "Viewer Plus");
   EXPECT_EQ(DesktopAppCommand(viewer, "/d/a b.txt"),
             (Args{"/opt/My Apps/viewer", "--title=Viewer Plus", "--icon-arg", "--icon", "viewer",
                   "file:///d/a%20b.txt"}));
-  DesktopApp edit, ide;
-  ASSERT_TRUE(DesktopAppLoad(apps + "edit.desktop", edit));
-  ASSERT_TRUE(DesktopAppLoad(apps + "ide.desktop", ide));
   // A code inside quotes is never expanded into a shell line; the file goes last.
   EXPECT_EQ(DesktopAppCommand(edit, "/d/x;rm -rf ~"), (Args{"sh", "-c", "edit %f", "/d/x;rm -rf ~"}));
   setenv("TERMINAL", "xterm", 1);
@@ -523,47 +470,46 @@ TEST_F(PlatformSeams, RegisteredApplications) {
 
   // Opening: the desktop opens a registered type; when it cannot, or for a
   // type nothing is registered for, the Open With dialog decides.
-  const std::string text = root + "notes.txt";
+  const std::string text = root + "notes.txt", odd = root + "blob.zzqqx";
   WriteFile(text, "plain text\n");
+  WriteFile(odd, std::string("\x01\x02\x03\x00\xff", 5));
   EXPECT_TRUE(WinOpenFile(nullptr, text));
   ASSERT_EQ(urls.size(), 1u);
   EXPECT_EQ(urls[0].toLocalFile().toStdString(), text);
   EXPECT_TRUE(commands.empty());
 
   openerWorks = false;
-  AnswerOpenWith([](TOpenWithDialog *d) {
+  answer = [](TOpenWithDialog *d) {
     EXPECT_EQ(d->lApps->count(), 3);
     EXPECT_EQ(d->lApps->currentRow(), 0);  // the default first
     d->lApps->setCurrentRow(2);
     d->accept();
-  });
+  };
   EXPECT_TRUE(WinOpenFile(nullptr, text));
   ASSERT_EQ(commands.size(), 1u);
   EXPECT_EQ(commands[0].program, "pad");
   EXPECT_EQ(commands[0].args, (Args{text}));
   EXPECT_EQ(commands[0].workingFolder, root);
 
-  const std::string odd = root + "blob.zzqqx";
-  WriteFile(odd, std::string("\x01\x02\x03\x00\xff", 5));
   urls.clear();
-  AnswerOpenWith([](TOpenWithDialog *d) {
+  answer = [](TOpenWithDialog *d) {
     EXPECT_EQ(d->lApps->count(), 0);
     EXPECT_FALSE(d->bOpen->isEnabled());
     d->eCommand->setText("hexview -r");
     EXPECT_TRUE(d->bOpen->isEnabled());
     d->accept();
-  });
+  };
   EXPECT_TRUE(WinOpenFile(nullptr, odd));
   EXPECT_TRUE(urls.empty());
   EXPECT_EQ(commands.back().program, "hexview");
   EXPECT_EQ(commands.back().args, (Args{"-r", odd}));
   results["hexview"] = CommandNotStarted;
-  AnswerOpenWith([](TOpenWithDialog *d) {
+  answer = [](TOpenWithDialog *d) {
     d->eCommand->setText("hexview");
     d->accept();
-  });
+  };
   EXPECT_FALSE(WinOpenFileWith(nullptr, odd));
-  AnswerOpenWith([](TOpenWithDialog *d) { d->reject(); });
+  answer = [](TOpenWithDialog *d) { d->reject(); };
   EXPECT_TRUE(WinOpenFileWith(nullptr, odd));  // cancelled: not a failure
 
   openerWorks = true;
@@ -572,24 +518,23 @@ TEST_F(PlatformSeams, RegisteredApplications) {
 }
 
 TEST(PlatformCommands, RealRunner) {
-  QTemporaryDir tmp;
-  const std::string dir = tmp.path().toStdString() + "/";
-  const std::string out = dir + "out";
+  test::TempFolder dir("trovix-platform");
   ExternalCommand run;
   run.program = "sh";
   run.args = {"-c", "{ pwd; echo \"$1\"; cat; } > out; exit 3", "sh", "arg one"};
-  run.workingFolder = dir;
+  run.workingFolder = dir.path();
   run.wait = true;
   run.input = "from stdin\n";
   EXPECT_EQ(RunCommand(run), 3);
-  EXPECT_EQ(ReadFile(out), QDir(tmp.path()).canonicalPath().toStdString() + "\narg one\nfrom stdin\n");
+  const std::string folder = std::filesystem::canonical(dir.path()).string();
+  EXPECT_EQ(ReadFile(dir / "out"), folder + "\narg one\nfrom stdin\n");
 
   run.program = "no-such-program-trovix";
   EXPECT_EQ(RunCommand(run), CommandNotStarted);
   run.program = "sh";
-  run.workingFolder = dir + "missing/";
+  run.workingFolder = dir / "missing/";
   EXPECT_EQ(RunCommand(run), CommandNotStarted);
-  run.workingFolder = dir;
+  run.workingFolder = dir.path();
   run.input = std::string(5000, 'x');
   EXPECT_EQ(RunCommand(run), CommandNotStarted);
 
@@ -597,56 +542,39 @@ TEST(PlatformCommands, RealRunner) {
   ExternalCommand detached;
   detached.program = "/bin/sh";
   detached.args = {"-c", "read x; echo \"[$x]\" > detached"};
-  detached.workingFolder = dir;
+  detached.workingFolder = dir.path();
   EXPECT_EQ(RunCommand(detached), 0);
   QElapsedTimer clock;
   clock.start();
-  while (ReadFile(dir + "detached").empty() && clock.elapsed() < 5000) QThread::msleep(10);
-  EXPECT_EQ(ReadFile(dir + "detached"), "[]\n");  // stdin is empty
+  while (ReadFile(dir / "detached").empty() && clock.elapsed() < 5000) QThread::msleep(10);
+  EXPECT_EQ(ReadFile(dir / "detached"), "[]\n");  // stdin is empty
 }
 
 TEST(PlatformKeys, PostedKeysReachFocusedEdit) {
-  QWidget window;
-  auto *layout = new QVBoxLayout(&window);
-  auto *edit = new QLineEdit(&window);
-  layout->addWidget(edit);
-  window.show();
-  QApplication::setActiveWindow(&window);
-  edit->setFocus();
+  QLineEdit edit;
+  edit.show();
+  QApplication::setActiveWindow(&edit);
+  edit.setFocus();
   QApplication::processEvents();
-  if (QApplication::focusWidget() != edit) GTEST_SKIP() << "no focus on this platform";
+  if (QApplication::focusWidget() != &edit) GTEST_SKIP() << "no focus on this platform";
 
-  struct Seen {
-    QEvent::Type type;
-    int key;
-    Qt::KeyboardModifiers modifiers;
-    QString text;
-  };
-  std::vector<Seen> seen;
   struct Recorder : QObject {
-    std::vector<Seen> *seen;
+    std::vector<int> keys;            // pressed keys, released ones negated
+    std::pair<int, QString> pressed;  // modifiers and text of the last press
     bool eventFilter(QObject *, QEvent *e) override {
       if (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) {
         auto *k = static_cast<QKeyEvent *>(e);
-        seen->push_back({e->type(), k->key(), k->modifiers(), k->text()});
+        keys.push_back(e->type() == QEvent::KeyPress ? k->key() : -k->key());
+        if (e->type() == QEvent::KeyPress) pressed = {k->modifiers().toInt(), k->text()};
       }
       return false;
     }
   } recorder;
-  recorder.seen = &seen;
-  edit->installEventFilter(&recorder);
-
+  edit.installEventFilter(&recorder);
   PostKey('A', ssShift, false);
   QApplication::processEvents();
-  ASSERT_EQ(seen.size(), 4u);  // Shift down, A down, A up, Shift up
-  EXPECT_EQ(seen[0].key, Qt::Key_Shift);
-  EXPECT_EQ(seen[1].type, QEvent::KeyPress);
-  EXPECT_EQ(seen[1].key, Qt::Key_A);
-  EXPECT_EQ(seen[1].modifiers, Qt::ShiftModifier);
-  EXPECT_EQ(seen[1].text, "A");
-  EXPECT_EQ(seen[2].type, QEvent::KeyRelease);
-  EXPECT_EQ(seen[3].type, QEvent::KeyRelease);
-  EXPECT_EQ(seen[3].key, Qt::Key_Shift);
+  EXPECT_EQ(recorder.keys, (std::vector<int>{Qt::Key_Shift, Qt::Key_A, -Qt::Key_A, -Qt::Key_Shift}));
+  EXPECT_EQ(recorder.pressed, std::make_pair(int(Qt::ShiftModifier), QString("A")));
   EXPECT_EQ(CurrentShiftState(), 0);
 
   PostKey('B', 0, false);
@@ -657,17 +585,14 @@ TEST(PlatformKeys, PostedKeysReachFocusedEdit) {
   PostShiftUp(ssShift);
   PostKey('D', 0, false);
   QApplication::processEvents();
-  EXPECT_EQ(edit->text(), "Ab! Cd");
-  PostKey(8, 0, false);  // backspace
-  PostKey(36, 0, false);  // home
-  PostKey(46, 0, false);  // delete
+  EXPECT_EQ(edit.text(), "Ab! Cd");
+  for (int vk : {8, 36, 46}) PostKey(vk, 0, false);  // backspace, home, delete
   QApplication::processEvents();
-  EXPECT_EQ(edit->text(), "b! C");
-
+  EXPECT_EQ(edit.text(), "b! C");
   PostKey('A', ssCtrl, false);  // select all, then typing replaces it
   PostKey('Z', 0, false);
   QApplication::processEvents();
-  EXPECT_EQ(edit->text(), "z");
+  EXPECT_EQ(edit.text(), "z");
 
   KeyboardSave();
   PostShiftDown(ssCtrl | ssAlt);
@@ -686,8 +611,7 @@ TEST(PlatformKeys, PostedKeysReachFocusedEdit) {
   EXPECT_EQ(ShiftStateFromQt(Qt::ShiftModifier | Qt::ControlModifier), ssShift | ssCtrl);
 }
 
-TEST(PlatformMisc, BuildInfoAndLock) {
-  EXPECT_EQ(GetBuildInfo(), "0.1.0.0");
+TEST(PlatformMisc, Lock) {
   EXPECT_EQ(Lock(), LockFailed);
   LockInit();
   LockInit();  // once only

@@ -25,6 +25,13 @@ class SettingsQtTest : public testing::Test {
   void TearDown() override { INIStore.Clear(); }
 };
 
+// Stores a window's place as INIWinSave would.
+void StoreWindow(const std::string &name, int left, int top, int width, int height) {
+  const std::pair<const char *, int> keys[] = {
+      {"Left", left}, {"Top", top}, {"Width", width}, {"Height", height}};
+  for (auto [key, value] : keys) INIWriteNum("Win" + name + key, value);
+}
+
 TEST_F(SettingsQtTest, WindowPositionIsKeptOnScreen) {
   QRect desk = QGuiApplication::primaryScreen()->virtualGeometry();
   int right = desk.x() + desk.width();
@@ -38,24 +45,13 @@ TEST_F(SettingsQtTest, WindowPositionIsKeptOnScreen) {
   EXPECT_EQ(INIStore.Lines(), (std::vector<std::string>{"WinMainFormLeft", "WinMainFormTop",
                                                          "WinMainFormWidth", "WinMainFormHeight"}));
 
-  INIWriteNum("WinMainFormLeft", right + 2000);
-  INIWriteNum("WinMainFormTop", bottom - 32);  // exactly 32 pixels left: still too few
-  INIWriteNum("WinMainFormWidth", 400);
-  INIWriteNum("WinMainFormHeight", 250);
+  // Exactly 32 pixels left on screen are still too few.
+  StoreWindow("MainForm", right + 2000, bottom - 32, 400, 250);
   INIWinLoad(&form);
-  EXPECT_EQ(form.pos(), QPoint(0, 0));
-  EXPECT_EQ(form.size(), QSize(400, 250));
-
-  INIWriteNum("WinMainFormLeft", desk.x() - 5000);  // past the left edge as well
-  INIWriteNum("WinMainFormTop", bottom - 33);
+  EXPECT_EQ(form.geometry(), QRect(0, 0, 400, 250));
+  StoreWindow("MainForm", desk.x() - 5000, bottom - 33, 0, -3);  // past the left edge as well
   INIWinLoad(&form);
-  EXPECT_EQ(form.pos(), QPoint(0, bottom - 33));
-
-  // Damaged sizes keep the current size.
-  INIWriteNum("WinMainFormWidth", 0);
-  INIWriteNum("WinMainFormHeight", -3);
-  INIWinLoad(&form);
-  EXPECT_EQ(form.size(), QSize(400, 250));
+  EXPECT_EQ(form.geometry(), QRect(0, bottom - 33, 400, 250));  // damaged sizes keep the current size
 
   // Save only in the normal state.
   form.move(30, 40);
@@ -75,13 +71,9 @@ TEST_F(SettingsQtTest, FixedBorderKeepsDesignSize) {
   QDialog fixed;
   fixed.setObjectName("OptionsForm");
   fixed.setFixedSize(320, 180);
-  INIWriteNum("WinOptionsFormLeft", 50);
-  INIWriteNum("WinOptionsFormTop", 60);
-  INIWriteNum("WinOptionsFormWidth", 900);
-  INIWriteNum("WinOptionsFormHeight", 700);
+  StoreWindow("OptionsForm", 50, 60, 900, 700);
   INIWinLoad(&fixed);
-  EXPECT_EQ(fixed.pos(), QPoint(50, 60));
-  EXPECT_EQ(fixed.size(), QSize(320, 180));
+  EXPECT_EQ(fixed.geometry(), QRect(50, 60, 320, 180));
 
   // The fixed-size hint counts as a fixed border too, without equal limits.
   QDialog hinted;
@@ -89,16 +81,14 @@ TEST_F(SettingsQtTest, FixedBorderKeepsDesignSize) {
   hinted.setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
   hinted.resize(330, 190);
   INIWinLoad(&hinted);
-  EXPECT_EQ(hinted.pos(), QPoint(50, 60));
-  EXPECT_EQ(hinted.size(), QSize(330, 190));
+  EXPECT_EQ(hinted.geometry(), QRect(50, 60, 330, 190));
 }
 
 TEST_F(SettingsQtTest, ColumnWidths) {
   QTableWidget grid(2, 3);
   grid.horizontalHeader()->setStretchLastSection(false);
-  grid.setColumnWidth(0, 114);
-  grid.setColumnWidth(1, 64);
-  grid.setColumnWidth(2, 123);
+  const int widths[] = {114, 64, 123}, loaded[] = {200, 70, 123};
+  for (int c = 0; c < 3; ++c) grid.setColumnWidth(c, widths[c]);
   INIGridSave(&grid, "MainGrid");
   EXPECT_EQ(INIStore.Lines(),
             (std::vector<std::string>{"MainGrid1\t114", "MainGrid2\t64", "MainGrid3\t123"}));
@@ -108,9 +98,7 @@ TEST_F(SettingsQtTest, ColumnWidths) {
   INIWriteNum("MainGrid1", 200);
   grid.setColumnWidth(1, 70);
   INIGridLoad(&grid, "MainGrid");
-  EXPECT_EQ(grid.columnWidth(0), 200);
-  EXPECT_EQ(grid.columnWidth(1), 70);
-  EXPECT_EQ(grid.columnWidth(2), 123);
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(grid.columnWidth(c), loaded[c]) << c;
 
   QTreeWidget list;
   list.setColumnCount(2);
@@ -118,28 +106,24 @@ TEST_F(SettingsQtTest, ColumnWidths) {
   list.setColumnWidth(0, 90);
   list.setColumnWidth(1, 45);
   INIListViewSave(&list, "Summary");
-  list.setColumnWidth(0, 10);
-  list.setColumnWidth(1, 10);
+  for (int c : {0, 1}) list.setColumnWidth(c, 10);
   INIListViewLoad(&list, "Summary");
-  EXPECT_EQ(list.columnWidth(0), 90);
-  EXPECT_EQ(list.columnWidth(1), 45);
+  EXPECT_EQ(std::pair(list.columnWidth(0), list.columnWidth(1)), std::pair(90, 45));
 }
 
 TEST_F(SettingsQtTest, ComboHistory) {
-  INIWrite("E.Text", "typed");
-  INIWriteNum("E.Count", 4);
-  INIWrite("E.1", "first");
-  INIWrite("E.2", "");
-  INIWrite("E.3", "th\xc3\xafrd");
-  INIWrite("E.4", "last");
+  INIStore.SetText("E.Text\ttyped\r\nE.Count\t4\r\nE.1\tfirst\r\nE.2\t\r\n"
+                   "E.3\tth\xc3\xafrd\r\nE.4\tlast\r\n");
   QComboBox combo;
   combo.setEditable(true);
   combo.addItem("stale");
   INIComboLoad(&combo, "E");
-  ASSERT_EQ(combo.count(), 3);  // the empty item is skipped
-  EXPECT_EQ(combo.itemText(0), "first");
-  EXPECT_EQ(combo.itemText(1), QString::fromUtf8("th\xc3\xafrd"));
-  EXPECT_EQ(combo.itemText(2), "last");
+  auto items = [](const QComboBox &c) {
+    QStringList texts;
+    for (int i = 0; i < c.count(); ++i) texts << c.itemText(i);
+    return texts.join("|");
+  };
+  EXPECT_EQ(items(combo), QString::fromUtf8("first|th\xc3\xafrd|last"));  // the empty item is skipped
   EXPECT_EQ(combo.currentText(), "typed");
 
   // Save and load again.
@@ -151,7 +135,7 @@ TEST_F(SettingsQtTest, ComboHistory) {
   QComboBox again;
   again.setEditable(true);
   INIComboLoad(&again, "E");
-  EXPECT_EQ(again.count(), 3);
+  EXPECT_EQ(items(again), items(combo));
   EXPECT_EQ(again.currentText(), "now");
 
   // With a limit the count says how many were written.

@@ -9,15 +9,16 @@
 #include <map>
 #include <random>
 #include <sstream>
-#include <unistd.h>
 
 #include "foundation/file_system.h"
-#include "foundation/strings.h"
+#include "test_util.h"
 
 namespace fs = std::filesystem;
 using namespace trovix;
 
 namespace {
+
+using Lines = std::vector<std::string>;
 
 std::string ReadBytes(const fs::path &p) {
   std::ifstream in(p, std::ios::binary);
@@ -27,12 +28,11 @@ std::string ReadBytes(const fs::path &p) {
 }
 
 void WriteBytes(const fs::path &p, const std::string &bytes) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out << bytes;
+  std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-std::vector<std::string> Names(const fs::path &folder) {
-  std::vector<std::string> names;
+Lines Names(const fs::path &folder) {
+  Lines names;
   for (const auto &e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
@@ -40,53 +40,44 @@ std::vector<std::string> Names(const fs::path &folder) {
 
 class SettingsTest : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("trovix-settings-" + std::to_string(getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    folder_ = dir_.string() + "/";
-    Reset();
-  }
+  void SetUp() override { Reset(); }
   void TearDown() override {
     FsClearFaults();
     Reset();
     unsetenv("TROVIX_INI");
-    fs::remove_all(dir_);
   }
   // Forgets the file without saving.
   static void Reset() {
     INIFilename.clear();
     INIStore.Clear();
   }
-  std::vector<std::string> Lines() const { return INIStore.Lines(); }
 
-  fs::path dir_;
-  std::string folder_;
+  test::TempFolder dir_{"trovix-settings"};
+  const std::string folder_ = dir_.path();
 };
 
 TEST_F(SettingsTest, LookupRules) {
   // Reading a missing key gives the default and leaves the key alone in the store.
   EXPECT_EQ(INIReadNum("TreeWidth", 150), 150);
-  EXPECT_EQ(Lines(), std::vector<std::string>{"TreeWidth"});
+  EXPECT_EQ(INIStore.Lines(), Lines{"TreeWidth"});
   EXPECT_EQ(INIReadInit("Font", "Sans"), "Sans");
   EXPECT_EQ(INIRead("Font"), "");
 
-  // Writing twice keeps one line, at the position of first use.
+  // Writing twice keeps one line, at the position of first use; keys are
+  // compared exactly.
   INIWrite("A", "1");
   INIWriteNum("TreeWidth", 200);
   INIWriteNum("TreeWidth", -7);
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"TreeWidth\t-7", "Font", "A\t1"}));
+  EXPECT_EQ(INIStore.Lines(), (Lines{"TreeWidth\t-7", "Font", "A\t1"}));
   EXPECT_EQ(INIReadNum("TreeWidth", 0), -7);
-
-  // Keys are compared exactly.
   EXPECT_EQ(INIReadNum("treewidth", 5), 5);
   EXPECT_EQ(INIStore.Count(), 4u);
 
-  // A value holding tabs comes back whole; a non-number reads as StrToNum gives it.
+  // A value holding tabs comes back whole; a non-number reads as far as it is one.
   INIWrite("T", "x\ty\t");
   EXPECT_EQ(INIRead("T"), "x\ty\t");
   INIWrite("N", "12abc");
-  EXPECT_EQ(INIReadNum("N", 99), StrToNum("12abc"));
+  EXPECT_EQ(INIReadNum("N", 99), 12);
 
   // Line breaks cannot split a line, a tab cannot move the key's end.
   INIWrite("Path", "/tmp/a\nInjected\tvalue\r");
@@ -95,13 +86,9 @@ TEST_F(SettingsTest, LookupRules) {
   EXPECT_EQ(INIRead("K X"), "v");
   EXPECT_EQ(INIStore.IndexOf("Injected"), -1);
 
-  // Walking the store.
-  INIStore.Clear();
   INIStore.SetText("a\tb\r\n\r\nc\r\n");
-  EXPECT_EQ(INIReadLine(0), "a\tb");
-  EXPECT_EQ(INIReadLine(1), "<blank>");
-  EXPECT_EQ(INIReadLine(2), "c");
-  EXPECT_EQ(INIReadLine(3), "");
+  const char *walk[] = {"a\tb", "<blank>", "c", ""};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(INIReadLine(i), walk[i]);
   EXPECT_EQ(INIReadLine(-1), "");
 }
 
@@ -112,33 +99,26 @@ TEST_F(SettingsTest, RemoveAndDuplicatesKeepTheIndexRight) {
   EXPECT_EQ(INIRead("A"), "3");
   EXPECT_EQ(INIRead("B"), "2");
   INIRemove("Absent");
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"B\t2", "A\t3", "C"}));
+  EXPECT_EQ(INIStore.Lines(), (Lines{"B\t2", "A\t3", "C"}));
 
   // Thousands of keys against a plain model, with removals between reads.
   INIStore.Clear();
   std::map<std::string, std::string> model;
-  std::vector<std::string> order;
+  Lines order;
   std::mt19937 rng(7);
   for (int step = 0; step < 20000; ++step) {
     std::string key = "Key" + std::to_string(rng() % 3000);
-    switch (rng() % 4) {
-      case 0:
-      case 1: {
-        std::string v = std::to_string(rng());
-        INIWrite(key, v);
-        if (!model.count(key)) order.push_back(key);
-        model[key] = v;
-        break;
-      }
-      case 2:
-        INIRemove(key);
-        if (model.erase(key)) order.erase(std::find(order.begin(), order.end(), key));
-        break;
-      default:
-        ASSERT_EQ(INIStore.IndexOf(key) >= 0, model.count(key) == 1) << key;
-        if (model.count(key)) {
-          ASSERT_EQ(INIRead(key), model[key]) << key;
-        }
+    const unsigned action = rng() % 4;
+    if (action < 2) {
+      std::string v = std::to_string(rng());
+      INIWrite(key, v);
+      if (!model.count(key)) order.push_back(key);
+      model[key] = v;
+    } else if (action == 2) {
+      INIRemove(key);
+      if (model.erase(key)) order.erase(std::find(order.begin(), order.end(), key));
+    } else {
+      ASSERT_EQ(INIStore.IndexOf(key) >= 0 ? INIRead(key) : "-", model.count(key) ? model[key] : "-") << key;
     }
   }
   ASSERT_EQ(INIStore.Count(), order.size());
@@ -147,37 +127,31 @@ TEST_F(SettingsTest, RemoveAndDuplicatesKeepTheIndexRight) {
 }
 
 TEST_F(SettingsTest, LoadsAnyBytes) {
-  std::string big(3 << 20, 'x');
-  std::string text = std::string("a\t1\r\nb\t2\rc\t3\nd") + '\0' + "e\t\xff\xfe\n\r\r\n" +
-                     "no tab here\r\n" + big + "\n" + "last";
-  WriteBytes(dir_ / "any.ini", text);
-  EXPECT_TRUE(INIInit(folder_ + "any.ini"));
-  std::vector<std::string> expect{"a\t1", "b\t2", "c\t3", std::string("d\0e\t\xff\xfe", 6), "", "",
-                                  "no tab here", big, "last"};
-  EXPECT_EQ(Lines(), expect);
+  auto load = [&](const std::string &bytes) {
+    WriteBytes(dir_ / "any.ini", bytes);
+    EXPECT_TRUE(INIInit(dir_ / "any.ini"));
+    return INIStore.Lines();
+  };
+  const std::string big(3 << 20, 'x'), nul("d\0e\t\xff\xfe", 6);
+  EXPECT_EQ(load("a\t1\r\nb\t2\rc\t3\n" + nul + "\n\r\r\nno tab here\r\n" + big + "\nlast"),
+            (Lines{"a\t1", "b\t2", "c\t3", nul, "", "", "no tab here", big, "last"}));
   EXPECT_EQ(INIRead(std::string("d\0e", 3)), "\xff\xfe");
-
-  // CR only and LF only files.
-  WriteBytes(dir_ / "cr.ini", "x\ty\rz\r");
-  EXPECT_TRUE(INIInit(folder_ + "cr.ini"));
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"x\ty", "z"}));
-  WriteBytes(dir_ / "lf.ini", "\n\nq\n");
-  EXPECT_TRUE(INIInit(folder_ + "lf.ini"));
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"", "", "q"}));
+  EXPECT_EQ(load("x\ty\rz\r"), (Lines{"x\ty", "z"}));  // CR only
+  EXPECT_EQ(load("\n\nq\n"), (Lines{"", "", "q"}));    // LF only
 }
 
 TEST_F(SettingsTest, FileNamesAndRoundTrip) {
   INIFolder = folder_;
-  // No folder: INIFolder in front; no "." in the file name: ".ini" added.
-  EXPECT_FALSE(INIInit("Trovix"));
-  EXPECT_EQ(INIFilename, folder_ + "Trovix.ini");
-  EXPECT_FALSE(INIInit("my.prog"));
-  EXPECT_EQ(INIFilename, folder_ + "my.prog");
+  // No folder: INIFolder in front; no "." in the file name: ".ini" added; ":"
+  // is part of the name.
   fs::create_directories(dir_ / "x.d");
-  EXPECT_FALSE(INIInit(folder_ + "x.d/set"));
-  EXPECT_EQ(INIFilename, folder_ + "x.d/set.ini");
-  EXPECT_FALSE(INIInit(folder_ + "a:b"));  // ":" is part of the name
-  EXPECT_EQ(INIFilename, folder_ + "a:b.ini");
+  const std::pair<std::string, std::string> names[] = {
+      {"Trovix", "Trovix.ini"}, {"my.prog", "my.prog"}, {dir_ / "x.d/set", "x.d/set.ini"},
+      {dir_ / "a:b", "a:b.ini"}};
+  for (const auto &[given, file] : names) {
+    EXPECT_FALSE(INIInit(given));
+    EXPECT_EQ(INIFilename, folder_ + file);
+  }
 
   // A missing file gives an empty store; the keys read reach the file.
   EXPECT_FALSE(INIInit("Trovix"));
@@ -197,56 +171,52 @@ TEST_F(SettingsTest, FileNamesAndRoundTrip) {
   INIWrite("B", "x\ty");  // the same value again
   INIUninit();
   EXPECT_EQ(ReadBytes(dir_ / "Trovix.ini"), file);
-  EXPECT_EQ(Names(dir_), (std::vector<std::string>{"Trovix.ini", "x.d"}));
+  EXPECT_EQ(Names(folder_), (Lines{"Trovix.ini", "x.d"}));
 }
 
 TEST_F(SettingsTest, FailedSaveKeepsTheOldFile) {
-  std::string old = "Old\tvalue\r\nKeep\t1\r\n";
-  fs::path ini = dir_ / "s.ini";
+  const std::string old = "Old\tvalue\r\nKeep\t1\r\n", ini = dir_ / "s.ini";
   struct Fault {
     FsOp op;
     int error;
     int64_t after;
   };
   const Fault faults[] = {
-      {FsOp::Create, EACCES, 0},  {FsOp::Write, EIO, 0},  {FsOp::Write, ENOSPC, 10},
-      {FsOp::ShortWrite, 0, 10},  {FsOp::Sync, EIO, 0},   {FsOp::Close, EIO, 0},
-      {FsOp::Rename, EXDEV, 0},
+      {FsOp::Create, EACCES, 0}, {FsOp::Write, EIO, 0}, {FsOp::Write, ENOSPC, 10}, {FsOp::ShortWrite, 0, 10},
+      {FsOp::Sync, EIO, 0},      {FsOp::Close, EIO, 0}, {FsOp::Rename, EXDEV, 0},
   };
   for (const Fault &f : faults) {
     SCOPED_TRACE(static_cast<int>(f.op));
     WriteBytes(ini, old);
-    ASSERT_TRUE(INIInit(ini.string()));
+    ASSERT_TRUE(INIInit(ini));
     for (int i = 0; i < 100; ++i) INIWriteNum("New" + std::to_string(i), i);
     FsInjectFault(f.op, "s.ini", f.error, f.after);
     INIUninit();
     FsClearFaults();
     EXPECT_EQ(ReadBytes(ini), old);
-    EXPECT_EQ(Names(dir_), std::vector<std::string>{"s.ini"});
+    EXPECT_EQ(Names(folder_), Lines{"s.ini"});
   }
   // Without a fault the same save goes through.
-  ASSERT_TRUE(INIInit(ini.string()));
+  ASSERT_TRUE(INIInit(ini));
   INIWrite("New", "1");
   INIUninit();
   EXPECT_EQ(ReadBytes(ini), old + "New\t1\r\n");
-  EXPECT_EQ(Names(dir_), std::vector<std::string>{"s.ini"});
+  EXPECT_EQ(Names(folder_), Lines{"s.ini"});
 }
 
 TEST_F(SettingsTest, UnreadableFileIsNeverOverwritten) {
-  std::string old = "Precious\t1\r\nMore\t2\r\n";
-  fs::path ini = dir_ / "u.ini";
+  const std::string old = "Precious\t1\r\nMore\t2\r\n", ini = dir_ / "u.ini";
   WriteBytes(ini, old);
   for (FsOp op : {FsOp::Read, FsOp::Open}) {
     FsInjectFault(op, "u.ini", EIO, 12);
-    EXPECT_FALSE(INIInit(ini.string()));
+    EXPECT_FALSE(INIInit(ini));
     FsClearFaults();
     EXPECT_EQ(INIReadNum("Precious", 5), 5);
     INIUninit();
     EXPECT_EQ(ReadBytes(ini), old);
   }
-
   // The next run with a readable file saves as usual.
-  EXPECT_TRUE(INIInit(ini.string()));
+  EXPECT_TRUE(INIInit(ini));
   INIWrite("More", "3");
   INIUninit();
   EXPECT_EQ(ReadBytes(ini), "Precious\t1\r\nMore\t3\r\n");
@@ -254,13 +224,12 @@ TEST_F(SettingsTest, UnreadableFileIsNeverOverwritten) {
 
 TEST_F(SettingsTest, StartupChoosesTheFile) {
   const char *xdg = std::getenv("XDG_CONFIG_HOME");
-  std::string savedXdg = xdg ? xdg : "";
+  const std::string savedXdg = xdg ? xdg : "", exe = dir_ / "bin/trovix.bin";
   fs::create_directories(dir_ / "bin");
-  std::string exe = folder_ + "bin/trovix.bin";
   WriteBytes(exe, "program");
 
   // Beside the executable, named after it without its extension.
-  WriteBytes(dir_ / "bin" / "trovix.ini", "W\t1\r\n");
+  WriteBytes(dir_ / "bin/trovix.ini", "W\t1\r\n");
   EXPECT_TRUE(INIStartup(exe));
   EXPECT_EQ(INIFolder, folder_ + "bin/");
   EXPECT_EQ(INIFilename, folder_ + "bin/trovix.ini");
@@ -293,9 +262,8 @@ TEST_F(SettingsTest, StartupChoosesTheFile) {
   EXPECT_EQ(INIFilename, folder_ + "config/trovix/Trovix.ini");
   INIWrite("C", "2");
   INIShutdown();
-  EXPECT_EQ(ReadBytes(dir_ / "config" / "trovix" / "Trovix.ini"), "C\t2\r\n");
-  EXPECT_EQ(Names(dir_ / "bin"), (std::vector<std::string>{"trovix.bin", "trovix.bin.ini", "trovix.ini"}));
-
+  EXPECT_EQ(ReadBytes(dir_ / "config/trovix/Trovix.ini"), "C\t2\r\n");
+  EXPECT_EQ(Names(dir_ / "bin"), (Lines{"trovix.bin", "trovix.bin.ini", "trovix.ini"}));
   if (xdg)
     setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
   else

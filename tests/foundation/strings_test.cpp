@@ -20,6 +20,22 @@ bool Fails(F parse) {
   return failed;
 }
 
+// Rows of {result, expected}; a failure names its row.
+using Text = std::pair<std::string, std::string>;
+using Num = std::pair<int64_t, int64_t>;
+template <typename Row>
+void Rows(std::initializer_list<Row> rows) {
+  for (size_t i = 0; i < rows.size(); ++i)
+    EXPECT_EQ(rows.begin()[i].first, rows.begin()[i].second) << "row " << i;
+}
+
+// s after the in-place edit(s).
+template <typename F>
+std::string Edited(std::string s, F edit) {
+  edit(s);
+  return s;
+}
+
 }  // namespace
 
 TEST(Strings, CharactersAndCase) {
@@ -29,178 +45,102 @@ TEST(Strings, CharactersAndCase) {
   EXPECT_FALSE(IsDigits(""));
   EXPECT_TRUE(IsNum("0123"));
   EXPECT_FALSE(IsNum("12a"));
-  EXPECT_EQ(UpperCase("ab\xE9z1"), "AB\xE9Z1");
-
-  std::string s = "hello WORLD. 3rd:item";
-  StrCase(s, cMixed);
-  EXPECT_EQ(s, "Hello World. 3Rd:item");
-  s = "hello WORLD. 3rd:item and. more";
-  StrCase(s, cSentence);
-  EXPECT_EQ(s, "Hello world. 3Rd:item and. More");
-  StrCase(s, cUpper);
-  EXPECT_EQ(s, "HELLO WORLD. 3RD:ITEM AND. MORE");
-
-  EXPECT_EQ(ChangeCase("hello world"), "Hello World");
-  EXPECT_EQ(ChangeCase("Hello World"), "HELLO WORLD");
-  EXPECT_EQ(ChangeCase("HELLO WORLD"), "hello world");
-  EXPECT_EQ(ChangeCase("abc1def"), "Abc1Def");
-  EXPECT_EQ(ChangeCase("123"), "123");
-  EXPECT_EQ(ChangeCase(""), "");
-
-  EXPECT_EQ(StrGetInitials("  john  ronald tolkien"), " JRT");
-  EXPECT_EQ(StrGetInitials(""), "");
+  const std::string s = "hello WORLD. 3rd:item and. more";
+  auto cased = [&](TCaseMode mode) { return Edited(s, [&](std::string &t) { StrCase(t, mode); }); };
+  Rows<Text>({{UpperCase("ab\xE9z1"), "AB\xE9Z1"},
+              {cased(cMixed), "Hello World. 3Rd:item And. More"},
+              {cased(cSentence), "Hello world. 3Rd:item and. More"},
+              {cased(cUpper), "HELLO WORLD. 3RD:ITEM AND. MORE"},
+              {ChangeCase("hello world"), "Hello World"}, {ChangeCase("Hello World"), "HELLO WORLD"},
+              {ChangeCase("HELLO WORLD"), "hello world"}, {ChangeCase("abc1def"), "Abc1Def"},
+              {ChangeCase("123"), "123"}, {ChangeCase(""), ""},
+              {StrGetInitials("  john  ronald tolkien"), " JRT"}, {StrGetInitials(""), ""}});
 }
 
 TEST(Strings, SearchAndReplace) {
-  EXPECT_EQ(StrPos(1, "", "abc"), 1);
-  EXPECT_EQ(StrPos(3, "x", "ab"), 0);
-  EXPECT_EQ(StrPos(1, "LL", "hello"), 3);
-  EXPECT_EQ(StrPos(4, "l", "hello"), 4);
-  EXPECT_EQ(StrPos(1, "hello!", "hello"), 0);
-  EXPECT_EQ(StrPos(INT_MAX, "a", "a"), 0);
-  EXPECT_EQ(StrPos(1, "\xE9", "\xC9"), 0);
-  EXPECT_EQ(StrPosCh(2, 'a', "aXa"), 3);
-  EXPECT_EQ(StrPosCh(9, 'a', "aXa"), 0);
-  EXPECT_EQ(StrPosCh(1, 'x', "aXa"), 0);  // exact byte
-  EXPECT_EQ(StrPosChLast('a', "aXa"), 3);
-  EXPECT_EQ(StrPosChLast('a', ""), 0);
+  Rows<Num>({{StrPos(1, "", "abc"), 1}, {StrPos(3, "x", "ab"), 0}, {StrPos(1, "LL", "hello"), 3},
+             {StrPos(4, "l", "hello"), 4}, {StrPos(1, "hello!", "hello"), 0}, {StrPos(INT_MAX, "a", "a"), 0},
+             {StrPos(1, "\xE9", "\xC9"), 0}, {StrPosCh(2, 'a', "aXa"), 3}, {StrPosCh(9, 'a', "aXa"), 0},
+             {StrPosCh(1, 'x', "aXa"), 0},  // exact byte
+             {StrPosChLast('a', "aXa"), 3}, {StrPosChLast('a', ""), 0},
+             {StrPosWild(1, "a#c", "xxA5c"), 3}, {StrPosWild(1, "??", "a"), 0},
+             {StrPosWild(1, "a?b", "a\tb"), 0}, {StrPosWild(1, "a?b", "xa\xFF" "b"), 2},
+             {StrPosWild(5, "", "ab"), 5}, {StrPosWild(3, "a", "ab"), 0}, {StrPosWild(1, "aab", "aaab"), 2},
+             {StrCountChar("a/b/c", '/'), 2}, {StrCountWord("  it's 42-nd, ok "), 5}, {StrCountWord(""), 0}});
 
-  EXPECT_EQ(StrPosWild(1, "a#c", "xxA5c"), 3);
-  EXPECT_EQ(StrPosWild(1, "??", "a"), 0);
-  EXPECT_EQ(StrPosWild(1, "a?b", "a\tb"), 0);
-  EXPECT_EQ(StrPosWild(1, "a?b", "xa\xFF" "b"), 2);
-  EXPECT_EQ(StrPosWild(5, "", "ab"), 5);
-  EXPECT_EQ(StrPosWild(3, "a", "ab"), 0);
-  EXPECT_EQ(StrPosWild(1, "aab", "aaab"), 2);
-
-  EXPECT_EQ(StrFindReplace("ab", "xABxab", "<ab>"), "x<ab>x<ab>");
-  EXPECT_EQ(StrFindReplace("", "abc", "z"), "abc");
-  std::string s = "aaab";
-  StrSubs(s, "ab", "b");  // searching again from the start cascades
-  EXPECT_EQ(s, "b");
-  // Inputs the callers must not pass still end, with each original
-  // occurrence replaced once.
-  s = "a-a";
-  StrSubs(s, "a", "AA");
-  EXPECT_EQ(s, "AA-AA");
-  s = "abc";
-  StrSubs(s, "", "x");
-  EXPECT_EQ(s, "abc");
-
-  s = "a.b.c";
-  StrChangeChar(s, '.', '/');
-  EXPECT_EQ(s, "a/b/c");
-  EXPECT_EQ(StrCountChar(s, '/'), 2);
-  EXPECT_EQ(StrCountWord("  it's 42-nd, ok "), 5);
-  EXPECT_EQ(StrCountWord(""), 0);
+  auto subs = [](std::string s, const char *find, const char *by) {
+    return Edited(s, [&](std::string &t) { StrSubs(t, find, by); });
+  };
+  Rows<Text>({{StrFindReplace("ab", "xABxab", "<ab>"), "x<ab>x<ab>"}, {StrFindReplace("", "abc", "z"), "abc"},
+              {subs("aaab", "ab", "b"), "b"},  // searching again from the start cascades
+              // Inputs the callers must not pass still end, with each original
+              // occurrence replaced once.
+              {subs("a-a", "a", "AA"), "AA-AA"}, {subs("abc", "", "x"), "abc"},
+              {Edited("a.b.c", [](std::string &t) { StrChangeChar(t, '.', '/'); }), "a/b/c"}});
 }
 
 TEST(Strings, Comparison) {
   EXPECT_LT(StrCompare("abc", "ABD"), 0);
   EXPECT_GT(StrCompare("abc", "ab"), 0);
-  EXPECT_EQ(StrCompare("", ""), 0);
-  EXPECT_EQ(StrCompare("a", "\xE1"), 'A' - 0xE1);  // unsigned byte values
+  Rows<Num>({{StrCompare("", ""), 0}, {StrCompare("a", "\xE1"), 'A' - 0xE1},  // unsigned byte values
+             {StrCompareFrom("xabc", "abc", 2, 1), 0},
+             {StrCompareFrom("abc", "abcde", 0, 4), -2},  // 0: just past the end
+             {StrCompareFrom("abc", "", 99, 1), 0}});     // past the end reads as 0
   EXPECT_TRUE(StrSame("Read.Me", "rEAD.mE"));
   EXPECT_FALSE(StrSame("a", "a "));
-  EXPECT_EQ(StrCompareFrom("xabc", "abc", 2, 1), 0);
-  EXPECT_EQ(StrCompareFrom("abc", "abcde", 0, 4), -2);  // 0: just past the end
-  EXPECT_EQ(StrCompareFrom("abc", "", 99, 1), 0);       // past the end reads as 0
-  EXPECT_TRUE(StrMatch("a?c", "abc"));
-  EXPECT_TRUE(StrMatch("abc", "?b?"));
-  EXPECT_FALSE(StrMatch("abc", "abd"));
-  EXPECT_FALSE(StrMatch("ab", "ab?"));
-  EXPECT_FALSE(StrMatch("ABC", "abc"));
+  EXPECT_TRUE(StrMatch("a?c", "abc") && StrMatch("abc", "?b?"));
+  EXPECT_FALSE(StrMatch("abc", "abd") || StrMatch("ab", "ab?") || StrMatch("ABC", "abc"));
 }
 
 TEST(Strings, LayoutAndPadding) {
-  EXPECT_EQ(StrLeft("abc", 5), "abc  ");
-  EXPECT_EQ(StrLeft("abc", 2), "ab");
-  EXPECT_EQ(StrLeft("abc", -1), "");
-  EXPECT_EQ(StrRight("abc", 5), "  abc");
-  EXPECT_EQ(StrRight("abc", 2), "bc");
-  EXPECT_EQ(StrCenter("ab", 5), "  ab ");
-  EXPECT_EQ(StrCenter("abc", 2), "abc");
-  EXPECT_EQ(StrPad("ab", -4), "  ab");
-  EXPECT_EQ(StrPad("ab", 4), "ab  ");
-  EXPECT_EQ(StrRepeat("ab", 3), "ababab");
-  EXPECT_EQ(StrRepeat("ab", -1), "");
-
-  std::string s = std::string(" a \t") + '\0' + " \t";
-  StrTrim(s);
-  EXPECT_EQ(s, " a");
-  EXPECT_EQ(StrStripSpaces("\r\n a b\x01 "), "a b");
-  EXPECT_EQ(StrStripSpaces("   "), "");
-  s = "\t\t a  \tb  ";
-  StrReformat(s);
-  EXPECT_EQ(s, "\ta b ");
-  EXPECT_EQ(StrExpTabs("\tx"), "        x");
-  EXPECT_EQ(StrExpTabs("abc\td"), "abc     d");
-  EXPECT_EQ(StrExpTabs("ab\r\n\tc"), "ab\r\n    c");  // columns run on over line breaks
-
-  s = "";
-  StrAddComma(s, "a");
-  StrAddComma(s, "");
-  StrAddSpace(s, "b");
-  EXPECT_EQ(s, "a b");
-  EXPECT_EQ(StrAppend("a", "; ", ""), "a");
-  EXPECT_EQ(StrAppend("a", "; ", "b"), "a; b");
-  EXPECT_EQ(StrIncludeHyphen(false, "x"), "-");
-  EXPECT_EQ(StrInclude(false, "x"), "");
-  EXPECT_EQ(StrCreateLines(2), "\r\n\r\n");
-  EXPECT_EQ(StrCreateLines(-3), "1\r\n2\r\n3\r\n");
-  EXPECT_EQ(StrCreateLines(0), "");
-  EXPECT_EQ(StrExpand(8, 11), "8,9,10,11");
-  EXPECT_EQ(StrExpand(2, 1), "");
-  EXPECT_EQ(StrExpand(INT_MAX - 1, INT_MAX), "2147483646,2147483647");
-  EXPECT_EQ(BoolToStr(true), "True");
+  auto added = [] {
+    std::string s;
+    StrAddComma(s, "a");
+    StrAddComma(s, "");
+    StrAddSpace(s, "b");
+    return s;
+  };
+  Rows<Text>({{StrLeft("abc", 5), "abc  "}, {StrLeft("abc", 2), "ab"}, {StrLeft("abc", -1), ""},
+              {StrRight("abc", 5), "  abc"}, {StrRight("abc", 2), "bc"}, {StrCenter("ab", 5), "  ab "},
+              {StrCenter("abc", 2), "abc"}, {StrPad("ab", -4), "  ab"}, {StrPad("ab", 4), "ab  "},
+              {StrRepeat("ab", 3), "ababab"}, {StrRepeat("ab", -1), ""},
+              {Edited(std::string(" a \t") + '\0' + " \t", StrTrim), " a"},
+              {StrStripSpaces("\r\n a b\x01 "), "a b"}, {StrStripSpaces("   "), ""},
+              {Edited("\t\t a  \tb  ", StrReformat), "\ta b "}, {StrExpTabs("\tx"), "        x"},
+              {StrExpTabs("abc\td"), "abc     d"},
+              {StrExpTabs("ab\r\n\tc"), "ab\r\n    c"},  // columns run on over line breaks
+              {added(), "a b"}, {StrAppend("a", "; ", ""), "a"}, {StrAppend("a", "; ", "b"), "a; b"},
+              {StrIncludeHyphen(false, "x"), "-"}, {StrInclude(false, "x"), ""},
+              {StrCreateLines(2), "\r\n\r\n"}, {StrCreateLines(-3), "1\r\n2\r\n3\r\n"},
+              {StrCreateLines(0), ""}, {StrExpand(8, 11), "8,9,10,11"}, {StrExpand(2, 1), ""},
+              {StrExpand(INT_MAX - 1, INT_MAX), "2147483646,2147483647"}});
 }
 
 TEST(Strings, Fields) {
   const std::string s = "a\tb\t\tc";
-  EXPECT_EQ(StrGetField(s, 0), "a");
-  EXPECT_EQ(StrGetField(s, 2), "");
-  EXPECT_EQ(StrGetField(s, 3), "c");
-  EXPECT_EQ(StrGetField(s, 9), "");
-  EXPECT_EQ(StrGetField(s, -1), "");
-  EXPECT_EQ(StrFields(s), 4);
-  EXPECT_EQ(StrFields(""), 1);
-  std::string t = "a";
-  StrSetField(t, 2, "x");
-  EXPECT_EQ(t, "a\t\tx");
-  StrSetField(t, 1, "mid");
-  StrSetField(t, 0, "");
-  EXPECT_EQ(t, "\tmid\tx");
-  t = "1,2,3";
-  StrSetFieldComma(t, 1, "two");
-  EXPECT_EQ(t, "1,two,3");
-  EXPECT_EQ(StrGetFieldComma(t, 2), "3");
-  EXPECT_EQ(StrCommaFields(t), 3);
+  auto setField = [](std::string t, int n, const char *v) {
+    return Edited(t, [&](std::string &u) { StrSetField(u, n, v); });
+  };
+  Rows<Text>({{StrGetField(s, 0), "a"}, {StrGetField(s, 2), ""}, {StrGetField(s, 3), "c"},
+              {StrGetField(s, 9), ""}, {StrGetField(s, -1), ""}, {setField("a", 2, "x"), "a\t\tx"},
+              {setField(setField("a\t\tx", 1, "mid"), 0, ""), "\tmid\tx"},
+              {Edited("1,2,3", [](std::string &t) { StrSetFieldComma(t, 1, "two"); }), "1,two,3"},
+              {StrGetFieldComma("1,two,3", 2), "3"}});
+  Rows<Num>({{StrFields(s), 4}, {StrFields(""), 1}, {StrCommaFields("1,two,3"), 3}});
 
   const std::string lines = "ab\tc\r\nd\n\re";
   int32_t pos = 1;
-  EXPECT_EQ(StrGetField_(lines, pos), "ab");
-  EXPECT_EQ(StrGetField_(lines, pos), "c");
-  EXPECT_EQ(StrGetField_(lines, pos), "d");
-  EXPECT_EQ(StrGetField_(lines, pos), "e");
+  for (const char *field : {"ab", "c", "d", "e"}) EXPECT_EQ(StrGetField_(lines, pos), field);
   EXPECT_EQ(pos, 11);
   EXPECT_EQ(StrGetField_(lines, pos), "");
   EXPECT_EQ(pos, 11);
 }
 
 TEST(Strings, FixedWidthDigits) {
-  EXPECT_EQ(D(9), "9");
-  EXPECT_EQ(DD(7), "07");
-  EXPECT_EQ(DDD(42), "042");
-  EXPECT_EQ(DDDD(2024), "2024");
-  EXPECT_EQ(DDDD(5), "0005");
   const uint8_t b = 3;
-  EXPECT_EQ(E(&b), "3");
-  EXPECT_EQ(H(0xAF), "F");
-  EXPECT_EQ(HH(0x0A), "0A");
-  EXPECT_EQ(HHH(0x1A2B), "A2B");
-  EXPECT_EQ(HHHH(0x1A2B), "1A2B");
-  EXPECT_EQ(HHHHHH(0x12345678), "345678");
-  EXPECT_EQ(HHHHHHHH(0xDEADBEEF), "DEADBEEF");
+  Rows<Text>({{D(9), "9"}, {DD(7), "07"}, {DDD(42), "042"}, {DDDD(2024), "2024"}, {DDDD(5), "0005"},
+              {E(&b), "3"}, {H(0xAF), "F"}, {HH(0x0A), "0A"}, {HHH(0x1A2B), "A2B"}, {HHHH(0x1A2B), "1A2B"},
+              {HHHHHH(0x12345678), "345678"}, {HHHHHHHH(0xDEADBEEF), "DEADBEEF"}});
   std::string s = "x";
   StrAddH(s, 0x1F);
   StrAddHH(s, 0x1F);
@@ -209,67 +149,38 @@ TEST(Strings, FixedWidthDigits) {
 }
 
 TEST(Strings, NumberToText) {
-  EXPECT_EQ(NumToStr(0), "0");
-  EXPECT_EQ(NumToStr(-42), "-42");
-  EXPECT_EQ(NumToStr(INT_MIN), "-2147483648");
-  EXPECT_EQ(NumToStrSigned(0), "+0");
-  EXPECT_EQ(NumToStrSigned(INT_MIN), "-2147483648");
-  EXPECT_EQ(NumToStrFill(7, 3), "007");
-  EXPECT_EQ(NumToStrFill(1234, 2), "1234");
-  EXPECT_EQ(NumToStrDecimals(12345, 2), "123.45");
-  EXPECT_EQ(NumToStrDecimals(-5, 2), "-0.05");
-  EXPECT_EQ(NumToStrDecimals(7, 0), "7");
-  EXPECT_EQ(NumToStrDecimals(INT_MIN, 3), "-2147483.648");
-  EXPECT_EQ(NumToStrDecimals(1, 25), "0.0000000000000000000000001");
-  EXPECT_EQ(FormatDecimal(1234, 2), "12.34");
-  EXPECT_EQ(CardToStr(255, 16), "FF");
-  EXPECT_EQ(CardToStr(0xFFFFFFFF, 2), std::string(32, '1'));
-  EXPECT_EQ(CardToStr(35, 36), "Z");
-  EXPECT_EQ(CardToStr(0), "0");
-  EXPECT_EQ(CardToStr(4294967295u), "4294967295");
-  EXPECT_EQ(CardToHex(0), "0");
-  EXPECT_EQ(CardToHexFill(0xAB, 4), "00AB");
-
-  EXPECT_EQ(NumToStrCommas(0), "0");
-  EXPECT_EQ(ItemWord(0), "items");
-  EXPECT_EQ(ItemWord(1), "item");
-  EXPECT_EQ(ItemWord(2), "items");
-  EXPECT_EQ(NumToStrCommas(999), "999");
-  EXPECT_EQ(NumToStrCommas(1000), "1,000");
-  EXPECT_EQ(NumToStrCommas(1234567890123), "1,234,567,890,123");
-  EXPECT_EQ(NumToStrCommas(5368709120), "5,368,709,120");  // 5 GiB
-  EXPECT_EQ(NumToStrCommas(INT64_MAX), "9,223,372,036,854,775,807");
-  EXPECT_EQ(FormatSizeBytes(0), "0 Bytes");
-  EXPECT_EQ(FormatSizeBytes(9999), "9,999 Bytes");
-  EXPECT_EQ(FormatSizeBytes(10000), "9 KB");
-  EXPECT_EQ(FormatSizeBytes(1048576), "1,024 KB");
-  EXPECT_EQ(FormatSizeBytes(10485760), "10 MB");
-  EXPECT_EQ(FormatSizeBytes(5368709120), "5,120 MB");
-  EXPECT_EQ(FormatSizeBytes(int64_t{3} << 40), "3,072 GB");
-  EXPECT_EQ(FormatSizeBytes(INT64_MAX), "8,191 PB");
+  Rows<Text>({{NumToStr(0), "0"}, {NumToStr(-42), "-42"}, {NumToStr(INT_MIN), "-2147483648"},
+              {NumToStrSigned(0), "+0"}, {NumToStrSigned(INT_MIN), "-2147483648"},
+              {NumToStrFill(7, 3), "007"}, {NumToStrFill(1234, 2), "1234"},
+              {NumToStrDecimals(12345, 2), "123.45"}, {NumToStrDecimals(-5, 2), "-0.05"},
+              {NumToStrDecimals(7, 0), "7"}, {NumToStrDecimals(INT_MIN, 3), "-2147483.648"},
+              {NumToStrDecimals(1, 25), "0.0000000000000000000000001"}, {FormatDecimal(1234, 2), "12.34"},
+              {CardToStr(255, 16), "FF"}, {CardToStr(0xFFFFFFFF, 2), std::string(32, '1')},
+              {CardToStr(35, 36), "Z"}, {CardToStr(0), "0"}, {CardToStr(4294967295u), "4294967295"},
+              {CardToHex(0), "0"}, {CardToHexFill(0xAB, 4), "00AB"}, {BoolToStr(true), "True"},
+              {ItemWord(0), "items"}, {ItemWord(1), "item"}, {ItemWord(2), "items"},
+              {NumToStrCommas(0), "0"}, {NumToStrCommas(999), "999"}, {NumToStrCommas(1000), "1,000"},
+              {NumToStrCommas(5368709120), "5,368,709,120"},  // 5 GiB
+              {NumToStrCommas(INT64_MAX), "9,223,372,036,854,775,807"},
+              {FormatSizeBytes(0), "0 Bytes"}, {FormatSizeBytes(9999), "9,999 Bytes"},
+              {FormatSizeBytes(10000), "9 KB"}, {FormatSizeBytes(1048576), "1,024 KB"},
+              {FormatSizeBytes(10485760), "10 MB"}, {FormatSizeBytes(5368709120), "5,120 MB"},
+              {FormatSizeBytes(int64_t{3} << 40), "3,072 GB"}, {FormatSizeBytes(INT64_MAX), "8,191 PB"}});
 }
 
 TEST(Strings, RealToText) {
-  EXPECT_EQ(RealToStr(3.14159, 2), "3.14");
-  EXPECT_EQ(RealToStr(2.5, 0), "3");
-  EXPECT_EQ(RealToStr(-0.125, 2), "-0.13");
-  EXPECT_EQ(RealToStr(0.05, 3), "0.050");
-  EXPECT_EQ(RealToStr(1e20, 2), "100000000000000000000.00");  // beyond 64 bits
-  EXPECT_EQ(RealToStr(1e300, 100).substr(0, 4), "1000");
-  EXPECT_EQ(RealToStrDigits(3.14159, 3), "3.14");
-  EXPECT_EQ(RealToStrDigits(1234.5, 2), "1200");
-  EXPECT_EQ(RealToStrDigits(0.5, 2), "0.50");
-  EXPECT_EQ(RealToStrDigits(1.5e13, 3), "1.50e+13");
-  EXPECT_EQ(RealToStrDigits(0.000001234, 3), "1.23e-6");
-  EXPECT_EQ(RealToStrDigits(0, 3), "0");
-  EXPECT_EQ(RealToStrDigits(-2.5, 1), "-2");  // ties to even
-  EXPECT_EQ(RealToStrDigits(0.99999, 3), "1.000");  // rounding carried a digit
-  EXPECT_EQ(RealToStrDigits(999999999999.0, 3), "1.000e+12");
-  EXPECT_EQ(RealToStrDigits(0.00001, 1), "0.00001");
   const std::string tiny = RealToStrDigits(1e-300, 2);
-  EXPECT_EQ(tiny.substr(0, 3), "1.0");
-  EXPECT_EQ(tiny.substr(tiny.size() - 5), "e-300");
-  EXPECT_EQ(RealToStrDigits(std::nan(""), 3), "NAN");
+  Rows<Text>({{RealToStr(3.14159, 2), "3.14"}, {RealToStr(2.5, 0), "3"}, {RealToStr(-0.125, 2), "-0.13"},
+              {RealToStr(0.05, 3), "0.050"},
+              {RealToStr(1e20, 2), "100000000000000000000.00"},  // beyond 64 bits
+              {RealToStr(1e300, 100).substr(0, 4), "1000"}, {RealToStrDigits(3.14159, 3), "3.14"},
+              {RealToStrDigits(1234.5, 2), "1200"}, {RealToStrDigits(0.5, 2), "0.50"},
+              {RealToStrDigits(1.5e13, 3), "1.50e+13"}, {RealToStrDigits(0.000001234, 3), "1.23e-6"},
+              {RealToStrDigits(0, 3), "0"}, {RealToStrDigits(-2.5, 1), "-2"},  // ties to even
+              {RealToStrDigits(0.99999, 3), "1.000"},  // rounding carried a digit
+              {RealToStrDigits(999999999999.0, 3), "1.000e+12"}, {RealToStrDigits(0.00001, 1), "0.00001"},
+              {tiny.substr(0, 3), "1.0"}, {tiny.substr(tiny.size() - 5), "e-300"},
+              {RealToStrDigits(std::nan(""), 3), "NAN"}});
 }
 
 TEST(Strings, ParsersAndErrorFlag) {
@@ -281,20 +192,19 @@ TEST(Strings, ParsersAndErrorFlag) {
   EXPECT_FALSE(Fails([&] { v = StrToNum(""); }));
   EXPECT_FALSE(Fails([&] { v = StrToNum(" ,\t "); }));
   EXPECT_EQ(v, 0);
-  EXPECT_TRUE(Fails([] { StrToNum("-"); }));
-  EXPECT_TRUE(Fails([] { StrToCard(""); }));
   EXPECT_FALSE(Fails([&] { v = StrToNum("-2147483648"); }));
   EXPECT_EQ(v, INT_MIN);
-  EXPECT_EQ(StrToNum("+17"), 17);
-  EXPECT_EQ(StrToCard("4294967297"), 1u);  // wraps
-  EXPECT_EQ(HexToCard("ff"), 255u);
-  EXPECT_TRUE(Fails([] { HexToCard("fg"); }));
-  EXPECT_TRUE(Fails([] { HexToCard(""); }));
-  EXPECT_FALSE(Fails([] { StrToNum("12"); }));
+  for (auto bad : {+[] { StrToNum("-"); }, +[] { StrToCard(""); }, +[] { HexToCard("fg"); },
+                   +[] { HexToCard(""); }})
+    EXPECT_TRUE(Fails(bad));
   StrError = true;  // sticky: a good parse does not clear it
   StrToNum("12");
   EXPECT_TRUE(StrError);
   StrError = false;
+  Rows<Num>({{StrToNum("+17"), 17}, {StrToCard("4294967297"), 1} /* wraps */, {HexToCard("ff"), 255},
+             {UnformatDecimal("2.5", 0), 2} /* ties to even */, {UnformatDecimal("3.5", 0), 4},
+             {UnformatDecimal("-0.125", 2), -12}, {UnformatDecimal("12.345", 3), 12345},
+             {UnformatDecimal("1e20", 0), INT_MAX}});  // saturates
 
   const std::string list = "12, 7\r\nx";
   int32_t pos = 1;
@@ -323,41 +233,27 @@ TEST(Strings, ParsersAndErrorFlag) {
   EXPECT_EQ(StrToReal("1e-2000000000"), 0.0L);
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
   EXPECT_EQ(HexToDouble("fF g1"), 255.0);
-  EXPECT_EQ(UnformatDecimal("2.5", 0), 2);  // ties to even
-  EXPECT_EQ(UnformatDecimal("3.5", 0), 4);
-  EXPECT_EQ(UnformatDecimal("-0.125", 2), -12);
-  EXPECT_EQ(UnformatDecimal("12.345", 3), 12345);
-  EXPECT_EQ(UnformatDecimal("1e20", 0), INT_MAX);  // saturates
   uint8_t b = 0;
   StrGetE(&b, "258");
   EXPECT_EQ(b, 2);
 
   pos = 1;
   const std::string items = "dll winsoc \"my file\" a_b ,\"open";
-  EXPECT_EQ(StrGetItem(items, pos), "dll");
-  EXPECT_EQ(StrGetItem(items, pos), "winsoc");
-  EXPECT_EQ(StrGetItem(items, pos), "my file");
-  EXPECT_EQ(StrGetItem(items, pos), "a b");
-  EXPECT_EQ(StrGetItem(items, pos), "open");
-  EXPECT_EQ(StrGetItem(items, pos), "");
+  for (const char *item : {"dll", "winsoc", "my file", "a b", "open", ""})
+    EXPECT_EQ(StrGetItem(items, pos), item);
 }
 
 TEST(Strings, FixedWidthReaders) {
   EXPECT_TRUE(Fails([] { EXPECT_EQ(StrGetD('x'), 0); }));
-  EXPECT_EQ(StrGetH_('c'), 12);
   EXPECT_FALSE(Fails([] { EXPECT_EQ(StrGetDD("x7", 5), 0); }));  // short: 0, no error
-  EXPECT_EQ(StrGetDD("2024", 3), 24);
-  EXPECT_EQ(StrGetDDD("2024", 2), 24);
-  EXPECT_EQ(StrGetDDDD("2024", 1), 2024);
   EXPECT_FALSE(Fails([] { EXPECT_EQ(StrGetDDDD("20", 1), 2000); }));
   EXPECT_TRUE(Fails([] { EXPECT_EQ(StrGetH("A", 2), 0); }));
   EXPECT_TRUE(Fails([] { StrGetH("A", 0); }));
-  EXPECT_EQ(StrGetHH("x1f", 2), 0x1F);
-  EXPECT_EQ(StrGetHHHH("1A2B", 1), 0x1A2B);
-  EXPECT_EQ(StrGetHHHHH("1A2B3", 1), 0x1A2B3u);
-  EXPECT_EQ(StrGetHHHHHH("345678", 1), 0x345678u);
-  EXPECT_EQ(StrGetHHHHHHHH("deadBEEF", 1), 0xDEADBEEFu);
   EXPECT_TRUE(Fails([] { StrGetHHHHHHHH("dead", INT_MAX); }));
+  Rows<Num>({{StrGetH_('c'), 12}, {StrGetDD("2024", 3), 24}, {StrGetDDD("2024", 2), 24},
+             {StrGetDDDD("2024", 1), 2024}, {StrGetHH("x1f", 2), 0x1F}, {StrGetHHHH("1A2B", 1), 0x1A2B},
+             {StrGetHHHHH("1A2B3", 1), 0x1A2B3}, {StrGetHHHHHH("345678", 1), 0x345678},
+             {StrGetHHHHHHHH("deadBEEF", 1), 0xDEADBEEF}});
 }
 
 TEST(Strings, HashAndScrambler) {
