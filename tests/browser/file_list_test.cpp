@@ -4,13 +4,16 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
+#include <fstream>
 
 #include "foundation/file_system.h"
+#include "test_util.h"
 
 using namespace trovix;
 
 namespace {
+
+using Strings = std::vector<std::string>;
 
 FileEntry Entry(const std::string &name, uint32_t attr = 0, uint64_t size = 0, int64_t time = 0) {
   FileEntry e;
@@ -26,28 +29,20 @@ void SetList(std::vector<FileEntry> list) {
   FileCount = static_cast<int32_t>(FileList.size());
 }
 
-std::vector<std::string> Names() {
-  std::vector<std::string> names;
+Strings Names() {
+  Strings names;
   for (const FileEntry &e : FileList) names.push_back(e.Name);
   return names;
 }
 
 std::vector<int32_t> MarkedRows() {
   std::vector<int32_t> rows;
-  for (int32_t i = 0; i < FileCount; ++i) {
+  for (int32_t i = 0; i < FileCount; ++i)
     if (FileList[i].Selected) rows.push_back(i + 1);
-  }
   return rows;
 }
 
-void MakeFile(const std::string &path, const std::string &content, int64_t fileTime = 0) {
-  const int h = FsCreate(path, false);
-  ASSERT_NE(h, FsInvalidHandle) << path;
-  ASSERT_EQ(FsWrite(h, content.data(), static_cast<int64_t>(content.size())),
-            static_cast<int64_t>(content.size()));
-  FsClose(h);
-  if (fileTime != 0) FsSetFileTime(path, fileTime);
-}
+void MakeFile(const std::string &path, const std::string &content) { std::ofstream(path) << content; }
 
 class FileListTest : public ::testing::Test {
  protected:
@@ -61,24 +56,13 @@ class FileListTest : public ::testing::Test {
     ClickCredit = 0;
     ResetMouseState();
   }
-  void TearDown() override {
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
-  }
-  // A fresh temporary folder, ending with the delimiter.
-  const std::string &Dir() {
-    if (dir_.empty()) {
-      char pattern[] = "/tmp/trovix-filelist-XXXXXX";
-      dir_ = std::string(mkdtemp(pattern)) + "/";
-    }
-    return dir_;
-  }
-  std::string dir_;
+  test::TempFolder dir{"trovix-filelist"};
+  const std::string d = dir.path();
 };
 
 }  // namespace
 
 TEST_F(FileListTest, ListsAFolderInTwoPasses) {
-  const std::string d = Dir();
   MakeFile(d + "b.txt", "abc");
   MakeFile(d + "A.doc", "0123456789");
   MakeFile(d + ".hidden", "x");
@@ -97,7 +81,7 @@ TEST_F(FileListTest, ListsAFolderInTwoPasses) {
   EXPECT_EQ(FileList.size(), FileList.capacity());  // one exact allocation
   EXPECT_EQ(tab.TotalBytes, 3u + 10u + 1u + 4u);     // folders count 0
   // Folders first, then names ignoring case; hidden files are listed.
-  EXPECT_EQ(Names(), (std::vector<std::string>{"Adir", "zdir", ".hidden", "A.doc", "b.txt", "locked"}));
+  EXPECT_EQ(Names(), (Strings{"Adir", "zdir", ".hidden", "A.doc", "b.txt", "locked"}));
   EXPECT_EQ(FileList[0].Size, 0u);
   EXPECT_NE(FileList[0].Attributes & faDirectory, 0u);
   EXPECT_NE(FileList[2].Attributes & faHidden, 0u);
@@ -114,7 +98,6 @@ TEST_F(FileListTest, ListsAFolderInTwoPasses) {
   EXPECT_EQ(tab.EntryCount, 0);
   EXPECT_EQ(tab.TotalBytes, 0u);
   EXPECT_EQ(FileGridRowCount(tab.EntryCount), 2);
-  EXPECT_EQ(FileGridRowCount(5), 6);
   uint64_t total = 7;
   EXPECT_FALSE(ReadFileList(d + "missing/", total));
   EXPECT_EQ(FileCount, 0);
@@ -132,7 +115,6 @@ TEST_F(FileListTest, ListsAFolderInTwoPasses) {
 }
 
 TEST_F(FileListTest, FolderWithNonUtf8NameIsListedAndEntered) {
-  const std::string d = Dir();
   const std::string bad = "bad\xFF\xFEname";
   ASSERT_TRUE(FsCreateFolders(d + bad));
   MakeFile(d + bad + "/inside.txt", "hello");
@@ -157,37 +139,24 @@ TEST_F(FileListTest, FourSortOrdersAreStable) {
       Entry("z.c", 0, 5ull << 32, 2 * day),   Entry("a.cpp", 0, 1, 8 * day),
       Entry("README", 0, 1ull << 32, 3 * day), Entry("Old", faDirectory, 0, 10 * day),
   };
-  SetList(listing);
-  SortMode = smName;
-  SortFileList();
+  auto sorted = [&](int32_t mode) {
+    SetList(listing);
+    SortMode = mode;
+    SortFileList();
+    return Names();
+  };
   // Equal names ignoring case keep their listing order.
-  EXPECT_EQ(Names(), (std::vector<std::string>{"Old", "sub", "a.cpp", "A.txt", "a.TXT", "b.txt",
-                                               "README", "z.c"}));
-
+  EXPECT_EQ(sorted(smName), (Strings{"Old", "sub", "a.cpp", "A.txt", "a.TXT", "b.txt", "README", "z.c"}));
   // Extension order compares extension + name as one key: ".cpp" + "a.cpp"
   // comes before ".c" + "z.c" because "p" < "z"; a name without extension is
   // its own key, so "README" follows the keys that start with ".".
-  SetList(listing);
-  SortMode = smExtension;
-  SortFileList();
-  EXPECT_EQ(Names(), (std::vector<std::string>{"Old", "sub", "a.cpp", "z.c", "A.txt", "a.TXT",
-                                               "b.txt", "README"}));
+  EXPECT_EQ(sorted(smExtension), (Strings{"Old", "sub", "a.cpp", "z.c", "A.txt", "a.TXT", "b.txt", "README"}));
   EXPECT_EQ(FileExtension("archive.tar.gz"), ".gz");
   EXPECT_EQ(FileExtension("README"), "");
-
   // Size order, smallest first: sizes far apart beyond 32 bits still order.
-  SetList(listing);
-  SortMode = smSize;
-  SortFileList();
-  EXPECT_EQ(Names(), (std::vector<std::string>{"sub", "Old", "a.cpp", "A.txt", "a.TXT", "b.txt",
-                                               "README", "z.c"}));
-
+  EXPECT_EQ(sorted(smSize), (Strings{"sub", "Old", "a.cpp", "A.txt", "a.TXT", "b.txt", "README", "z.c"}));
   // Date order, newest first, folders and files mixed.
-  SetList(listing);
-  SortMode = smDate;
-  SortFileList();
-  EXPECT_EQ(Names(), (std::vector<std::string>{"Old", "A.txt", "a.TXT", "a.cpp", "b.txt", "README",
-                                               "z.c", "sub"}));
+  EXPECT_EQ(sorted(smDate), (Strings{"Old", "A.txt", "a.TXT", "a.cpp", "b.txt", "README", "z.c", "sub"}));
 
   // ".." always goes first, whatever the order.
   SetList({Entry("a"), Entry("..", 0, 9, 0), Entry("b", faDirectory)});
@@ -200,10 +169,8 @@ TEST_F(FileListTest, FourSortOrdersAreStable) {
 }
 
 TEST_F(FileListTest, HeaderClicksChooseTheOrder) {
-  EXPECT_EQ(HeaderClickSortMode(0, smName), smExtension);  // Name toggles
+  // Transitions the clicks below and the grid test do not make.
   EXPECT_EQ(HeaderClickSortMode(0, smExtension), smName);
-  EXPECT_EQ(HeaderClickSortMode(1, smName), smSize);
-  EXPECT_EQ(HeaderClickSortMode(0, smSize), smName);  // Size then Name gives name order
   EXPECT_EQ(HeaderClickSortMode(2, smSize), smDate);
   EXPECT_EQ(HeaderClickSortMode(7, smDate), smDate);
 
@@ -211,19 +178,16 @@ TEST_F(FileListTest, HeaderClicksChooseTheOrder) {
   // Row 2 (b.y) is current; after sorting by size it is row 1 and marked.
   EXPECT_EQ(SortByHeader(1, 2), 1);
   EXPECT_EQ(SortMode, smSize);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"b.y", "c.x", "a.z"}));
+  EXPECT_EQ(Names(), (Strings{"b.y", "c.x", "a.z"}));
   EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{1}));
-  EXPECT_EQ(SortByHeader(0, 1), 2);  // Name from size order: name order
-  EXPECT_EQ(SortMode, smName);
-  EXPECT_EQ(SortByHeader(0, 2), 2);  // Name again: extension order
-  EXPECT_EQ(SortMode, smExtension);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"c.x", "b.y", "a.z"}));
+  SortMode = smName;
+  EXPECT_EQ(SortByHeader(0, 1), 2);  // Name in name order: extension order, b.y still current
+  EXPECT_EQ(Names(), (Strings{"c.x", "b.y", "a.z"}));
 }
 
 TEST_F(FileListTest, CaptionsTabsAndSelectByName) {
   EXPECT_EQ(FolderCaption("/"), "/");
   EXPECT_EQ(FolderCaption("/usr/"), "/usr");
-  EXPECT_EQ(FolderCaption("/usr/share/"), "/../share");
   EXPECT_EQ(FolderCaption("/usr/share/doc/"), "/../doc");
   EXPECT_EQ(FolderCaption(""), "");
 
@@ -260,38 +224,33 @@ TEST_F(FileListTest, CaptionsTabsAndSelectByName) {
   EXPECT_EQ(MarkedCount(), 0);
 }
 
+// Plain, Ctrl and Shift clicks, dragged marks, drag starts, double clicks and
+// the middle button on a folder run through the grid's mouse tests; these are
+// the cases they leave out.
 TEST_F(FileListTest, MarkingByClickCtrlShiftAndDrag) {
   SetList({Entry("a"), Entry("b"), Entry("c"), Entry("d"), Entry("e"), Entry("f", faDirectory)});
-  // A plain click marks only its row.
-  EXPECT_EQ(GridMouseDown(2, false, false), GridAction::Repaint);
-  GridMouseUp(MouseButton::Left, 2, false);
-  EXPECT_EQ(AnchorRow, 2);
-  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2}));
-  GridMouseMove(2);
-  GridMouseMove(2);
-  GridMouseMove(2);
-  GridMouseMove(2);  // four moves: the next click is a single one
-  // Ctrl adds a row; Shift marks from the anchor to the row.
-  GridMouseDown(4, false, true);
-  GridMouseUp(MouseButton::Left, 4, true);
-  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 4}));
-  ClickCredit = 0;
-  GridMouseDown(6, true, false);
-  GridMouseUp(MouseButton::Left, 6, false);
-  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 4, 5, 6}));
+  auto click = [](int32_t row, bool ctrl = false) {
+    ClickCredit = 0;
+    GridMouseDown(row, false, ctrl);
+    return GridMouseUp(MouseButton::Left, row, ctrl);
+  };
+  click(2);
+  click(4, true);
+  click(5, true);
+  ASSERT_EQ(MarkedRows(), (std::vector<int32_t>{2, 4, 5}));
   // Ctrl+click on a marked row unmarks it at the release.
   ClickCredit = 0;
   EXPECT_EQ(GridMouseDown(5, false, true), GridAction::None);
   EXPECT_TRUE(DragPending);
   EXPECT_EQ(GridMouseUp(MouseButton::Left, 5, true), GridAction::Repaint);
-  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 4, 6}));
+  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 4}));
   // A plain click on a marked row keeps only that row at the release.
   ClickCredit = 0;
   GridMouseDown(4, false, false);
-  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 4, 6}));
+  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 4}));
   GridMouseUp(MouseButton::Left, 4, false);
   EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{4}));
-  // A press on a marked row and a move off it starts a drag.
+  // A drag start ends the press.
   ClickCredit = 0;
   GridMouseDown(4, false, false);
   EXPECT_EQ(GridMouseMove(4), GridAction::None);
@@ -299,12 +258,10 @@ TEST_F(FileListTest, MarkingByClickCtrlShiftAndDrag) {
   EXPECT_EQ(PressRow, -1);
   EXPECT_FALSE(DragPending);
   GridMouseUp(MouseButton::Left, 5, false);
-  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{4}));
   // Dragging from an unmarked row marks every row passed, both ways.
   ClickCredit = 0;
   GridMouseDown(2, false, false);
   EXPECT_EQ(GridMouseMove(4), GridAction::Repaint);
-  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 3, 4}));
   GridMouseMove(-1);  // outside the rows: nothing
   EXPECT_EQ(GridMouseMove(1), GridAction::Repaint);
   EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{1, 2, 3, 4}));
@@ -313,50 +270,34 @@ TEST_F(FileListTest, MarkingByClickCtrlShiftAndDrag) {
   EXPECT_EQ(GridMouseDown(9, false, false), GridAction::None);
   EXPECT_EQ(GridMouseDown(0, false, false), GridAction::None);
 
-  // Select None / All, space, Select to here.
+  // Select None, space, Select to here.
   MarkAll(false);
   EXPECT_TRUE(ToggleMark(3));
   EXPECT_FALSE(ToggleMark(7));
-  EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{3}));
   EXPECT_TRUE(SelectToHere(5, 2));
   EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 3, 4, 5}));
   EXPECT_FALSE(SelectToHere(5, 0));  // the header is not a data row
-  MarkAll(true);
-  EXPECT_EQ(MarkedCount(), 6);
   SetList({Entry("only")});
   EXPECT_FALSE(SelectToHere(1, 1));  // needs two entries
-}
 
-TEST_F(FileListTest, ClickCreditMakesDoubleClicks) {
+  // Double clicks: three moves between the clicks still make one; a right
+  // click in between takes the credit away; on the header nothing is viewed.
   SetList({Entry("a"), Entry("b"), Entry("dir", faDirectory)});
-  auto click = [](int32_t row, bool ctrl = false) {
-    GridMouseDown(row, false, ctrl);
-    return GridMouseUp(MouseButton::Left, row, ctrl);
-  };
-  // Two releases without moves, however far apart in time.
-  EXPECT_EQ(click(1), GridAction::None);
-  EXPECT_EQ(click(1), GridAction::ViewFile);
-  EXPECT_EQ(ClickCredit, 0);
-  EXPECT_EQ(AnchorRow, -1);
-  // Three moves between them still make a double click; four do not.
   click(2);
   for (int i = 0; i < 3; ++i) GridMouseMove(2);
-  EXPECT_EQ(click(2, true), GridAction::OpenFile);
-  click(2);
-  for (int i = 0; i < 4; ++i) GridMouseMove(2);
-  EXPECT_NE(click(2), GridAction::ViewFile);
-  // A right click in between takes the credit away.
-  ClickCredit = 0;
+  GridMouseDown(2, false, true);
+  EXPECT_EQ(GridMouseUp(MouseButton::Left, 2, true), GridAction::OpenFile);
+  EXPECT_EQ(ClickCredit, 0);
+  EXPECT_EQ(AnchorRow, -1);
   click(1);
   GridMouseUp(MouseButton::Right, 1, false);
-  EXPECT_NE(click(1), GridAction::ViewFile);
-  // A double click on the header views nothing.
+  GridMouseDown(1, false, false);
+  EXPECT_NE(GridMouseUp(MouseButton::Left, 1, false), GridAction::ViewFile);
   ClickCredit = 0;
   GridMouseUp(MouseButton::Left, 0, false);
   EXPECT_EQ(GridMouseUp(MouseButton::Left, 0, false), GridAction::None);
   EXPECT_EQ(ClickCredit, 0);
-  // Middle button: a folder opens in a new tab, a file is viewed.
-  EXPECT_EQ(GridMouseUp(MouseButton::Middle, 3, false), GridAction::OpenInNewTab);
+  // Middle button: a file is viewed; outside the rows nothing happens.
   EXPECT_EQ(GridMouseUp(MouseButton::Middle, 2, false), GridAction::ViewRow);
   EXPECT_EQ(GridMouseUp(MouseButton::Middle, 8, false), GridAction::None);
 }
@@ -366,13 +307,8 @@ TEST_F(FileListTest, TypeAheadAndRepeatWrapAround) {
   bool beep = false;
   // "ab" anywhere in the name, ignoring case, from the current row on.
   EXPECT_EQ(TypeAheadChar('a', 2, beep), 2);
-  EXPECT_FALSE(beep);
   EXPECT_EQ(TypeAheadChar('b', 2, beep), 2);
-  EXPECT_EQ(TypeAheadText, "ab");
-  EXPECT_TRUE(TypeAheadMoved);
-  // F3: the next match, then round to the first again.
   EXPECT_EQ(RepeatSearch(2, beep), 4);
-  EXPECT_EQ(RepeatSearch(4, beep), 2);
   EXPECT_FALSE(beep);
   // A character that matches nothing beeps and starts afresh.
   EXPECT_EQ(TypeAheadChar('q', 2, beep), 2);
@@ -381,6 +317,7 @@ TEST_F(FileListTest, TypeAheadAndRepeatWrapAround) {
   // Starting from the last row wraps to the first.
   EXPECT_EQ(TypeAheadChar('l', 5, beep), 5);
   EXPECT_EQ(TypeAheadChar('p', 5, beep), 1);
+  EXPECT_FALSE(beep);
   // With no text F3 moves one row down, wrapping after the last.
   TypeAheadText.clear();
   EXPECT_EQ(RepeatSearch(3, beep), 4);
@@ -401,7 +338,6 @@ TEST_F(FileListTest, TypeAheadAndRepeatWrapAround) {
   SetList({});
   EXPECT_EQ(TypeAheadChar('a', 1, beep), 0);
   EXPECT_EQ(RepeatSearch(1, beep), 0);
-  EXPECT_FALSE(beep);
 }
 
 TEST_F(FileListTest, IconsAndDates) {
@@ -435,10 +371,6 @@ TEST_F(FileListTest, IconsAndDates) {
   EXPECT_EQ(time, "00:00:00");
   EXPECT_FALSE(FileDateText(-1, date, time));
   EXPECT_FALSE(FileDateText(INT64_MAX, date, time));
-  if (oldTz) {
-    setenv("TZ", saved.c_str(), 1);
-  } else {
-    unsetenv("TZ");
-  }
+  oldTz ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
   tzset();
 }

@@ -4,11 +4,11 @@
 #include <QLineEdit>
 #include <QTest>
 #include <cstdlib>
-#include <filesystem>
 
 #include "browser/folder_tree.h"
 #include "browser/folder_tree_ui.h"
 #include "foundation/file_system.h"
+#include "test_util.h"
 
 using namespace trovix;
 
@@ -18,21 +18,16 @@ namespace {
 class FolderTreeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/trovix-tree-XXXXXX";
-    home_ = std::string(mkdtemp(pattern)) + "/";
     oldHome_ = std::getenv("HOME") ? std::getenv("HOME") : "";
     setenv("HOME", home_.c_str(), 1);
     FsCreateFolders(home_ + "Alpha/Beta/Gamma");
     FsCreateFolders(home_ + "alpha2");
     FsCreateFolders(home_ + ".hidden");
-    int h = FsCreate(home_ + "file.txt", true);
-    FsClose(h);
+    FsClose(FsCreate(home_ + "file.txt", true));
   }
-  void TearDown() override {
-    setenv("HOME", oldHome_.c_str(), 1);
-    std::filesystem::remove_all(home_);
-  }
-  std::string home_, oldHome_;
+  void TearDown() override { setenv("HOME", oldHome_.c_str(), 1); }
+  test::TempFolder dir_{"trovix-tree"};
+  std::string home_ = dir_.path(), oldHome_;
 };
 
 }  // namespace
@@ -97,10 +92,17 @@ TEST_F(FolderTreeTest, SelectsDeepestFolderAndAlwaysFires) {
   for (int i = 0; i < root->childCount(); ++i) names << root->child(i)->text(0);
   EXPECT_EQ(names, (QStringList{".hidden", "Alpha", "alpha2"}));
   EXPECT_FALSE(tree.PathRemoteRead());
+
+  // A name that is not valid UTF-8 is walked like any other.
+  const std::string odd = home_ + "bad\xFFname/inner/";
+  ASSERT_TRUE(FsCreateFolders(odd));
+  tree.Init(odd);
+  EXPECT_EQ(tree.SelectedFolderRead(), odd);
 }
 
-TEST_F(FolderTreeTest, NewFolderShowsOnlyAfterRefresh) {
+TEST_F(FolderTreeTest, NewFoldersShowAfterRefreshOrWhenAdded) {
   TFolderTree tree;
+  tree.show();
   tree.Init(home_ + "Alpha/");
   tree.currentItem()->setExpanded(true);
   FsCreateFolders(home_ + "Alpha/Late");
@@ -109,6 +111,10 @@ TEST_F(FolderTreeTest, NewFolderShowsOnlyAfterRefresh) {
   tree.Init(tree.SelectedFolderRead());
   tree.SelectedFolderWrite(home_ + "Alpha/Late/");
   EXPECT_EQ(tree.SelectedFolderRead(), home_ + "Alpha/Late/");
+  // Folder Add makes every missing level and selects the last.
+  ASSERT_TRUE(tree.FolderAdd("New/Inner"));
+  EXPECT_TRUE(FsFolderExists(home_ + "Alpha/Late/New/Inner"));
+  EXPECT_EQ(tree.SelectedFolderRead(), home_ + "Alpha/Late/New/Inner/");
 }
 
 TEST_F(FolderTreeTest, RenameInPlaceAppliesNameRules) {
@@ -118,45 +124,26 @@ TEST_F(FolderTreeTest, RenameInPlaceAppliesNameRules) {
   int fired = 0;
   tree.OnChangeFolder = [&] { ++fired; };
 
-  ASSERT_TRUE(tree.StartRename());
-  auto *editor = tree.findChild<QLineEdit *>();
-  ASSERT_NE(editor, nullptr);
-  editor->setText("my.folder");
-  QTest::keyClick(editor, Qt::Key_Return);
-  QApplication::processEvents();
+  auto renameTo = [&](const char *name) {
+    ASSERT_TRUE(tree.StartRename());
+    auto *editor = tree.findChild<QLineEdit *>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(name);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+  };
+  renameTo("my.folder");
   EXPECT_TRUE(FsFolderExists(home_ + "my_folder"));
   EXPECT_FALSE(FsFolderExists(home_ + "alpha2"));
   EXPECT_EQ(tree.SelectedFolderRead(), home_ + "my_folder/");
   EXPECT_EQ(fired, 1);
 
   // A rename onto an existing folder fails and keeps the old name.
-  ASSERT_TRUE(tree.StartRename());
-  editor = tree.findChild<QLineEdit *>();
-  ASSERT_NE(editor, nullptr);
-  editor->setText("Alpha");
-  QTest::keyClick(editor, Qt::Key_Return);
-  QApplication::processEvents();
+  renameTo("Alpha");
   EXPECT_EQ(tree.SelectedFolderRead(), home_ + "my_folder/");
   EXPECT_TRUE(FsFolderExists(home_ + "Alpha/Beta"));
 
   // A root cannot be renamed.
   tree.SelectedFolderWrite(home_);
   EXPECT_FALSE(tree.StartRename());
-}
-
-TEST_F(FolderTreeTest, FolderAddCreatesAndSelects) {
-  TFolderTree tree;
-  tree.show();
-  tree.Init(home_ + "Alpha/");
-  ASSERT_TRUE(tree.FolderAdd("New/Inner"));
-  EXPECT_TRUE(FsFolderExists(home_ + "Alpha/New/Inner"));
-  EXPECT_EQ(tree.SelectedFolderRead(), home_ + "Alpha/New/Inner/");
-}
-
-TEST_F(FolderTreeTest, NonUtf8FolderIsWalked) {
-  std::string odd = "bad\xFFname";
-  ASSERT_TRUE(FsCreateFolders(home_ + odd + "/inner"));
-  TFolderTree tree;
-  tree.Init(home_ + odd + "/inner/");
-  EXPECT_EQ(tree.SelectedFolderRead(), home_ + odd + "/inner/");
 }

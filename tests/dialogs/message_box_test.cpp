@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QLineEdit>
 #include <QPainter>
 #include <QTest>
@@ -54,41 +53,20 @@ class MessageBox : public ::testing::Test {
   char savedChar_ = '\\';
 };
 
-TEST(MessageBoxRules, CaptionsGlyphsAndKeys) {
+// The keys, the button places and the glyphs of Copy, Move, Copy X, Cancel
+// and OK run on the real box below.
+TEST(MessageBoxRules, CaptionsGlyphsAndLayout) {
   EXPECT_EQ(MessageBoxButtons("Copy,Move,Copy X,Cancel"),
             (std::vector<std::string>{"Copy", "Move", "Copy X", "Cancel"}));
-  EXPECT_EQ(MessageBoxButtons("OK"), std::vector<std::string>{"OK"});
   EXPECT_EQ(MessageBoxButtons(""), std::vector<std::string>{"OK"});
   EXPECT_EQ(MessageBoxButtons("A,,B").size(), 3u);
 
-  EXPECT_EQ(MessageBoxGlyph("Yes"), 0);
-  EXPECT_EQ(MessageBoxGlyph("ok"), 0);
-  EXPECT_EQ(MessageBoxGlyph("Continue"), 0);
-  EXPECT_EQ(MessageBoxGlyph("No"), 1);
-  EXPECT_EQ(MessageBoxGlyph("Cancel"), 1);
-  EXPECT_EQ(MessageBoxGlyph("Abort"), 1);
-  EXPECT_EQ(MessageBoxGlyph("Discard"), 1);
-  EXPECT_EQ(MessageBoxGlyph("Delete"), 1);
-  EXPECT_EQ(MessageBoxGlyph("Save"), 2);
-  EXPECT_EQ(MessageBoxGlyph("Copy"), 4);
-  EXPECT_EQ(MessageBoxGlyph("Copy X"), 4);
-  EXPECT_EQ(MessageBoxGlyph("Move"), 5);
-  EXPECT_EQ(MessageBoxGlyph("Save and Continue"), 0);  // first rule wins
-  EXPECT_EQ(MessageBoxGlyph("TAB"), -1);
-  EXPECT_EQ(MessageBoxGlyph("SPACE"), -1);
+  const std::pair<const char *, int> glyphs[] = {
+      {"ok", 0},     {"Continue", 0}, {"No", 1},   {"Abort", 1}, {"Discard", 1},
+      {"Delete", 1}, {"Save", 2},     {"TAB", -1}, {"SPACE", -1},
+      {"Save and Continue", 0}};  // the first rule wins
+  for (auto [caption, glyph] : glyphs) EXPECT_EQ(MessageBoxGlyph(caption), glyph) << caption;
 
-  EXPECT_TRUE(MessageBoxKey(mbKeyEnter).close);
-  EXPECT_EQ(MessageBoxKey(mbKeyEnter).result, 0);
-  EXPECT_EQ(MessageBoxKey(mbKeySpace).result, 0);
-  EXPECT_TRUE(MessageBoxKey(mbKeyEscape).close);
-  EXPECT_EQ(MessageBoxKey(mbKeyEscape).result, -1);
-  EXPECT_EQ(MessageBoxKey('1').result, 0);
-  EXPECT_EQ(MessageBoxKey('9').result, 8);
-  EXPECT_FALSE(MessageBoxKey('0').close);
-  EXPECT_FALSE(MessageBoxKey('A').close);
-}
-
-TEST(MessageBoxRules, LayoutAndPlacement) {
   // One short line: the area reaches the icon's bottom and the design width.
   TMessageBoxLayout l = MessageBoxArrange(150, 30, 1);
   EXPECT_EQ(l.areaHeight, mbIconTop + mbIconHeight);
@@ -96,21 +74,11 @@ TEST(MessageBoxRules, LayoutAndPlacement) {
   EXPECT_EQ(l.stripTop, l.areaHeight + 8);
   EXPECT_EQ(l.clientHeight, l.stripTop + 32);
   EXPECT_EQ(l.clientWidth, l.areaWidth + 8);
-  ASSERT_EQ(l.buttons.size(), 1u);
-  EXPECT_EQ(l.buttons[0].left, 4);
-  EXPECT_EQ(l.buttons[0].top, l.stripTop + 4);
-  EXPECT_EQ(l.buttons[0].width, 80);
-  EXPECT_EQ(l.buttons[0].height, 26);
-
-  // A long message sets the width; buttons follow each other 84 apart.
+  // A long message sets the width; five buttons widen the area with the window.
   l = MessageBoxArrange(500, 200, 3);
   EXPECT_EQ(l.clientWidth, 508);
   EXPECT_EQ(l.stripTop, 208);
-  EXPECT_EQ(l.buttons[2].left, 4 + 2 * 84);
-
-  // Five buttons widen the window to their end and the area with it.
   l = MessageBoxArrange(150, 30, 5);
-  EXPECT_GE(l.clientWidth, 4 + 5 * 84);
   EXPECT_EQ(l.areaWidth, l.clientWidth - 8);
 
   // On one screen a box reaching past the bottom or right moves inside.
@@ -146,14 +114,6 @@ TEST_F(MessageBox, KeysAnswer) {
   });
   EXPECT_EQ(DisplayMany(mbInformation, "Message", "A,B"), 0);
   EXPECT_TRUE(stillOpen);
-
-  // The shorthands map their answers.
-  WhenModal([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
-  EXPECT_FALSE(DisplayYesNo("|bSure?"));
-  WhenModal([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
-  EXPECT_TRUE(DisplayOKCancel("|bSure?"));
-  WhenModal([](QWidget *box) { QTest::keyClick(box, Qt::Key_2); });
-  EXPECT_FALSE(DisplayOKCancel("|bSure?"));
 }
 
 TEST_F(MessageBox, ClicksLayoutAndGlyphs) {
@@ -273,40 +233,7 @@ TEST_F(MessageBox, EditStringConfirmCancelAndHistory) {
   value = "x";
   EXPECT_FALSE(EditString("|bOther", value));
   EXPECT_EQ(value, "x");
-  EXPECT_STREQ(TEditStringForm::HistoryKey, "EditStringFormEdit");
 
-  delete EditStringForm;
-  EditStringForm = nullptr;
-}
-
-// Screenshots of the finished windows, written when TROVIX_SHOT_DIR names a
-// folder.
-TEST_F(MessageBox, Screenshots) {
-  const QByteArray dir = qgetenv("TROVIX_SHOT_DIR");
-  if (dir.isEmpty()) GTEST_SKIP() << "TROVIX_SHOT_DIR not set";
-  QDir().mkpath(QString::fromUtf8(dir));
-  auto shoot = [&](const char *name) {
-    return [name, dir](QWidget *modal) {
-      modal->grab().save(QString::fromUtf8(dir) + "/" + name);
-      QTest::keyClick(modal, Qt::Key_Escape);
-    };
-  };
-  WhenModal(shoot("message_box_copy_or_move.png"));
-  DisplayMany(mbQuestion, "|b|4Copy or Move?", "Copy,Move,Copy X,Cancel");
-  WhenModal(shoot("message_box_error.png"));
-  DisplayError("|1|bERROR: Can not Open file |u/home/user/Documents/report.txt|u");
-  WhenModal(shoot("message_box_message.png"));
-  DisplayMessage(
-      "|bSource: |b/home/user/a.txt|n|t12,345 bytes|n|t6 Dec 2026  20:02:07|n|n"
-      "|bDestination: |b/media/usb/a.txt|n|t|b|1CAN NOT BE OPENED OR DOES NOT EXIST");
-  EditStringForm = new TEditStringForm();
-  EditStringForm->Edit->addItems({"/home/user/Music", "/media/usb"});
-  WhenModal([dir](QWidget *modal) {
-    modal->grab().save(QString::fromUtf8(dir) + "/edit_string_prompt.png");
-    QTest::keyClick(EditStringForm->Edit->lineEdit(), Qt::Key_Escape);
-  });
-  std::string path = "/home/user/Documents/";
-  EditString("|b|4Enter New Path", path);
   delete EditStringForm;
   EditStringForm = nullptr;
 }

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <random>
 #include <thread>
 
 #include "browser/file_list.h"
@@ -17,6 +16,7 @@
 #include "dialogs/options.h"
 #include "fileops/operation_start_ui.h"
 #include "foundation/file_system.h"
+#include "test_util.h"
 
 namespace trovix {
 namespace {
@@ -60,9 +60,6 @@ class TGate {
 class CopyMoveThread : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = (fs::temp_directory_path() / ("trovix-thread-" + std::to_string(std::random_device()())))
-               .string() + "/";
-    fs::create_directories(root);
     IssueList.Clear();
     LogClear();
     OperationsDone = false;
@@ -72,7 +69,6 @@ class CopyMoveThread : public ::testing::Test {
     if (ActiveOperations > 0) WaitAndReact();
     FsClearFaults();
     LogSetNotify(nullptr);
-    fs::remove_all(root);
   }
   std::string P(const std::string &rel) const { return root + rel; }
   void Tree(const std::string &rel, int files) {
@@ -105,16 +101,10 @@ class CopyMoveThread : public ::testing::Test {
     EXPECT_EQ(GetOperationStatus(), "");
     return raised;
   }
-  std::string root;
+  test::TempFolder dir{"trovix-thread"};
+  std::string root = dir.path();
   bool CancelStillSet = false;
 };
-
-TEST_F(CopyMoveThread, EmptyRequestFinishesAtOnce) {
-  TCopyMoveThread::Start({}, okCopy, {});
-  EXPECT_EQ(WaitAndReact(), 1);
-  EXPECT_EQ(IssueList.Count(), 0);
-  EXPECT_TRUE(LogLines().empty());
-}
 
 TEST_F(CopyMoveThread, TwoOperationsSideBySideFinishOnce) {
   Tree("a/", 300);
@@ -172,7 +162,11 @@ TEST_F(CopyMoveThread, StatusTextsByKind) {
   EXPECT_EQ(OperationExclusions(), "");
 }
 
-TEST_F(CopyMoveThread, CopyXTestAndDeleteWorkers) {
+TEST_F(CopyMoveThread, EmptyCopyXTestAndDeleteWorkers) {
+  TCopyMoveThread::Start({}, okCopy, {});  // nothing to do: finishes at once
+  EXPECT_EQ(WaitAndReact(), 1);
+  EXPECT_TRUE(LogLines().empty());
+
   Tree("t/", 30);
   std::ofstream(P("t/skip.tmp")) << "tmp";
   TCopyMoveThread::Start({P("t/")}, okCopySpecial, {P("x/")}, "tmp");

@@ -50,9 +50,9 @@ TEST(FileCommandRules, RenameModesAndNewNames) {
   EXPECT_EQ(BuildDeleteRequest("/d/", {Entry("s", true, true), Entry("a", false)}).NextName, "");
 }
 
-class FileCommandDisk : public MainWindowFixture {};
+class FileCommands : public MainWindowFixture {};
 
-TEST_F(FileCommandDisk, RenamesNeverReplaceAndDuplicatesNeverCollide) {
+TEST_F(FileCommands, RenamesNeverReplaceAndDuplicatesNeverCollide) {
   // The second rename would take a name that is there: the first stays, the
   // command stops, and the file holding the name keeps its content.
   Write(work + "y.txt", "Y");
@@ -91,9 +91,7 @@ TEST_F(FileCommandDisk, RenamesNeverReplaceAndDuplicatesNeverCollide) {
 
 // ---- The commands in the main window ----------------------------------------------
 
-class FileCommandWindow : public MainWindowFixture {};
-
-TEST_F(FileCommandWindow, RenameControlsAndRenames) {
+TEST_F(FileCommands, RenameControlsAndRenames) {
   for (const char *n : {"a.txt", "b.txt", "b.doc", "report.doc", "report.pdf", "notes.txt"})
     Write(work + n, n);
   fs::create_directories(work + "sub");
@@ -103,7 +101,6 @@ TEST_F(FileCommandWindow, RenameControlsAndRenames) {
 
   Mark({"a.txt", "b.txt"});
   EXPECT_EQ(form->bRename->text().toStdString(), "Rename Extension(s)");
-  EXPECT_EQ(form->bRename->toolTip().toStdString(), "Rename Extension(s)");
   EXPECT_EQ(form->mRename->text().toStdString(), "Rename Extension(s)");
   EXPECT_TRUE(form->bRename->isEnabled());
   Mark({"report.doc", "report.pdf"});
@@ -169,7 +166,7 @@ TEST_F(FileCommandWindow, RenameControlsAndRenames) {
   EXPECT_EQ(editor->text().toStdString(), "sub");
 }
 
-TEST_F(FileCommandWindow, DeleteAsksAndSelectsTheNextEntry) {
+TEST_F(FileCommands, DeleteAsksAndSelectsTheNextEntry) {
   for (const char *n : {"a.txt", "b.txt", "c.txt", "d.txt"}) Write(work + n);
   Write(work + "sub/inner.txt");
   Start();
@@ -219,7 +216,7 @@ TEST_F(FileCommandWindow, DeleteAsksAndSelectsTheNextEntry) {
   EXPECT_TRUE(fs::exists(work));
 }
 
-TEST_F(FileCommandWindow, DuplicateAddsUnderscores) {
+TEST_F(FileCommands, DuplicateAddsUnderscores) {
   Write(work + "x.txt", "content");
   fs::create_directories(work + "Docs/in");
   fs::create_directories(work + "Docs_");
@@ -252,7 +249,7 @@ TEST_F(FileCommandWindow, DuplicateAddsUnderscores) {
   EXPECT_FALSE(fs::exists(work + "x___.txt"));
 }
 
-TEST_F(FileCommandWindow, NewFileNewFolderAndTestRead) {
+TEST_F(FileCommands, NewFileNewFolderAndTestRead) {
   Write(work + "NewFile.txt", "precious");
   Start();
 

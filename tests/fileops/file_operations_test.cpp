@@ -5,13 +5,13 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "browser/operation_state.h"
 #include "dialogs/event_log.h"
 #include "dialogs/options.h"
 #include "foundation/file_system.h"
 #include "foundation/settings.h"
+#include "test_util.h"
 
 namespace trovix {
 namespace {
@@ -21,20 +21,12 @@ using Strings = std::vector<std::string>;
 
 constexpr int64_t kBase = 133'000'000'000'000'000;  // a file time in 2022
 
-// A fresh folder under /tmp for each test, removed afterwards, with the
-// engine's shared state reset around it.
+// A fresh temporary folder for each test, with the engine's shared state
+// reset around it.
 class FileOps : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root = fs::temp_directory_path() / ("trovix-fileops-" + std::to_string(std::random_device()()));
-    fs::create_directories(root);
-    root += "/";
-    Reset();
-  }
-  void TearDown() override {
-    Reset();
-    fs::remove_all(root);
-  }
+  void SetUp() override { Reset(); }
+  void TearDown() override { Reset(); }
   void Reset() {
     FsClearFaults();
     IssueList.Clear();
@@ -75,13 +67,11 @@ class FileOps : public ::testing::Test {
     for (const std::string &l : LogLines()) d.push_back(l.substr(1));
     return d;
   }
-  std::string root;
+  test::TempFolder dir{"trovix-fileops"};
+  std::string root = dir.path();
 };
 
-TEST(FileOpsHelpers, WordsAgesAndExclusions) {
-  EXPECT_EQ(OperationKindName(okCopySpecial), "CopySpecial");
-  EXPECT_EQ(OperationKindName(okNoOp), "No Op");
-
+TEST(FileOpsHelpers, AgesAndExclusions) {
   EXPECT_EQ(FileAgeText(3 * ftDay + 4 * ftHour + 5 * ftMinute + 6 * ftSecond),
             "NEWER by 3 days 4:05:06");
   EXPECT_EQ(FileAgeText(-90 * ftSecond), "OLDER by 0:01:30");
@@ -443,9 +433,8 @@ TEST_F(FileOps, TextDetectionAndReading) {
 TEST(CopyOptions, LoadAndSave) {
   INIStore.Clear();
   CheckSizeOnly = true;
-  OptionsLoad();
-  EXPECT_FALSE(CheckSizeOnly);
-  EXPECT_FALSE(WarnOverwriteOlder);
+  OptionsLoad();  // an empty store gives the defaults
+  EXPECT_FALSE(CheckSizeOnly || WarnOverwriteOlder);
   EXPECT_EQ(CopyXExclusions, "");
   WarnOverwriteOlder = true;
   CopyXExclusions = "tmp bak";
@@ -453,6 +442,7 @@ TEST(CopyOptions, LoadAndSave) {
   EXPECT_EQ(INIRead("CopyMoveWarnOlder"), "1");
   EXPECT_EQ(INIRead("CopyXExclusions"), "tmp bak");
   WarnOverwriteOlder = false;
+  CopyXExclusions.clear();
   OptionsLoad();
   EXPECT_TRUE(WarnOverwriteOlder);
   EXPECT_EQ(CopyXExclusions, "tmp bak");

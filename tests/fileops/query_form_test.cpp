@@ -6,13 +6,11 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QImage>
 #include <QMouseEvent>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "browser/operation_state.h"
 #include "dialogs/controls_ui.h"
@@ -24,24 +22,22 @@
 #include "fileops/query.h"
 #include "foundation/file_system.h"
 #include "foundation/settings.h"
+#include "test_util.h"
 
 namespace trovix {
 namespace {
 
-namespace fs = std::filesystem;
 constexpr int64_t kBase = 133'000'000'000'000'000;
 
 class QueryFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
     NiceLabelFormatChar = '|';
+    QuerySortColumn = 0;
     IssueList.Clear();
     LogClear();
     FsClearFaults();
     INIWriteNum("Grtadient", 1);
-    root = (fs::temp_directory_path() / ("trovix-qform-" + std::to_string(std::random_device()())))
-               .string() + "/";
-    fs::create_directories(root);
     form = new TQueryForm;
     form->OnRefresh = [this] { ++refreshes; };
   }
@@ -50,7 +46,6 @@ class QueryFormTest : public ::testing::Test {
     SetMessageBoxAnswerer({});
     FsClearFaults();
     IssueList.Clear();
-    fs::remove_all(root);
   }
   void AddIssues(int count) {
     for (int i = 0; i < count; ++i) {
@@ -89,13 +84,15 @@ class QueryFormTest : public ::testing::Test {
     return form->gIssues->viewport()->grab(form->gIssues->CellRect(col, 0)).toImage();
   }
   void Write(const std::string &rel, const std::string &text, int64_t time) {
+    std::filesystem::create_directories(std::filesystem::path(root + rel).parent_path());
     std::ofstream(root + rel, std::ios::binary) << text;
     ASSERT_TRUE(FsSetFileTime(root + rel, time));
   }
 
   TQueryForm *form = nullptr;
   int refreshes = 0;
-  std::string root;
+  test::TempFolder dir{"trovix-qform"};
+  std::string root = dir.path();
 };
 
 TEST_F(QueryFormTest, TickBoxesRowsAndHeader) {
@@ -108,11 +105,8 @@ TEST_F(QueryFormTest, TickBoxesRowsAndHeader) {
   EXPECT_EQ(form->lMessage->Caption(), "|1|b|| Problems / Issues");
   EXPECT_EQ(form->gIssues->RowCount(), 5);
   EXPECT_EQ(form->gIssues->ColumnWidth(3), 264);
-  OperationIssue issue;
-  ASSERT_TRUE(IssueList.Get(0, issue));
-  EXPECT_EQ(QueryCellText(issue, qcOperation), "Copy");
-  ASSERT_TRUE(IssueList.Get(3, issue));
-  EXPECT_EQ(QueryCellText(issue, qcOperation), "Delete");
+  EXPECT_EQ(QueryCellText(IssueList.Items()[0], qcOperation), "Copy");
+  EXPECT_EQ(QueryCellText(IssueList.Items()[3], qcOperation), "Delete");
 
   Click(0, 2);
   EXPECT_EQ(Ticks(), ".x..");
@@ -191,33 +185,39 @@ TEST_F(QueryFormTest, SwapNeedsBothPaths) {
   Show();
   form->gIssues->SelectRow(1);
   form->mSwapSourceDestination->trigger();
-  OperationIssue issue;
-  ASSERT_TRUE(IssueList.Get(0, issue));
-  EXPECT_EQ(issue.Source, "/s/read");
-  EXPECT_EQ(issue.Destination, "");
   form->gIssues->SelectRow(2);
   form->mSwapSourceDestination->trigger();
-  ASSERT_TRUE(IssueList.Get(1, issue));
-  EXPECT_EQ(issue.Source, "/d/newer");
-  EXPECT_EQ(issue.Destination, "/s/newer");
-  EXPECT_EQ(issue.Kind, okCopy);
+  const std::vector<OperationIssue> issues = IssueList.Items();
+  EXPECT_EQ(issues[0].Source + ">" + issues[0].Destination, "/s/read>");  // a read error: nothing
+  EXPECT_EQ(issues[1].Source + ">" + issues[1].Destination, "/d/newer>/s/newer");
+  EXPECT_EQ(issues[1].Kind, okCopy);
 }
 
+// End to end: a tree copied onto an older copy of itself where some
+// destination files are newer; the dialog lists exactly those, and ticking
+// one and proceeding overwrites exactly that one.
 TEST_F(QueryFormTest, ProceedOverwritesTheTickedNewerDestination) {
-  Write("src.txt", "the source", kBase);
-  Write("dst.txt", "newer", kBase + 2 * ftHour);
-  Write("keep.txt", "the source", kBase);
-  Write("keep-dst.txt", "newer", kBase + 2 * ftHour);
-  EXPECT_FALSE(FileCopy(root + "src.txt", root + "dst.txt", false));
-  EXPECT_FALSE(FileCopy(root + "keep.txt", root + "keep-dst.txt", false));
-  ASSERT_EQ(IssueList.Count(), 2);
-  EXPECT_EQ(IssueList.Items()[0].Problem, "|b|2Destination NEWER by 2:00:00");
+  for (const char *name : {"a.txt", "sub/b.txt", "sub/deep/c.txt", "d.txt"}) {
+    Write(std::string("src/") + name, std::string("new ") + name, kBase);
+    Write(std::string("dst/") + name, "old", kBase - ftDay);
+  }
+  Write("dst/sub/b.txt", "edited later", kBase + 2 * ftHour);
+  Write("dst/d.txt", "edited later too", kBase + 5 * ftDay);
+  EXPECT_FALSE(FolderCopy(root + "src/", root + "dst/", false));
+  EXPECT_EQ(FileToString(root + "dst/a.txt"), "new a.txt");  // older files were simply overwritten
+  EXPECT_EQ(FileToString(root + "dst/sub/deep/c.txt"), "new sub/deep/c.txt");
   Show();
-  Click(0, 1);
+  ASSERT_EQ(form->gIssues->RowCount(), 3);
+  Click(2, 0);  // sorted by source
+  ASSERT_EQ(IssueList.Items()[0].Source, root + "src/d.txt");
+  ASSERT_EQ(IssueList.Items()[1].Source, root + "src/sub/b.txt");
+  EXPECT_EQ(IssueList.Items()[1].Problem, "|b|2Destination NEWER by 2:00:00");
+  LogClear();
+  Click(0, 2);
   form->bProceed->click();
-  EXPECT_EQ(FileToString(root + "dst.txt"), "the source");
-  EXPECT_EQ(FileToString(root + "keep-dst.txt"), "newer");
-  EXPECT_EQ(LogLines(), (std::vector<std::string>{"\t" + root + "src.txt copied"}));
+  EXPECT_EQ(FileToString(root + "dst/sub/b.txt"), "new sub/b.txt");
+  EXPECT_EQ(FileToString(root + "dst/d.txt"), "edited later too");
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{"\t" + root + "src/sub/b.txt copied"}));
   EXPECT_FALSE(form->isVisible());
   EXPECT_EQ(IssueList.Count(), 0);
   EXPECT_EQ(refreshes, 1);
@@ -303,30 +303,6 @@ TEST_F(QueryFormTest, ToolbarGradientFollowsTheOption) {
   INIWriteNum("Grtadient", 0);
   image = form->pbToolbar->grab().toImage();
   EXPECT_EQ(image.pixelColor(2, h - 3), image.pixelColor(2, 0));
-}
-
-// Run with --gtest_also_run_disabled_tests to write /tmp/shots/issues.png.
-TEST_F(QueryFormTest, DISABLED_Screenshot) {
-  Write("notes.txt", "notes\r\n", kBase);
-  Write("notes-dst.txt", "notes, edited\r\n", kBase + 3 * ftDay + 4 * ftHour + 306 * ftSecond);
-  FileCopy(root + "notes.txt", root + "notes-dst.txt", false);
-  IssueList.Add(okCopy, "/home/ann/Projects/report.odt", "/media/backup/Projects/report.odt",
-                "|b|1Destination Size Different");
-  IssueList.Add(okCopy, "/home/ann/Projects/data.csv", "", prReadError);
-  IssueList.Add(okCopy, "/home/ann/Photos/2023/beach.jpg", "/media/backup/Photos/2023/beach.jpg",
-                "|b|2Destination OLDER by 0:16:39");
-  IssueList.Add(okCopy, "/home/ann/Music/", "/media/backup/Music/", prCreateError);
-  IssueList.Add(okCopy, "", "/media/backup/Videos/trip.mp4", prWriteError);
-  IssueList.Add(okDelete, "/home/ann/old/locked.txt", "", prCannotDelete);
-  IssueList.Add(okDelete, "/home/ann/old/", "", prRemoveFolder);
-  IssueList.Add(okCopy, "/home/ann/same.txt", "/home/ann/same.txt", prIdentical);
-  Show();
-  Click(0, 1);
-  Click(0, 3);
-  form->gIssues->SelectRow(3);
-  QApplication::processEvents();
-  QDir().mkpath("/tmp/shots");
-  EXPECT_TRUE(form->grab().save("/tmp/shots/issues.png"));
 }
 
 }  // namespace

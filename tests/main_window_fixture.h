@@ -1,7 +1,7 @@
 #pragma once
-// A main window on a temporary home for the tests of the file commands and of
-// drag and drop: its own settings file, the current folder home/work/, and
-// message boxes and prompts answered by the test.
+// A main window on a temporary home for the window tests: its own settings
+// file, the current folder home/work/, and message boxes and prompts answered
+// by the test.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -17,17 +17,15 @@
 #include "dialogs/event_log.h"
 #include "dialogs/message_box.h"
 #include "foundation/settings.h"
+#include "test_util.h"
 
 namespace trovix {
 
 class MainWindowFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/trovix-window-XXXXXX";
-    root = std::string(mkdtemp(pattern)) + "/";
     oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
     setenv("HOME", root.c_str(), 1);
-    work = root + "work/";
     std::filesystem::create_directories(work);
     oldCwd = std::filesystem::current_path();
     std::filesystem::current_path(work);
@@ -59,7 +57,6 @@ class MainWindowFixture : public ::testing::Test {
     SetEditStringAnswerer(nullptr);
     std::filesystem::current_path(oldCwd);
     setenv("HOME", oldHome.c_str(), 1);
-    std::filesystem::remove_all(root);
   }
   void Write(const std::string &path, const std::string &content = "x") {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
@@ -77,6 +74,16 @@ class MainWindowFixture : public ::testing::Test {
     form->activateWindow();
     form->GFileInfo->setFocus();
     QApplication::processEvents();
+  }
+  // Closes the window as at the end of a run and starts the next run on the
+  // settings file as it was written.
+  void Restart() {
+    form->close();
+    form.reset();
+    INIBackup();
+    INIInitFile(root + "Trovix.ini");
+    TabStates.clear();
+    Start();
   }
   // Marks exactly the named entries and lets the window react, as a click does.
   void Mark(std::initializer_list<const char *> names) {
@@ -112,7 +119,8 @@ class MainWindowFixture : public ::testing::Test {
     return false;
   }
 
-  std::string root, oldHome, work;
+  test::TempFolder home{"trovix-window"};
+  std::string root = home.path(), work = root + "work/", oldHome;
   std::filesystem::path oldCwd;
   std::unique_ptr<TMainForm> form;
   std::vector<std::string> messages, prompts, defaults, typed;
