@@ -670,17 +670,21 @@ std::string LFNToAlternate(const std::string &path) {
 
 // ---- Applications registered for file types ------------------------------------
 
-std::vector<std::string> XdgDataDirs() {
+// The folders of an XDG search path: the user's own (homeVar, else
+// $HOME/homeDefault), then those of listVar (else listDefault), absolute ones
+// only, each once.
+static std::vector<std::string> XdgDirs(const char *homeVar, const char *homeDefault,
+                                        const char *listVar, const char *listDefault) {
   std::vector<std::string> dirs;
   auto add = [&dirs](const std::string &dir) {
     if (dir.empty() || dir[0] != PathDelim) return;  // relative entries are invalid
     std::string d = WithDelim(dir);
     if (std::find(dirs.begin(), dirs.end(), d) == dirs.end()) dirs.push_back(d);
   };
-  std::string home = GetEnv("XDG_DATA_HOME");
-  add(home.empty() ? WithDelim(GetEnv("HOME")) + ".local/share" : home);
-  std::string list = GetEnv("XDG_DATA_DIRS");
-  if (list.empty()) list = "/usr/local/share:/usr/share";
+  std::string home = GetEnv(homeVar);
+  add(home.empty() ? WithDelim(GetEnv("HOME")) + homeDefault : home);
+  std::string list = GetEnv(listVar);
+  if (list.empty()) list = listDefault;
   size_t pos = 0;
   while (pos <= list.size()) {
     size_t end = list.find(':', pos);
@@ -691,25 +695,12 @@ std::vector<std::string> XdgDataDirs() {
   return dirs;
 }
 
+std::vector<std::string> XdgDataDirs() {
+  return XdgDirs("XDG_DATA_HOME", ".local/share", "XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+}
+
 std::vector<std::string> XdgConfigDirs() {
-  std::vector<std::string> dirs;
-  auto add = [&dirs](const std::string &dir) {
-    if (dir.empty() || dir[0] != PathDelim) return;
-    std::string d = WithDelim(dir);
-    if (std::find(dirs.begin(), dirs.end(), d) == dirs.end()) dirs.push_back(d);
-  };
-  std::string home = GetEnv("XDG_CONFIG_HOME");
-  add(home.empty() ? WithDelim(GetEnv("HOME")) + ".config" : home);
-  std::string list = GetEnv("XDG_CONFIG_DIRS");
-  if (list.empty()) list = "/etc/xdg";
-  size_t pos = 0;
-  while (pos <= list.size()) {
-    size_t end = list.find(':', pos);
-    if (end == std::string::npos) end = list.size();
-    add(list.substr(pos, end - pos));
-    pos = end + 1;
-  }
-  return dirs;
+  return XdgDirs("XDG_CONFIG_HOME", ".config", "XDG_CONFIG_DIRS", "/etc/xdg");
 }
 
 bool DesktopAppLoad(const std::string &file, DesktopApp &app) {
