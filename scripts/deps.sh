@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, only when one is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
-  libjpeg-dev libpng-dev libgif-dev libgtest-dev libgmock-dev libbenchmark-dev)
+  libjpeg-dev libpng-dev libgif-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
