@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program start: settings first, then the windows that live for the whole
 // run in their fixed order, then the message loop; settings written at exit.
 #include <QApplication>
@@ -30,8 +31,10 @@ struct StartFlags {
 StartFlags ReadFlags(int argc, char **argv) {
   StartFlags flags;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "-debug") == 0) flags.debug = true;
-    else if (std::strcmp(argv[i], "-debuglog") == 0) flags.debugLog = true;
+    if (std::strcmp(argv[i], "-debug") == 0)
+      flags.debug = true;
+    else if (std::strcmp(argv[i], "-debuglog") == 0)
+      flags.debugLog = true;
     else if (std::strcmp(argv[i], "-nosplash") == 0 || std::strcmp(argv[i], "-noabout") == 0)
       flags.splash = false;
   }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Copy speed of the operation engine against the system's own tools, on the
 // same data and the same warm page cache: one 2 GiB file and a tree of
 // 20,000 small files (FileCopy / FolderCopy against "cp -r"), and the same
@@ -60,7 +61,8 @@ void MakeData() {
         size_t size = 100 + random() % 8000;
         for (size_t i = 0; i < size / 8 + 1; ++i) block[i] = random();
         std::ofstream(folder + "file" + std::to_string(f) + ".dat", std::ios::binary)
-            .write(reinterpret_cast<const char *>(block.data()), static_cast<std::streamsize>(size));
+            .write(reinterpret_cast<const char *>(block.data()),
+                   static_cast<std::streamsize>(size));
       }
     }
   std::ofstream(dir + "ready") << "ok";

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Target file_list_bench; links trovix_browser (with trovix_foundation) and
 // benchmark::benchmark.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time from choosing a folder of 100,000 entries to the first screen of the
 // file grid painted: listing, sorting and painting the visible rows, on Qt's
 // offscreen platform. Uses the folder file_list_bench makes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lists a folder of 100,000 empty files through FsFolderReader and, in the
 // same run, with find printing size, time and name of every entry, then
 // prints how the two compare. The folder is made once and kept:
@@ -38,8 +39,10 @@ bool PrepareFolder(const std::string &folder) {
   for (int i = 0; i < kFiles; ++i) {
     std::snprintf(name, sizeof name, "file%06d.dat", i);
     int h = FsCreate(folder + name, true);
-    if (h != FsInvalidHandle) FsClose(h);
-    else if (FsLastError() != EEXIST) return false;
+    if (h != FsInvalidHandle)
+      FsClose(h);
+    else if (FsLastError() != EEXIST)
+      return false;
   }
   return true;
 }

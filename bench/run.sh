@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds one benchmark in a Release build and runs it: bench/run.sh NAME [args].
 # NAME is listing_bench, file_list_bench, ...; BUILD_DIR chooses the build
 # folder (default build-release). Further arguments go to the benchmark.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the copy benchmark in a Release build and runs it: the engine against
 # "cp" for one 2 GiB file and a tree of 20,000 small files, and against
 # "rsync -a" for the same tree when everything is already up to date.

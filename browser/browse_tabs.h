@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Browse tabs without widgets: the rules of the tab row (changing, closing,
 // reordering by dragging), the main window's tab commands over TabStates,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/browse_tabs_ui.h"
 
 #include <QApplication>
@@ -5,8 +6,8 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QToolTip>
 
 #include "browser/file_grid_ui.h"
@@ -162,7 +163,8 @@ void DrawBrowseTab(QPainter &painter, const QRect &rect, const std::string &capt
   const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
   if (caption.empty()) {
     // The new-tab tab: its image greyed, near the right end.
-    QPixmap image = FolderImageIcon(fiNewTab).pixmap(QSize(kIconSize, kIconSize), ratio, QIcon::Disabled);
+    QPixmap image =
+        FolderImageIcon(fiNewTab).pixmap(QSize(kIconSize, kIconSize), ratio, QIcon::Disabled);
     painter.drawPixmap(rect.right() - 20, rect.top() + (rect.height() - kIconSize) / 2, image);
     return;
   }
@@ -171,10 +173,11 @@ void DrawBrowseTab(QPainter &painter, const QRect &rect, const std::string &capt
     QPixmap image = FolderImageIcon(tab.ImageIndex).pixmap(QSize(kIconSize, kIconSize), ratio);
     painter.drawPixmap(rect.left() + 4, CaptionTop(rect), image);
   }
-  const QRect captionRect(rect.left() + kTextLeft, CaptionTop(rect), rect.right() - 2 - rect.left() - kTextLeft,
-                          QFontMetrics(bold).height());
-  painter.drawText(captionRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                   QFontMetrics(bold).elidedText(DisplayText(caption), Qt::ElideRight, captionRect.width()));
+  const QRect captionRect(rect.left() + kTextLeft, CaptionTop(rect),
+                          rect.right() - 2 - rect.left() - kTextLeft, QFontMetrics(bold).height());
+  painter.drawText(
+      captionRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+      QFontMetrics(bold).elidedText(DisplayText(caption), Qt::ElideRight, captionRect.width()));
   const std::string countLine = TabCountLine(tab);
   if (countLine.empty()) return;
   QFont normal = bold;
@@ -193,7 +196,7 @@ void DrawBrowseTab(QPainter &painter, const QRect &rect, const std::string &capt
 // ---- Mouse ------------------------------------------------------------------------
 
 void TTabControlSmart::mousePressEvent(QMouseEvent *event) {
-  QTabBar::mousePressEvent(event);  // the bar changes the tab first
+  QTabBar::mousePressEvent(event);                           // the bar changes the tab first
   if (event->button() == Qt::MiddleButton) event->accept();  // its release closes a tab
   if (event->button() != Qt::LeftButton) return;
   TabChosen();
@@ -224,7 +227,8 @@ bool TTabControlSmart::event(QEvent *event) {
     auto *help = static_cast<QHelpEvent *>(event);
     const int index = tabAt(help->pos());
     if (IsFolderTab(*this, index) && index < static_cast<int>(TabStates.size()))
-      QToolTip::showText(help->globalPos(), DisplayText(TabStates[static_cast<size_t>(index)].Folder), this);
+      QToolTip::showText(help->globalPos(),
+                         DisplayText(TabStates[static_cast<size_t>(index)].Folder), this);
     else
       QToolTip::hideText();
     return true;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TTabControlSmart: the row of browse tabs. A tab bar that paints its tabs
 // itself (the current one plain, the others on a gradient, the content by the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/file_grid_ui.h"
 
 #include <QApplication>
@@ -85,9 +86,7 @@ void PaintFolder(QPainter &p) {
 void PaintIcon(QPainter &p, int32_t image) {
   p.setRenderHint(QPainter::Antialiasing, true);
   switch (image) {
-    case fiIconFolder:
-      PaintFolder(p);
-      break;
+    case fiIconFolder: PaintFolder(p); break;
     case fiIconNetworkFolder: {
       PaintFolder(p);
       // A small globe: the folder lies on another machine.
@@ -123,8 +122,8 @@ void PaintIcon(QPainter &p, int32_t image) {
       p.setBrush(QColor(0xFF, 0xC8, 0x20));
       p.drawEllipse(QPointF(11, 5.8), 1.7, 1.7);
       p.setBrush(QColor(0x3C, 0x9A, 0x3C));
-      p.drawPolygon(QPolygonF({QPointF(2, 13), QPointF(6, 7.5), QPointF(9, 11), QPointF(11, 9),
-                               QPointF(14, 13)}));
+      p.drawPolygon(QPolygonF(
+          {QPointF(2, 13), QPointF(6, 7.5), QPointF(9, 11), QPointF(11, 9), QPointF(14, 13)}));
       break;
     }
     case fiIconMultimedia: {
@@ -204,8 +203,9 @@ void DrawCellText(QPainter &painter, const std::string &text, QRect rect, bool r
   if (rect.width() <= 0 || rect.height() <= 0) return;
   const QFontMetrics fm(painter.font());
   const QString shown = fm.elidedText(DisplayText(text), Qt::ElideRight, rect.width());
-  painter.drawText(rect, (rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop |
-                             Qt::TextSingleLine, shown);
+  painter.drawText(
+      rect, (rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop | Qt::TextSingleLine,
+      shown);
 }
 
 QPixmap FileIconPixmap(int32_t image, qreal devicePixelRatio) {
@@ -358,7 +358,8 @@ void TDrawGridMouseWheel::MakeRowVisible(int32_t row) {
 
 int32_t TDrawGridMouseWheel::ColumnLeft(int32_t col) const {
   int32_t x = 0;
-  for (int32_t c = 0; c < col && c < ColumnCount(); ++c) x += colWidths_[c] + (verticalLines_ ? 1 : 0);
+  for (int32_t c = 0; c < col && c < ColumnCount(); ++c)
+    x += colWidths_[c] + (verticalLines_ ? 1 : 0);
   return x;
 }
 
@@ -929,9 +930,7 @@ void TFileGrid::DrawEntry(QPainter &painter, int32_t col, int32_t row, const QRe
     case 1:
       DrawCellText(painter, NumToStrCommas(static_cast<int64_t>(entry.Size)), rect, true);
       break;
-    case 2:
-      DrawFileDate(painter, rect, entry.LastWrite);
-      break;
+    case 2: DrawFileDate(painter, rect, entry.LastWrite); break;
     default: break;
   }
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The draw grids of the program and the file grid of the main window.
 //
@@ -149,7 +150,7 @@ class TDrawGridMouseWheel : public QAbstractScrollArea {
   void UpdateScrollBars();
   void UpdateRowHeight();
   void MakeRowVisible(int32_t row);
-  int32_t ColumnLeft(int32_t col) const;  // content x of a column's left edge
+  int32_t ColumnLeft(int32_t col) const;            // content x of a column's left edge
   int32_t ColumnBorderAt(const QPoint &pos) const;  // column whose right edge is under pos
   int32_t TotalWidth() const;
   int32_t PaintedWidth(int32_t col) const;  // the last column may be stretched
@@ -234,14 +235,14 @@ class TFileGrid : public TDrawGridMouseWheel {
   QColor ColourEven() const { return colourEven_; }
 
  signals:
-  void viewFileRequested();        // double click, Enter, middle click on a file
-  void openFileRequested();        // Ctrl + double click, Ctrl + Enter
+  void viewFileRequested();             // double click, Enter, middle click on a file
+  void openFileRequested();             // Ctrl + double click, Ctrl + Enter
   void openInNewTabRequested(int row);  // middle click on a folder
-  void dragStartRequested();       // the marked entries are being dragged
+  void dragStartRequested();            // the marked entries are being dragged
   void contextMenuRequested(const QPoint &globalPos);
-  void deleteRequested();          // Del
-  void findRequested();            // Ctrl+F
-  void marksChanged();             // marks or the current row changed by the user
+  void deleteRequested();  // Del
+  void findRequested();    // Ctrl+F
+  void marksChanged();     // marks or the current row changed by the user
   void sortChanged();
 
  protected:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/file_list.h"
 
 #include <algorithm>
@@ -224,8 +225,8 @@ void MarkAll(bool marked) {
 }
 
 int32_t MarkedCount() {
-  return static_cast<int32_t>(
-      std::count_if(FileList.begin(), FileList.end(), [](const FileEntry &e) { return e.Selected; }));
+  return static_cast<int32_t>(std::count_if(FileList.begin(), FileList.end(),
+                                            [](const FileEntry &e) { return e.Selected; }));
 }
 
 bool ToggleMark(int32_t row) {
@@ -321,9 +322,7 @@ GridAction GridMouseUp(MouseButton button, int32_t row, bool ctrl) {
                                                                    : GridAction::ViewRow;
       }
       break;
-    case MouseButton::Right:
-      ClickCredit = 0;
-      break;
+    case MouseButton::Right: ClickCredit = 0; break;
   }
   AnchorRow = PressRow;
   PressRow = -1;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file list of the current tab, without widgets: the listed entries, the
 // per-tab records, reading a folder into the list, the sort orders, tab
@@ -24,11 +25,11 @@ struct FileEntry {
 
 // One per tab, indexed like the tabs.
 struct TabState {
-  std::string Folder;          // full path ending with PathDelim
-  int32_t ImageIndex = 0;      // folder image of the tab; -1 while not listed
-  int32_t EntryCount = 0;      // entries of the last listing
-  uint64_t TotalBytes = 0;     // sum of their sizes
-  std::string CurrentFile;     // item to make current when the tab is shown
+  std::string Folder;       // full path ending with PathDelim
+  int32_t ImageIndex = 0;   // folder image of the tab; -1 while not listed
+  int32_t EntryCount = 0;   // entries of the last listing
+  uint64_t TotalBytes = 0;  // sum of their sizes
+  std::string CurrentFile;  // item to make current when the tab is shown
 };
 
 // ---- Module state (main thread only) -----------------------------------------
@@ -166,8 +167,14 @@ void CurrentRowChanged();
 // 0 folder, 1 folder on a network volume, 2 program, 3 picture, 4 multimedia,
 // 5 shortcut, 6 any other file. The read-only overlay is image 7.
 enum : int32_t {
-  fiIconFolder = 0, fiIconNetworkFolder = 1, fiIconProgram = 2, fiIconPicture = 3,
-  fiIconMultimedia = 4, fiIconShortcut = 5, fiIconFile = 6, fiIconReadOnly = 7
+  fiIconFolder = 0,
+  fiIconNetworkFolder = 1,
+  fiIconProgram = 2,
+  fiIconPicture = 3,
+  fiIconMultimedia = 4,
+  fiIconShortcut = 5,
+  fiIconFile = 6,
+  fiIconReadOnly = 7
 };
 int32_t FileIconIndex(const std::string &name, uint32_t attributes, bool remote,
                       const std::string &multimediaExtensions);

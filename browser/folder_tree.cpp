@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/folder_tree.h"
 
 #include <algorithm>
@@ -32,7 +33,8 @@ FolderRoot MakeFolderRoot(const std::string &path, const FsVolume &volume) {
   root.path = WithTrailingDelim(path);
   root.text = root.path;
   // The home folder shows as its path; a volume's label only on the volume itself.
-  if (!volume.label.empty() && root.path == volume.mountPoint) root.text += "  (" + volume.label + ")";
+  if (!volume.label.empty() && root.path == volume.mountPoint)
+    root.text += "  (" + volume.label + ")";
   root.image = DriveImage(volume.type);
   root.remote = volume.type == FsDriveType::Network;
   return root;

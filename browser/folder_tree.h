@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Folder tree rules without widgets: the roots (volumes), folder paths of
 // nodes, which root holds a path, the sub-folders of a folder and the rules

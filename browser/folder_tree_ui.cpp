@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/folder_tree_ui.h"
 
 #include <QApplication>
@@ -38,8 +39,7 @@ QIcon FolderImageIcon(int32_t image) {
       return QIcon::fromTheme("drive-removable-media", style->standardIcon(QStyle::SP_DriveFDIcon));
     case fiNewTab:
       return QIcon::fromTheme("tab-new", style->standardIcon(QStyle::SP_FileDialogNewFolder));
-    default:
-      return QIcon::fromTheme("drive-harddisk", style->standardIcon(QStyle::SP_DriveHDIcon));
+    default: return QIcon::fromTheme("drive-harddisk", style->standardIcon(QStyle::SP_DriveHDIcon));
   }
 }
 
@@ -97,7 +97,8 @@ void TFolderTree::Init(const std::string &path) {
       auto *node = new QTreeWidgetItem(this);
       node->setText(0, DisplayText(root.text));
       node->setToolTip(0, DisplayText(root.path));
-      node->setData(0, kNameRole, QByteArray(root.path.data(), static_cast<qsizetype>(root.path.size())));
+      node->setData(0, kNameRole,
+                    QByteArray(root.path.data(), static_cast<qsizetype>(root.path.size())));
       node->setData(0, kRootPathRole, true);
       node->setData(0, kImageRole, root.image);
       node->setIcon(0, FolderImageIcon(root.image));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TFolderTree: the tree of volumes and folders, filled as nodes expand.
 #include <QTreeWidget>

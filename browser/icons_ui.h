@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tool-bar and menu images (ilToolbar): freedesktop theme icons, with
 // Qt's built-in icons or small drawn ones when the desktop's theme lacks one,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The launch commands' rules without widgets: which mount a folder lies on
 // when it is a network one (the Map drive button shows it and disconnecting

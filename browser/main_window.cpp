@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/main_window.h"
 
 #include <QAction>
@@ -23,9 +24,9 @@
 #include "browser/operation_state.h"
 #include "browser/status_bar_ui.h"
 #include "dialogs/about_form.h"
-#include "dialogs/event_log_form.h"
 #include "dialogs/controls_ui.h"
 #include "dialogs/edit_string_form.h"
+#include "dialogs/event_log_form.h"
 #include "dialogs/markup.h"
 #include "dialogs/message_box.h"
 #include "fileops/drag_drop_ui.h"
@@ -198,7 +199,9 @@ void TMainForm::CreateClientArea() {
   TCTrovix->OnDrawTab = [this](QPainter &p, int index, const QRect &r, bool active) {
     TCTrovixDrawTab(p, index, r, active);
   };
-  TCTrovix->OnMouseUp = [this](QMouseEvent *event, int index) { TCTrovixMouseUp(event->button(), index); };
+  TCTrovix->OnMouseUp = [this](QMouseEvent *event, int index) {
+    TCTrovixMouseUp(event->button(), index);
+  };
   connect(TCTrovix, &QWidget::customContextMenuRequested, this,
           [this](const QPoint &pos) { mTabs->popup(TCTrovix->mapToGlobal(pos)); });
   layout->addWidget(TCTrovix);
@@ -236,7 +239,8 @@ void TMainForm::CreateClientArea() {
     mItems->popup(pos);
   });
   connect(GFileInfo, &TFileGrid::openInNewTabRequested, this, [this](int row) {
-    if (row >= 1 && row <= FileCount) OpenInNewTab(ListedFolder + FileList[row - 1].Name + PathDelim);
+    if (row >= 1 && row <= FileCount)
+      OpenInNewTab(ListedFolder + FileList[row - 1].Name + PathDelim);
   });
   FolderTree->OnMouseUp = [this](Qt::MouseButton button, QTreeWidgetItem *node) {
     if (button == Qt::MiddleButton && node) OpenInNewTab(FolderTree->NodeToFolder(node));
@@ -276,7 +280,8 @@ void TMainForm::FormShow() {
   // The tabs of the last run, then the new-tab tab. With nothing restored
   // the new-tab tab is the only one and its listing turns it into a tab for
   // the tree's folder.
-  TCTrovix->SetTabs(RestoreTabStates(TabsFromSettings(INIRead("CurrentFolders"), INIRead("CurrentFiles"))), 0);
+  TCTrovix->SetTabs(
+      RestoreTabStates(TabsFromSettings(INIRead("CurrentFolders"), INIRead("CurrentFiles"))), 0);
   TCTrovix->LastIndex = 0;
   TCTrovixFill(0);
 }
@@ -418,7 +423,8 @@ void TMainForm::mEditPathClick() {
   std::string path = CurrentTabFolder();
   // The tree selects as much of the path as exists; its change event makes
   // the tab take that folder and lists it.
-  if (EditString("|b|4Enter New Path", path) && !path.empty()) FolderTree->SelectedFolderWrite(path);
+  if (EditString("|b|4Enter New Path", path) && !path.empty())
+    FolderTree->SelectedFolderWrite(path);
 }
 
 // ---- Commands ---------------------------------------------------------------------
@@ -463,7 +469,8 @@ void TMainForm::bViewFileClick() {
   }
   const FileEntry *entry = GFileInfo->CurrentEntry();
   if (!entry || !GFileInfo->hasFocus()) return;
-  if (entry->Attributes & faDirectory) FolderTree->SelectedFolderWrite(ListedFolder + entry->Name + PathDelim);
+  if (entry->Attributes & faDirectory)
+    FolderTree->SelectedFolderWrite(ListedFolder + entry->Name + PathDelim);
 }
 
 void TMainForm::bRefreshClick() { FolderTree->Init(FolderTree->SelectedFolderRead()); }
@@ -511,7 +518,8 @@ void TMainForm::bOpenFileClick(QObject *sender) {
 void TMainForm::mOpenfilelocationClick() {
   const FileEntry *entry = GFileInfo->CurrentEntry();
   if (!entry) return;
-  if (!OpenFileLocation(this, CurrentTabFolder() + entry->Name)) DisplayError("|b|1ERROR: Can not Open folder");
+  if (!OpenFileLocation(this, CurrentTabFolder() + entry->Name))
+    DisplayError("|b|1ERROR: Can not Open folder");
 }
 
 void TMainForm::mCopyFullPathClick() {
@@ -592,14 +600,16 @@ void TMainForm::TimerTimer() {
 bool TMainForm::eventFilter(QObject *watched, QEvent *event) {
   if (event->type() == QEvent::KeyPress && isActiveWindow()) {
     auto *widget = qobject_cast<QWidget *>(watched);
-    if (widget && widget->window() == this && FormKeyDown(static_cast<QKeyEvent *>(event))) return true;
+    if (widget && widget->window() == this && FormKeyDown(static_cast<QKeyEvent *>(event)))
+      return true;
   }
   return QMainWindow::eventFilter(watched, event);
 }
 
 bool TMainForm::FormKeyDown(QKeyEvent *event) {
   Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-  if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) && mods == Qt::ControlModifier) {
+  if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) &&
+      mods == Qt::ControlModifier) {
     SwitchWindow();
     return true;
   }

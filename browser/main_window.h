@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TMainForm: the main window with its tool bar, browse tabs, folder tree,
 // file grid, status bar, menus and the one-second timer through which file
@@ -40,9 +41,9 @@ class TMainForm : public QMainWindow {
   TStatusPanels *StatusBar;
   // Menus and their items.
   QMenu *mItems, *mTree, *mTabs;
-  QAction *mSelectNone, *mSelectAll, *mSelecttohere, *mView, *mViewHex, *mViewAlways,
-      *mCloseViews, *mOpen, *mOpenWith, *mOpenfilelocation, *mCopyFullPath, *mRename, *mDelete,
-      *mDuplicate, *mTestRead, *mNewFile, *mNewFolder;
+  QAction *mSelectNone, *mSelectAll, *mSelecttohere, *mView, *mViewHex, *mViewAlways, *mCloseViews,
+      *mOpen, *mOpenWith, *mOpenfilelocation, *mCopyFullPath, *mRename, *mDelete, *mDuplicate,
+      *mTestRead, *mNewFile, *mNewFolder;
   QAction *mTreeOpen, *mTreeRename, *mTreeDelete;
   QAction *mCloseTab, *mCloseOtherTabs, *mCloseTabstotheRight, *mEditPath;
   QTimer *Timer;

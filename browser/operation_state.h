@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The values through which file-operation workers report to the main window.
 // Workers change them; the main window's one-second timer reads them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/status_bar.h"
 
 #include "browser/file_list.h"
@@ -25,8 +26,8 @@ StatusSummary CurrentStatusSummary(int32_t tabIndex) {
     const TabState &tab = TabStates[static_cast<size_t>(tabIndex)];
     s.TotalBytes = tab.TotalBytes;
     if (!tab.Folder.empty())
-      s.HaveSpace = FsFreeSpace(tab.Folder, s.FreeBytes, s.SizeBytes) && s.FreeBytes >= 0 &&
-                    s.SizeBytes >= 0;
+      s.HaveSpace =
+          FsFreeSpace(tab.Folder, s.FreeBytes, s.SizeBytes) && s.FreeBytes >= 0 && s.SizeBytes >= 0;
   }
   return s;
 }

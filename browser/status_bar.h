@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's status bar without widgets: the markup text of panel 0
 // (marked and total counts and sizes, the free space of the current folder's
@@ -9,11 +10,11 @@ namespace trovix {
 
 // What panel 0 reports.
 struct StatusSummary {
-  int64_t Marked = 0;         // marked entries
-  uint64_t MarkedBytes = 0;   // their sizes
-  int64_t Count = 0;          // entries listed
-  uint64_t TotalBytes = 0;    // the tab's total
-  bool HaveSpace = false;     // the volume's figures could be read
+  int64_t Marked = 0;        // marked entries
+  uint64_t MarkedBytes = 0;  // their sizes
+  int64_t Count = 0;         // entries listed
+  uint64_t TotalBytes = 0;   // the tab's total
+  bool HaveSpace = false;    // the volume's figures could be read
   int64_t FreeBytes = 0;
   int64_t SizeBytes = 0;
 };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TStatusPanels: the main window's status bar, two owner-drawn panels.
 // Panel 0 shows the marked and total counts and sizes and the free space of

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # trovix_subsystem(folder DEPS libs... UI_DEPS libs...)
 # Builds the folder's sources as two libraries: trovix_<folder> with the
 # GUI-free code and trovix_<folder>_ui with the Qt windows and widgets.

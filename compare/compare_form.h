@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text compare window; created at start, shown when two texts are compared.
 #include <QWidget>

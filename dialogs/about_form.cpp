@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/about_form.h"
 
 #include <QApplication>
@@ -6,7 +7,6 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
-
 
 namespace trovix {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The About window: the program's name and version; shown at start as a
 // splash (unless -nosplash or -noabout) and from the tool bar.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Input rules of TEditUpDown and TComboBoxAutoFill.
 #include "dialogs/controls.h"
 
@@ -35,7 +36,8 @@ size_t PrevChar(const std::string &s, size_t pos) {
 // The first item whose beginning equals text, ignoring case; null if none.
 const std::string *FirstMatch(const std::vector<std::string> &items, const std::string &text) {
   for (const std::string &item : items)
-    if (item.size() >= text.size() && StrCompare(item.substr(0, text.size()), text) == 0) return &item;
+    if (item.size() >= text.size() && StrCompare(item.substr(0, text.size()), text) == 0)
+      return &item;
   return nullptr;
 }
 
@@ -131,9 +133,10 @@ TAutoFillEdit AutoFillComplete(const std::vector<std::string> &items, const std:
 
 TAutoFillEdit AutoFillBackspace(const std::string &text, int32_t selStart, int32_t selLength) {
   const size_t size = text.size();
-  const size_t start = static_cast<size_t>(std::clamp<int64_t>(selStart, 0, static_cast<int64_t>(size)));
-  const size_t length = static_cast<size_t>(
-      std::clamp<int64_t>(selLength, 0, static_cast<int64_t>(size - start)));
+  const size_t start =
+      static_cast<size_t>(std::clamp<int64_t>(selStart, 0, static_cast<int64_t>(size)));
+  const size_t length =
+      static_cast<size_t>(std::clamp<int64_t>(selLength, 0, static_cast<int64_t>(size - start)));
   TAutoFillEdit r;
   r.Text = text.substr(0, start) + text.substr(start + length);
   const size_t caret = PrevChar(r.Text, start);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Input rules of the program's own controls, free of any widget: the numeric
 // up/down edit (TEditUpDown) and the completing combo box

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own controls over Qt widgets.
 #include "dialogs/controls_ui.h"
 
@@ -22,7 +23,9 @@ namespace {
 std::string FromQ(const QString &s) { return s.toUtf8().toStdString(); }
 
 // Byte offset of a character position of q, and back.
-int32_t BytePos(const QString &q, int pos) { return static_cast<int32_t>(q.left(pos).toUtf8().size()); }
+int32_t BytePos(const QString &q, int pos) {
+  return static_cast<int32_t>(q.left(pos).toUtf8().size());
+}
 
 int CharPos(const std::string &s, int32_t bytes) {
   return static_cast<int>(QString::fromUtf8(s.data(), bytes).size());
@@ -171,8 +174,7 @@ bool TEditUpDown::eventFilter(QObject *watched, QEvent *event) {
       // Handled by the panel, wherever the mouse is over it.
       wheelEvent(static_cast<QWheelEvent *>(event));
       return true;
-    default:
-      break;
+    default: break;
   }
   return QWidget::eventFilter(watched, event);
 }
@@ -264,14 +266,15 @@ void TComboBoxAutoFill::Apply(const TAutoFillEdit &edit) {
 
 bool TComboBoxAutoFill::eventFilter(QObject *watched, QEvent *event) {
   if (watched == lineEdit() && event->type() == QEvent::KeyPress &&
-      static_cast<QKeyEvent *>(event)->key() == Qt::Key_Backspace && lineEdit()->hasSelectedText()) {
+      static_cast<QKeyEvent *>(event)->key() == Qt::Key_Backspace &&
+      lineEdit()->hasSelectedText()) {
     QLineEdit *line = lineEdit();
     const QString text = line->text();
     const int start = line->selectionStart();
     const int length = static_cast<int>(line->selectedText().size());
     const std::string bytes = FromQ(text);
-    const TAutoFillEdit cut =
-        AutoFillBackspace(bytes, BytePos(text, start), BytePos(text, start + length) - BytePos(text, start));
+    const TAutoFillEdit cut = AutoFillBackspace(
+        bytes, BytePos(text, start), BytePos(text, start + length) - BytePos(text, start));
     line->setText(DisplayText(cut.Text));
     line->setCursorPosition(CharPos(cut.Text, cut.SelStart));
     Apply(AutoFillComplete(Items(), cut.Text, cut.SelStart, freeText_));
@@ -332,8 +335,8 @@ void TNiceGroupBox::paintEvent(QPaintEvent *) {
   QFont bold = font();
   bold.setBold(true);
   p.setFont(bold);
-  p.drawText(QRect(4, 2, r.width() - 8, TitleHeight() - 2), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-             caption_);
+  p.drawText(QRect(4, 2, r.width() - 8, TitleHeight() - 2),
+             Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, caption_);
 }
 
 // ---- TBtnBase ----
@@ -455,7 +458,8 @@ void TBtnTransparent::paintEvent(QPaintEvent *) {
       break;
   }
   if (!glyph.isNull()) p.drawPixmap(gAt, glyph);
-  p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+  p.setPen(
+      palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
   p.drawText(QRect(tAt, t), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic, text());
   if (hasFocus()) {
     QStyleOptionFocusRect focus;

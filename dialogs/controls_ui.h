@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's own controls: the numeric up/down edit, the completing combo
 // box and the purely visual group box, flat button, owner-painted button and
@@ -80,7 +81,7 @@ class TEditUpDown : public QWidget {
   TEditUpDownRules rules_;
   TCalculateFn calculate_;
   int32_t value_ = 0;
-  bool typed_ = false;        // the text was changed by typing
+  bool typed_ = false;          // the text was changed by typing
   bool selectOnClick_ = false;  // entered by keyboard: a click selects all
   int wheelDelta_ = 0;
   QLineEdit *edit_;

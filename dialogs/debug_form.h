@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TDebugForm: a developer's trace window that the folder tree and the search
 // write coloured lines to. Shown at start with -debug; -debuglog sets DebugLog.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one-line prompt behind EditString (message_box.h): a markup label, a
 // combo box with the history of confirmed texts, OK and Cancel. Created once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The event log's line buffer, shared by the user-interface thread and the
 // file operation workers.
 #include "dialogs/event_log.h"
@@ -57,8 +58,7 @@ void LogClear() {
 
 std::vector<std::string> LogTakePending() {
   std::lock_guard<std::mutex> lock(LogLock);
-  std::vector<std::string> pending(Lines.begin() + static_cast<std::ptrdiff_t>(Taken),
-                                   Lines.end());
+  std::vector<std::string> pending(Lines.begin() + static_cast<std::ptrdiff_t>(Taken), Lines.end());
   Taken = Lines.size();
   return pending;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The event log: one entry per user command (a title line) with one
 // tab-indented detail line per file or folder handled.

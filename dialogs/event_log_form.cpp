@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Event Log" window over the log buffer of event_log.cpp.
 #include "dialogs/event_log_form.h"
 
@@ -88,7 +89,8 @@ TLogForm::TLogForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   // Workers may add lines at any time: the log only posts a wake-up to this
   // window's thread, and the lines are taken here.
   LogSetNotify([this] {
-    QMetaObject::invokeMethod(this, [this] { LogFlush(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { LogFlush(); }, Qt::QueuedConnection);
   });
   LogFlush();
 }
@@ -102,8 +104,7 @@ TLogForm::~TLogForm() {
 void TLogForm::LogFlush() {
   const std::vector<std::string> lines = LogTakePending();
   if (lines.empty()) return;
-  for (const std::string &line : lines)
-    Memo->appendPlainText(DisplayText(line));
+  for (const std::string &line : lines) Memo->appendPlainText(DisplayText(line));
   QScrollBar *bar = Memo->verticalScrollBar();
   bar->setValue(bar->maximum());
   Memo->horizontalScrollBar()->setValue(0);
@@ -128,7 +129,8 @@ void TLogForm::showEvent(QShowEvent *event) {
 }
 
 bool TLogForm::eventFilter(QObject *watched, QEvent *event) {
-  if (watched == Memo->viewport() && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+  if (watched == Memo->viewport() &&
+      (event->type() == QEvent::Resize || event->type() == QEvent::Move))
     PlaceClear();
   return QWidget::eventFilter(watched, event);
 }

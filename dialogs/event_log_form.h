@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Event Log" window: the log's lines in a scrollable text box and a
 // small clear button in its top-right corner. Created at start, shown from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Inline markup of messages, prompts and labels: an escape character followed
 // by a one-character code switches colour, weight, size and line layout
@@ -50,8 +51,7 @@ struct MarkupToken {
   std::string text;  // the run's bytes
 };
 
-std::vector<MarkupToken> MarkupParse(const std::string &text,
-                                     char escape = NiceLabelFormatChar);
+std::vector<MarkupToken> MarkupParse(const std::string &text, char escape = NiceLabelFormatChar);
 
 // The text without codes: new lines become '\n', tabs '\t', triangles and
 // other codes vanish. For window titles and accessible names.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/markup_ui.h"
 
 #include <QApplication>
@@ -15,8 +16,7 @@ namespace {
 // Fonts and metrics of a base font on one device, one QFont per state.
 class QtMarkupMetrics : public MarkupMetrics {
  public:
-  QtMarkupMetrics(const QFont &base, const QPaintDevice *device)
-      : base_(base), device_(device) {
+  QtMarkupMetrics(const QFont &base, const QPaintDevice *device) : base_(base), device_(device) {
     base_.setBold(false);
     base_.setItalic(false);
     base_.setUnderline(false);
@@ -99,21 +99,19 @@ void NiceLabelPaint(QPainter &canvas, int32_t x, int32_t y, int32_t &width, int3
     } else {
       canvas.setPen(colour);
     }
-    canvas.drawText(QPoint(d.x, d.y + metrics.Metrics(d.font).ascent()),
-                    QString::fromUtf8(d.text));
+    canvas.drawText(QPoint(d.x, d.y + metrics.Metrics(d.font).ascent()), QString::fromUtf8(d.text));
   }
   canvas.restore();
 }
 
-void NiceLabelPaint(QPainter &canvas, int32_t x, int32_t y, const std::string &text,
-                    int32_t gap) {
+void NiceLabelPaint(QPainter &canvas, int32_t x, int32_t y, const std::string &text, int32_t gap) {
   int32_t width = 0;
   int32_t height = 0;
   NiceLabelPaint(canvas, x, y, width, height, text, gap);
 }
 
-void NiceLabelMeasure(const QFont &font, int32_t &width, int32_t &height,
-                      const std::string &text, int32_t gap) {
+void NiceLabelMeasure(const QFont &font, int32_t &width, int32_t &height, const std::string &text,
+                      int32_t gap) {
   QtMarkupMetrics metrics(font, nullptr);
   const MarkupLayout layout = NiceLabelLayout(text, 0, 0, gap, metrics);
   width = layout.width;

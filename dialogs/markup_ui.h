@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Painting of markup text (markup.h) with QPainter, and the label control
 // that shows a markup caption.
@@ -24,12 +25,11 @@ namespace trovix {
 // the brush's colour (the background's when the painter has no brush).
 void NiceLabelPaint(QPainter &canvas, int32_t x, int32_t y, int32_t &width, int32_t &height,
                     const std::string &text, int32_t gap);
-void NiceLabelPaint(QPainter &canvas, int32_t x, int32_t y, const std::string &text,
-                    int32_t gap);
+void NiceLabelPaint(QPainter &canvas, int32_t x, int32_t y, const std::string &text, int32_t gap);
 // The extent NiceLabelPaint would return at (0, 0) in the given font, for
 // measuring before there is anything to paint on.
-void NiceLabelMeasure(const QFont &font, int32_t &width, int32_t &height,
-                      const std::string &text, int32_t gap);
+void NiceLabelMeasure(const QFont &font, int32_t &width, int32_t &height, const std::string &text,
+                      int32_t gap);
 
 // Colour conversions between the markup's 0x00BBGGRR values and QColor.
 QColor NiceLabelColour(uint32_t bgr);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/message_box.h"
 
 #include <algorithm>
@@ -29,8 +30,8 @@ std::vector<std::string> MessageBoxButtons(const std::string &list) {
   size_t start = 0;
   for (;;) {
     const size_t comma = list.find(',', start);
-    captions.push_back(list.substr(start, comma == std::string::npos ? std::string::npos
-                                                                     : comma - start));
+    captions.push_back(
+        list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
     if (comma == std::string::npos) break;
     start = comma + 1;
   }
@@ -45,9 +46,8 @@ int32_t MessageBoxGlyph(const std::string &caption) {
   // Tested in this order, so "Copy X" is a copy and "Save and Continue" a
   // confirmation.
   static const Rule rules[] = {
-      {"YES", 0},    {"OK", 0},      {"CONTINUE", 0}, {"NO", 1},   {"CANCEL", 1},
-      {"ABORT", 1},  {"DISCARD", 1}, {"DELETE", 1},   {"SAVE", 2}, {"COPY", 4},
-      {"MOVE", 5},
+      {"YES", 0},     {"OK", 0},     {"CONTINUE", 0}, {"NO", 1},   {"CANCEL", 1}, {"ABORT", 1},
+      {"DISCARD", 1}, {"DELETE", 1}, {"SAVE", 2},     {"COPY", 4}, {"MOVE", 5},
   };
   for (const Rule &rule : rules) {
     if (StrPosWild(1, rule.word, caption) > 0) return rule.glyph;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Message boxes and the one-line prompt.
 //
@@ -30,18 +31,18 @@ inline constexpr uint8_t mbError = 1;
 inline constexpr uint8_t mbQuestion = 2;
 
 int32_t DisplayMany(uint8_t kind, const std::string &message, const std::string &buttons);
-void DisplayMessage(const std::string &message);    // kind 0, "OK"
-void DisplayError(const std::string &message);      // kind 1, "OK"
-bool DisplayOKCancel(const std::string &message);   // kind 2, "OK,Cancel": true for OK
-bool DisplayYesNo(const std::string &message);      // kind 2, "Yes,No": true for Yes
+void DisplayMessage(const std::string &message);   // kind 0, "OK"
+void DisplayError(const std::string &message);     // kind 1, "OK"
+bool DisplayOKCancel(const std::string &message);  // kind 2, "OK,Cancel": true for OK
+bool DisplayYesNo(const std::string &message);     // kind 2, "Yes,No": true for Yes
 
 // Shows the prompt (markup) above a combo box holding value and its history.
 // Confirmed (Enter or OK): value becomes the text, which also goes to the top
 // of the history; returns true. Cancelled: value is unchanged; returns false.
 bool EditString(const std::string &prompt, std::string &value);
 
-using TMessageBoxAnswerer = std::function<int32_t(
-    uint8_t kind, const std::string &message, const std::string &buttons)>;
+using TMessageBoxAnswerer =
+    std::function<int32_t(uint8_t kind, const std::string &message, const std::string &buttons)>;
 void SetMessageBoxAnswerer(TMessageBoxAnswerer answerer);
 const TMessageBoxAnswerer &MessageBoxAnswerer();
 
@@ -95,9 +96,9 @@ struct TMessageBoxRect {
 };
 
 struct TMessageBoxLayout {
-  int32_t areaWidth = 0;   // message area from (0, 0); its frame ends one pixel inside
+  int32_t areaWidth = 0;  // message area from (0, 0); its frame ends one pixel inside
   int32_t areaHeight = 0;
-  int32_t stripTop = 0;    // button strip: full client width, mbStripHeight high
+  int32_t stripTop = 0;  // button strip: full client width, mbStripHeight high
   int32_t clientWidth = 0;
   int32_t clientHeight = 0;
   std::vector<TMessageBoxRect> buttons;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/message_box_form.h"
 
 #include <QApplication>
@@ -45,8 +46,7 @@ void PlaceDialogAtMouse(QWidget *form) {
   int32_t left = frame.left();
   int32_t top = frame.top();
   MessageBoxKeepOnScreen(left, top, frame.width(), frame.height(), screen.left(), screen.top(),
-                         screen.width(), screen.height(),
-                         QGuiApplication::screens().size() == 1);
+                         screen.width(), screen.height(), QGuiApplication::screens().size() == 1);
   if (left != frame.left() || top != frame.top()) form->move(left, top);
 }
 

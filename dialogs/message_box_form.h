@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The message box window behind DisplayMany (message_box.h) and the pieces
 // it shares with the prompt: the glyphs of the flat buttons and the drawn

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The user's options as values the rest of the program reads, without the
 // options window (which shows and edits them). Loaded from the settings store

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The options window; created at start, shown from the tool bar.
 #include <QWidget>

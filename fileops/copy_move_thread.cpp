@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileops/copy_move_thread.h"
 
 #include "browser/operation_state.h"
@@ -81,8 +82,7 @@ void TCopyMoveThread::Execute() {
         SetOperationStatus("Deleting " + source);
         ItemDelete(source, false);
         break;
-      default:
-        break;
+      default: break;
     }
   }
   SetOperationExclusions(std::string());

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The worker that carries out one file operation request, so the windows
 // stay usable while files are copied, moved, tested or deleted. Workers

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Drag and drop inside the main window, as plain rules: what a drag carries,
 // where a drag may be dropped, the destination of a dragged tree folder, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileops/drag_drop_ui.h"
 
 #include <QApplication>
@@ -174,11 +175,12 @@ class TDragDropFilter : public QObject {
       int32_t col = -1, row = -1;
       return grid->MouseToCell(pos, col, row) ? row : -1;
     };
-    gridTarget_ = {[](DragSource s) { return s == DragSource::Grid; },
-                   [rowAt](DragSource s, const QPoint &pos) { return GridAcceptsDrag(s, rowAt(pos)); },
-                   [rowAt](TMainForm &f, DragSource s, const QPoint &pos) {
-                     GFileInfoDragDrop(f, s, rowAt(pos));
-                   }};
+    gridTarget_ = {
+        [](DragSource s) { return s == DragSource::Grid; },
+        [rowAt](DragSource s, const QPoint &pos) { return GridAcceptsDrag(s, rowAt(pos)); },
+        [rowAt](TMainForm &f, DragSource s, const QPoint &pos) {
+          GFileInfoDragDrop(f, s, rowAt(pos));
+        }};
     windowTarget_ = {[](DragSource) { return false; },
                      [](DragSource, const QPoint &) { return false; },
                      [](TMainForm &, DragSource, const QPoint &) {}};
@@ -205,7 +207,9 @@ class TDragDropFilter : public QObject {
         pressPos_ = mouse->position().toPoint();
         QTreeWidgetItem *node = folderTree_->NodeAt(pressPos_);
         pressed_ = mouse->button() == Qt::LeftButton && node &&
-                   folderTree_->visualItemRect(node).contains(pressPos_) ? node : nullptr;
+                           folderTree_->visualItemRect(node).contains(pressPos_)
+                       ? node
+                       : nullptr;
         return false;
       }
       case QEvent::MouseMove: {
@@ -223,11 +227,8 @@ class TDragDropFilter : public QObject {
         }
         return true;
       }
-      case QEvent::MouseButtonRelease:
-        pressed_ = nullptr;
-        return false;
-      default:
-        return false;
+      case QEvent::MouseButtonRelease: pressed_ = nullptr; return false;
+      default: return false;
     }
   }
 
@@ -275,7 +276,8 @@ std::vector<std::string> DroppedPaths(const QMimeData *data) {
   for (const QUrl &url : data->urls()) {
     if (!url.isLocalFile()) continue;
     // The path's bytes as they were encoded, valid UTF-8 or not.
-    const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    const QByteArray path =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
     if (!path.isEmpty()) paths.emplace_back(path.constData(), static_cast<size_t>(path.size()));
   }
   return paths;
@@ -344,7 +346,8 @@ void InstallDragDrop(TMainForm &form) {
     const DragSource source = DropSource(event);
     if (TabsAcceptDrag(source)) {
       AcceptCopy(event);
-      AfterDrop(*f, [source, index](TMainForm &target) { TCTrovixDragDrop(target, source, index); });
+      AfterDrop(*f,
+                [source, index](TMainForm &target) { TCTrovixDragDrop(target, source, index); });
     } else if (HasOutsidePaths(event)) {
       AcceptCopy(event);
       ReceiveFiles(*f, event);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Drag and drop in the main window: the marked entries of the file grid and
 // the folder of the tree are dragged onto a tree node, a browse tab or an

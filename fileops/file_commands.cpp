@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileops/file_commands.h"
 
 #include "dialogs/event_log.h"
@@ -101,7 +102,9 @@ std::string DeleteQuestion(const std::vector<FileEntry> &list) {
   return "|b|4Delete " + text + "?";
 }
 
-std::string DeleteFolderQuestion(const std::string &folder) { return "|b|4Delete Folder " + folder; }
+std::string DeleteFolderQuestion(const std::string &folder) {
+  return "|b|4Delete Folder " + folder;
+}
 
 DeleteRequest BuildDeleteRequest(const std::string &folder, const std::vector<FileEntry> &list) {
   DeleteRequest request;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's commands on the marked entries of the current tab, as
 // plain rules over FileList (browser/file_list.h): the rename mode and the

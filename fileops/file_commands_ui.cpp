@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileops/file_commands_ui.h"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's file commands: Rename, Delete, Duplicate, New File, New
 // Folder and Test Read on the marked entries of the current tab or on the

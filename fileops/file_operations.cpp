@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file operation engine over the file-system layer.
 #include "fileops/file_operations.h"
 
@@ -87,9 +88,7 @@ std::string FolderOf(const std::string &path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-bool IsRealFolder(const FsEntry &e) {
-  return (e.attr & faDirectory) && !(e.attr & faReparsePoint);
-}
+bool IsRealFolder(const FsEntry &e) { return (e.attr & faDirectory) && !(e.attr & faReparsePoint); }
 bool IsLink(const FsEntry &e) { return (e.attr & faReparsePoint) != 0; }
 
 // ---- Handles and temporary files -----------------------------------------------------
@@ -119,8 +118,7 @@ class THandle {
 // A part of the temporary name that differs between processes and calls.
 std::string UniquePart() {
   static const uint64_t salt = [] {
-    uint64_t s = static_cast<uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
+    uint64_t s = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     try {
       std::random_device device;
       s ^= (static_cast<uint64_t>(device()) << 32) ^ device();
@@ -144,8 +142,7 @@ std::string TempNameFor(const std::string &destination) {
 // Creates a temporary file (or, with linkTarget, a link) beside destination,
 // exclusively, creating the destination's folder when it is missing. Sets
 // temp to its name. Returns the handle (for a link: 0 on success).
-int CreateTemp(const std::string &destination, std::string &temp,
-               const std::string *linkTarget) {
+int CreateTemp(const std::string &destination, std::string &temp, const std::string *linkTarget) {
   bool madeFolder = false;
   for (int attempt = 0; attempt < 16; ++attempt) {
     temp = TempNameFor(destination);
@@ -214,8 +211,8 @@ void ReadErrorIssue(const std::string &source, bool force) {
 
 // What an existing destination means for a copy: true to go ahead (exists
 // tells whether it must be replaced); false with result set otherwise.
-bool CheckDestination(const std::string &source, const std::string &destination,
-                      const FsEntry &src, bool force, bool &exists, bool &result) {
+bool CheckDestination(const std::string &source, const std::string &destination, const FsEntry &src,
+                      bool force, bool &exists, bool &result) {
   result = false;
   FsEntry dst;
   exists = FsGetInfo(destination, dst);
@@ -417,8 +414,8 @@ std::string PathName(const std::string &path) {
 
 CopyVerdict CompareForCopy(int64_t sourceSize, int64_t sourceTime, int64_t destinationSize,
                            int64_t destinationTime, bool sizeOnly, bool warnOlder) {
-  int64_t difference = sourceTime < 0 || destinationTime < 0 ? ftUnreadableDifference
-                                                             : destinationTime - sourceTime;
+  int64_t difference =
+      sourceTime < 0 || destinationTime < 0 ? ftUnreadableDifference : destinationTime - sourceTime;
   if (difference == ftHour || difference == -ftHour) difference = 0;
   if (difference > -ftSameTimeWindow && difference < ftSameTimeWindow) difference = 0;
   CopyVerdict verdict;
@@ -443,8 +440,7 @@ bool FileCopy(const std::string &source, const std::string &destination, bool fo
   return CopyOneFile(source, destination, force, nullptr);
 }
 
-bool FolderCopy(const std::string &sourceFolder, const std::string &destinationFolder,
-                bool force) {
+bool FolderCopy(const std::string &sourceFolder, const std::string &destinationFolder, bool force) {
   // A link chosen as the folder is copied as the link it is.
   if (FsIsLink(sourceFolder))
     return FileCopy(WithoutDelim(sourceFolder),
@@ -461,16 +457,14 @@ bool FolderCopy(const std::string &sourceFolder, const std::string &destinationF
 }
 
 void FileMove(const std::string &source, const std::string &destination, bool force) {
-  if (source != destination && !FsSameFile(source, destination) &&
-      FsMove(source, destination)) {
+  if (source != destination && !FsSameFile(source, destination) && FsMove(source, destination)) {
     LogDetail(source + " moved");
     return;
   }
   if (FileCopy(source, destination, force)) FileDelete(source, force);
 }
 
-void FolderMove(const std::string &sourceFolder, const std::string &destinationFolder,
-                bool force) {
+void FolderMove(const std::string &sourceFolder, const std::string &destinationFolder, bool force) {
   if (sourceFolder != destinationFolder && FsMove(sourceFolder, destinationFolder)) {
     LogDetail("Folder " + sourceFolder + " moved to " + destinationFolder);
     return;
@@ -527,8 +521,8 @@ void ItemDelete(const std::string &path, bool force) {
 
 std::string FileAgeText(int64_t difference) {
   std::string text = difference < 0 ? "OLDER by " : "NEWER by ";
-  uint64_t d = difference < 0 ? 0 - static_cast<uint64_t>(difference)
-                              : static_cast<uint64_t>(difference);
+  uint64_t d =
+      difference < 0 ? 0 - static_cast<uint64_t>(difference) : static_cast<uint64_t>(difference);
   const uint64_t day = ftDay;
   uint64_t rest = d;
   if (d >= 2 * day) {
@@ -637,6 +631,5 @@ std::string FileToString(const std::string &path) {
   text.resize(static_cast<size_t>(done));
   return text;
 }
-
 
 }  // namespace trovix

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file operation engine: copy, move, test-read and delete of files and
 // folder trees, with the comparison that decides whether an existing
@@ -57,10 +58,10 @@ struct OperationRequest {
 // One problem met by an operation, awaiting the user's review.
 struct OperationIssue {
   bool Ticked = false;
-  uint8_t Kind = okCopy;     // what proceeding performs: okCopy or okDelete
-  std::string Source;        // may be empty
-  std::string Destination;   // may be empty
-  std::string Problem;       // markup text, one of the pr* texts below
+  uint8_t Kind = okCopy;    // what proceeding performs: okCopy or okDelete
+  std::string Source;       // may be empty
+  std::string Destination;  // may be empty
+  std::string Problem;      // markup text, one of the pr* texts below
 };
 
 // Problem texts.
@@ -137,11 +138,9 @@ bool FileCopy(const std::string &source, const std::string &destination, bool fo
 // Copies (or with an empty destination tests) a folder tree; its files are
 // always copied unforced. Stops at the next entry once CancelRequested is
 // set. True when every file and subfolder succeeded.
-bool FolderCopy(const std::string &sourceFolder, const std::string &destinationFolder,
-                bool force);
+bool FolderCopy(const std::string &sourceFolder, const std::string &destinationFolder, bool force);
 void FileMove(const std::string &source, const std::string &destination, bool force);
-void FolderMove(const std::string &sourceFolder, const std::string &destinationFolder,
-                bool force);
+void FolderMove(const std::string &sourceFolder, const std::string &destinationFolder, bool force);
 // Deletes a file or a link; forced, a read-only file's attribute is cleared
 // first. True when deleted.
 bool FileDelete(const std::string &path, bool force);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileops/operation_start_ui.h"
 
 #include "browser/file_list.h"
@@ -13,14 +14,10 @@ OperationKind AskCopyOrMove(const std::string &sourceFolder, const std::string &
   if (sourceFolder == destinationFolder || sourceFolder.empty()) return okNoOp;
   if (destinationFolder.empty()) return okTest;
   switch (DisplayMany(mbQuestion, "|b|4Copy or Move?", "Copy,Move,Copy X,Cancel")) {
-    case 0:
-      return okCopy;
-    case 1:
-      return okMove;
-    case 2:
-      return okCopySpecial;
-    default:
-      return okNoOp;
+    case 0: return okCopy;
+    case 1: return okMove;
+    case 2: return okCopySpecial;
+    default: return okNoOp;
   }
 }
 

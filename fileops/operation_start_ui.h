@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Starting file operations from the main window: the Copy-or-Move question
 // and the request for the marked entries, handed to a worker.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileops/query.h"
 
 #include <algorithm>
@@ -71,9 +72,8 @@ void QuerySortIssues(std::vector<OperationIssue> &issues, int32_t column, int32_
                               : (column == qcDestination ? issue.Destination : issue.Problem);
   };
   if (column == qcOperation) {
-    std::sort(issues.begin(), end, [](const OperationIssue &x, const OperationIssue &y) {
-      return x.Kind < y.Kind;
-    });
+    std::sort(issues.begin(), end,
+              [](const OperationIssue &x, const OperationIssue &y) { return x.Kind < y.Kind; });
   } else {
     std::sort(issues.begin(), end, [&](const OperationIssue &x, const OperationIssue &y) {
       return StrCompare(text(x), text(y)) < 0;

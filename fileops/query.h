@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rules of the operation issues dialog (query_form.h), kept free of the
 // window so tests reach them directly: what the grid shows, ticking, sorting,

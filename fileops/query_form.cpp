@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileops/query_form.h"
 
 #include <QAction>
@@ -231,9 +232,7 @@ TQueryForm::~TQueryForm() {
   if (isVisible()) INIWinSave(this);
 }
 
-void TQueryForm::FormCreate() {
-  lMessage->SetCaption(QueryLabelCodes(lMessage->Caption()));
-}
+void TQueryForm::FormCreate() { lMessage->SetCaption(QueryLabelCodes(lMessage->Caption())); }
 
 bool TQueryForm::HasIssues() { return IssueList.Count() > 0; }
 

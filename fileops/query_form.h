@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "File Operation Issues": the review window of the problems that file
 // operations met (IssueList, file_operations.h). Created once at start and

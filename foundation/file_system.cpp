@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File, folder and volume calls over POSIX and Linux system calls.
 #include "foundation/file_system.h"
 
@@ -199,10 +200,10 @@ void TrackClose(int handle) {
 
 // What the Read, Write and ShortWrite faults allow of the next transfer.
 struct Allowance {
-  int failError = 0;     // fail at once with this error
-  bool fullDisk = false; // store nothing and return 0
-  int64_t limit = -1;    // at most this many bytes (-1: no limit)
-  int cutError = 0;      // the reason for a transfer cut at limit
+  int failError = 0;      // fail at once with this error
+  bool fullDisk = false;  // store nothing and return 0
+  int64_t limit = -1;     // at most this many bytes (-1: no limit)
+  int cutError = 0;       // the reason for a transfer cut at limit
 };
 
 Allowance AllowanceFor(int handle, bool writing) {
@@ -244,8 +245,7 @@ void CountTransfer(int handle, bool writing, int64_t bytes) {
 // ---- Moving -----------------------------------------------------------------
 
 int RenameNoReplace(const char *from, const char *to) {
-  return static_cast<int>(
-      syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE));
+  return static_cast<int>(syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE));
 }
 
 // A rename that first makes sure the destination is free. Racy, so only for
@@ -317,12 +317,11 @@ bool StartsWith(const std::string &s, const char *prefix) {
 
 bool IsPseudoFileSystem(const std::string &type, const std::string &mountPoint) {
   static const char *const kPseudo[] = {
-      "proc",       "sysfs",       "devtmpfs",    "devpts",         "tmpfs",
-      "ramfs",      "cgroup",      "cgroup2",     "securityfs",     "debugfs",
-      "tracefs",    "configfs",    "pstore",      "bpf",            "mqueue",
-      "hugetlbfs",  "fusectl",     "binfmt_misc", "autofs",         "efivarfs",
-      "rpc_pipefs", "nsfs",        "selinuxfs",   "nfsd",           "overlay",
-      "devfs",      "fuse.portal", "fuse.lxcfs",  "fuse.gvfsd-fuse", "fuse.snapfuse"};
+      "proc",    "sysfs",    "devtmpfs",    "devpts",     "tmpfs",           "ramfs",
+      "cgroup",  "cgroup2",  "securityfs",  "debugfs",    "tracefs",         "configfs",
+      "pstore",  "bpf",      "mqueue",      "hugetlbfs",  "fusectl",         "binfmt_misc",
+      "autofs",  "efivarfs", "rpc_pipefs",  "nsfs",       "selinuxfs",       "nfsd",
+      "overlay", "devfs",    "fuse.portal", "fuse.lxcfs", "fuse.gvfsd-fuse", "fuse.snapfuse"};
   for (const char *p : kPseudo)
     if (type == p) return true;
   if (type == "squashfs" && StartsWith(mountPoint, "/snap/")) return true;
@@ -333,11 +332,27 @@ bool IsPseudoFileSystem(const std::string &type, const std::string &mountPoint) 
 }
 
 bool IsNetworkFileSystem(const std::string &type, const std::string &device) {
-  static const char *const kNetwork[] = {
-      "nfs",      "nfs4",          "cifs",       "smb3",        "smbfs",    "ncpfs",
-      "afs",      "coda",          "ceph",       "glusterfs",   "davfs",    "sshfs",
-      "fuse.sshfs", "fuse.rclone", "fuse.s3fs",  "fuse.curlftpfs", "fuse.davfs2",
-      "fuse.gcsfuse", "fuse.glusterfs", "fuse.ceph", "fuse.smbnetfs"};
+  static const char *const kNetwork[] = {"nfs",
+                                         "nfs4",
+                                         "cifs",
+                                         "smb3",
+                                         "smbfs",
+                                         "ncpfs",
+                                         "afs",
+                                         "coda",
+                                         "ceph",
+                                         "glusterfs",
+                                         "davfs",
+                                         "sshfs",
+                                         "fuse.sshfs",
+                                         "fuse.rclone",
+                                         "fuse.s3fs",
+                                         "fuse.curlftpfs",
+                                         "fuse.davfs2",
+                                         "fuse.gcsfuse",
+                                         "fuse.glusterfs",
+                                         "fuse.ceph",
+                                         "fuse.smbnetfs"};
   for (const char *n : kNetwork)
     if (type == n) return true;
   // Other fuse file systems of a remote source ("user@host:/path").
@@ -383,8 +398,10 @@ std::vector<Mount> ParseMountInfo(const std::string &text) {
     auto same = std::find_if(mounts.begin(), mounts.end(), [&](const Mount &o) {
       return o.volume.mountPoint == m.volume.mountPoint;
     });
-    if (same != mounts.end()) *same = m;
-    else mounts.push_back(m);
+    if (same != mounts.end())
+      *same = m;
+    else
+      mounts.push_back(m);
   }
   if (std::none_of(mounts.begin(), mounts.end(),
                    [](const Mount &m) { return m.volume.mountPoint == "/"; })) {
@@ -455,8 +472,10 @@ FsVolume Describe(const Mount &m) {
   dev_t device = BlockDeviceOf(m);
   bool block = major(device) != 0;
   if (block) v.label = LabelOf(device);
-  if (type == "iso9660" || type == "udf") v.type = FsDriveType::CdRom;
-  else if (IsNetworkFileSystem(type, v.device)) v.type = FsDriveType::Network;
+  if (type == "iso9660" || type == "udf")
+    v.type = FsDriveType::CdRom;
+  else if (IsNetworkFileSystem(type, v.device))
+    v.type = FsDriveType::Network;
   else if (StartsWith(v.mountPoint, "/media/") || StartsWith(v.mountPoint, "/run/media/") ||
            (block && IsRemovableDevice(device)))
     v.type = FsDriveType::Removable;
@@ -694,9 +713,7 @@ int FsOpenRead(const std::string &path) {
   // A folder opens on this system but is not a file to read; pipes, sockets
   // and devices are no files to copy or view either (they may never end).
   struct stat st;
-  int error = fstat(fd, &st) != 0   ? errno
-              : S_ISDIR(st.st_mode) ? EISDIR
-                                    : CheckRegularFile(fd, st);
+  int error = fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : CheckRegularFile(fd, st);
   return FinishOpen(fd, error, path);
 }
 
@@ -709,9 +726,12 @@ int FsCreate(const std::string &path, bool exclusive) {
   // Truncate only after making sure the file may be replaced.
   struct stat st;
   int error = 0;
-  if (fstat(fd, &st) != 0) error = errno;
-  else if (!exclusive && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) error = EACCES;
-  else error = CheckRegularFile(fd, st);
+  if (fstat(fd, &st) != 0)
+    error = errno;
+  else if (!exclusive && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR))
+    error = EACCES;
+  else
+    error = CheckRegularFile(fd, st);
   if (!error && st.st_size > 0 && Retry([&] { return ftruncate(fd, 0); }) != 0) error = errno;
   return FinishOpen(fd, error, path);
 }

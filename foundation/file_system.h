@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file, folder and volume calls of the program, on Linux.
 //
@@ -20,9 +21,9 @@ namespace trovix {
 inline constexpr char PathDelim = '/';
 
 // Attribute bits, as the rest of the program knows them.
-inline constexpr uint32_t faReadOnly = 0x01;   // owner write bit clear
-inline constexpr uint32_t faHidden = 0x02;     // name starts with "."
-inline constexpr uint32_t faDirectory = 0x10;  // a folder, or a link to one
+inline constexpr uint32_t faReadOnly = 0x01;       // owner write bit clear
+inline constexpr uint32_t faHidden = 0x02;         // name starts with "."
+inline constexpr uint32_t faDirectory = 0x10;      // a folder, or a link to one
 inline constexpr uint32_t faReparsePoint = 0x400;  // a symbolic link
 inline constexpr uint32_t faInvalid = 0xFFFFFFFF;  // attributes could not be read
 
@@ -158,8 +159,20 @@ bool FsFreeSpace(const std::string &path, int64_t &freeBytes, int64_t &totalByte
 // FsFolderReader::Open, FsListFolder; Sync FsSync; Close FsClose (the handle
 // is closed all the same).
 enum class FsOp {
-  Open, Read, Write, ShortWrite, Create, Delete, Rename, RemoveFolder,
-  CreateFolder, SetTime, SetAttributes, List, Sync, Close
+  Open,
+  Read,
+  Write,
+  ShortWrite,
+  Create,
+  Delete,
+  Rename,
+  RemoveFolder,
+  CreateFolder,
+  SetTime,
+  SetAttributes,
+  List,
+  Sync,
+  Close
 };
 void FsInjectFault(FsOp op, const std::string &pathPart, int error, int64_t afterBytes = 0);
 void FsClearFaults();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Platform helpers without a user interface. See platform.h.
 #include "foundation/platform.h"
 
@@ -584,8 +585,7 @@ std::string GvfsFolder() {
   return WithDelim(runtime) + "gvfs/";
 }
 
-int DriveConnect(const std::string &remote, const std::string &password,
-                 std::string &mountPoint) {
+int DriveConnect(const std::string &remote, const std::string &password, std::string &mountPoint) {
   mountPoint.clear();
   if (remote.empty() || password.find_first_of("\r\n") != std::string::npos) return 1;
   const std::string gvfs = GvfsFolder();
@@ -775,8 +775,7 @@ std::vector<DesktopApp> AppsForMimeTypes(const std::vector<std::string> &types) 
         removed.insert(id);
     }
     for (const KeyFile &list : lists)
-      for (const std::string &id : SplitList(KeyValue(list, "Default Applications", type)))
-        add(id);
+      for (const std::string &id : SplitList(KeyValue(list, "Default Applications", type))) add(id);
     for (const KeyFile &list : lists)
       for (const std::string &id : SplitList(KeyValue(list, "Added Associations", type)))
         if (!removed.count(id)) add(id);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Platform helpers without a user interface: starting external programs (the
 // one place in the program that does), the terminal, network mounts through
@@ -20,11 +21,11 @@ inline constexpr int ssCtrl = 4;
 // ---- External programs ---------------------------------------------------------
 
 struct ExternalCommand {
-  std::string program;             // a name looked up in PATH, or a path
-  std::vector<std::string> args;   // the arguments after the program's name
-  std::string workingFolder;       // empty: the program's own current folder
-  bool wait = false;               // wait for the end and return the exit status
-  std::string input;               // standard input of a waited program, up to 4096 bytes
+  std::string program;            // a name looked up in PATH, or a path
+  std::vector<std::string> args;  // the arguments after the program's name
+  std::string workingFolder;      // empty: the program's own current folder
+  bool wait = false;              // wait for the end and return the exit status
+  std::string input;              // standard input of a waited program, up to 4096 bytes
 };
 
 // Result of a program that could not be started at all (not found, not
@@ -74,8 +75,7 @@ bool ShowItemInFileManager(const std::string &path);
 // mount appears (ending with PathDelim), found as the new entry of the gvfs
 // folder; the gvfs folder itself when the new entry cannot be told apart (the
 // address was mounted already), empty when there is no local access.
-int DriveConnect(const std::string &remote, const std::string &password,
-                 std::string &mountPoint);
+int DriveConnect(const std::string &remote, const std::string &password, std::string &mountPoint);
 // Unmounts (forced) the mount holding a local mount point or an address; 0 on
 // success.
 int DriveDisconnect(const std::string &mountPointOrAddress);
@@ -98,12 +98,12 @@ std::string LFNToAlternate(const std::string &path);
 // ---- Applications registered for file types ------------------------------------
 
 struct DesktopApp {
-  std::string id;        // desktop file id, e.g. "org.gnome.gedit.desktop"
-  std::string file;      // the .desktop file
-  std::string name;      // Name, in the language of the locale when given
-  std::string exec;      // Exec, escapes of the string value undone
-  std::string icon;      // Icon
-  bool terminal = false; // Terminal=true: runs in a terminal
+  std::string id;         // desktop file id, e.g. "org.gnome.gedit.desktop"
+  std::string file;       // the .desktop file
+  std::string name;       // Name, in the language of the locale when given
+  std::string exec;       // Exec, escapes of the string value undone
+  std::string icon;       // Icon
+  bool terminal = false;  // Terminal=true: runs in a terminal
 };
 
 // The XDG data folders (XDG_DATA_HOME, then XDG_DATA_DIRS) and config folders

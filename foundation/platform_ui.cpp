@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Platform helpers over Qt. See platform_ui.h.
 #include "foundation/platform_ui.h"
 
@@ -245,13 +246,15 @@ TOpenWithDialog::TOpenWithDialog(QWidget *parent, const std::string &path,
   for (const DesktopApp &app : apps_) {
     QIcon icon;
     if (!app.icon.empty())
-      icon = app.icon[0] == PathDelim ? QIcon(DisplayText(app.icon)) : QIcon::fromTheme(DisplayText(app.icon));
+      icon = app.icon[0] == PathDelim ? QIcon(DisplayText(app.icon))
+                                      : QIcon::fromTheme(DisplayText(app.icon));
     auto *item = new QListWidgetItem(icon, DisplayText(app.name), lApps);
     item->setToolTip(DisplayText(app.exec));
   }
   layout->addWidget(lApps, 1);
 
-  auto *commandLabel = new QLabel(tr("Or run a command (the file goes where %f stands, else at the end):"), this);
+  auto *commandLabel =
+      new QLabel(tr("Or run a command (the file goes where %f stands, else at the end):"), this);
   commandLabel->setWordWrap(true);
   layout->addWidget(commandLabel);
   eCommand = new QLineEdit(this);
@@ -285,9 +288,7 @@ TOpenWithDialog::TOpenWithDialog(QWidget *parent, const std::string &path,
   resize(420, 380);
 }
 
-void TOpenWithDialog::UpdateButtons() {
-  bOpen->setEnabled(!ChosenCommand().empty());
-}
+void TOpenWithDialog::UpdateButtons() { bOpen->setEnabled(!ChosenCommand().empty()); }
 
 std::vector<std::string> TOpenWithDialog::ChosenCommand() const {
   const std::string typed = eCommand->text().trimmed().toStdString();
@@ -418,8 +419,9 @@ void ImageFit(int width, int height, QRect &rect) {
     newWidth = boxWidth;
     newHeight = boxWidth * h / w;
   }
-  rect = QRect(static_cast<int>((boxWidth - newWidth) / 2), static_cast<int>((boxHeight - newHeight) / 2),
-               static_cast<int>(newWidth), static_cast<int>(newHeight));
+  rect = QRect(static_cast<int>((boxWidth - newWidth) / 2),
+               static_cast<int>((boxHeight - newHeight) / 2), static_cast<int>(newWidth),
+               static_cast<int>(newHeight));
 }
 
 void PrintBitmap(QPainter &canvas, const QRect &rect, const QImage &bitmap) {
@@ -450,7 +452,8 @@ void CanvasGradientFill(QPainter &canvas, const QRect &rect, const QColor &colou
   const int64_t span = static_cast<int64_t>(bottom) - top;
   auto channel = [&](int a, int b, int y) {
     if (span < 1) return a;
-    return static_cast<int>((a + ((static_cast<int64_t>(b) - a) * (y - top) + span / 2) / span) & 0xFF);
+    return static_cast<int>((a + ((static_cast<int64_t>(b) - a) * (y - top) + span / 2) / span) &
+                            0xFF);
   };
   auto colourAt = [&](int y) {
     return qRgb(channel(from.red(), to.red(), y), channel(from.green(), to.green(), y),

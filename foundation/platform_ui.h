@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Platform helpers over Qt: opening files and folders with the desktop, the
 // "Open With" dialog, synthesized keystrokes, bitmaps, canvas painting, the

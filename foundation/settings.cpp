@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "foundation/settings.h"
 
 #include <cerrno>
@@ -43,8 +44,8 @@ std::string NameOf(const std::string &path) {
 // A name beside target that no other file is likely to have.
 std::string TempName(const std::string &target, unsigned attempt) {
   static unsigned counter = 0;
-  auto ticks = static_cast<unsigned long long>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
+  auto ticks =
+      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   unsigned long long mix = ticks * 0x9E3779B97F4A7C15ull + (++counter) * 7919u + attempt;
   char buf[24];
   std::snprintf(buf, sizeof buf, "%08llx", (mix >> 20) & 0xFFFFFFFFull);
@@ -275,13 +276,9 @@ bool INIInitFile(const std::string &fileName) {
   LoadFailed = false;
   std::string data;
   switch (LoadFile(fileName, data)) {
-    case LoadResult::Missing:
-      return false;
-    case LoadResult::Failed:
-      LoadFailed = true;
-      return false;
-    case LoadResult::Loaded:
-      break;
+    case LoadResult::Missing: return false;
+    case LoadResult::Failed: LoadFailed = true; return false;
+    case LoadResult::Loaded: break;
   }
   try {
     INIStore.SetText(data);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings store: every setting of the program as lines of key TAB value,
 // loaded from one file at start, read and changed in memory during the run and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "foundation/settings_qt.h"
 
 #include <QComboBox>
@@ -29,7 +30,6 @@ bool HasFixedBorder(const QWidget *form) {
   return form->minimumSize() == form->maximumSize() ||
          form->windowFlags().testFlag(Qt::MSWindowsFixedSizeDialogHint);
 }
-
 
 }  // namespace
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Settings helpers over Qt widgets: a window's position and size, a grid's or
 // list view's column widths, a combo box's text and history. Keys are built

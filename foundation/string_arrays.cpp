@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "foundation/string_arrays.h"
 
 #include <algorithm>
@@ -20,9 +21,7 @@ namespace fs = std::filesystem;
 
 inline uint8_t Byte(char c) { return static_cast<uint8_t>(c); }
 
-bool IsHexDigit(char c) {
-  return IsDigit(c) || (UpCase(c) >= 'A' && UpCase(c) <= 'F');
-}
+bool IsHexDigit(char c) { return IsDigit(c) || (UpCase(c) >= 'A' && UpCase(c) <= 'F'); }
 
 // Byte i becomes byte xor low(k) xor low(i); k turns left one bit per byte.
 // The same step reads and writes; key 0 leaves the bytes alone.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The second half of the string library: growable arrays of strings with a
 // pluggable sort and line files; item lists with numeric ranges ("A1-A3, B7");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "foundation/strings.h"
 
 #include <cmath>
@@ -21,9 +22,7 @@ inline bool InRange(const std::string &s, int64_t pos) { return pos >= 1 && pos 
 
 inline bool SameUp(char a, char b) { return UpCase(a) == UpCase(b); }
 
-inline bool IsSeparator(uint8_t c) {
-  return c == 13 || c == 10 || c == 9 || c == ' ' || c == ',';
-}
+inline bool IsSeparator(uint8_t c) { return c == 13 || c == 10 || c == 9 || c == ' ' || c == ','; }
 
 inline bool IsItemDelimiter(char c) {
   return StrGetItemDelimiters.find(c) != std::string_view::npos;
@@ -179,8 +178,10 @@ void StrCase(std::string &s, TCaseMode mode) {
       wordStart = false;
       sentenceStart = false;
     }
-    if (c == ' ') wordStart = true;
-    else if (c == '.' || c == ':') sentenceStart = true;
+    if (c == ' ')
+      wordStart = true;
+    else if (c == '.' || c == ':')
+      sentenceStart = true;
   }
 }
 
@@ -247,9 +248,12 @@ int32_t StrPosWild(int32_t start, const std::string &pattern, const std::string 
     uint8_t P = At(pattern, j);
     uint8_t T = At(s, t);
     bool match;
-    if (P == '#') match = T >= '0' && T <= '9';
-    else if (P == '?') match = T >= 32;
-    else match = SameUp(static_cast<char>(T), static_cast<char>(P));
+    if (P == '#')
+      match = T >= '0' && T <= '9';
+    else if (P == '?')
+      match = T >= 32;
+    else
+      match = SameUp(static_cast<char>(T), static_cast<char>(P));
     if (match) {
       ++j;
     } else {
@@ -418,8 +422,10 @@ std::string StrExpTabs(const std::string &s) {
   std::string r;
   r.reserve(s.size());
   for (char c : s) {
-    if (c == '\t') r.append(8 - r.size() % 8, ' ');
-    else r += c;
+    if (c == '\t')
+      r.append(8 - r.size() % 8, ' ');
+    else
+      r += c;
   }
   return r;
 }
@@ -649,7 +655,7 @@ std::string RealToStrDigits(double x, uint8_t digits) {
     }
   }
   if (std::isinf(m)) return negative ? "-INF" : "INF";  // more digits than a double holds
-  std::string t = WholeDigits(std::nearbyint(m));  // ties to even
+  std::string t = WholeDigits(std::nearbyint(m));       // ties to even
   int64_t k = Len(t) - 1 + e;
   std::string r;
   if (k >= 12 || k < -5) {
@@ -731,8 +737,10 @@ long double StrGetReal(const std::string &s, int32_t &pos) {
     } else if (c == '.') {
       dot = true;
     } else {
-      if (c == 'E' || c == 'e') exponent += StrGetInt(s, pos);
-      else --pos;
+      if (c == 'E' || c == 'e')
+        exponent += StrGetInt(s, pos);
+      else
+        --pos;
       break;
     }
   }

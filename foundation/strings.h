@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's string and number library: free functions over 8-bit byte
 // strings. Positions are 1-based; 0 means "not found". Character classes and
@@ -30,10 +31,10 @@ enum TCaseMode { cLower, cUpper, cMixed, cSentence };
 
 // ---- Character tests and case -------------------------------------------------
 
-bool IsAlpha(char c);                  // A..Z, a..z
-bool IsDigit(char c);                  // 0..9
-bool IsDigits(const std::string &s);   // non-empty, all digits
-bool IsNum(const std::string &s);      // same as IsDigits
+bool IsAlpha(char c);                 // A..Z, a..z
+bool IsDigit(char c);                 // 0..9
+bool IsDigits(const std::string &s);  // non-empty, all digits
+bool IsNum(const std::string &s);     // same as IsDigits
 char UpCase(char c);
 char LoCase(char c);
 std::string UpperCase(const std::string &s);

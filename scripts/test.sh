@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, then builds and runs every test twice: in the
 # normal build and in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 export QT_QPA_PLATFORM=offscreen
+# One compiler cache for every checkout of the project on this machine.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-8G}
+export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+
+echo "== Format check"
+clang-format --dry-run -Werror $(git ls-files '*.cpp' '*.h')
 
 echo "== Normal build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo

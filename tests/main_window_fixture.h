@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A main window on a temporary home for the window tests: its own settings
 // file, the current folder home/work/, and message boxes and prompts answered

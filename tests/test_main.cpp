@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared main of the test programs: a QApplication on the offscreen platform
 // so widget tests can create windows without a display.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <cstdlib>
-#include <gtest/gtest.h>
 
 int main(int argc, char **argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);

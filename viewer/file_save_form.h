@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The image save and convert window; created at start, shown from a view window.
 #include <QWidget>

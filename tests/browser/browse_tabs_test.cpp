@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/browse_tabs.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +27,9 @@ class FakeRow : public TTabRow {
   }
   int32_t TabCount() const override { return static_cast<int32_t>(captions_.size()); }
   std::string Caption(int32_t i) const override { return captions_[static_cast<size_t>(i)]; }
-  void SetCaption(int32_t i, const std::string &c) override { captions_[static_cast<size_t>(i)] = c; }
+  void SetCaption(int32_t i, const std::string &c) override {
+    captions_[static_cast<size_t>(i)] = c;
+  }
   int32_t AddTab(const std::string &c) override {
     captions_.push_back(c);
     return TabCount() - 1;
@@ -98,11 +101,19 @@ TEST(TabRow, ChoosingAgainFirstTabDropToTheRightAndNoCurrentTab) {
 }
 
 TEST(SavedTabs, EncodingKeepsEveryByte) {
-  EXPECT_EQ(TabListEncode("/a,b/"), "/a\x80" "b/");
-  EXPECT_EQ(TabListDecode("/a\x80" "b/"), "/a,b/");
+  EXPECT_EQ(TabListEncode("/a,b/"),
+            "/a\x80"
+            "b/");
+  EXPECT_EQ(TabListDecode("/a\x80"
+                          "b/"),
+            "/a,b/");
   // Byte 128 inside a UTF-8 name ("À" is C3 80) is not taken for a comma.
-  EXPECT_EQ(TabListEncode("/\xC3\x80/"), "/\xC3\x81" "80/");
-  EXPECT_EQ(TabListDecode("/\xC3\x81" "80/"), "/\xC3\x80/");
+  EXPECT_EQ(TabListEncode("/\xC3\x80/"),
+            "/\xC3\x81"
+            "80/");
+  EXPECT_EQ(TabListDecode("/\xC3\x81"
+                          "80/"),
+            "/\xC3\x80/");
   std::string all;
   for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
   std::string stored = TabListEncode(all);
@@ -110,8 +121,14 @@ TEST(SavedTabs, EncodingKeepsEveryByte) {
   EXPECT_EQ(stored.find_first_of("\r\n"), std::string::npos);
   EXPECT_EQ(TabListDecode(stored), all);
   // A damaged escape is kept as it stands.
-  EXPECT_EQ(TabListDecode("a\x81" "Zq"), "a\x81" "Zq");
-  EXPECT_EQ(TabListDecode("a\x81" "8"), "a\x81" "8");
+  EXPECT_EQ(TabListDecode("a\x81"
+                          "Zq"),
+            "a\x81"
+            "Zq");
+  EXPECT_EQ(TabListDecode("a\x81"
+                          "8"),
+            "a\x81"
+            "8");
 }
 
 // The round trip through a restart runs in the window tests.

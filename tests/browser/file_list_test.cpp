@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/file_list.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +43,9 @@ std::vector<int32_t> MarkedRows() {
   return rows;
 }
 
-void MakeFile(const std::string &path, const std::string &content) { std::ofstream(path) << content; }
+void MakeFile(const std::string &path, const std::string &content) {
+  std::ofstream(path) << content;
+}
 
 class FileListTest : public ::testing::Test {
  protected:
@@ -79,7 +82,7 @@ TEST_F(FileListTest, ListsAFolderInTwoPasses) {
   EXPECT_EQ(tab.EntryCount, 6);
   EXPECT_EQ(FileCount, 6);
   EXPECT_EQ(FileList.size(), FileList.capacity());  // one exact allocation
-  EXPECT_EQ(tab.TotalBytes, 3u + 10u + 1u + 4u);     // folders count 0
+  EXPECT_EQ(tab.TotalBytes, 3u + 10u + 1u + 4u);    // folders count 0
   // Folders first, then names ignoring case; hidden files are listed.
   EXPECT_EQ(Names(), (Strings{"Adir", "zdir", ".hidden", "A.doc", "b.txt", "locked"}));
   EXPECT_EQ(FileList[0].Size, 0u);
@@ -134,9 +137,9 @@ TEST_F(FileListTest, FolderWithNonUtf8NameIsListedAndEntered) {
 TEST_F(FileListTest, FourSortOrdersAreStable) {
   const int64_t day = 864000000000;
   const std::vector<FileEntry> listing = {
-      Entry("b.txt", 0, 300, 5 * day),        Entry("sub", faDirectory, 0, 1 * day),
-      Entry("A.txt", 0, 100, 9 * day),        Entry("a.TXT", 0, 100, 9 * day),
-      Entry("z.c", 0, 5ull << 32, 2 * day),   Entry("a.cpp", 0, 1, 8 * day),
+      Entry("b.txt", 0, 300, 5 * day),         Entry("sub", faDirectory, 0, 1 * day),
+      Entry("A.txt", 0, 100, 9 * day),         Entry("a.TXT", 0, 100, 9 * day),
+      Entry("z.c", 0, 5ull << 32, 2 * day),    Entry("a.cpp", 0, 1, 8 * day),
       Entry("README", 0, 1ull << 32, 3 * day), Entry("Old", faDirectory, 0, 10 * day),
   };
   auto sorted = [&](int32_t mode) {
@@ -146,17 +149,21 @@ TEST_F(FileListTest, FourSortOrdersAreStable) {
     return Names();
   };
   // Equal names ignoring case keep their listing order.
-  EXPECT_EQ(sorted(smName), (Strings{"Old", "sub", "a.cpp", "A.txt", "a.TXT", "b.txt", "README", "z.c"}));
+  EXPECT_EQ(sorted(smName),
+            (Strings{"Old", "sub", "a.cpp", "A.txt", "a.TXT", "b.txt", "README", "z.c"}));
   // Extension order compares extension + name as one key: ".cpp" + "a.cpp"
   // comes before ".c" + "z.c" because "p" < "z"; a name without extension is
   // its own key, so "README" follows the keys that start with ".".
-  EXPECT_EQ(sorted(smExtension), (Strings{"Old", "sub", "a.cpp", "z.c", "A.txt", "a.TXT", "b.txt", "README"}));
+  EXPECT_EQ(sorted(smExtension),
+            (Strings{"Old", "sub", "a.cpp", "z.c", "A.txt", "a.TXT", "b.txt", "README"}));
   EXPECT_EQ(FileExtension("archive.tar.gz"), ".gz");
   EXPECT_EQ(FileExtension("README"), "");
   // Size order, smallest first: sizes far apart beyond 32 bits still order.
-  EXPECT_EQ(sorted(smSize), (Strings{"sub", "Old", "a.cpp", "A.txt", "a.TXT", "b.txt", "README", "z.c"}));
+  EXPECT_EQ(sorted(smSize),
+            (Strings{"sub", "Old", "a.cpp", "A.txt", "a.TXT", "b.txt", "README", "z.c"}));
   // Date order, newest first, folders and files mixed.
-  EXPECT_EQ(sorted(smDate), (Strings{"Old", "A.txt", "a.TXT", "a.cpp", "b.txt", "README", "z.c", "sub"}));
+  EXPECT_EQ(sorted(smDate),
+            (Strings{"Old", "A.txt", "a.TXT", "a.cpp", "b.txt", "README", "z.c", "sub"}));
 
   // ".." always goes first, whatever the order.
   SetList({Entry("a"), Entry("..", 0, 9, 0), Entry("b", faDirectory)});

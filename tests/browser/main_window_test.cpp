@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <QClipboard>
 #include <QImage>
 #include <QListWidget>
@@ -33,7 +34,8 @@ class MainWindowTest : public MainWindowFixture {
   }
   std::vector<std::string> Captions() {
     std::vector<std::string> captions;
-    for (int i = 0; i < form->TCTrovix->TabCount(); ++i) captions.push_back(form->TCTrovix->Caption(i));
+    for (int i = 0; i < form->TCTrovix->TabCount(); ++i)
+      captions.push_back(form->TCTrovix->Caption(i));
     return captions;
   }
   // Tabs on t1, t2 and t3, each left with its second entry current; t3 is current.
@@ -46,7 +48,8 @@ class MainWindowTest : public MainWindowFixture {
     form->GFileInfo->SetRow(2);
   }
   void ClickTab(int index, Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mouseClick(form->TCTrovix, button, Qt::NoModifier, form->TCTrovix->tabRect(index).center());
+    QTest::mouseClick(form->TCTrovix, button, Qt::NoModifier,
+                      form->TCTrovix->tabRect(index).center());
   }
   std::string Cap(const std::string &folder) { return FolderCaption(root + folder); }
   std::vector<std::string> Names() {
@@ -72,8 +75,13 @@ TEST_F(MainWindowTest, TabsAndLayoutSurviveRestart) {
   form->Splitter->setSizes({211, 500});
   form->GFileInfo->SetColumnWidth(1, 99);
   form->close();
-  EXPECT_EQ(INIRead("CurrentFolders"), root + "a\x80" "b/," + TabListEncode(odd));
-  EXPECT_EQ(INIRead("CurrentFiles"), ",f\x80" "1.txt");
+  EXPECT_EQ(INIRead("CurrentFolders"), root +
+                                           "a\x80"
+                                           "b/," +
+                                           TabListEncode(odd));
+  EXPECT_EQ(INIRead("CurrentFiles"),
+            ",f\x80"
+            "1.txt");
   EXPECT_EQ(INIReadNum("TreeWidth", 0), 211);
 
   Restart();
@@ -254,7 +262,8 @@ TEST_F(MainWindowTest, StatusBarCountsAndCancelSquare) {
   for (int i : {1, 4, 7}) FileList[i].Selected = true;
   form->StatusBar->grab();
   text = form->StatusBar->Panel0Text();
-  EXPECT_EQ(text.substr(0, text.find(freePart)), "|4|b3 / 10 |bitems: |b300 Bytes / 1,000 Bytes |b       ");
+  EXPECT_EQ(text.substr(0, text.find(freePart)),
+            "|4|b3 / 10 |bitems: |b300 Bytes / 1,000 Bytes |b       ");
 
   // The cancel square: nothing changes while nothing runs.
   QPoint square(form->StatusBar->Panel0Width() + 4, form->StatusBar->height() / 2);

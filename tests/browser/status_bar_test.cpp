@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/status_bar.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +24,8 @@ TEST(StatusBar, Panel0Text) {
   s = StatusSummary();
   s.Count = 1;
   s.HaveSpace = true;
-  EXPECT_EQ(StatusPanel0Text(s), "|4|b1 |bitem: |b0 Bytes |b       |1Free Space: |b0 Bytes / 0 Bytes");
+  EXPECT_EQ(StatusPanel0Text(s),
+            "|4|b1 |bitem: |b0 Bytes |b       |1Free Space: |b0 Bytes / 0 Bytes");
   s.HaveSpace = false;
   EXPECT_EQ(StatusPanel0Text(s), "|4|b1 |bitem: |b0 Bytes |b       ");
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/controls.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,8 @@
 namespace trovix {
 namespace {
 
-TEditUpDownRules Rules(int32_t min, int32_t max, int32_t scale = 1, int32_t decimals = 0, bool hex = false) {
+TEditUpDownRules Rules(int32_t min, int32_t max, int32_t scale = 1, int32_t decimals = 0,
+                       bool hex = false) {
   TEditUpDownRules r;
   r.Min = min;
   r.Max = max;
@@ -38,21 +40,23 @@ TEST(EditUpDownRules, DisplayText) {
   EXPECT_EQ(Rules(0, 0x7FFFFFFF).HexWidth(), 8);
   EXPECT_EQ(Rules(0, 4095, 1, 0, true).Text(255), "0FF");
   // A scaled value past 32 bits saturates instead of overflowing.
-  EXPECT_EQ(Rules(0, std::numeric_limits<int32_t>::max(), 1000).Text(std::numeric_limits<int32_t>::max()),
-            "2147483647");
+  EXPECT_EQ(
+      Rules(0, std::numeric_limits<int32_t>::max(), 1000).Text(std::numeric_limits<int32_t>::max()),
+      "2147483647");
 }
 
 TEST(EditUpDownRules, TypedTextAndSteps) {
   const TEditUpDownRules dec = Rules(0, 1000);
   EXPECT_EQ(dec.Parse("$1f", 0), 31);
   EXPECT_EQ(dec.Parse("17", 0), 17);
-  EXPECT_EQ(dec.Parse("", 40), 0);         // empty: Min
+  EXPECT_EQ(dec.Parse("", 40), 0);  // empty: Min
   EXPECT_EQ(Rules(3, 9).Parse("", 5), 3);
-  EXPECT_EQ(dec.Parse("5000", 0), 1000);   // clamped
-  EXPECT_EQ(dec.Parse("1e30", 0), 1000);   // no overflow on huge numbers
+  EXPECT_EQ(dec.Parse("5000", 0), 1000);  // clamped
+  EXPECT_EQ(dec.Parse("1e30", 0), 1000);  // no overflow on huge numbers
   EXPECT_EQ(dec.Parse("-1e30", 7), 0);
-  EXPECT_EQ(dec.Parse("12.6", 0), 13);     // rounded
-  EXPECT_EQ(Rules(-1000, 1000, 1, 1).Parse("-2.5", 0), -25);  // negative numbers round away from zero too
+  EXPECT_EQ(dec.Parse("12.6", 0), 13);  // rounded
+  EXPECT_EQ(Rules(-1000, 1000, 1, 1).Parse("-2.5", 0),
+            -25);  // negative numbers round away from zero too
   EXPECT_EQ(Rules(-10, 10).Parse("-3", 0), -3);
   EXPECT_EQ(Rules(0, 1000, 10).Parse("$64", 0), 10);  // hex divided by Scale
   EXPECT_EQ(Rules(0, 1000, 10).Parse("95", 0), 9);    // integer division
@@ -83,12 +87,15 @@ TEST(AutoFillRules, CompletionRefusalAndBackspace) {
   // A pasted tail goes as a whole.
   EXPECT_EQ(Fill(AutoFillComplete(fonts, "CXYZ", 4, false)), "Courier 1+6 C B");
   EXPECT_EQ(Fill(AutoFillComplete(fonts, "X", 1, true)), "X 1+0");  // free text
-  EXPECT_EQ(Fill(AutoFillComplete(fonts, "", 0, false)), " 0+0");  // an emptied box stays empty
+  EXPECT_EQ(Fill(AutoFillComplete(fonts, "", 0, false)), " 0+0");   // an emptied box stays empty
   EXPECT_EQ(Fill(AutoFillBackspace("Courier", 3, 4)), "Co 2+0 C");
-  EXPECT_EQ(Fill(AutoFillBackspace("Arial", 2, 0)), "Aial 1+0 C");  // no selection: a plain backspace
-  EXPECT_EQ(Fill(AutoFillBackspace("Arial", 0, 0)).back(), '0');    // nothing before the caret
+  EXPECT_EQ(Fill(AutoFillBackspace("Arial", 2, 0)),
+            "Aial 1+0 C");                                        // no selection: a plain backspace
+  EXPECT_EQ(Fill(AutoFillBackspace("Arial", 0, 0)).back(), '0');  // nothing before the caret
   // Characters beyond ASCII are dropped whole, never split.
-  const std::vector<std::string> words{"Gr\xC3\xB6\xC3\x9F" "e"};
+  const std::vector<std::string> words{
+      "Gr\xC3\xB6\xC3\x9F"
+      "e"};
   EXPECT_EQ(Fill(AutoFillComplete(words, "Gr\xC3\xB6X", 5, false)), words[0] + " 4+3 C B");
   EXPECT_EQ(AutoFillBackspace("Gr\xC3\xB6", 4, 0).Text, "Gr");
 }
@@ -100,8 +107,8 @@ void SendKey(QObject *to, int key) {
 
 void SendWheel(QWidget *to, int delta) {
   const QPointF at(5, 5);
-  QWheelEvent wheel(at, to->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
-                    Qt::NoScrollPhase, false);
+  QWheelEvent wheel(at, to->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
   QCoreApplication::sendEvent(to, &wheel);
 }
 

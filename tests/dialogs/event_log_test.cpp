@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/event_log.h"
 
 #include <gtest/gtest.h>
@@ -30,8 +31,8 @@ TEST(EventLog, EntriesAndDetailLines) {
   LogDetail("/home/u/a.txt copied");
   LogAdd("Rename");
   LogAdd("Test to ");
-  EXPECT_EQ(LogLines(), (Lines{"Copy to /backup/", "\t/home/u/a.txt copied", "", "Rename", "",
-                               "Test to "}));
+  EXPECT_EQ(LogLines(),
+            (Lines{"Copy to /backup/", "\t/home/u/a.txt copied", "", "Rename", "", "Test to "}));
 
   // A line break in a name cannot split a line or forge one of its own.
   LogClear();
@@ -65,7 +66,8 @@ TEST(EventLog, ConcurrentDetailLinesStayWholeAndOrdered) {
   for (int t = 0; t < Threads; ++t)
     workers.emplace_back([t] {
       const std::string name(static_cast<size_t>(20 + t), static_cast<char>('a' + t));
-      for (int i = 0; i < PerThread; ++i) LogDetail(std::to_string(t) + " " + name + " " + std::to_string(i));
+      for (int i = 0; i < PerThread; ++i)
+        LogDetail(std::to_string(t) + " " + name + " " + std::to_string(i));
     });
   // The window side takes lines while the workers are still adding them.
   Lines taken;
@@ -91,9 +93,10 @@ TEST(EventLog, ConcurrentDetailLinesStayWholeAndOrdered) {
     ASSERT_EQ(line[0], '\t');
     const int t = line[1] - '0';
     ASSERT_TRUE(t >= 0 && t < Threads) << line;
-    const std::string expect = "\t" + std::to_string(t) + " " +
-                               std::string(static_cast<size_t>(20 + t), static_cast<char>('a' + t)) +
-                               " " + std::to_string(next[static_cast<size_t>(t)]);
+    const std::string expect =
+        "\t" + std::to_string(t) + " " +
+        std::string(static_cast<size_t>(20 + t), static_cast<char>('a' + t)) + " " +
+        std::to_string(next[static_cast<size_t>(t)]);
     ASSERT_EQ(line, expect);
     ++next[static_cast<size_t>(t)];
   }
@@ -130,7 +133,8 @@ TEST(EventLogForm, ShowsLinesClearsByButtonAndOnClose) {
   // The clear button clears on release; pressing alone clears nothing.
   auto mouse = [&](QEvent::Type type, Qt::MouseButtons buttons) {
     const QPointF at(8, 8);
-    QMouseEvent event(type, at, form->pClear->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+    QMouseEvent event(type, at, form->pClear->mapToGlobal(at), Qt::LeftButton, buttons,
+                      Qt::NoModifier);
     QCoreApplication::sendEvent(form->pClear, &event);
   };
   mouse(QEvent::MouseButtonPress, Qt::LeftButton);
@@ -159,7 +163,8 @@ TEST(EventLogForm, ShowsLinesClearsByButtonAndOnClose) {
   EXPECT_EQ(INIReadNum("WinLogFormHeight", 0), 260);
   auto *again = new TLogForm;
   EXPECT_EQ(again->size(), QSize(420, 260));
-  EXPECT_EQ(again->pos(), QPoint(INIReadNum("WinLogFormLeft", -1), INIReadNum("WinLogFormTop", -1)));
+  EXPECT_EQ(again->pos(),
+            QPoint(INIReadNum("WinLogFormLeft", -1), INIReadNum("WinLogFormTop", -1)));
   // Lines added after the window is gone wait for the next one.
   delete again;
   LogAdd("no window");

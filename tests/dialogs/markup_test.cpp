@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/markup.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +50,7 @@ TEST_F(Markup, ExtentOfPlainTextAndCodesAtTheEnd) {
   ASSERT_EQ(l.draws.size(), 1u);
   EXPECT_EQ(l.draws[0].x, 4);
   EXPECT_EQ(l.draws[0].y, 4);
-  EXPECT_EQ(Extent("Hello"), "38x21");  // 4 + 30 + 4, 4 + 13 + 4
+  EXPECT_EQ(Extent("Hello"), "38x21");         // 4 + 30 + 4, 4 + 13 + 4
   EXPECT_EQ(Extent("Hello", 60, 8), "98x29");  // the origin is part of the extent
   // "|b" at the end turns bold on and draws nothing more.
   l = Lay("Hello|b");
@@ -237,7 +238,8 @@ TEST_F(MarkupPaint, ColoursHighlightAndBorders) {
     for (int x = 0; x < 40; ++x) {
       const QColor c = image_.pixelColor(x, y);
       red += c.red() > 200 && c.green() < 60 && c.blue() < 60;
-      other += c != QColor(Qt::white) && (c.red() < c.green() || std::abs(c.green() - c.blue()) > 8);
+      other +=
+          c != QColor(Qt::white) && (c.red() < c.green() || std::abs(c.green() - c.blue()) > 8);
     }
   EXPECT_GT(red, 10);
   EXPECT_EQ(other, 0);  // every inked pixel is reddish

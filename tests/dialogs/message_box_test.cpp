@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/message_box.h"
 
 #include <gtest/gtest.h>
@@ -62,9 +63,9 @@ TEST(MessageBoxRules, CaptionsGlyphsAndLayout) {
   EXPECT_EQ(MessageBoxButtons("A,,B").size(), 3u);
 
   const std::pair<const char *, int> glyphs[] = {
-      {"ok", 0},     {"Continue", 0}, {"No", 1},   {"Abort", 1}, {"Discard", 1},
-      {"Delete", 1}, {"Save", 2},     {"TAB", -1}, {"SPACE", -1},
-      {"Save and Continue", 0}};  // the first rule wins
+      {"ok", 0},      {"Continue", 0},         {"No", 1},   {"Abort", 1},
+      {"Discard", 1}, {"Delete", 1},           {"Save", 2}, {"TAB", -1},
+      {"SPACE", -1},  {"Save and Continue", 0}};  // the first rule wins
   for (auto [caption, glyph] : glyphs) EXPECT_EQ(MessageBoxGlyph(caption), glyph) << caption;
 
   // One short line: the area reaches the icon's bottom and the design width.
@@ -162,8 +163,8 @@ TEST_F(MessageBox, ClicksLayoutAndGlyphs) {
     QPainter p(&icons[kind]);
     PaintMessageBoxIcon(p, kind, mbIconWidth, mbIconHeight);
   }
-  EXPECT_EQ(icons[0].pixelColor(5, 25), QColor(0, 0, 255));   // blue ellipse
-  EXPECT_EQ(icons[1].pixelColor(8, 40), QColor(255, 0, 0));   // red triangle
+  EXPECT_EQ(icons[0].pixelColor(5, 25), QColor(0, 0, 255));    // blue ellipse
+  EXPECT_EQ(icons[1].pixelColor(8, 40), QColor(255, 0, 0));    // red triangle
   EXPECT_EQ(icons[2].pixelColor(5, 25), QColor(255, 255, 0));  // yellow octagon
 }
 

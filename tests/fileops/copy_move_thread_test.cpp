@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileops/copy_move_thread.h"
 
 #include <gtest/gtest.h>
@@ -225,8 +226,8 @@ TEST_F(CopyMoveThread, StartedFromTheMarkedEntries) {
   EXPECT_EQ(AskCopyOrMove("", "/b/"), okNoOp);
   EXPECT_EQ(AskCopyOrMove("/a/", ""), okTest);
   EXPECT_EQ(asked, 0);
-  const std::pair<int, OperationKind> answers[] = {
-      {0, okCopy}, {1, okMove}, {2, okCopySpecial}, {3, okNoOp}, {-1, okNoOp}, {7, okNoOp}};
+  const std::pair<int, OperationKind> answers[] = {{0, okCopy}, {1, okMove},  {2, okCopySpecial},
+                                                   {3, okNoOp}, {-1, okNoOp}, {7, okNoOp}};
   for (auto [a, kind] : answers) {
     answer = a;
     EXPECT_EQ(AskCopyOrMove("/a/", "/b/"), kind) << a;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileops/file_commands.h"
 
 #include <QAction>
@@ -41,9 +42,9 @@ TEST(FileCommandRules, RenameModesAndNewNames) {
   EXPECT_TRUE(ValidItemName(".hidden"));
 
   EXPECT_EQ(DeleteQuestion({Entry("a", false)}), "");
-  DeleteRequest r = BuildDeleteRequest(
-      "/d/", {Entry("sub", true, true), Entry("a", false), Entry("b", true), Entry("c", true),
-              Entry("e", false)});
+  DeleteRequest r =
+      BuildDeleteRequest("/d/", {Entry("sub", true, true), Entry("a", false), Entry("b", true),
+                                 Entry("c", true), Entry("e", false)});
   EXPECT_EQ(r.Sources, (std::vector<std::string>{"/d/sub/", "/d/b", "/d/c"}));
   EXPECT_EQ(r.NextName, "e");  // the first entry after the last file that survives
   EXPECT_EQ(BuildDeleteRequest("/d/", {Entry("a", false), Entry("b", true)}).NextName, "");

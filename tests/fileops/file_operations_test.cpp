@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileops/file_operations.h"
 
 #include <gtest/gtest.h>
@@ -160,7 +161,8 @@ TEST_F(FileOps, CopyToNewPlacesAndOntoItself) {
   // The same file by path string, by another path, by a hard link, by a link.
   fs::create_hard_link(P("src/a.txt"), P("src/hard"));
   fs::create_symlink(P("src/a.txt"), P("src/soft"));
-  for (const std::string &to : {P("src/a.txt"), P("src/../src/a.txt"), P("src/hard"), P("src/soft")}) {
+  for (const std::string &to :
+       {P("src/a.txt"), P("src/../src/a.txt"), P("src/hard"), P("src/soft")}) {
     IssueList.Clear();
     EXPECT_FALSE(FileCopy(P("src/a.txt"), to, false)) << to;
     EXPECT_EQ(Problems(), Strings{prIdentical}) << to;
@@ -360,8 +362,8 @@ TEST_F(FileOps, Moving) {
   FileMove(P("src/a"), P("dst/a"), false);  // no such folder: copied and deleted
   Write("src/b", "B");
   FileMove(P("src/b"), P("dst/b"), false);
-  EXPECT_EQ(Details(), (Strings{P("src/a") + " copied", P("src/a") + " deleted",
-                                P("src/b") + " moved"}));
+  EXPECT_EQ(Details(),
+            (Strings{P("src/a") + " copied", P("src/a") + " deleted", P("src/b") + " moved"}));
   EXPECT_EQ(Read("dst/b"), "B");
   EXPECT_FALSE(Exists("src/b"));
 
@@ -412,7 +414,7 @@ TEST_F(FileOps, TextDetectionAndReading) {
       {"plain words and\tTabs\n" + std::string(200, 'a'), true},
       {std::string(300, '\x01'), false},
       {"caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 ", true},
-      {std::string(100, '\xC3') + "abc", false},          // lead bytes without followers
+      {std::string(100, '\xC3') + "abc", false},               // lead bytes without followers
       {std::string(50, 'a') + "\xC0\x80\xED\xA0\x80", false},  // overlong, surrogate
       {"", false},  // filled below: control bytes with CR LF lines
       {"", false},  // the same with LF lines only

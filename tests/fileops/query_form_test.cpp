@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The issues window on the offscreen platform: ticking by mouse, sorting,
 // swapping, proceeding and closing.
 #include "fileops/query_form.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rules of the issues dialog; the review of a copy end to end runs in the
 // dialog's tests.
 #include "fileops/query.h"
@@ -47,7 +48,9 @@ TEST(QueryRules, TextsOfLabelHeaderAndCells) {
 
   EXPECT_EQ(QueryFolderPart("/a/b/c.txt"), "/a/b/");
   EXPECT_EQ(QueryFolderPart("c.txt"), "");
-  EXPECT_EQ(QueryMarkupPath("/a|b/c"), "/a\xC2\xA6" "b/c");
+  EXPECT_EQ(QueryMarkupPath("/a|b/c"),
+            "/a\xC2\xA6"
+            "b/c");
 }
 
 TEST(QueryRules, TickingAndSortingLeaveOutRowsNotOnShow) {
@@ -115,7 +118,7 @@ TEST_F(QueryFiles, ProceedRunsTheTickedIssuesForced) {
   Write("test.txt", "z");
   IssueList.Add(okDelete, P("ro.txt"), "", prCannotDelete);
   IssueList.Add(okCopy, P("folder/"), P("copy/"), prCreateError);  // folders never proceed
-  IssueList.Add(okCopy, "", P("w.txt"), prWriteError);              // nothing to copy from
+  IssueList.Add(okCopy, "", P("w.txt"), prWriteError);             // nothing to copy from
   IssueList.Add(okTest, P("test.txt"), "", prReadError);
   IssueList.Add(okDelete, P("unticked.txt"), "", prCannotDelete);
   IssueList.Change([](std::vector<OperationIssue> &issues) {

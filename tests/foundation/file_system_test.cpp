@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "foundation/file_system.h"
 
 #include <gtest/gtest.h>
@@ -228,9 +229,13 @@ TEST_F(FileSystemTest, EveryInjectedFaultIsSeenAsFailure) {
       {FsOp::SetAttributes, 0, EPERM, file,
        [&](Path_ b) { return Failure(FsSetReadOnly(b + "f", false)); }},
       {FsOp::List, 0, EACCES, none,
-       [&](Path_ b) { std::vector<FsEntry> e; return Failure(FsListFolder(b, e)); }},
+       [&](Path_ b) {
+         std::vector<FsEntry> e;
+         return Failure(FsListFolder(b, e));
+       }},
       {FsOp::Sync, 0, EIO, none, created([&](int h) { return Failure(FsSync(h)); })},
-      {FsOp::Close, 0, EIO, none, [&](Path_ b) { return Failure(FsClose(FsCreate(b + "c", false))); }},
+      {FsOp::Close, 0, EIO, none,
+       [&](Path_ b) { return Failure(FsClose(FsCreate(b + "c", false))); }},
   };
   auto openFiles = [] {
     return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
@@ -414,7 +419,8 @@ TEST(FileSystemVolumes, RootAndMountInfo) {
       "broken line\n";
   using enum FsDriveType;
   std::vector<std::tuple<std::string, std::string, FsDriveType>> parsed;  // point, type, drive
-  for (const FsVolume &p : FsVolumesFromMountInfo(info)) parsed.emplace_back(p.mountPoint, p.fsType, p.type);
+  for (const FsVolume &p : FsVolumesFromMountInfo(info))
+    parsed.emplace_back(p.mountPoint, p.fsType, p.type);
   EXPECT_EQ(parsed, (decltype(parsed){{"/", "ext4", Fixed},
                                       {"/data/", "xfs", Fixed},
                                       {"/media/cd/", "iso9660", CdRom},

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "foundation/platform.h"
 #include "foundation/platform_ui.h"
 
@@ -43,10 +44,17 @@ std::string ReadFile(const std::string &path) {
 // environment the helpers read with a private one, for every test.
 class PlatformSeams : public ::testing::Test {
  protected:
-  static constexpr const char *kEnvironment[] = {
-      "TERMINAL",        "SHELL",           "XDG_DATA_HOME",       "XDG_DATA_DIRS", "XDG_CONFIG_HOME",
-      "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR", "XDG_CURRENT_DESKTOP", "LANG",          "LC_ALL",
-      "LC_MESSAGES"};
+  static constexpr const char *kEnvironment[] = {"TERMINAL",
+                                                 "SHELL",
+                                                 "XDG_DATA_HOME",
+                                                 "XDG_DATA_DIRS",
+                                                 "XDG_CONFIG_HOME",
+                                                 "XDG_CONFIG_DIRS",
+                                                 "XDG_RUNTIME_DIR",
+                                                 "XDG_CURRENT_DESKTOP",
+                                                 "LANG",
+                                                 "LC_ALL",
+                                                 "LC_MESSAGES"};
   void SetUp() override {
     ASSERT_FALSE(root.empty());
     for (const char *name : kEnvironment) {
@@ -163,11 +171,13 @@ TEST(PlatformBitmaps, ImageFitAndStretch) {
   const QRgb red = qRgb(255, 0, 0), white = qRgb(255, 255, 255);
   QImage picture(2, 1, QImage::Format_RGB32);
   picture.fill(Qt::red);
-  ExpectPixels(Painted(60, 60, Qt::white,
-                       [&](QPainter &p) { CanvasDrawImageStretched(p, QRect(10, 10, 40, 40), picture); }),
-               {{10, 10, red}, {49, 29, red}, {30, 31, white}, {9, 15, white}});
-  ExpectPixels(Painted(8, 8, Qt::white, [&](QPainter &p) { PrintBitmap(p, QRect(2, 2, 4, 2), picture); }),
-               {{2, 2, red}, {5, 3, red}, {5, 4, white}});
+  ExpectPixels(
+      Painted(60, 60, Qt::white,
+              [&](QPainter &p) { CanvasDrawImageStretched(p, QRect(10, 10, 40, 40), picture); }),
+      {{10, 10, red}, {49, 29, red}, {30, 31, white}, {9, 15, white}});
+  ExpectPixels(
+      Painted(8, 8, Qt::white, [&](QPainter &p) { PrintBitmap(p, QRect(2, 2, 4, 2), picture); }),
+      {{2, 2, red}, {5, 3, red}, {5, 4, white}});
 }
 
 TEST(PlatformBitmaps, RotateClockwise) {
@@ -204,9 +214,11 @@ TEST(PlatformBitmaps, RotateClockwise) {
 TEST(PlatformCanvas, GradientBandsAndRounding) {
   const QRgb background = qRgb(255, 0, 255);
   auto gradient = [&](int width, int height, QRect r, QColor from, QColor to) {
-    return Painted(width, height, background, [&](QPainter &p) { CanvasGradientFill(p, r, from, to); });
+    return Painted(width, height, background,
+                   [&](QPainter &p) { CanvasGradientFill(p, r, from, to); });
   };
-  EXPECT_EQ(gradient(3, 8, {0, 2, 3, 0}, Qt::black, Qt::white), Canvas(3, 8, background));  // height 0
+  EXPECT_EQ(gradient(3, 8, {0, 2, 3, 0}, Qt::black, Qt::white),
+            Canvas(3, 8, background));  // height 0
   QImage image = gradient(3, 8, {0, 1, 3, 5}, QColor(7, 8, 9), QColor(7, 8, 9));
   for (int y = 0; y < 8; ++y)
     EXPECT_EQ(image.pixel(1, y), (y >= 1 && y < 6) ? qRgb(7, 8, 9) : background) << y;
@@ -382,7 +394,9 @@ TEST_F(PlatformSeams, TerminalMountsAndFileManager) {
   WriteFile(gvfs + "old-mount/f", "x");
   EXPECT_EQ(GvfsFolder(), gvfs);
   commands.clear();
-  onRun = [&](const ExternalCommand &) { return int(!QDir().mkpath(QString::fromStdString(share))); };
+  onRun = [&](const ExternalCommand &) {
+    return int(!QDir().mkpath(QString::fromStdString(share)));
+  };
   std::string mountPoint;
   EXPECT_EQ(DriveConnect("smb://nas/docs", "", mountPoint), 0);
   ASSERT_EQ(commands.size(), 1u);
@@ -428,34 +442,41 @@ TEST_F(PlatformSeams, RegisteredApplications) {
   auto entry = [](const std::string &file, const std::string &keys) {
     WriteFile(file, "[Desktop Entry]\nType=Application\n" + keys);
   };
-  WriteFile(apps + "mimeinfo.cache", "[MIME Cache]\ntext/plain=viewer.desktop;gone.desktop;hidden.desktop;\n"
-                                     "text/x-csrc=ide.desktop;\n");
+  WriteFile(apps + "mimeinfo.cache",
+            "[MIME Cache]\ntext/plain=viewer.desktop;gone.desktop;hidden.desktop;\n"
+            "text/x-csrc=ide.desktop;\n");
   entry(apps + "viewer.desktop",
-        "Name=Viewer\\sPlus\nIcon=viewer\nExec=\"/opt/My Apps/viewer\" --title=%c --icon-arg %i %U\n");
+        "Name=Viewer\\sPlus\nIcon=viewer\nExec=\"/opt/My Apps/viewer\" --title=%c --icon-arg %i "
+        "%U\n");
   entry(apps + "hidden.desktop", "Name=H\nExec=h\nHidden=true\n");
   entry(apps + "ide.desktop", "Name=IDE\nName[de]=Entwicklung\nExec=ide\nTerminal=true\n");
   entry(apps + "edit.desktop", "Name=Edit\nExec=sh -c \"edit %f\"\n");
   entry(apps + "gone.desktop", "Name=Gone\nExec=gone %f\n");
   // A data folder without a cache is read from its .desktop files.
-  entry(root + "sysdata/applications/vendor/pad.desktop", "Name=Pad\nExec=pad %F\nMimeType=text/plain;\n");
-  WriteFile(root + "config/mimeapps.list", "[Default Applications]\ntext/plain=edit.desktop;missing.desktop\n"
-                                           "[Removed Associations]\ntext/plain=gone.desktop;\n");
+  entry(root + "sysdata/applications/vendor/pad.desktop",
+        "Name=Pad\nExec=pad %F\nMimeType=text/plain;\n");
+  WriteFile(root + "config/mimeapps.list",
+            "[Default Applications]\ntext/plain=edit.desktop;missing.desktop\n"
+            "[Removed Associations]\ntext/plain=gone.desktop;\n");
 
   Args ids;
-  for (const DesktopApp &app : AppsForMimeTypes({"text/x-csrc", "text/plain"})) ids.push_back(app.id);
+  for (const DesktopApp &app : AppsForMimeTypes({"text/x-csrc", "text/plain"}))
+    ids.push_back(app.id);
   EXPECT_EQ(ids, (Args{"ide.desktop", "edit.desktop", "viewer.desktop", "vendor-pad.desktop"}));
   EXPECT_EQ(DesktopAppFind("vendor-pad.desktop"), root + "sysdata/applications/vendor/pad.desktop");
   EXPECT_EQ(DesktopAppFind("../data/applications/viewer.desktop"), "");
 
   DesktopApp viewer, edit, ide;
   ASSERT_TRUE(DesktopAppLoad(apps + "viewer.desktop", viewer) &&
-              DesktopAppLoad(apps + "edit.desktop", edit) && DesktopAppLoad(apps + "ide.desktop", ide));
+              DesktopAppLoad(apps + "edit.desktop", edit) &&
+              DesktopAppLoad(apps + "ide.desktop", ide));
   EXPECT_EQ(viewer.name, "Viewer Plus");
   EXPECT_EQ(DesktopAppCommand(viewer, "/d/a b.txt"),
             (Args{"/opt/My Apps/viewer", "--title=Viewer Plus", "--icon-arg", "--icon", "viewer",
                   "file:///d/a%20b.txt"}));
   // A code inside quotes is never expanded into a shell line; the file goes last.
-  EXPECT_EQ(DesktopAppCommand(edit, "/d/x;rm -rf ~"), (Args{"sh", "-c", "edit %f", "/d/x;rm -rf ~"}));
+  EXPECT_EQ(DesktopAppCommand(edit, "/d/x;rm -rf ~"),
+            (Args{"sh", "-c", "edit %f", "/d/x;rm -rf ~"}));
   setenv("TERMINAL", "xterm", 1);
   EXPECT_EQ(DesktopAppCommand(ide, "/d/m.c"), (Args{"xterm", "-e", "ide", "/d/m.c"}));
   EXPECT_EQ(ide.name, "IDE");
@@ -464,7 +485,8 @@ TEST_F(PlatformSeams, RegisteredApplications) {
   EXPECT_EQ(ide.name, "Entwicklung");
   unsetenv("LANG");
   EXPECT_EQ(TypedCommand("gimp --new", "/d/p.png"), (Args{"gimp", "--new", "/d/p.png"}));
-  EXPECT_EQ(TypedCommand("conv --in=%f --out 100%%", "/d/p"), (Args{"conv", "--in=/d/p", "--out", "100%"}));
+  EXPECT_EQ(TypedCommand("conv --in=%f --out 100%%", "/d/p"),
+            (Args{"conv", "--in=/d/p", "--out", "100%"}));
   EXPECT_EQ(SplitCommandLine(R"(a "b c" d\ e "q\"x" "")"), (Args{"a", "b c", "d e", "q\"x", ""}));
   EXPECT_TRUE(TypedCommand("   ", "/d/p").empty());
 
@@ -573,7 +595,8 @@ TEST(PlatformKeys, PostedKeysReachFocusedEdit) {
   edit.installEventFilter(&recorder);
   PostKey('A', ssShift, false);
   QApplication::processEvents();
-  EXPECT_EQ(recorder.keys, (std::vector<int>{Qt::Key_Shift, Qt::Key_A, -Qt::Key_A, -Qt::Key_Shift}));
+  EXPECT_EQ(recorder.keys,
+            (std::vector<int>{Qt::Key_Shift, Qt::Key_A, -Qt::Key_A, -Qt::Key_Shift}));
   EXPECT_EQ(recorder.pressed, std::make_pair(int(Qt::ShiftModifier), QString("A")));
   EXPECT_EQ(CurrentShiftState(), 0);
 
@@ -602,7 +625,8 @@ TEST(PlatformKeys, PostedKeysReachFocusedEdit) {
   EXPECT_EQ(CurrentShiftState(), 0);
   QApplication::processEvents();
 
-  for (int vk : {13, 8, 9, 27, 37, 38, 39, 40, 36, 35, 33, 34, 45, 46, 112, 123, 32, 48, 57, 65, 90, 186, 222})
+  for (int vk : {13, 8,  9,   27,  37, 38, 39, 40, 36, 35,  33, 34,
+                 45, 46, 112, 123, 32, 48, 57, 65, 90, 186, 222})
     EXPECT_EQ(QtKeyToVirtualKey(VirtualKeyToQtKey(vk)), vk) << vk;
   EXPECT_EQ(VirtualKeyToQtKey(13), Qt::Key_Return);
   EXPECT_EQ(VirtualKeyToQtKey(123), Qt::Key_F12);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "foundation/settings_qt.h"
 
 #include <gtest/gtest.h>
@@ -43,7 +44,7 @@ TEST_F(SettingsQtTest, WindowPositionIsKeptOnScreen) {
   INIWinLoad(&form);  // nothing stored: the current values, keys listed
   EXPECT_EQ(form.pos(), QPoint(10, 20));
   EXPECT_EQ(INIStore.Lines(), (std::vector<std::string>{"WinMainFormLeft", "WinMainFormTop",
-                                                         "WinMainFormWidth", "WinMainFormHeight"}));
+                                                        "WinMainFormWidth", "WinMainFormHeight"}));
 
   // Exactly 32 pixels left on screen are still too few.
   StoreWindow("MainForm", right + 2000, bottom - 32, 400, 250);
@@ -51,7 +52,8 @@ TEST_F(SettingsQtTest, WindowPositionIsKeptOnScreen) {
   EXPECT_EQ(form.geometry(), QRect(0, 0, 400, 250));
   StoreWindow("MainForm", desk.x() - 5000, bottom - 33, 0, -3);  // past the left edge as well
   INIWinLoad(&form);
-  EXPECT_EQ(form.geometry(), QRect(0, bottom - 33, 400, 250));  // damaged sizes keep the current size
+  EXPECT_EQ(form.geometry(),
+            QRect(0, bottom - 33, 400, 250));  // damaged sizes keep the current size
 
   // Save only in the normal state.
   form.move(30, 40);
@@ -112,8 +114,9 @@ TEST_F(SettingsQtTest, ColumnWidths) {
 }
 
 TEST_F(SettingsQtTest, ComboHistory) {
-  INIStore.SetText("E.Text\ttyped\r\nE.Count\t4\r\nE.1\tfirst\r\nE.2\t\r\n"
-                   "E.3\tth\xc3\xafrd\r\nE.4\tlast\r\n");
+  INIStore.SetText(
+      "E.Text\ttyped\r\nE.Count\t4\r\nE.1\tfirst\r\nE.2\t\r\n"
+      "E.3\tth\xc3\xafrd\r\nE.4\tlast\r\n");
   QComboBox combo;
   combo.setEditable(true);
   combo.addItem("stale");
@@ -123,7 +126,8 @@ TEST_F(SettingsQtTest, ComboHistory) {
     for (int i = 0; i < c.count(); ++i) texts << c.itemText(i);
     return texts.join("|");
   };
-  EXPECT_EQ(items(combo), QString::fromUtf8("first|th\xc3\xafrd|last"));  // the empty item is skipped
+  EXPECT_EQ(items(combo),
+            QString::fromUtf8("first|th\xc3\xafrd|last"));  // the empty item is skipped
   EXPECT_EQ(combo.currentText(), "typed");
 
   // Save and load again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "foundation/settings.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +34,8 @@ void WriteBytes(const fs::path &p, const std::string &bytes) {
 
 Lines Names(const fs::path &folder) {
   Lines names;
-  for (const auto &e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  for (const auto &e : fs::directory_iterator(folder))
+    names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -118,7 +120,9 @@ TEST_F(SettingsTest, RemoveAndDuplicatesKeepTheIndexRight) {
       INIRemove(key);
       if (model.erase(key)) order.erase(std::find(order.begin(), order.end(), key));
     } else {
-      ASSERT_EQ(INIStore.IndexOf(key) >= 0 ? INIRead(key) : "-", model.count(key) ? model[key] : "-") << key;
+      ASSERT_EQ(INIStore.IndexOf(key) >= 0 ? INIRead(key) : "-",
+                model.count(key) ? model[key] : "-")
+          << key;
     }
   }
   ASSERT_EQ(INIStore.Count(), order.size());
@@ -145,9 +149,10 @@ TEST_F(SettingsTest, FileNamesAndRoundTrip) {
   // No folder: INIFolder in front; no "." in the file name: ".ini" added; ":"
   // is part of the name.
   fs::create_directories(dir_ / "x.d");
-  const std::pair<std::string, std::string> names[] = {
-      {"Trovix", "Trovix.ini"}, {"my.prog", "my.prog"}, {dir_ / "x.d/set", "x.d/set.ini"},
-      {dir_ / "a:b", "a:b.ini"}};
+  const std::pair<std::string, std::string> names[] = {{"Trovix", "Trovix.ini"},
+                                                       {"my.prog", "my.prog"},
+                                                       {dir_ / "x.d/set", "x.d/set.ini"},
+                                                       {dir_ / "a:b", "a:b.ini"}};
   for (const auto &[given, file] : names) {
     EXPECT_FALSE(INIInit(given));
     EXPECT_EQ(INIFilename, folder_ + file);
@@ -182,8 +187,9 @@ TEST_F(SettingsTest, FailedSaveKeepsTheOldFile) {
     int64_t after;
   };
   const Fault faults[] = {
-      {FsOp::Create, EACCES, 0}, {FsOp::Write, EIO, 0}, {FsOp::Write, ENOSPC, 10}, {FsOp::ShortWrite, 0, 10},
-      {FsOp::Sync, EIO, 0},      {FsOp::Close, EIO, 0}, {FsOp::Rename, EXDEV, 0},
+      {FsOp::Create, EACCES, 0}, {FsOp::Write, EIO, 0}, {FsOp::Write, ENOSPC, 10},
+      {FsOp::ShortWrite, 0, 10}, {FsOp::Sync, EIO, 0},  {FsOp::Close, EIO, 0},
+      {FsOp::Rename, EXDEV, 0},
   };
   for (const Fault &f : faults) {
     SCOPED_TRACE(static_cast<int>(f.op));

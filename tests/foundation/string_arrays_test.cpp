@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "foundation/string_arrays.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +39,7 @@ TEST(StringArrays, SortSearchAndFields) {
   a = {"c", "", "A", "a", "b", ""};
   StringArraySort(a, StrCompare, false, true);
   EXPECT_EQ(a, (TStringArray{"A", "a", "b", "c"}));  // stable, empties dropped
-  StringArrayDel(a, 4);  // out of range: nothing goes
+  StringArrayDel(a, 4);                              // out of range: nothing goes
   StringArrayDel(a, -1);
   StringArrayDel(a, 0);
   EXPECT_EQ(a, (TStringArray{"a", "b", "c"}));
@@ -212,14 +213,21 @@ TEST(ByteBlocks, HexForms) {
 
 TEST(PathsAndBuffers, NamesAddressesAndBuffers) {
   const std::pair<std::string, std::string> names[] = {
-      {ForceExtension("my.file.txt", "bak"), "my.bak"}, {ForceExtension("name", ".ini"), "name.ini"},
-      {ForceExtension(".profile", "bak"), ".profile.bak"}, {RemoveExtension("a.tar.gz"), "a"},
-      {AddExtension("a.b", "c"), "a.b"}, {AddExtension("a", ".c"), "a.c"},
+      {ForceExtension("my.file.txt", "bak"), "my.bak"},
+      {ForceExtension("name", ".ini"), "name.ini"},
+      {ForceExtension(".profile", "bak"), ".profile.bak"},
+      {RemoveExtension("a.tar.gz"), "a"},
+      {AddExtension("a.b", "c"), "a.b"},
+      {AddExtension("a", ".c"), "a.c"},
       {ExtractFileNameNoExt("/x.d/my.file.txt"), "my"},
       {ExtractFileNameNoExt("/x.d/c:name"), "c:name"},  // ":" is a name byte
-      {ExtractFileExtNoDot("/x.d/my.file.txt"), "txt"}, {ExtractFileExtNoDot("/x.d/README"), ""},
-      {PathDropSlosh("/home/a/"), "/home/a"}, {PathDropSlosh("/home/a"), "/home/a"},
-      {StripPath("/a/b", 0), ""}, {StripPath("/a/b", 1), "/a"}, {StripPath("/a/b", 5), "/a/b"},
+      {ExtractFileExtNoDot("/x.d/my.file.txt"), "txt"},
+      {ExtractFileExtNoDot("/x.d/README"), ""},
+      {PathDropSlosh("/home/a/"), "/home/a"},
+      {PathDropSlosh("/home/a"), "/home/a"},
+      {StripPath("/a/b", 0), ""},
+      {StripPath("/a/b", 1), "/a"},
+      {StripPath("/a/b", 5), "/a/b"},
       {StripPath("home/a/b/", 1), "home/a"}};
   for (const auto &[got, expected] : names) EXPECT_EQ(got, expected);
 

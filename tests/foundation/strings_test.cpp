@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "foundation/strings.h"
 
 #include <gtest/gtest.h>
@@ -51,38 +52,61 @@ TEST(Strings, CharactersAndCase) {
               {cased(cMixed), "Hello World. 3Rd:item And. More"},
               {cased(cSentence), "Hello world. 3Rd:item and. More"},
               {cased(cUpper), "HELLO WORLD. 3RD:ITEM AND. MORE"},
-              {ChangeCase("hello world"), "Hello World"}, {ChangeCase("Hello World"), "HELLO WORLD"},
-              {ChangeCase("HELLO WORLD"), "hello world"}, {ChangeCase("abc1def"), "Abc1Def"},
-              {ChangeCase("123"), "123"}, {ChangeCase(""), ""},
-              {StrGetInitials("  john  ronald tolkien"), " JRT"}, {StrGetInitials(""), ""}});
+              {ChangeCase("hello world"), "Hello World"},
+              {ChangeCase("Hello World"), "HELLO WORLD"},
+              {ChangeCase("HELLO WORLD"), "hello world"},
+              {ChangeCase("abc1def"), "Abc1Def"},
+              {ChangeCase("123"), "123"},
+              {ChangeCase(""), ""},
+              {StrGetInitials("  john  ronald tolkien"), " JRT"},
+              {StrGetInitials(""), ""}});
 }
 
 TEST(Strings, SearchAndReplace) {
-  Rows<Num>({{StrPos(1, "", "abc"), 1}, {StrPos(3, "x", "ab"), 0}, {StrPos(1, "LL", "hello"), 3},
-             {StrPos(4, "l", "hello"), 4}, {StrPos(1, "hello!", "hello"), 0}, {StrPos(INT_MAX, "a", "a"), 0},
-             {StrPos(1, "\xE9", "\xC9"), 0}, {StrPosCh(2, 'a', "aXa"), 3}, {StrPosCh(9, 'a', "aXa"), 0},
+  Rows<Num>({{StrPos(1, "", "abc"), 1},
+             {StrPos(3, "x", "ab"), 0},
+             {StrPos(1, "LL", "hello"), 3},
+             {StrPos(4, "l", "hello"), 4},
+             {StrPos(1, "hello!", "hello"), 0},
+             {StrPos(INT_MAX, "a", "a"), 0},
+             {StrPos(1, "\xE9", "\xC9"), 0},
+             {StrPosCh(2, 'a', "aXa"), 3},
+             {StrPosCh(9, 'a', "aXa"), 0},
              {StrPosCh(1, 'x', "aXa"), 0},  // exact byte
-             {StrPosChLast('a', "aXa"), 3}, {StrPosChLast('a', ""), 0},
-             {StrPosWild(1, "a#c", "xxA5c"), 3}, {StrPosWild(1, "??", "a"), 0},
-             {StrPosWild(1, "a?b", "a\tb"), 0}, {StrPosWild(1, "a?b", "xa\xFF" "b"), 2},
-             {StrPosWild(5, "", "ab"), 5}, {StrPosWild(3, "a", "ab"), 0}, {StrPosWild(1, "aab", "aaab"), 2},
-             {StrCountChar("a/b/c", '/'), 2}, {StrCountWord("  it's 42-nd, ok "), 5}, {StrCountWord(""), 0}});
+             {StrPosChLast('a', "aXa"), 3},
+             {StrPosChLast('a', ""), 0},
+             {StrPosWild(1, "a#c", "xxA5c"), 3},
+             {StrPosWild(1, "??", "a"), 0},
+             {StrPosWild(1, "a?b", "a\tb"), 0},
+             {StrPosWild(1, "a?b",
+                         "xa\xFF"
+                         "b"),
+              2},
+             {StrPosWild(5, "", "ab"), 5},
+             {StrPosWild(3, "a", "ab"), 0},
+             {StrPosWild(1, "aab", "aaab"), 2},
+             {StrCountChar("a/b/c", '/'), 2},
+             {StrCountWord("  it's 42-nd, ok "), 5},
+             {StrCountWord(""), 0}});
 
   auto subs = [](std::string s, const char *find, const char *by) {
     return Edited(s, [&](std::string &t) { StrSubs(t, find, by); });
   };
-  Rows<Text>({{StrFindReplace("ab", "xABxab", "<ab>"), "x<ab>x<ab>"}, {StrFindReplace("", "abc", "z"), "abc"},
+  Rows<Text>({{StrFindReplace("ab", "xABxab", "<ab>"), "x<ab>x<ab>"},
+              {StrFindReplace("", "abc", "z"), "abc"},
               {subs("aaab", "ab", "b"), "b"},  // searching again from the start cascades
               // Inputs the callers must not pass still end, with each original
               // occurrence replaced once.
-              {subs("a-a", "a", "AA"), "AA-AA"}, {subs("abc", "", "x"), "abc"},
+              {subs("a-a", "a", "AA"), "AA-AA"},
+              {subs("abc", "", "x"), "abc"},
               {Edited("a.b.c", [](std::string &t) { StrChangeChar(t, '.', '/'); }), "a/b/c"}});
 }
 
 TEST(Strings, Comparison) {
   EXPECT_LT(StrCompare("abc", "ABD"), 0);
   EXPECT_GT(StrCompare("abc", "ab"), 0);
-  Rows<Num>({{StrCompare("", ""), 0}, {StrCompare("a", "\xE1"), 'A' - 0xE1},  // unsigned byte values
+  Rows<Num>({{StrCompare("", ""), 0},
+             {StrCompare("a", "\xE1"), 'A' - 0xE1},  // unsigned byte values
              {StrCompareFrom("xabc", "abc", 2, 1), 0},
              {StrCompareFrom("abc", "abcde", 0, 4), -2},  // 0: just past the end
              {StrCompareFrom("abc", "", 99, 1), 0}});     // past the end reads as 0
@@ -100,19 +124,34 @@ TEST(Strings, LayoutAndPadding) {
     StrAddSpace(s, "b");
     return s;
   };
-  Rows<Text>({{StrLeft("abc", 5), "abc  "}, {StrLeft("abc", 2), "ab"}, {StrLeft("abc", -1), ""},
-              {StrRight("abc", 5), "  abc"}, {StrRight("abc", 2), "bc"}, {StrCenter("ab", 5), "  ab "},
-              {StrCenter("abc", 2), "abc"}, {StrPad("ab", -4), "  ab"}, {StrPad("ab", 4), "ab  "},
-              {StrRepeat("ab", 3), "ababab"}, {StrRepeat("ab", -1), ""},
+  Rows<Text>({{StrLeft("abc", 5), "abc  "},
+              {StrLeft("abc", 2), "ab"},
+              {StrLeft("abc", -1), ""},
+              {StrRight("abc", 5), "  abc"},
+              {StrRight("abc", 2), "bc"},
+              {StrCenter("ab", 5), "  ab "},
+              {StrCenter("abc", 2), "abc"},
+              {StrPad("ab", -4), "  ab"},
+              {StrPad("ab", 4), "ab  "},
+              {StrRepeat("ab", 3), "ababab"},
+              {StrRepeat("ab", -1), ""},
               {Edited(std::string(" a \t") + '\0' + " \t", StrTrim), " a"},
-              {StrStripSpaces("\r\n a b\x01 "), "a b"}, {StrStripSpaces("   "), ""},
-              {Edited("\t\t a  \tb  ", StrReformat), "\ta b "}, {StrExpTabs("\tx"), "        x"},
+              {StrStripSpaces("\r\n a b\x01 "), "a b"},
+              {StrStripSpaces("   "), ""},
+              {Edited("\t\t a  \tb  ", StrReformat), "\ta b "},
+              {StrExpTabs("\tx"), "        x"},
               {StrExpTabs("abc\td"), "abc     d"},
               {StrExpTabs("ab\r\n\tc"), "ab\r\n    c"},  // columns run on over line breaks
-              {added(), "a b"}, {StrAppend("a", "; ", ""), "a"}, {StrAppend("a", "; ", "b"), "a; b"},
-              {StrIncludeHyphen(false, "x"), "-"}, {StrInclude(false, "x"), ""},
-              {StrCreateLines(2), "\r\n\r\n"}, {StrCreateLines(-3), "1\r\n2\r\n3\r\n"},
-              {StrCreateLines(0), ""}, {StrExpand(8, 11), "8,9,10,11"}, {StrExpand(2, 1), ""},
+              {added(), "a b"},
+              {StrAppend("a", "; ", ""), "a"},
+              {StrAppend("a", "; ", "b"), "a; b"},
+              {StrIncludeHyphen(false, "x"), "-"},
+              {StrInclude(false, "x"), ""},
+              {StrCreateLines(2), "\r\n\r\n"},
+              {StrCreateLines(-3), "1\r\n2\r\n3\r\n"},
+              {StrCreateLines(0), ""},
+              {StrExpand(8, 11), "8,9,10,11"},
+              {StrExpand(2, 1), ""},
               {StrExpand(INT_MAX - 1, INT_MAX), "2147483646,2147483647"}});
 }
 
@@ -121,8 +160,12 @@ TEST(Strings, Fields) {
   auto setField = [](std::string t, int n, const char *v) {
     return Edited(t, [&](std::string &u) { StrSetField(u, n, v); });
   };
-  Rows<Text>({{StrGetField(s, 0), "a"}, {StrGetField(s, 2), ""}, {StrGetField(s, 3), "c"},
-              {StrGetField(s, 9), ""}, {StrGetField(s, -1), ""}, {setField("a", 2, "x"), "a\t\tx"},
+  Rows<Text>({{StrGetField(s, 0), "a"},
+              {StrGetField(s, 2), ""},
+              {StrGetField(s, 3), "c"},
+              {StrGetField(s, 9), ""},
+              {StrGetField(s, -1), ""},
+              {setField("a", 2, "x"), "a\t\tx"},
               {setField(setField("a\t\tx", 1, "mid"), 0, ""), "\tmid\tx"},
               {Edited("1,2,3", [](std::string &t) { StrSetFieldComma(t, 1, "two"); }), "1,two,3"},
               {StrGetFieldComma("1,two,3", 2), "3"}});
@@ -138,9 +181,18 @@ TEST(Strings, Fields) {
 
 TEST(Strings, FixedWidthDigits) {
   const uint8_t b = 3;
-  Rows<Text>({{D(9), "9"}, {DD(7), "07"}, {DDD(42), "042"}, {DDDD(2024), "2024"}, {DDDD(5), "0005"},
-              {E(&b), "3"}, {H(0xAF), "F"}, {HH(0x0A), "0A"}, {HHH(0x1A2B), "A2B"}, {HHHH(0x1A2B), "1A2B"},
-              {HHHHHH(0x12345678), "345678"}, {HHHHHHHH(0xDEADBEEF), "DEADBEEF"}});
+  Rows<Text>({{D(9), "9"},
+              {DD(7), "07"},
+              {DDD(42), "042"},
+              {DDDD(2024), "2024"},
+              {DDDD(5), "0005"},
+              {E(&b), "3"},
+              {H(0xAF), "F"},
+              {HH(0x0A), "0A"},
+              {HHH(0x1A2B), "A2B"},
+              {HHHH(0x1A2B), "1A2B"},
+              {HHHHHH(0x12345678), "345678"},
+              {HHHHHHHH(0xDEADBEEF), "DEADBEEF"}});
   std::string s = "x";
   StrAddH(s, 0x1F);
   StrAddHH(s, 0x1F);
@@ -149,37 +201,65 @@ TEST(Strings, FixedWidthDigits) {
 }
 
 TEST(Strings, NumberToText) {
-  Rows<Text>({{NumToStr(0), "0"}, {NumToStr(-42), "-42"}, {NumToStr(INT_MIN), "-2147483648"},
-              {NumToStrSigned(0), "+0"}, {NumToStrSigned(INT_MIN), "-2147483648"},
-              {NumToStrFill(7, 3), "007"}, {NumToStrFill(1234, 2), "1234"},
-              {NumToStrDecimals(12345, 2), "123.45"}, {NumToStrDecimals(-5, 2), "-0.05"},
-              {NumToStrDecimals(7, 0), "7"}, {NumToStrDecimals(INT_MIN, 3), "-2147483.648"},
-              {NumToStrDecimals(1, 25), "0.0000000000000000000000001"}, {FormatDecimal(1234, 2), "12.34"},
-              {CardToStr(255, 16), "FF"}, {CardToStr(0xFFFFFFFF, 2), std::string(32, '1')},
-              {CardToStr(35, 36), "Z"}, {CardToStr(0), "0"}, {CardToStr(4294967295u), "4294967295"},
-              {CardToHex(0), "0"}, {CardToHexFill(0xAB, 4), "00AB"}, {BoolToStr(true), "True"},
-              {ItemWord(0), "items"}, {ItemWord(1), "item"}, {ItemWord(2), "items"},
-              {NumToStrCommas(0), "0"}, {NumToStrCommas(999), "999"}, {NumToStrCommas(1000), "1,000"},
+  Rows<Text>({{NumToStr(0), "0"},
+              {NumToStr(-42), "-42"},
+              {NumToStr(INT_MIN), "-2147483648"},
+              {NumToStrSigned(0), "+0"},
+              {NumToStrSigned(INT_MIN), "-2147483648"},
+              {NumToStrFill(7, 3), "007"},
+              {NumToStrFill(1234, 2), "1234"},
+              {NumToStrDecimals(12345, 2), "123.45"},
+              {NumToStrDecimals(-5, 2), "-0.05"},
+              {NumToStrDecimals(7, 0), "7"},
+              {NumToStrDecimals(INT_MIN, 3), "-2147483.648"},
+              {NumToStrDecimals(1, 25), "0.0000000000000000000000001"},
+              {FormatDecimal(1234, 2), "12.34"},
+              {CardToStr(255, 16), "FF"},
+              {CardToStr(0xFFFFFFFF, 2), std::string(32, '1')},
+              {CardToStr(35, 36), "Z"},
+              {CardToStr(0), "0"},
+              {CardToStr(4294967295u), "4294967295"},
+              {CardToHex(0), "0"},
+              {CardToHexFill(0xAB, 4), "00AB"},
+              {BoolToStr(true), "True"},
+              {ItemWord(0), "items"},
+              {ItemWord(1), "item"},
+              {ItemWord(2), "items"},
+              {NumToStrCommas(0), "0"},
+              {NumToStrCommas(999), "999"},
+              {NumToStrCommas(1000), "1,000"},
               {NumToStrCommas(5368709120), "5,368,709,120"},  // 5 GiB
               {NumToStrCommas(INT64_MAX), "9,223,372,036,854,775,807"},
-              {FormatSizeBytes(0), "0 Bytes"}, {FormatSizeBytes(9999), "9,999 Bytes"},
-              {FormatSizeBytes(10000), "9 KB"}, {FormatSizeBytes(1048576), "1,024 KB"},
-              {FormatSizeBytes(10485760), "10 MB"}, {FormatSizeBytes(5368709120), "5,120 MB"},
-              {FormatSizeBytes(int64_t{3} << 40), "3,072 GB"}, {FormatSizeBytes(INT64_MAX), "8,191 PB"}});
+              {FormatSizeBytes(0), "0 Bytes"},
+              {FormatSizeBytes(9999), "9,999 Bytes"},
+              {FormatSizeBytes(10000), "9 KB"},
+              {FormatSizeBytes(1048576), "1,024 KB"},
+              {FormatSizeBytes(10485760), "10 MB"},
+              {FormatSizeBytes(5368709120), "5,120 MB"},
+              {FormatSizeBytes(int64_t{3} << 40), "3,072 GB"},
+              {FormatSizeBytes(INT64_MAX), "8,191 PB"}});
 }
 
 TEST(Strings, RealToText) {
   const std::string tiny = RealToStrDigits(1e-300, 2);
-  Rows<Text>({{RealToStr(3.14159, 2), "3.14"}, {RealToStr(2.5, 0), "3"}, {RealToStr(-0.125, 2), "-0.13"},
+  Rows<Text>({{RealToStr(3.14159, 2), "3.14"},
+              {RealToStr(2.5, 0), "3"},
+              {RealToStr(-0.125, 2), "-0.13"},
               {RealToStr(0.05, 3), "0.050"},
               {RealToStr(1e20, 2), "100000000000000000000.00"},  // beyond 64 bits
-              {RealToStr(1e300, 100).substr(0, 4), "1000"}, {RealToStrDigits(3.14159, 3), "3.14"},
-              {RealToStrDigits(1234.5, 2), "1200"}, {RealToStrDigits(0.5, 2), "0.50"},
-              {RealToStrDigits(1.5e13, 3), "1.50e+13"}, {RealToStrDigits(0.000001234, 3), "1.23e-6"},
-              {RealToStrDigits(0, 3), "0"}, {RealToStrDigits(-2.5, 1), "-2"},  // ties to even
+              {RealToStr(1e300, 100).substr(0, 4), "1000"},
+              {RealToStrDigits(3.14159, 3), "3.14"},
+              {RealToStrDigits(1234.5, 2), "1200"},
+              {RealToStrDigits(0.5, 2), "0.50"},
+              {RealToStrDigits(1.5e13, 3), "1.50e+13"},
+              {RealToStrDigits(0.000001234, 3), "1.23e-6"},
+              {RealToStrDigits(0, 3), "0"},
+              {RealToStrDigits(-2.5, 1), "-2"},        // ties to even
               {RealToStrDigits(0.99999, 3), "1.000"},  // rounding carried a digit
-              {RealToStrDigits(999999999999.0, 3), "1.000e+12"}, {RealToStrDigits(0.00001, 1), "0.00001"},
-              {tiny.substr(0, 3), "1.0"}, {tiny.substr(tiny.size() - 5), "e-300"},
+              {RealToStrDigits(999999999999.0, 3), "1.000e+12"},
+              {RealToStrDigits(0.00001, 1), "0.00001"},
+              {tiny.substr(0, 3), "1.0"},
+              {tiny.substr(tiny.size() - 5), "e-300"},
               {RealToStrDigits(std::nan(""), 3), "NAN"}});
 }
 
@@ -201,9 +281,13 @@ TEST(Strings, ParsersAndErrorFlag) {
   StrToNum("12");
   EXPECT_TRUE(StrError);
   StrError = false;
-  Rows<Num>({{StrToNum("+17"), 17}, {StrToCard("4294967297"), 1} /* wraps */, {HexToCard("ff"), 255},
-             {UnformatDecimal("2.5", 0), 2} /* ties to even */, {UnformatDecimal("3.5", 0), 4},
-             {UnformatDecimal("-0.125", 2), -12}, {UnformatDecimal("12.345", 3), 12345},
+  Rows<Num>({{StrToNum("+17"), 17},
+             {StrToCard("4294967297"), 1} /* wraps */,
+             {HexToCard("ff"), 255},
+             {UnformatDecimal("2.5", 0), 2} /* ties to even */,
+             {UnformatDecimal("3.5", 0), 4},
+             {UnformatDecimal("-0.125", 2), -12},
+             {UnformatDecimal("12.345", 3), 12345},
              {UnformatDecimal("1e20", 0), INT_MAX}});  // saturates
 
   const std::string list = "12, 7\r\nx";
@@ -224,8 +308,8 @@ TEST(Strings, ParsersAndErrorFlag) {
 
   pos = 1;
   EXPECT_EQ(StrGetReal(" -12.5e2x", pos), -1250.0L);
-  EXPECT_EQ(pos, 9);  // the byte that stopped it is not consumed
-  EXPECT_EQ(StrToReal("0.1"), 1.0L / 10);  // extended precision
+  EXPECT_EQ(pos, 9);                                // the byte that stopped it is not consumed
+  EXPECT_EQ(StrToReal("0.1"), 1.0L / 10);           // extended precision
   EXPECT_EQ(StrToReal("1.2.3"), 123.0L / 10 / 10);  // a second "." changes nothing
   EXPECT_EQ(StrToReal("25E-1"), 2.5L);
   auto t0 = std::chrono::steady_clock::now();
@@ -250,9 +334,14 @@ TEST(Strings, FixedWidthReaders) {
   EXPECT_TRUE(Fails([] { EXPECT_EQ(StrGetH("A", 2), 0); }));
   EXPECT_TRUE(Fails([] { StrGetH("A", 0); }));
   EXPECT_TRUE(Fails([] { StrGetHHHHHHHH("dead", INT_MAX); }));
-  Rows<Num>({{StrGetH_('c'), 12}, {StrGetDD("2024", 3), 24}, {StrGetDDD("2024", 2), 24},
-             {StrGetDDDD("2024", 1), 2024}, {StrGetHH("x1f", 2), 0x1F}, {StrGetHHHH("1A2B", 1), 0x1A2B},
-             {StrGetHHHHH("1A2B3", 1), 0x1A2B3}, {StrGetHHHHHH("345678", 1), 0x345678},
+  Rows<Num>({{StrGetH_('c'), 12},
+             {StrGetDD("2024", 3), 24},
+             {StrGetDDD("2024", 2), 24},
+             {StrGetDDDD("2024", 1), 2024},
+             {StrGetHH("x1f", 2), 0x1F},
+             {StrGetHHHH("1A2B", 1), 0x1A2B},
+             {StrGetHHHHH("1A2B3", 1), 0x1A2B3},
+             {StrGetHHHHHH("345678", 1), 0x345678},
              {StrGetHHHHHHHH("deadBEEF", 1), 0xDEADBEEF}});
 }
 
