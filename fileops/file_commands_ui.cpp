@@ -13,6 +13,7 @@
 #include "browser/folder_tree_ui.h"
 #include "browser/main_window.h"
 #include "dialogs/event_log.h"
+#include "dialogs/markup.h"
 #include "dialogs/message_box.h"
 #include "fileops/copy_move_thread.h"
 #include "fileops/file_commands.h"
@@ -104,7 +105,7 @@ void bRenameClick(TMainForm &form, QObject *sender) {
   auto *action = qobject_cast<QAction *>(sender);
   const int32_t mode = action ? action->data().toInt() : promptMode;
   const RenameResult result = RenameMarked(folder, mode, typed);
-  if (!result.Ok) DisplayError(msgRenameFailed + result.FailedName);
+  if (!result.Ok) DisplayError(msgRenameFailed + MarkupEscape(result.FailedName));
   RefreshList(form);
 }
 
