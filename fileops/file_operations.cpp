@@ -473,8 +473,10 @@ bool CopyOneFile(const SourceRef &source, const std::string &destination, bool f
   }
 
   THandle in(OpenSource(source));
-  FsEntry before;
-  if (!in.valid() || !FsGetInfo(in.get(), before)) {
+  // What the copy is checked against afterwards: the walk's entry of the
+  // file (read relative to its folder), or the open file's own.
+  FsEntry before = src;
+  if (!in.valid() || (!known && !FsGetInfo(in.get(), before))) {
     ReadErrorIssue(source.path, force, FsLastError());
     return false;
   }
@@ -498,7 +500,8 @@ bool CopyOneFile(const SourceRef &source, const std::string &destination, bool f
   // A source written to meanwhile gave a mix of old and new bytes.
   FsEntry after;
   if (transfer == TransferResult::Done &&
-      (!FsGetInfo(in.get(), after) || after.size != before.size || after.time != before.time ||
+      (!FsGetInfo(in.get(), after) || after.inode != before.inode ||
+       after.device != before.device || after.size != before.size || after.time != before.time ||
        after.changeTime != before.changeTime)) {
     AddIssue(okCopy, source.path, destination, prSourceChanged);
     out.Close();
