@@ -353,7 +353,11 @@ bool CheckDestination(const std::string &source, const std::string &destination,
   FsEntry dst;
   exists = FsGetInfo(destination, dst);
   if (!exists) return true;
-  if (FsSameFile(source, destination)) {
+  // Two files that are no links are the same file by their own entries;
+  // with a link on either side, by what the links lead to.
+  const bool plain = !IsLink(src) && !IsLink(dst) && src.inode != 0;
+  if (plain ? src.device == dst.device && src.inode == dst.inode
+            : FsSameFile(source, destination)) {
     if (!force) AddIssue(okCopy, source, destination, prIdentical);
     return false;
   }
