@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "browser/operation_state.h"
+#include "compare/compare_form.h"
 #include "dialogs/controls_ui.h"
 #include "dialogs/markup_ui.h"
 #include "dialogs/message_box.h"
@@ -381,9 +382,12 @@ void TQueryForm::mViewDestinationClick() { ViewIssueFile(false); }
 void TQueryForm::mCompareSourceDestinationClick() {
   OperationIssue issue;
   if (CurrentIssue() >= shown_ || !IssueList.Get(CurrentIssue(), issue)) return;
-  // Two texts go to the compare window once it is part of the program;
-  // until then every pair is described.
-  DisplayMessage(QueryCompareMessage(issue.Source, issue.Destination));
+  if (FileIsText(issue.Source) && FileIsText(issue.Destination)) {
+    CompareTexts(FileToString(issue.Source), FileToString(issue.Destination), false,
+                 QueryFolderPart(issue.Source), QueryFolderPart(issue.Destination));
+  } else {
+    DisplayMessage(QueryCompareMessage(issue.Source, issue.Destination));
+  }
 }
 
 void TQueryForm::bProceedClick() {

@@ -14,6 +14,7 @@
 #include <fstream>
 
 #include "browser/operation_state.h"
+#include "compare/compare_form.h"
 #include "dialogs/controls_ui.h"
 #include "dialogs/event_log.h"
 #include "dialogs/markup.h"
@@ -292,6 +293,27 @@ TEST_F(QueryFormTest, CompareDescribesFilesViewingWaitsForTheViewer) {
             std::string::npos);
   Mouse(QEvent::MouseButtonDblClick, 2, 1, Qt::LeftButton);  // viewing: nothing yet
   EXPECT_EQ(boxes, 1);
+}
+
+TEST_F(QueryFormTest, CompareOpensTwoTextFilesInTheCompareWindow) {
+  Write("s/a.txt", "one\ntwo\nthree\n", kBase);
+  Write("d/a.txt", "one\r\nTWO\r\n3\r\n", kBase);
+  IssueList.Add(okCopy, root + "s/a.txt", root + "d/a.txt", prSizeDifferent);
+  Show();
+  TCompareForm compare;
+  TCompareForm *saved = CompareForm;
+  CompareForm = &compare;
+  int boxes = 0;
+  SetMessageBoxAnswerer([&](uint8_t, const std::string &, const std::string &) {
+    ++boxes;
+    return 0;
+  });
+  Mouse(QEvent::MouseButtonDblClick, 4, 1, Qt::LeftButton);
+  CompareForm = saved;
+  EXPECT_EQ(boxes, 0);
+  EXPECT_TRUE(compare.isVisible());
+  EXPECT_EQ(compare.Memo->toPlainText(), "one\ntwo\nthree\n3");
+  EXPECT_EQ(compare.CompareSummary(), "|b2 differing sections: |<" + root + "s/ |2" + root + "d/");
 }
 
 TEST_F(QueryFormTest, ToolbarGradientFollowsTheOption) {
