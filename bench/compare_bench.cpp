@@ -25,6 +25,7 @@
 
 #include "compare/compare_form.h"
 #include "compare/text_compare.h"
+#include "dialogs/markup.h"
 
 extern char **environ;
 
@@ -157,6 +158,7 @@ int main(int argc, char **argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   if (argc == 5 && std::string(argv[1]) == "--shot") {
+    NiceLabelFormatChar = '|';  // as the main window sets it
     TCompareForm form;
     form.resize(900, 560);
     form.Compare(ReadFile(argv[3]), ReadFile(argv[4]), false, argv[3], argv[4]);
