@@ -21,6 +21,7 @@
 #include "dialogs/markup_ui.h"
 #include "dialogs/message_box.h"
 #include "dialogs/message_box_form.h"
+#include "dialogs/options.h"
 #include "fileops/query.h"
 #include "foundation/file_system.h"
 #include "foundation/settings.h"
@@ -39,7 +40,7 @@ class QueryFormTest : public ::testing::Test {
     IssueList.Clear();
     LogClear();
     FsClearFaults();
-    INIWriteNum("Grtadient", 1);
+    SetOptionUseGradients(true);
     form = new TQueryForm;
     form->OnRefresh = [this] { ++refreshes; };
   }
@@ -323,7 +324,7 @@ TEST_F(QueryFormTest, ToolbarGradientFollowsTheOption) {
   QImage image = form->pbToolbar->grab().toImage();
   EXPECT_NEAR(image.pixelColor(2, 0).red(), DialogFaceColour().red(), 2);  // face at the top
   EXPECT_NE(image.pixelColor(2, h - 3), image.pixelColor(2, 0));
-  INIWriteNum("Grtadient", 0);
+  SetOptionUseGradients(false);
   image = form->pbToolbar->grab().toImage();
   EXPECT_EQ(image.pixelColor(2, h - 3), image.pixelColor(2, 0));
 }
