@@ -6,17 +6,11 @@
 #include <cstring>
 #include <exception>
 
-#include "browser/main_window.h"
-#include "compare/compare_form.h"
+#include "app/main_window.h"
+#include "app/windows_ui.h"
 #include "dialogs/about_form.h"
 #include "dialogs/debug_form.h"
-#include "dialogs/edit_string_form.h"
-#include "dialogs/event_log_form.h"
-#include "dialogs/options_form.h"
-#include "fileops/query_form.h"
 #include "foundation/settings.h"
-#include "search/summary_form.h"
-#include "viewer/file_save_form.h"
 
 using namespace trovix;
 
@@ -42,18 +36,7 @@ StartFlags ReadFlags(int argc, char **argv) {
 }
 
 int Run(QApplication &app, const StartFlags &flags) {
-  MainForm = new TMainForm;
-  EditStringForm = new TEditStringForm(MainForm);
-  CompareForm = new TCompareForm(MainForm);
-  OptionsForm = new TOptionsForm(MainForm);
-  FileSaveForm = new TFileSaveForm(MainForm);
-  AboutForm = new TAboutForm(MainForm);
-  QueryForm = new TQueryForm(MainForm);
-  DebugForm = new TDebugForm(MainForm);
-  SummaryForm = new TSummaryForm(MainForm);
-  LogForm = new TLogForm(MainForm);
-
-  QueryForm->OnRefresh = [] { MainForm->bRefreshClick(); };
+  CreateWindows();
   DebugForm->DebugLog = flags.debugLog;
   MainForm->show();
   if (flags.debug) DebugForm->show();
