@@ -41,13 +41,13 @@ int Run(QApplication &app, const CommandLine &line, FileManagerService &service)
   QueryForm->OnRefresh = [] { MainForm->bRefreshClick(); };
   DebugForm->DebugLog = line.DebugLog;
   MainForm->show();
+  if (line.Debug) DebugForm->show();  // before the service writes its trace
   ShowTargets(*MainForm, line.Targets);
   service.Serve(
       [](const std::vector<OpenTarget> &targets) {
         if (MainForm) ShowTargets(*MainForm, targets);
       },
       [](const std::string &text) { DebugAdd(text, Qt::darkBlue); });
-  if (line.Debug) DebugForm->show();
   if (line.Splash) AboutForm->ShowSplash(1500);
   int result = app.exec();
   delete MainForm;  // its child windows go with it
