@@ -9,36 +9,19 @@
 
 #include "app/command_line.h"
 #include "app/file_manager_service.h"
+#include "app/main_window.h"
 #include "app/show_targets_ui.h"
-#include "browser/main_window.h"
-#include "compare/compare_form.h"
+#include "app/windows_ui.h"
 #include "dialogs/about_form.h"
 #include "dialogs/debug_form.h"
-#include "dialogs/edit_string_form.h"
-#include "dialogs/event_log_form.h"
-#include "dialogs/options_form.h"
-#include "fileops/query_form.h"
 #include "foundation/settings.h"
-#include "search/summary_form.h"
-#include "viewer/file_save_form.h"
 
 using namespace trovix;
 
 namespace {
 
 int Run(QApplication &app, const CommandLine &line, FileManagerService &service) {
-  MainForm = new TMainForm;
-  EditStringForm = new TEditStringForm(MainForm);
-  CompareForm = new TCompareForm(MainForm);
-  OptionsForm = new TOptionsForm(MainForm);
-  FileSaveForm = new TFileSaveForm(MainForm);
-  AboutForm = new TAboutForm(MainForm);
-  QueryForm = new TQueryForm(MainForm);
-  DebugForm = new TDebugForm(MainForm);
-  SummaryForm = new TSummaryForm(MainForm);
-  LogForm = new TLogForm(MainForm);
-
-  QueryForm->OnRefresh = [] { MainForm->bRefreshClick(); };
+  CreateWindows();
   DebugForm->DebugLog = line.DebugLog;
   MainForm->show();
   if (line.Debug) DebugForm->show();  // before the service writes its trace

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/show_targets_ui.h"
 
+#include "app/main_window.h"
 #include "browser/browse_tabs.h"
 #include "browser/browse_tabs_ui.h"
 #include "browser/file_list.h"
-#include "browser/main_window.h"
 
 namespace trovix {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "browser/main_window.h"
+#include "app/main_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -50,7 +50,9 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent) {
   CreateMenus();
   CreateClientArea();
   // The file commands and drag and drop attach to the controls.
-  InstallFileCommands(*this);
+  FileCommands = new TFileCommands(
+      *this, {bRename, mRename, mTreeRename, bDelete, mDelete, mTreeDelete, bDuplicate, mDuplicate,
+              bNewFile, mNewFile, bNewFolder, mNewFolder, mTestRead});
   InstallDragDrop(*this);
   Timer = new QTimer(this);
   Timer->setInterval(1000);
@@ -420,7 +422,7 @@ void TMainForm::mCloseTabstotheRightClick() {
 void TMainForm::mEditPathClick() {
   int index = TCTrovix->TabIndex();
   if (index < 0) return;
-  std::string path = CurrentTabFolder();
+  std::string path = CurrentFolder();
   // The tree selects as much of the path as exists; its change event makes
   // the tab take that folder and lists it.
   if (EditString("|b|4Enter New Path", path) && !path.empty())
@@ -492,21 +494,27 @@ void TMainForm::RepeatTypeAhead() {
 
 // ---- Launch commands ---------------------------------------------------------------
 
-std::string TMainForm::CurrentTabFolder() const {
-  int index = TCTrovix->TabIndex();
+std::string TMainForm::TabFolder(int32_t index) const {
   if (index < 0 || index >= static_cast<int>(TabStates.size())) return std::string();
   return TabStates[index].Folder;
 }
 
+std::string TMainForm::CurrentFolder() const { return TabFolder(TCTrovix->TabIndex()); }
+
+void TMainForm::ListAgain() {
+  ListedFolder.clear();
+  TCTrovixFill(TCTrovix->TabIndex());
+}
+
 void TMainForm::bOpenFileClick(QObject *sender) {
   if (sender == mTreeOpen || FolderTree->hasFocus()) {
-    std::string folder = CurrentTabFolder();
+    std::string folder = CurrentFolder();
     if (!folder.empty()) ExploreFolder(this, folder);
     return;
   }
   const FileEntry *entry = GFileInfo->CurrentEntry();
   if (!entry) return;
-  std::string path = CurrentTabFolder() + entry->Name;
+  std::string path = CurrentFolder() + entry->Name;
   if (entry->Attributes & faDirectory) {
     ExploreFolder(this, path + PathDelim);  // the result is not reported
     return;
@@ -518,13 +526,13 @@ void TMainForm::bOpenFileClick(QObject *sender) {
 void TMainForm::mOpenfilelocationClick() {
   const FileEntry *entry = GFileInfo->CurrentEntry();
   if (!entry) return;
-  if (!OpenFileLocation(this, CurrentTabFolder() + entry->Name))
+  if (!OpenFileLocation(this, CurrentFolder() + entry->Name))
     DisplayError("|b|1ERROR: Can not Open folder");
 }
 
 void TMainForm::mCopyFullPathClick() {
   const FileEntry *entry = GFileInfo->CurrentEntry();
-  if (entry) QGuiApplication::clipboard()->setText(DisplayText(CurrentTabFolder() + entry->Name));
+  if (entry) QGuiApplication::clipboard()->setText(DisplayText(CurrentFolder() + entry->Name));
 }
 
 void TMainForm::bRunClick() {
@@ -564,7 +572,7 @@ void TMainForm::bMapDriveClick() {
     if (!connected) bMapDrive->setChecked(false);
   } else {
     // Disconnect the network mount of the current tab; failures are not reported.
-    std::string mount = NetworkMountOf(CurrentTabFolder());
+    std::string mount = NetworkMountOf(CurrentFolder());
     if (!mount.empty() && DriveDisconnect(mount) == 0) {
       bRefreshClick();
       if (TCTrovix->TabCount() >= 2) mCloseTabClick();
@@ -577,7 +585,7 @@ void TMainForm::ItemsChanged() {
   GFileInfo->viewport()->update();
   TCTrovix->update();
   StatusBar->update();
-  UpdateRenameMode(*this);
+  if (FileCommands) FileCommands->UpdateRenameMode();
 }
 
 void TMainForm::TimerTimer() {

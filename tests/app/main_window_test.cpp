@@ -394,11 +394,11 @@ TEST_F(LaunchTest, FileLocationCopyPathAndRun) {
   form->bRunClick();
   ASSERT_EQ(commands.size(), 1u);
   EXPECT_EQ(prompts[0], "|b" + work);
-  EXPECT_EQ(defaults[0], "note.txt");
+  EXPECT_EQ(defaults[0], "'./note.txt'");
   EXPECT_EQ(commands[0].program, "myterm");
   EXPECT_EQ(commands[0].workingFolder, work);
   ASSERT_EQ(commands[0].args.size(), 4u);
-  EXPECT_EQ(commands[0].args[3].substr(0, 6), "ls -l\n");
+  EXPECT_EQ(commands[0].args[3], "cd '" + work + "' || exit\nls -l\nexec '/bin/sh'");
   // With the tree focused the command starts empty; no terminal starts.
   form->FolderTree->setFocus();
   runner = NotStarted;
