@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "compare/compare_form.h"
 #include "dialogs/markup_ui.h"
 #include "dialogs/message_box.h"
 #include "dialogs/options.h"
@@ -237,8 +238,6 @@ void TViewFileForm::CreateToolBars() {
   bSecurity = tool(ToolBar2, "bSecurity", "Crunch then Mixup selection", ToolIcon("", "\xc2\xa7"));
 
   bSave->setEnabled(false);
-  // The compare window is not part of the program yet.
-  bCompare->setEnabled(false);
 
   connect(bSave, &QAction::triggered, this, [this] { SaveTextFile(); });
   connect(bSelectAll, &QAction::triggered, Memo, &QPlainTextEdit::selectAll);
@@ -296,7 +295,6 @@ void TViewFileForm::CreateMenu() {
   mClose = item("mClose", "Close");
   mCloseAllViews = item("mCloseAllViews", "Close All Views");
 
-  mCompare->setEnabled(bCompare->isEnabled());
   connect(PopupMenuMemo, &QMenu::aboutToShow, this,
           [this] { mSaveAs->setEnabled(bSave->isEnabled()); });
   connect(mUndo, &QAction::triggered, Memo, &QPlainTextEdit::undo);
@@ -665,8 +663,10 @@ void TViewFileForm::ExchangeClick() {
 }
 
 void TViewFileForm::CompareClick() {
-  // Opens the compare window once it is part of the program; the button
-  // stays disabled until then.
+  QString selection = Memo->textCursor().selectedText();
+  selection.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  CompareTexts(FromQ(selection), FromQ(QApplication::clipboard()->text()), false, "Selection",
+               "Clipboard");
 }
 
 void TViewFileForm::WordWrapClick() {
@@ -913,7 +913,12 @@ TViewFileForm *ViewFile(const std::string &path, bool newWindow, bool hex,
       break;
     }
   }
-  if (!newWindow) form->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  if (!newWindow && !(form->windowFlags() & Qt::WindowStaysOnTopHint)) {
+    // Changing a window's flags hides it: a reused window is shown again.
+    const bool wasVisible = form->isVisible();
+    form->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (wasVisible) form->show();
+  }
 
   SearchHistoryAdd(findText);
   form->eTarget->clear();
