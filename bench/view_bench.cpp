@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "dialogs/markup.h"
 #include "dialogs/message_box.h"
 #include "viewer/view_window.h"
 
@@ -59,6 +60,7 @@ int main(int argc, char **argv) {
     return 2;
   }
   folder = argv[1];
+  trovix::NiceLabelFormatChar = '|';  // as the main window sets it
   if (folder.back() != '/') folder += '/';
   // The sparse file's message is answered at once, as a user would.
   trovix::SetMessageBoxAnswerer([](uint8_t, const std::string &message, const std::string &) {

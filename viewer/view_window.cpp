@@ -575,7 +575,12 @@ void TViewFileForm::MemoClick(bool copySelection) {
     SetStatusText(WordsStatusText(FromQ(selection)));
     if (copySelection && bSelectionCopy->isChecked()) Memo->copy();
   } else {
-    SetStatusText(LineStatusText(cursor.blockNumber() + 1, Memo->document()->blockCount()));
+    // A text that ends with a line end has no further line after it.
+    const QTextDocument *document = Memo->document();
+    int64_t lines = document->blockCount();
+    if (lines > 1 && document->lastBlock().length() <= 1) --lines;
+    const int64_t line = cursor.blockNumber() + 1;
+    SetStatusText(LineStatusText(line, std::max(line, lines)));
   }
 }
 

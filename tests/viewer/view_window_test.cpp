@@ -294,6 +294,11 @@ TEST_F(ViewWindowTest, ToolsChangeTheText) {
   view->Memo->setTextCursor(cursor);
   view->MemoClick();
   EXPECT_EQ(view->StatusText(), "|b|4Line 1 / 4");
+  view->Memo->appendPlainText("");  // a last line end adds no line
+  cursor.setPosition(3);
+  view->Memo->setTextCursor(cursor);
+  view->MemoClick();
+  EXPECT_EQ(view->StatusText(), "|b|4Line 1 / 4");
 }
 
 TEST_F(ViewWindowTest, RecordAndReplayAMacro) {
