@@ -394,9 +394,13 @@ bool TViewFileForm::LoadText(const std::string &path) {
   Mode = vmText;
   pImage->hide();
   pMemo->show();
+  // Each stage frees the one before, so a large file is held as few times as can be.
   std::string text = TextDecode(bytes, Coding);
   bytes = std::string();
-  Memo->setPlainText(ToQ(text));
+  QString shown = ToQ(text);
+  text = std::string();
+  Memo->setPlainText(shown);
+  shown = QString();
   Memo->document()->setModified(false);
   show();
   Memo->setFocus();
@@ -426,7 +430,10 @@ bool TViewFileForm::LoadHex(const std::string &path) {
   std::string hex = BlockToHex(bytes.data(), -static_cast<int32_t>(bytes.size()));
   bytes = std::string();
   hex.erase(std::remove(hex.begin(), hex.end(), '\r'), hex.end());
-  Memo->setPlainText(QString::fromLatin1(hex.data(), static_cast<qsizetype>(hex.size())));
+  QString shown = QString::fromLatin1(hex.data(), static_cast<qsizetype>(hex.size()));
+  hex = std::string();
+  Memo->setPlainText(shown);
+  shown = QString();
   Memo->document()->setModified(false);
   Memo->setFocus();
   bSave->setEnabled(false);
