@@ -29,6 +29,8 @@
 #include "dialogs/event_log_form.h"
 #include "dialogs/markup.h"
 #include "dialogs/message_box.h"
+#include "dialogs/options_form.h"
+#include "dialogs/options_ui.h"
 #include "fileops/drag_drop_ui.h"
 #include "fileops/file_commands_ui.h"
 #include "fileops/query_form.h"
@@ -74,6 +76,7 @@ void TMainForm::CreateActions() {
   ToolBar->setMovable(false);
   ToolBar->setIconSize(QSize(22, 22));
   ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  FollowOptionGradient(ToolBar);
   auto button = [this](const char *name, const QString &hint, int image, bool checkable = false) {
     QAction *a = ToolBar->addAction(ToolbarIcon(image), hint);
     a->setObjectName(name);
@@ -115,6 +118,12 @@ void TMainForm::CreateActions() {
 
   connect(bBack, &QAction::triggered, this, &TMainForm::bBackClick);
   connect(bRefresh, &QAction::triggered, this, &TMainForm::bRefreshClick);
+  connect(bProperties, &QAction::triggered, this, [] {
+    if (!OptionsForm) return;
+    OptionsForm->show();
+    OptionsForm->raise();
+    OptionsForm->activateWindow();
+  });
   connect(bAbout, &QAction::triggered, this, [] {
     if (AboutForm) AboutForm->show();
   });
@@ -123,7 +132,7 @@ void TMainForm::CreateActions() {
   connect(bMapDrive, &QAction::triggered, this, &TMainForm::bMapDriveClick);
   // Commands that arrive with their own windows stay disabled until then;
   // Rename waits for the first listing to know its mode.
-  for (QAction *a : {bRename, bFind, bProperties}) a->setEnabled(false);
+  for (QAction *a : {bRename, bFind}) a->setEnabled(false);
   connect(bViewFile, &QAction::triggered, this, [this] { bViewFileClick(); });
   connect(bViewFileAlways, &QAction::triggered, this, &TMainForm::bViewFileAlwaysClick);
 }
@@ -351,7 +360,7 @@ void TMainForm::changeEvent(QEvent *event) {
 }
 
 void TMainForm::FormActivate() {
-  // The tree's and the grid's fonts come from the options; defaults until then.
+  // The tree and the grid take the options' fonts themselves, whenever they change.
 }
 
 // ---- Tabs -------------------------------------------------------------------------

@@ -10,8 +10,8 @@
 
 #include "dialogs/event_log.h"
 #include "fileops/file_operations.h"
-#include "foundation/file_text.h"
 #include "foundation/file_system.h"
+#include "foundation/file_text.h"
 #include "foundation/string_arrays.h"
 #include "foundation/strings.h"
 

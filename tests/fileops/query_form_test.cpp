@@ -14,12 +14,14 @@
 #include <fstream>
 
 #include "browser/operation_state.h"
+#include "compare/compare_form.h"
 #include "dialogs/controls_ui.h"
 #include "dialogs/event_log.h"
 #include "dialogs/markup.h"
 #include "dialogs/markup_ui.h"
 #include "dialogs/message_box.h"
 #include "dialogs/message_box_form.h"
+#include "dialogs/options.h"
 #include "fileops/query.h"
 #include "foundation/file_system.h"
 #include "foundation/settings.h"
@@ -39,7 +41,7 @@ class QueryFormTest : public ::testing::Test {
     IssueList.Clear();
     LogClear();
     FsClearFaults();
-    INIWriteNum("Grtadient", 1);
+    SetOptionUseGradients(true);
     form = new TQueryForm;
     form->OnRefresh = [this] { ++refreshes; };
   }
@@ -308,6 +310,27 @@ TEST_F(QueryFormTest, CompareDescribesFilesAndViewOpensThem) {
   ViewerHooks().openFile = nullptr;
 }
 
+TEST_F(QueryFormTest, CompareOpensTwoTextFilesInTheCompareWindow) {
+  Write("s/a.txt", "one\ntwo\nthree\n", kBase);
+  Write("d/a.txt", "one\r\nTWO\r\n3\r\n", kBase);
+  IssueList.Add(okCopy, root + "s/a.txt", root + "d/a.txt", prSizeDifferent);
+  Show();
+  TCompareForm compare;
+  TCompareForm *saved = CompareForm;
+  CompareForm = &compare;
+  int boxes = 0;
+  SetMessageBoxAnswerer([&](uint8_t, const std::string &, const std::string &) {
+    ++boxes;
+    return 0;
+  });
+  Mouse(QEvent::MouseButtonDblClick, 4, 1, Qt::LeftButton);
+  CompareForm = saved;
+  EXPECT_EQ(boxes, 0);
+  EXPECT_TRUE(compare.isVisible());
+  EXPECT_EQ(compare.Memo->toPlainText(), "one\ntwo\nthree\n3");
+  EXPECT_EQ(compare.CompareSummary(), "|b2 differing sections: |<" + root + "s/ |2" + root + "d/");
+}
+
 TEST_F(QueryFormTest, ToolbarGradientFollowsTheOption) {
   AddIssues(1);
   Show();
@@ -316,7 +339,7 @@ TEST_F(QueryFormTest, ToolbarGradientFollowsTheOption) {
   QImage image = form->pbToolbar->grab().toImage();
   EXPECT_NEAR(image.pixelColor(2, 0).red(), DialogFaceColour().red(), 2);  // face at the top
   EXPECT_NE(image.pixelColor(2, h - 3), image.pixelColor(2, 0));
-  INIWriteNum("Grtadient", 0);
+  SetOptionUseGradients(false);
   image = form->pbToolbar->grab().toImage();
   EXPECT_EQ(image.pixelColor(2, h - 3), image.pixelColor(2, 0));
 }
