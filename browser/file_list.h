@@ -54,10 +54,6 @@ extern int32_t AnchorRow;              // row of the last completed left click, 
 extern bool DragPending;               // the press was on an already marked row
 extern int32_t ClickCredit;            // double-click detector
 
-// Where the Options' multimedia extension list is read from when the icon of
-// a file is chosen; unset means the default "mp3 wav avi".
-extern std::function<std::string()> MultimediaExtensionsSource;
-
 // ---- Listing ---------------------------------------------------------------------
 
 // True when a folder-listing entry belongs in the list: everything but the
@@ -178,6 +174,7 @@ enum : int32_t {
 };
 int32_t FileIconIndex(const std::string &name, uint32_t attributes, bool remote,
                       const std::string &multimediaExtensions);
+// With the options' multimedia extension list.
 int32_t FileIconIndex(const std::string &name, uint32_t attributes, bool remote);
 
 // The local date ("2024 Mar 07") and time ("09:05:03") of a file time;

@@ -15,10 +15,10 @@
 #include <functional>
 
 #include "browser/browse_tabs_ui.h"
+#include "browser/browser_host.h"
 #include "browser/file_grid_ui.h"
 #include "browser/file_list.h"
 #include "browser/folder_tree_ui.h"
-#include "browser/main_window.h"
 #include "fileops/file_operations.h"
 #include "fileops/operation_start_ui.h"
 #include "foundation/file_system.h"
@@ -28,12 +28,6 @@
 namespace trovix {
 
 namespace {
-
-std::string TabFolder(TMainForm &form) {
-  const int index = form.TCTrovix->currentIndex();
-  if (index < 0 || index >= static_cast<int>(TabStates.size())) return std::string();
-  return TabStates[static_cast<size_t>(index)].Folder;
-}
 
 // The marked entries of the current tab, or the tree's folder, as a drag.
 QMimeData *DragData(DragSource source, const std::vector<std::string> &paths) {
@@ -71,10 +65,11 @@ QPixmap DragPixmap(const QWidget *widget, const QIcon &icon, const std::string &
 // Runs a drop once the drag has ended, so the question it may ask does not
 // hold the drag (and another program waiting for its end) open.
 template <typename F>
-void AfterDrop(TMainForm &form, F action) {
-  QPointer<TMainForm> guard(&form);
-  QTimer::singleShot(0, &form, [guard, action] {
-    if (guard) action(*guard);
+void AfterDrop(TBrowserHost &form, F action) {
+  QPointer<QWidget> guard(form.HostWindow());
+  TBrowserHost *host = &form;
+  QTimer::singleShot(0, form.HostWindow(), [guard, host, action] {
+    if (guard) action(*host);
   });
 }
 
@@ -88,35 +83,35 @@ bool HasOutsidePaths(const QDropEvent *event) {
   return DropSource(event) == DragSource::Outside && !DroppedPaths(event->mimeData()).empty();
 }
 
-void ReceiveFiles(TMainForm &form, const QDropEvent *event) {
+void ReceiveFiles(TBrowserHost &form, const QDropEvent *event) {
   const std::vector<std::string> paths = DroppedPaths(event->mimeData());
-  AfterDrop(form, [paths](TMainForm &f) {
+  AfterDrop(form, [paths](TBrowserHost &f) {
     for (const std::string &path : paths) ReceiveFilesReceiveFile(f, path);
   });
 }
 
-void StartGridDrag(TMainForm &form) {
-  const std::string folder = TabFolder(form);
+void StartGridDrag(TBrowserHost &form) {
+  const std::string folder = form.CurrentFolder();
   std::vector<std::string> paths;
   for (const FileEntry &entry : FileList)
     if (entry.Selected) paths.push_back(folder + entry.Name);
   if (folder.empty() || paths.empty()) return;
-  auto *drag = new QDrag(form.GFileInfo);
+  auto *drag = new QDrag(form.Grid());
   drag->setMimeData(DragData(DragSource::Grid, paths));
   const int32_t count = static_cast<int32_t>(paths.size());
   const std::string text =
       count == 1 ? PathName(paths[0]) : NumToStr(count) + " " + ItemWord(count);
-  drag->setPixmap(DragPixmap(form.GFileInfo, QIcon(FileIconPixmap(fiIconFile)), text));
+  drag->setPixmap(DragPixmap(form.Grid(), QIcon(FileIconPixmap(fiIconFile)), text));
   drag->exec(Qt::CopyAction, Qt::CopyAction);
 }
 
-void StartTreeDrag(TMainForm &form) {
-  QTreeWidgetItem *node = form.FolderTree->currentItem();
-  const std::string folder = form.FolderTree->SelectedFolderRead();
+void StartTreeDrag(TBrowserHost &form) {
+  QTreeWidgetItem *node = form.Tree()->currentItem();
+  const std::string folder = form.Tree()->SelectedFolderRead();
   if (!node || folder.empty()) return;
-  auto *drag = new QDrag(form.FolderTree);
+  auto *drag = new QDrag(form.Tree());
   drag->setMimeData(DragData(DragSource::Tree, {folder}));
-  drag->setPixmap(DragPixmap(form.FolderTree, node->icon(0), TFolderTree::NodeName(node)));
+  drag->setPixmap(DragPixmap(form.Tree(), node->icon(0), TFolderTree::NodeName(node)));
   drag->exec(Qt::CopyAction, Qt::CopyAction);
 }
 
@@ -126,10 +121,10 @@ void StartTreeDrag(TMainForm &form) {
 struct TDropTarget {
   std::function<bool(DragSource)> enters;
   std::function<bool(DragSource, const QPoint &)> takes;
-  std::function<void(TMainForm &, DragSource, const QPoint &)> drop;
+  std::function<void(TBrowserHost &, DragSource, const QPoint &)> drop;
 };
 
-bool DropTargetEvent(TMainForm &form, const TDropTarget &target, QEvent *event) {
+bool DropTargetEvent(TBrowserHost &form, const TDropTarget &target, QEvent *event) {
   const QEvent::Type type = event->type();
   if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
   auto *drop = static_cast<QDropEvent *>(event);
@@ -141,7 +136,7 @@ bool DropTargetEvent(TMainForm &form, const TDropTarget &target, QEvent *event) 
     AcceptCopy(drop);
     if (type == QEvent::Drop) {
       auto action = target.drop;
-      AfterDrop(form, [action, source, pos](TMainForm &f) { action(f, source, pos); });
+      AfterDrop(form, [action, source, pos](TBrowserHost &f) { action(f, source, pos); });
     }
   } else if (HasOutsidePaths(drop)) {
     AcceptCopy(drop);
@@ -156,17 +151,17 @@ bool DropTargetEvent(TMainForm &form, const TDropTarget &target, QEvent *event) 
 // the start of a drag of the tree's selected node.
 class TDragDropFilter : public QObject {
  public:
-  explicit TDragDropFilter(TMainForm &form)
-      : QObject(&form),
+  explicit TDragDropFilter(TBrowserHost &form)
+      : QObject(form.HostWindow()),
         form_(form),
-        tree_(form.FolderTree->viewport()),
-        grid_(form.GFileInfo->viewport()),
-        window_(&form),
-        folderTree_(form.FolderTree) {
-    TFolderTree *tree = form.FolderTree;
-    TFileGrid *grid = form.GFileInfo;
+        tree_(form.Tree()->viewport()),
+        grid_(form.Grid()->viewport()),
+        window_(form.HostWindow()),
+        folderTree_(form.Tree()) {
+    TFolderTree *tree = form.Tree();
+    TFileGrid *grid = form.Grid();
     treeTarget_ = {TreeAcceptsDrag, [](DragSource s, const QPoint &) { return TreeAcceptsDrag(s); },
-                   [tree](TMainForm &f, DragSource s, const QPoint &pos) {
+                   [tree](TBrowserHost &f, DragSource s, const QPoint &pos) {
                      FolderTreeDragDrop(f, s, tree->NodeAt(pos));
                    }};
     // A grid drag enters anywhere so that its moves over the rows arrive;
@@ -178,12 +173,12 @@ class TDragDropFilter : public QObject {
     gridTarget_ = {
         [](DragSource s) { return s == DragSource::Grid; },
         [rowAt](DragSource s, const QPoint &pos) { return GridAcceptsDrag(s, rowAt(pos)); },
-        [rowAt](TMainForm &f, DragSource s, const QPoint &pos) {
+        [rowAt](TBrowserHost &f, DragSource s, const QPoint &pos) {
           GFileInfoDragDrop(f, s, rowAt(pos));
         }};
     windowTarget_ = {[](DragSource) { return false; },
                      [](DragSource, const QPoint &) { return false; },
-                     [](TMainForm &, DragSource, const QPoint &) {}};
+                     [](TBrowserHost &, DragSource, const QPoint &) {}};
   }
 
  protected:
@@ -232,7 +227,7 @@ class TDragDropFilter : public QObject {
     }
   }
 
-  TMainForm &form_;
+  TBrowserHost &form_;
   const QObject *tree_, *grid_, *window_;
   TFolderTree *folderTree_;
   TDropTarget treeTarget_, gridTarget_, windowTarget_;
@@ -242,10 +237,10 @@ class TDragDropFilter : public QObject {
 
 // The tree's selected node as a drag source: its folder, and where it goes
 // in targetFolder.
-bool TreeDragPaths(TMainForm &form, const std::string &targetFolder, std::string &source,
+bool TreeDragPaths(TBrowserHost &form, const std::string &targetFolder, std::string &source,
                    std::string &destination) {
-  QTreeWidgetItem *selected = form.FolderTree->currentItem();
-  source = form.FolderTree->SelectedFolderRead();
+  QTreeWidgetItem *selected = form.Tree()->currentItem();
+  source = form.Tree()->SelectedFolderRead();
   if (!selected || source.empty() || targetFolder.empty()) return false;
   destination = TreeFolderDestination(targetFolder, TFolderTree::NodeName(selected),
                                       selected->parent() != nullptr);
@@ -283,9 +278,9 @@ std::vector<std::string> DroppedPaths(const QMimeData *data) {
   return paths;
 }
 
-void FolderTreeDragDrop(TMainForm &form, DragSource source, QTreeWidgetItem *target) {
-  if (!target || target == form.FolderTree->currentItem()) return;
-  const std::string targetFolder = form.FolderTree->NodeToFolder(target);
+void FolderTreeDragDrop(TBrowserHost &form, DragSource source, QTreeWidgetItem *target) {
+  if (!target || target == form.Tree()->currentItem()) return;
+  const std::string targetFolder = form.Tree()->NodeToFolder(target);
   if (source == DragSource::Grid) {
     StartGridOperation(targetFolder);
   } else if (source == DragSource::Tree) {
@@ -294,10 +289,9 @@ void FolderTreeDragDrop(TMainForm &form, DragSource source, QTreeWidgetItem *tar
   }
 }
 
-void TCTrovixDragDrop(TMainForm &form, DragSource source, int32_t index) {
-  if (index < 0 || index >= static_cast<int32_t>(TabStates.size())) return;
+void TCTrovixDragDrop(TBrowserHost &form, DragSource source, int32_t index) {
   // The new-tab tab stands for no folder yet: nothing goes there.
-  const std::string folder = TabStates[static_cast<size_t>(index)].Folder;
+  const std::string folder = form.TabFolder(index);
   if (folder.empty()) return;
   if (source == DragSource::Grid) {
     StartGridOperation(folder);
@@ -307,18 +301,18 @@ void TCTrovixDragDrop(TMainForm &form, DragSource source, int32_t index) {
   }
 }
 
-bool GFileInfoDragOver(TMainForm &, DragSource source, int32_t row) {
+bool GFileInfoDragOver(TBrowserHost &, DragSource source, int32_t row) {
   return GridAcceptsDrag(source, row);
 }
 
-void GFileInfoDragDrop(TMainForm &form, DragSource source, int32_t row) {
+void GFileInfoDragDrop(TBrowserHost &form, DragSource source, int32_t row) {
   if (!GridAcceptsDrag(source, row)) return;
-  const std::string folder = TabFolder(form);
+  const std::string folder = form.CurrentFolder();
   if (folder.empty()) return;
   StartGridOperation(folder + FileList[static_cast<size_t>(row - 1)].Name + PathDelim);
 }
 
-void ReceiveFilesReceiveFile(TMainForm &form, const std::string &path) {
+void ReceiveFilesReceiveFile(TBrowserHost &form, const std::string &path) {
   std::string folder, name;
   if (!SplitDroppedPath(path, folder, name)) return;
   PendingSelectName = name;
@@ -328,26 +322,27 @@ void ReceiveFilesReceiveFile(TMainForm &form, const std::string &path) {
   PendingSelectName.clear();
 }
 
-void InstallDragDrop(TMainForm &form) {
+void InstallDragDrop(TBrowserHost &form) {
   auto *filter = new TDragDropFilter(form);
-  form.FolderTree->viewport()->setAcceptDrops(true);
-  form.FolderTree->viewport()->installEventFilter(filter);
-  form.GFileInfo->viewport()->setAcceptDrops(true);
-  form.GFileInfo->viewport()->installEventFilter(filter);
-  form.setAcceptDrops(true);
-  form.installEventFilter(filter);
+  form.Tree()->viewport()->setAcceptDrops(true);
+  form.Tree()->viewport()->installEventFilter(filter);
+  form.Grid()->viewport()->setAcceptDrops(true);
+  form.Grid()->viewport()->installEventFilter(filter);
+  form.HostWindow()->setAcceptDrops(true);
+  form.HostWindow()->installEventFilter(filter);
 
-  TMainForm *f = &form;
-  QObject::connect(form.GFileInfo, &TFileGrid::dragStartRequested, f, [f] { StartGridDrag(*f); });
-  form.TCTrovix->OnDragOver = [](QDropEvent *event, int32_t) {
+  TBrowserHost *f = &form;
+  QObject::connect(form.Grid(), &TFileGrid::dragStartRequested, form.HostWindow(),
+                   [f] { StartGridDrag(*f); });
+  form.Tabs()->OnDragOver = [](QDropEvent *event, int32_t) {
     return TabsAcceptDrag(DropSource(event)) || HasOutsidePaths(event);
   };
-  form.TCTrovix->OnDragDrop = [f](QDropEvent *event, int32_t index) {
+  form.Tabs()->OnDragDrop = [f](QDropEvent *event, int32_t index) {
     const DragSource source = DropSource(event);
     if (TabsAcceptDrag(source)) {
       AcceptCopy(event);
       AfterDrop(*f,
-                [source, index](TMainForm &target) { TCTrovixDragDrop(target, source, index); });
+                [source, index](TBrowserHost &target) { TCTrovixDragDrop(target, source, index); });
     } else if (HasOutsidePaths(event)) {
       AcceptCopy(event);
       ReceiveFiles(*f, event);

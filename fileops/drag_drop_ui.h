@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Drag and drop in the main window: the marked entries of the file grid and
+// Drag and drop in a browsing window (TBrowserHost): the marked entries of the file grid and
 // the folder of the tree are dragged onto a tree node, a browse tab or an
 // unmarked folder row of the grid, and copied or moved there as the user
 // answers; files and folders dropped from another program each open their
@@ -21,11 +21,11 @@ class QTreeWidgetItem;
 
 namespace trovix {
 
-class TMainForm;
+class TBrowserHost;
 
 // Makes the grid and the tree drag sources and the tree, the grid, the tab
 // row and the window drop targets.
-void InstallDragDrop(TMainForm &form);
+void InstallDragDrop(TBrowserHost &form);
 
 // Where a drop comes from: our own source when the data carries our format
 // and the drag started in this program, else Outside.
@@ -36,14 +36,14 @@ std::vector<std::string> DroppedPaths(const QMimeData *data);
 
 // The drop handlers, also called by tests.
 // A drop on a tree node (nullptr: no node).
-void FolderTreeDragDrop(TMainForm &form, DragSource source, QTreeWidgetItem *target);
+void FolderTreeDragDrop(TBrowserHost &form, DragSource source, QTreeWidgetItem *target);
 // A drop on the tab at index (-1: no tab).
-void TCTrovixDragDrop(TMainForm &form, DragSource source, int32_t index);
+void TCTrovixDragDrop(TBrowserHost &form, DragSource source, int32_t index);
 // Whether the grid takes the drag over row, and the drop there.
-bool GFileInfoDragOver(TMainForm &form, DragSource source, int32_t row);
-void GFileInfoDragDrop(TMainForm &form, DragSource source, int32_t row);
+bool GFileInfoDragOver(TBrowserHost &form, DragSource source, int32_t row);
+void GFileInfoDragDrop(TBrowserHost &form, DragSource source, int32_t row);
 // A path dropped from another program: its folder opens in a new tab with the
 // item current.
-void ReceiveFilesReceiveFile(TMainForm &form, const std::string &path);
+void ReceiveFilesReceiveFile(TBrowserHost &form, const std::string &path);
 
 }  // namespace trovix

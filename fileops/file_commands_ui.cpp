@@ -7,11 +7,10 @@
 #include <QKeyEvent>
 #include <QTreeWidgetItem>
 
-#include "browser/browse_tabs_ui.h"
+#include "browser/browser_host.h"
 #include "browser/file_grid_ui.h"
 #include "browser/file_list.h"
 #include "browser/folder_tree_ui.h"
-#include "browser/main_window.h"
 #include "dialogs/event_log.h"
 #include "dialogs/markup.h"
 #include "dialogs/message_box.h"
@@ -22,81 +21,79 @@
 
 namespace trovix {
 
-namespace {
-
-// The current tab's folder; empty when the tab has none.
-std::string TabFolder(TMainForm &form) {
-  const int index = form.TCTrovix->currentIndex();
-  if (index < 0 || index >= static_cast<int>(TabStates.size())) return std::string();
-  return TabStates[static_cast<size_t>(index)].Folder;
+TFileCommands::TFileCommands(TBrowserHost &host, const TFileCommandControls &controls)
+    : QObject(host.HostWindow()),
+      host_(host),
+      c_(controls),
+      tree_(host.Tree()),
+      grid_(host.Grid()) {
+  connect(c_.bRename, &QAction::triggered, this, [this] { bRenameClick(c_.bRename); });
+  connect(c_.mRename, &QAction::triggered, this, [this] { bRenameClick(c_.mRename); });
+  connect(c_.mTreeRename, &QAction::triggered, this, [this] { bRenameClick(c_.mTreeRename); });
+  connect(c_.bDelete, &QAction::triggered, this, [this] { bDeleteClick(c_.bDelete); });
+  connect(c_.mDelete, &QAction::triggered, this, [this] { bDeleteClick(c_.mDelete); });
+  connect(c_.mTreeDelete, &QAction::triggered, this, [this] { bDeleteClick(c_.mTreeDelete); });
+  connect(host.Grid(), &TFileGrid::deleteRequested, this, [this] { bDeleteClick(host_.Grid()); });
+  for (QAction *a : {c_.bDuplicate, c_.mDuplicate})
+    connect(a, &QAction::triggered, this, [this] { bDuplicateClick(); });
+  for (QAction *a : {c_.bNewFile, c_.mNewFile})
+    connect(a, &QAction::triggered, this, [this] { bNewFileClick(); });
+  for (QAction *a : {c_.bNewFolder, c_.mNewFolder})
+    connect(a, &QAction::triggered, this, [this] { bNewFolderClick(); });
+  connect(c_.mTestRead, &QAction::triggered, this, [this] { mTestReadClick(); });
+  host.Tree()->installEventFilter(this);
+  host.Grid()->installEventFilter(this);
 }
 
-// Lists the current tab again, reading its folder afresh.
-void RefreshList(TMainForm &form) {
-  ListedFolder.clear();
-  form.TCTrovixFill(form.TCTrovix->currentIndex());
+// Del on the tree and Ctrl+R on the grid; the grid reports Del itself. The
+// watched objects are told apart by their addresses alone: while the window
+// is being destroyed it must not be asked for its widgets.
+bool TFileCommands::eventFilter(QObject *watched, QEvent *event) {
+  if (event->type() != QEvent::KeyPress) return false;
+  auto *key = static_cast<QKeyEvent *>(event);
+  const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+  if (watched == tree_ && key->key() == Qt::Key_Delete && mods == Qt::NoModifier) {
+    bDeleteClick(host_.Tree());
+    return true;
+  }
+  if (watched == grid_ && key->key() == Qt::Key_R && mods == Qt::ControlModifier) {
+    if (c_.mRename->isEnabled()) bRenameClick(c_.mRename);
+    return true;
+  }
+  return false;
 }
 
 // True when the command acts on the tree's folder rather than on the marks.
-bool ForTree(TMainForm &form, QObject *sender) {
-  if (sender == form.mTreeRename || sender == form.mTreeDelete || sender == form.FolderTree)
-    return true;
-  if (sender == form.GFileInfo || sender == form.mRename || sender == form.mDelete) return false;
+bool TFileCommands::ForTree(QObject *sender) const {
+  TFolderTree *tree = host_.Tree();
+  if (sender == c_.mTreeRename || sender == c_.mTreeDelete || sender == tree) return true;
+  if (sender == host_.Grid() || sender == c_.mRename || sender == c_.mDelete) return false;
   QWidget *focus = QApplication::focusWidget();
-  return focus && (focus == form.FolderTree || form.FolderTree->isAncestorOf(focus));
+  return focus && (focus == tree || tree->isAncestorOf(focus));
 }
 
-// Del on the tree and Ctrl+R on the grid; the grid reports Del itself.
-class TCommandKeys : public QObject {
- public:
-  explicit TCommandKeys(TMainForm &form)
-      : QObject(&form), form_(form), tree_(form.FolderTree), grid_(form.GFileInfo) {}
-
- protected:
-  bool eventFilter(QObject *watched, QEvent *event) override {
-    if (event->type() != QEvent::KeyPress) return false;
-    auto *key = static_cast<QKeyEvent *>(event);
-    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
-    if (watched == tree_ && key->key() == Qt::Key_Delete && mods == Qt::NoModifier) {
-      bDeleteClick(form_, form_.FolderTree);
-      return true;
-    }
-    if (watched == grid_ && key->key() == Qt::Key_R && mods == Qt::ControlModifier) {
-      if (form_.mRename->isEnabled()) bRenameClick(form_, form_.mRename);
-      return true;
-    }
-    return false;
-  }
-
- private:
-  TMainForm &form_;
-  const QObject *tree_, *grid_;
-};
-
-}  // namespace
-
-void UpdateRenameMode(TMainForm &form) {
+void TFileCommands::UpdateRenameMode() {
   const RenameModeState state = RenameModeOf(FileList);
   const QString caption = DisplayText(RenameCaption(state.Mode));
-  for (QAction *control : {form.bRename, form.mRename}) {
+  for (QAction *control : {c_.bRename, c_.mRename}) {
     control->setData(state.Mode);
     control->setText(caption);
     control->setEnabled(state.Enabled);
   }
-  form.bRename->setToolTip(caption);
+  c_.bRename->setToolTip(caption);
 }
 
-void bRenameClick(TMainForm &form, QObject *sender) {
+void TFileCommands::bRenameClick(QObject *sender) {
   LogAdd("Rename");
-  if (ForTree(form, sender)) {
-    form.FolderTree->StartRename();
+  if (ForTree(sender)) {
+    host_.Tree()->StartRename();
     return;
   }
-  const std::string folder = TabFolder(form);
+  const std::string folder = host_.CurrentFolder();
   if (folder.empty()) return;
-  const FileEntry *entry = form.GFileInfo->CurrentEntry();
+  const FileEntry *entry = host_.Grid()->CurrentEntry();
   const std::string current = entry ? entry->Name : std::string();
-  const int32_t promptMode = form.bRename->data().toInt();
+  const int32_t promptMode = c_.bRename->data().toInt();
   std::string typed = RenameDefaultText(promptMode, current);
   // The caption never holds "&" here, so it is the title as it stands.
   if (!EditString("|b" + RenameCaption(promptMode), typed)) return;
@@ -106,21 +103,22 @@ void bRenameClick(TMainForm &form, QObject *sender) {
   const int32_t mode = action ? action->data().toInt() : promptMode;
   const RenameResult result = RenameMarked(folder, mode, typed);
   if (!result.Ok) DisplayError(msgRenameFailed + MarkupEscape(result.FailedName));
-  RefreshList(form);
+  host_.ListAgain();
 }
 
-void bDeleteClick(TMainForm &form, QObject *sender) {
-  if (ForTree(form, sender)) {
-    QTreeWidgetItem *node = form.FolderTree->currentItem();
+void TFileCommands::bDeleteClick(QObject *sender) {
+  if (ForTree(sender)) {
+    TFolderTree *tree = host_.Tree();
+    QTreeWidgetItem *node = tree->currentItem();
     // A volume (a top-level node) is never deleted as a whole.
     if (!node || !node->parent()) return;
-    const std::string folder = form.FolderTree->SelectedFolderRead();
+    const std::string folder = tree->SelectedFolderRead();
     if (folder.empty() || !DisplayYesNo(DeleteFolderQuestion(folder))) return;
     LogAdd("Delete Folder");
     TCopyMoveThread::Start({folder}, okDelete, {});
     return;
   }
-  const std::string folder = TabFolder(form);
+  const std::string folder = host_.CurrentFolder();
   const std::string question = DeleteQuestion(FileList);
   if (folder.empty() || question.empty() || !DisplayYesNo(question)) return;
   LogAdd("Delete Item(s)");
@@ -129,8 +127,8 @@ void bDeleteClick(TMainForm &form, QObject *sender) {
   TCopyMoveThread::Start(request.Sources, okDelete, {});
 }
 
-void bDuplicateClick(TMainForm &form) {
-  const std::string folder = TabFolder(form);
+void TFileCommands::bDuplicateClick() {
+  const std::string folder = host_.CurrentFolder();
   if (folder.empty() || !DisplayYesNo(msgDuplicateQuestion)) return;
   LogAdd("Duplicate");
   const DuplicateRequest request = BuildDuplicateRequest(folder, FileList);
@@ -138,8 +136,8 @@ void bDuplicateClick(TMainForm &form) {
   TCopyMoveThread::Start(request.Sources, okCopy, request.Destinations);
 }
 
-void bNewFileClick(TMainForm &form) {
-  const std::string folder = TabFolder(form);
+void TFileCommands::bNewFileClick() {
+  const std::string folder = host_.CurrentFolder();
   if (folder.empty()) return;
   std::string name = NewFileDefaultName;
   if (!EditString(msgNewFilePrompt, name) || name.empty()) return;
@@ -148,39 +146,14 @@ void bNewFileClick(TMainForm &form) {
     return;
   }
   PendingSelectName = name;
-  RefreshList(form);
+  host_.ListAgain();
 }
 
-void bNewFolderClick(TMainForm &form) { form.FolderTree->FolderAdd(NewFolderDefaultName); }
+void TFileCommands::bNewFolderClick() { host_.Tree()->FolderAdd(NewFolderDefaultName); }
 
-void mTestReadClick(TMainForm &) {
+void TFileCommands::mTestReadClick() {
   LogAdd("Test");
   StartOperation(std::string());
-}
-
-void InstallFileCommands(TMainForm &form) {
-  TMainForm *f = &form;
-  QObject::connect(form.bRename, &QAction::triggered, f, [f] { bRenameClick(*f, f->bRename); });
-  QObject::connect(form.mRename, &QAction::triggered, f, [f] { bRenameClick(*f, f->mRename); });
-  QObject::connect(form.mTreeRename, &QAction::triggered, f,
-                   [f] { bRenameClick(*f, f->mTreeRename); });
-  QObject::connect(form.bDelete, &QAction::triggered, f, [f] { bDeleteClick(*f, f->bDelete); });
-  QObject::connect(form.mDelete, &QAction::triggered, f, [f] { bDeleteClick(*f, f->mDelete); });
-  QObject::connect(form.mTreeDelete, &QAction::triggered, f,
-                   [f] { bDeleteClick(*f, f->mTreeDelete); });
-  QObject::connect(form.GFileInfo, &TFileGrid::deleteRequested, f,
-                   [f] { bDeleteClick(*f, f->GFileInfo); });
-  for (QAction *a : {form.bDuplicate, form.mDuplicate})
-    QObject::connect(a, &QAction::triggered, f, [f] { bDuplicateClick(*f); });
-  for (QAction *a : {form.bNewFile, form.mNewFile})
-    QObject::connect(a, &QAction::triggered, f, [f] { bNewFileClick(*f); });
-  for (QAction *a : {form.bNewFolder, form.mNewFolder})
-    QObject::connect(a, &QAction::triggered, f, [f] { bNewFolderClick(*f); });
-  QObject::connect(form.mTestRead, &QAction::triggered, f, [f] { mTestReadClick(*f); });
-
-  auto *keys = new TCommandKeys(form);
-  form.FolderTree->installEventFilter(keys);
-  form.GFileInfo->installEventFilter(keys);
 }
 
 }  // namespace trovix

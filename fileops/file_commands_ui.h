@@ -1,38 +1,60 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The main window's file commands: Rename, Delete, Duplicate, New File, New
-// Folder and Test Read on the marked entries of the current tab or on the
-// folder selected in the tree. The rules are in file_commands.h; here are the
-// prompts, the questions, the event-log entries and the workers.
+// The file commands of a browsing window: Rename, Delete, Duplicate, New
+// File, New Folder and Test Read on the marked entries of the current tab or
+// on the folder selected in the tree. The rules are in file_commands.h; here
+// are the prompts, the questions, the event-log entries and the workers.
 //
-// The main window attaches them with InstallFileCommands when it is built and
-// runs UpdateRenameMode after every listing and every change of the marks.
+// The window creates one TFileCommands with its controls and runs
+// UpdateRenameMode after every listing and every change of the marks.
 #include <QObject>
 
 class QAction;
 
 namespace trovix {
 
-class TMainForm;
+class TBrowserHost;
 
-// Connects the commands to form's tool bar buttons, item and tree menu
-// entries and keys (Del on the tree, Ctrl+R on the grid). The rename
-// controls are enabled by UpdateRenameMode.
-void InstallFileCommands(TMainForm &form);
+// The window's controls that fire the commands.
+struct TFileCommandControls {
+  QAction *bRename, *mRename, *mTreeRename;
+  QAction *bDelete, *mDelete, *mTreeDelete;
+  QAction *bDuplicate, *mDuplicate;
+  QAction *bNewFile, *mNewFile;
+  QAction *bNewFolder, *mNewFolder;
+  QAction *mTestRead;
+};
 
-// Recomputes the rename mode from the marks: caption, hint, mode (the
-// controls' data) and enabled state of bRename and mRename.
-void UpdateRenameMode(TMainForm &form);
+class TFileCommands : public QObject {
+ public:
+  // Connects the commands to the controls and to keys of the host's widgets
+  // (Del on the tree, Ctrl+R on the grid); lives as long as the host window.
+  TFileCommands(TBrowserHost &host, const TFileCommandControls &controls);
 
-// The handlers. sender is the control that fired the command: the tree's
-// menu entries and the tree itself act on the tree's folder, the grid and its
-// menu on the marked entries; a tool bar button acts on the tree while the
-// tree has the keyboard focus.
-void bRenameClick(TMainForm &form, QObject *sender);
-void bDeleteClick(TMainForm &form, QObject *sender);
-void bDuplicateClick(TMainForm &form);
-void bNewFileClick(TMainForm &form);
-void bNewFolderClick(TMainForm &form);
-void mTestReadClick(TMainForm &form);
+  // Recomputes the rename mode from the marks: caption, hint, mode (the
+  // controls' data) and enabled state of bRename and mRename.
+  void UpdateRenameMode();
+
+  // The handlers. sender is the control that fired the command: the tree's
+  // menu entries and the tree itself act on the tree's folder, the grid and
+  // its menu on the marked entries; a tool bar button acts on the tree while
+  // the tree has the keyboard focus.
+  void bRenameClick(QObject *sender);
+  void bDeleteClick(QObject *sender);
+  void bDuplicateClick();
+  void bNewFileClick();
+  void bNewFolderClick();
+  void mTestReadClick();
+
+ protected:
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+ private:
+  bool ForTree(QObject *sender) const;
+
+  TBrowserHost &host_;
+  TFileCommandControls c_;
+  const QObject *tree_, *grid_;
+};
 
 }  // namespace trovix

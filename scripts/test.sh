@@ -13,6 +13,9 @@ export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file
 echo "== Format check"
 clang-format --dry-run -Werror $(git ls-files '*.cpp' '*.h')
 
+echo "== Folder layout (no include cycle between folders, nothing includes app/)"
+scripts/check_layout.sh
+
 echo "== Normal build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j2

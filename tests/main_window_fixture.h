@@ -11,9 +11,9 @@
 #include <fstream>
 #include <thread>
 
+#include "app/main_window.h"
 #include "browser/file_grid_ui.h"
 #include "browser/file_list.h"
-#include "browser/main_window.h"
 #include "browser/operation_state.h"
 #include "dialogs/event_log.h"
 #include "dialogs/message_box.h"

@@ -40,10 +40,10 @@ TEST(TextCoding, EveryKindOfFileRoundTripsByteForByte) {
       "mixed\r\nlf\nlone\rcr\r\n",
       "no final end",
       std::string("nul\0byte\n", 9),
-      "caf\xC3\xA9 \xE2\x82\xAC\n",      // UTF-8
-      "caf\xE9 na\xEFve\r\n",            // Latin-1
-      "private \xEE\x80\x8D char\n",     // U+E00D inside a UTF-8 text
-      "para\xE2\x80\xA9sep\n",           // U+2029
+      "caf\xC3\xA9 \xE2\x82\xAC\n",   // UTF-8
+      "caf\xE9 na\xEFve\r\n",         // Latin-1
+      "private \xEE\x80\x8D char\n",  // U+E00D inside a UTF-8 text
+      "para\xE2\x80\xA9sep\n",        // U+2029
       all,
   };
   for (const std::string &bytes : cases) {
@@ -57,7 +57,9 @@ TEST(TextCoding, LinesAndCharacters) {
   TTextCoding coding;
   EXPECT_EQ(TextDecode("a\r\nb\r\n", coding), "a\nb\n");
   EXPECT_EQ(coding.lineEnd, TLineEnd::CRLF);
-  EXPECT_EQ(TextDecode("a\nb\rc", coding), "a\nb\xEE\x80\x8D" "c");  // stray CR kept as a mark
+  EXPECT_EQ(TextDecode("a\nb\rc", coding),
+            "a\nb\xEE\x80\x8D"
+            "c");  // stray CR kept as a mark
   EXPECT_EQ(coding.lineEnd, TLineEnd::LF);
   EXPECT_EQ(TextDecode("\xE9t\xE9", coding), "\xC3\xA9t\xC3\xA9");
   EXPECT_TRUE(coding.bytesAsChars);
@@ -91,8 +93,8 @@ TEST(SaveFile, EveryInjectedFailureLeavesTargetAndBackupIntact) {
     FsOp op;
     const char *part;
   } faults[] = {
-      {FsOp::Create, "notes"},     {FsOp::Write, "notes"},      {FsOp::ShortWrite, "notes"},
-      {FsOp::Sync, "notes"},       {FsOp::Close, "notes"},      {FsOp::Rename, "notes.txt"},
+      {FsOp::Create, "notes"},       {FsOp::Write, "notes"},       {FsOp::ShortWrite, "notes"},
+      {FsOp::Sync, "notes"},         {FsOp::Close, "notes"},       {FsOp::Rename, "notes.txt"},
       {FsOp::Rename, "trovix-save"}, {FsOp::Rename, "trovix-old"}, {FsOp::Rename, "notes.txt~"},
   };
   for (const Fault &f : faults) {
@@ -273,7 +275,7 @@ TEST(Macros, RecordReplayStoreLoad) {
   EXPECT_EQ(INIStore.IndexOf("Macro0123"), -1);
   ClearMacros();
   INIWrite("macro0052", "00410004");  // the prefix ignores case
-  INIWrite("Macro0900", "0041");     // outside the table
+  INIWrite("Macro0900", "0041");      // outside the table
   std::string longValue;
   for (int i = 0; i < 1200; ++i) longValue += "0041";
   INIWrite("Macro0053", longValue);

@@ -3,8 +3,13 @@
 // TMainForm: the main window with its tool bar, browse tabs, folder tree,
 // file grid, status bar, menus and the one-second timer through which file
 // operations report back.
+//
+// It is the program's hub: it creates the browse area and hands it to the
+// other folders' commands and windows as a TBrowserHost.
 #include <QMainWindow>
 #include <string>
+
+#include "browser/browser_host.h"
 
 class QAction;
 class QPainter;
@@ -20,8 +25,9 @@ class TFileGrid;
 struct TGridColumns;
 class TStatusPanels;
 class TTabControlSmart;
+class TFileCommands;
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public TBrowserHost {
   Q_OBJECT
  public:
   explicit TMainForm(QWidget *parent = nullptr);
@@ -47,6 +53,17 @@ class TMainForm : public QMainWindow {
   QAction *mTreeOpen, *mTreeRename, *mTreeDelete;
   QAction *mCloseTab, *mCloseOtherTabs, *mCloseTabstotheRight, *mEditPath;
   QTimer *Timer;
+  // Rename, Delete, Duplicate, New File, New Folder and Test Read.
+  TFileCommands *FileCommands = nullptr;
+
+  // TBrowserHost.
+  QWidget *HostWindow() override { return this; }
+  TTabControlSmart *Tabs() override { return TCTrovix; }
+  TFolderTree *Tree() override { return FolderTree; }
+  TFileGrid *Grid() override { return GFileInfo; }
+  std::string TabFolder(int32_t index) const override;
+  std::string CurrentFolder() const override;
+  void ListAgain() override;
 
   void FormShow();
   void FormClose();
@@ -85,9 +102,14 @@ class TMainForm : public QMainWindow {
   // Repaints grid, tab row and status bar after marks or current row changed.
   void ItemsChanged();
   // A folder of the grid or the tree shown in a new tab.
-  void OpenInNewTab(const std::string &folder);
-  // View: a folder row is entered; files go to the viewer.
-  void bViewFileClick();
+  void OpenInNewTab(const std::string &folder) override;
+  // View: a folder row is entered; files go to the viewer (hex for View Hex).
+  void bViewFileClick(bool hex = false);
+  // The lock button went down (the current file goes to the locked view) or up
+  // (the locked view closes).
+  void bViewFileAlwaysClick();
+  // The current file, when it is not a folder, into the locked view.
+  void ViewLockedFile();
 
   // The status text as last painted by the timer.
   std::string LastShownStatus;
@@ -104,8 +126,6 @@ class TMainForm : public QMainWindow {
   void CreateClientArea();
   bool FormKeyDown(QKeyEvent *event);
   void SwitchWindow();
-  // The current tab's folder, empty when it has none.
-  std::string CurrentTabFolder() const;
   TGridColumns FileGridColumns() const;
   void ShowOperationInProgress();
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "browser/main_window.h"
+#include "app/main_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,6 +29,8 @@
 #include "dialogs/event_log_form.h"
 #include "dialogs/markup.h"
 #include "dialogs/message_box.h"
+#include "dialogs/options_form.h"
+#include "dialogs/options_ui.h"
 #include "fileops/copy_move_thread.h"
 #include "fileops/drag_drop_ui.h"
 #include "fileops/file_commands_ui.h"
@@ -38,6 +40,8 @@
 #include "foundation/settings.h"
 #include "foundation/settings_qt.h"
 #include "foundation/strings.h"
+#include "viewer/find_macros.h"
+#include "viewer/view_window.h"
 
 namespace trovix {
 
@@ -51,7 +55,9 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent) {
   CreateMenus();
   CreateClientArea();
   // The file commands and drag and drop attach to the controls.
-  InstallFileCommands(*this);
+  FileCommands = new TFileCommands(
+      *this, {bRename, mRename, mTreeRename, bDelete, mDelete, mTreeDelete, bDuplicate, mDuplicate,
+              bNewFile, mNewFile, bNewFolder, mNewFolder, mTestRead});
   InstallDragDrop(*this);
   Timer = new QTimer(this);
   Timer->setInterval(1000);
@@ -71,6 +77,7 @@ void TMainForm::CreateActions() {
   ToolBar->setMovable(false);
   ToolBar->setIconSize(QSize(22, 22));
   ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  FollowOptionGradient(ToolBar);
   auto button = [this](const char *name, const QString &hint, int image, bool checkable = false) {
     QAction *a = ToolBar->addAction(ToolbarIcon(image), hint);
     a->setObjectName(name);
@@ -112,6 +119,12 @@ void TMainForm::CreateActions() {
 
   connect(bBack, &QAction::triggered, this, &TMainForm::bBackClick);
   connect(bRefresh, &QAction::triggered, this, &TMainForm::bRefreshClick);
+  connect(bProperties, &QAction::triggered, this, [] {
+    if (!OptionsForm) return;
+    OptionsForm->show();
+    OptionsForm->raise();
+    OptionsForm->activateWindow();
+  });
   connect(bAbout, &QAction::triggered, this, [] {
     if (AboutForm) AboutForm->show();
   });
@@ -120,7 +133,9 @@ void TMainForm::CreateActions() {
   connect(bMapDrive, &QAction::triggered, this, &TMainForm::bMapDriveClick);
   // Commands that arrive with their own windows stay disabled until then;
   // Rename waits for the first listing to know its mode.
-  for (QAction *a : {bViewFile, bViewFileAlways, bRename, bFind, bProperties}) a->setEnabled(false);
+  for (QAction *a : {bRename, bFind}) a->setEnabled(false);
+  connect(bViewFile, &QAction::triggered, this, [this] { bViewFileClick(); });
+  connect(bViewFileAlways, &QAction::triggered, this, &TMainForm::bViewFileAlwaysClick);
 }
 
 void TMainForm::CreateMenus() {
@@ -165,7 +180,14 @@ void TMainForm::CreateMenus() {
   connect(mOpenWith, &QAction::triggered, this, [this] { bOpenFileClick(mOpenWith); });
   connect(mOpenfilelocation, &QAction::triggered, this, &TMainForm::mOpenfilelocationClick);
   connect(mCopyFullPath, &QAction::triggered, this, &TMainForm::mCopyFullPathClick);
-  for (QAction *a : {mView, mViewHex, mViewAlways, mCloseViews, mRename}) a->setEnabled(false);
+  mRename->setEnabled(false);
+  connect(mView, &QAction::triggered, this, [this] { bViewFileClick(); });
+  connect(mViewHex, &QAction::triggered, this, [this] { bViewFileClick(true); });
+  connect(mViewAlways, &QAction::triggered, this, [this] {
+    bViewFileAlways->setChecked(!bViewFileAlways->isChecked());
+    bViewFileAlwaysClick();
+  });
+  connect(mCloseViews, &QAction::triggered, this, [] { CloseAllViews(); });
 
   mTree = new QMenu(this);
   mTree->setObjectName("mTree");
@@ -233,7 +255,10 @@ void TMainForm::CreateClientArea() {
   filesLayout->addWidget(GFileInfo);
   connect(GFileInfo, &TFileGrid::marksChanged, this, &TMainForm::ItemsChanged);
   connect(GFileInfo, &TFileGrid::sortChanged, this, &TMainForm::ItemsChanged);
-  connect(GFileInfo, &TFileGrid::viewFileRequested, this, &TMainForm::bViewFileClick);
+  connect(GFileInfo, &TFileGrid::viewFileRequested, this, [this] { bViewFileClick(); });
+  connect(GFileInfo, &TFileGrid::currentRowChanged, this, [this](int) {
+    if (PressRow < 0 && bViewFileAlways->isChecked()) ViewLockedFile();
+  });
   connect(GFileInfo, &TFileGrid::openFileRequested, this, [this] { bOpenFileClick(mOpen); });
   connect(GFileInfo, &TFileGrid::contextMenuRequested, this, [this](const QPoint &pos) {
     PopupPoint = pos;
@@ -275,6 +300,14 @@ void TMainForm::FormShow() {
   Splitter->setSizes({std::max(8, treeWidth), std::max(100, width() - treeWidth)});
   INIGridLoad(FileGridColumns(), "MainGrid");
   NiceLabelFormatChar = '|';
+  LoadMacros();
+  // A save in a view changes what the current folder holds; a closed locked
+  // view sets the lock button up.
+  ViewerHooks().listAgain = [this] {
+    ListedFolder.clear();
+    TCTrovixFill(TCTrovix->TabIndex());
+  };
+  ViewerHooks().lockReleased = [this] { bViewFileAlways->setChecked(false); };
   if (EditStringForm) INIComboLoad(EditStringForm->Edit, TEditStringForm::HistoryKey);
   FolderTree->Init();
 
@@ -292,7 +325,8 @@ bool TMainForm::FormCloseQuery() {
     ShowOperationInProgress();
     return false;
   }
-  return true;
+  // Views with unsaved changes ask first; a cancelled question keeps the program open.
+  return CloseAllViews();
 }
 
 void TMainForm::closeEvent(QCloseEvent *event) {
@@ -315,6 +349,10 @@ void TMainForm::FormClose() {
   INIWrite("CurrentFolders", folders);
   INIWrite("CurrentFiles", files);
   if (EditStringForm) INIComboSave(EditStringForm->Edit, TEditStringForm::HistoryKey);
+  SaveMacros();
+  ClearMacros();
+  ViewerHooks().listAgain = nullptr;
+  ViewerHooks().lockReleased = nullptr;
 }
 
 void TMainForm::changeEvent(QEvent *event) {
@@ -323,7 +361,7 @@ void TMainForm::changeEvent(QEvent *event) {
 }
 
 void TMainForm::FormActivate() {
-  // The tree's and the grid's fonts come from the options; defaults until then.
+  // The tree and the grid take the options' fonts themselves, whenever they change.
 }
 
 // ---- Tabs -------------------------------------------------------------------------
@@ -421,7 +459,7 @@ void TMainForm::mCloseTabstotheRightClick() {
 void TMainForm::mEditPathClick() {
   int index = TCTrovix->TabIndex();
   if (index < 0) return;
-  std::string path = CurrentTabFolder();
+  std::string path = CurrentFolder();
   // The tree selects as much of the path as exists; its change event makes
   // the tab take that folder and lists it.
   if (EditString("|b|4Enter New Path", path) && !path.empty())
@@ -463,7 +501,7 @@ void TMainForm::OpenInNewTab(const std::string &folder) {
   }
 }
 
-void TMainForm::bViewFileClick() {
+void TMainForm::bViewFileClick(bool hex) {
   if (bViewFileAlways->isChecked()) {
     bViewFileAlways->setChecked(false);
     return;
@@ -472,6 +510,22 @@ void TMainForm::bViewFileClick() {
   if (!entry || !GFileInfo->hasFocus()) return;
   if (entry->Attributes & faDirectory)
     FolderTree->SelectedFolderWrite(ListedFolder + entry->Name + PathDelim);
+  else
+    ViewFile(ListedFolder + entry->Name, true, hex, "", this);
+}
+
+void TMainForm::bViewFileAlwaysClick() {
+  if (bViewFileAlways->isChecked()) {
+    ViewLockedFile();
+  } else if (LockedView) {
+    LockedView->close();
+  }
+}
+
+void TMainForm::ViewLockedFile() {
+  const FileEntry *entry = GFileInfo->CurrentEntry();
+  if (entry && !(entry->Attributes & faDirectory))
+    ViewFile(ListedFolder + entry->Name, false, false, "", this);
 }
 
 void TMainForm::bRefreshClick() { FolderTree->Init(FolderTree->SelectedFolderRead()); }
@@ -493,21 +547,27 @@ void TMainForm::RepeatTypeAhead() {
 
 // ---- Launch commands ---------------------------------------------------------------
 
-std::string TMainForm::CurrentTabFolder() const {
-  int index = TCTrovix->TabIndex();
+std::string TMainForm::TabFolder(int32_t index) const {
   if (index < 0 || index >= static_cast<int>(TabStates.size())) return std::string();
   return TabStates[index].Folder;
 }
 
+std::string TMainForm::CurrentFolder() const { return TabFolder(TCTrovix->TabIndex()); }
+
+void TMainForm::ListAgain() {
+  ListedFolder.clear();
+  TCTrovixFill(TCTrovix->TabIndex());
+}
+
 void TMainForm::bOpenFileClick(QObject *sender) {
   if (sender == mTreeOpen || FolderTree->hasFocus()) {
-    std::string folder = CurrentTabFolder();
+    std::string folder = CurrentFolder();
     if (!folder.empty()) ExploreFolder(this, folder);
     return;
   }
   const FileEntry *entry = GFileInfo->CurrentEntry();
   if (!entry) return;
-  std::string path = CurrentTabFolder() + entry->Name;
+  std::string path = CurrentFolder() + entry->Name;
   if (entry->Attributes & faDirectory) {
     ExploreFolder(this, path + PathDelim);  // the result is not reported
     return;
@@ -519,13 +579,13 @@ void TMainForm::bOpenFileClick(QObject *sender) {
 void TMainForm::mOpenfilelocationClick() {
   const FileEntry *entry = GFileInfo->CurrentEntry();
   if (!entry) return;
-  if (!OpenFileLocation(this, CurrentTabFolder() + entry->Name))
+  if (!OpenFileLocation(this, CurrentFolder() + entry->Name))
     DisplayError("|b|1ERROR: Can not Open folder");
 }
 
 void TMainForm::mCopyFullPathClick() {
   const FileEntry *entry = GFileInfo->CurrentEntry();
-  if (entry) QGuiApplication::clipboard()->setText(DisplayText(CurrentTabFolder() + entry->Name));
+  if (entry) QGuiApplication::clipboard()->setText(DisplayText(CurrentFolder() + entry->Name));
 }
 
 void TMainForm::bRunClick() {
@@ -565,7 +625,7 @@ void TMainForm::bMapDriveClick() {
     if (!connected) bMapDrive->setChecked(false);
   } else {
     // Disconnect the network mount of the current tab; failures are not reported.
-    std::string mount = NetworkMountOf(CurrentTabFolder());
+    std::string mount = NetworkMountOf(CurrentFolder());
     if (!mount.empty() && DriveDisconnect(mount) == 0) {
       bRefreshClick();
       if (TCTrovix->TabCount() >= 2) mCloseTabClick();
@@ -578,7 +638,7 @@ void TMainForm::ItemsChanged() {
   GFileInfo->viewport()->update();
   TCTrovix->update();
   StatusBar->update();
-  UpdateRenameMode(*this);
+  if (FileCommands) FileCommands->UpdateRenameMode();
 }
 
 void TMainForm::TimerTimer() {
@@ -621,6 +681,10 @@ bool TMainForm::FormKeyDown(QKeyEvent *event) {
   }
   if (event->key() == Qt::Key_Escape) {
     if (bViewFileAlways->isChecked()) bViewFileAlways->setChecked(false);
+    if (LockedView) {
+      LockedView->close();
+      LockedView = nullptr;
+    }
     return true;
   }
   return false;
