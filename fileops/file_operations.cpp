@@ -568,6 +568,7 @@ bool CopyTree(const FsFolderReader *parent, const FsEntry *entry, const std::str
       return false;
     }
     created = true;
+    context.FirstVisit(destination);  // new: no stale temporary files to look for
   }
 
   FsEntry e;

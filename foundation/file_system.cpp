@@ -972,9 +972,11 @@ int FsOpenReadNoFollow(const std::string &path) {
 int FsCreate(const std::string &path, bool exclusive, uint32_t mode) {
   if (Injected(FsOp::Create, path)) return FsInvalidHandle;
   // Non-blocking, so that an existing named pipe cannot hang the caller.
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (exclusive ? O_EXCL : 0);
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | (exclusive ? O_EXCL : O_NONBLOCK);
   int fd = Retry([&] { return open(path.c_str(), flags, static_cast<mode_t>(mode & 07777)); });
   if (fd < 0) return FailErrno(), FsInvalidHandle;
+  // A file made here and now is a new, empty, regular file.
+  if (exclusive) return FinishOpen(fd, 0, path);
   // Truncate only after making sure the file may be replaced.
   struct stat st;
   int error = 0;
