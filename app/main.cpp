@@ -10,6 +10,8 @@
 #include "app/windows_ui.h"
 #include "dialogs/about_form.h"
 #include "dialogs/debug_form.h"
+#include "foundation/platform.h"
+#include "foundation/platform_ui.h"
 #include "foundation/settings.h"
 
 using namespace trovix;
@@ -37,6 +39,11 @@ StartFlags ReadFlags(int argc, char **argv) {
 
 int Run(QApplication &app, const StartFlags &flags) {
   CreateWindows();
+  // A logout, kill or Ctrl+C closes the main window the normal way, so the
+  // settings, tabs and macros are saved.
+  WatchCloseSignals([](int signal) {
+    if (MainForm) MainForm->CloseBySignal(SignalName(signal));
+  });
   DebugForm->DebugLog = flags.debugLog;
   MainForm->show();
   if (flags.debug) DebugForm->show();
@@ -49,6 +56,8 @@ int Run(QApplication &app, const StartFlags &flags) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  // First of all, so that no such signal ends the program without its saving.
+  CloseSignalsInstall();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Trovix");
   QApplication::setApplicationDisplayName("Trovix");

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
@@ -25,6 +26,7 @@
 #include "browser/status_bar_ui.h"
 #include "dialogs/about_form.h"
 #include "dialogs/controls_ui.h"
+#include "dialogs/debug_form.h"
 #include "dialogs/edit_string_form.h"
 #include "dialogs/event_log_form.h"
 #include "dialogs/markup.h"
@@ -303,6 +305,34 @@ bool TMainForm::FormCloseQuery() {
     return false;
   }
   return true;
+}
+
+void TMainForm::CloseBySignal(const std::string &signalName) {
+  if (ActiveOperations > 0) {
+    if (!signalClosePending_)
+      DebugAdd(signalName + ": file operations are running; cancelling them, closing when they end",
+               QColor(Qt::darkRed));
+    signalClosePending_ = true;
+    CancelRequested = true;
+    QTimer::singleShot(100, this, [this, signalName] { CloseBySignal(signalName); });
+    return;
+  }
+  signalClosePending_ = false;
+  DebugAdd(signalName + ": closing", QColor(Qt::darkRed));
+  // Questions on screen are answered Cancel, so their callers return before
+  // the window goes.
+  for (int guard = 0; guard < 32; ++guard) {
+    QWidget *modal = QApplication::activeModalWidget();
+    if (!modal) break;
+    if (auto *dialog = qobject_cast<QDialog *>(modal))
+      dialog->reject();
+    else
+      modal->close();
+    if (QApplication::activeModalWidget() == modal) break;  // it would not go
+  }
+  QTimer::singleShot(0, this, [this] {
+    if (close()) QCoreApplication::quit();
+  });
 }
 
 void TMainForm::closeEvent(QCloseEvent *event) {
