@@ -31,6 +31,7 @@
 #include "dialogs/message_box.h"
 #include "dialogs/options_form.h"
 #include "dialogs/options_ui.h"
+#include "fileops/copy_move_thread.h"
 #include "fileops/drag_drop_ui.h"
 #include "fileops/file_commands_ui.h"
 #include "fileops/query_form.h"
@@ -572,7 +573,7 @@ void TMainForm::bOpenFileClick(QObject *sender) {
     return;
   }
   bool opened = sender == mOpenWith ? WinOpenFileWith(this, path) : WinOpenFile(this, path);
-  if (!opened) DisplayError("|1|bERROR: Can not Open file |u" + entry->Name);
+  if (!opened) DisplayError("|1|bERROR: Can not Open file |u" + MarkupEscape(entry->Name));
 }
 
 void TMainForm::mOpenfilelocationClick() {
@@ -590,7 +591,7 @@ void TMainForm::mCopyFullPathClick() {
 void TMainForm::bRunClick() {
   std::string folder = FolderTree->SelectedFolderRead();
   std::string command = RunCommandText(GFileInfo->CurrentEntry(), GFileInfo->hasFocus());
-  if (!EditString("|b" + folder, command)) return;
+  if (!EditString("|b" + MarkupEscape(folder), command)) return;
   if (!RunInTerminal(folder, command)) DisplayError("|1|bERROR: Can not run shell");
 }
 
@@ -647,6 +648,7 @@ void TMainForm::TimerTimer() {
     StatusBar->Status = status;
   }
   StatusBar->update();
+  TCopyMoveThread::JoinFinished();
   if (OperationsDone) {
     OperationsDone = false;
     CancelRequested = false;
