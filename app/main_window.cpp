@@ -33,6 +33,7 @@
 #include "dialogs/message_box.h"
 #include "dialogs/options_form.h"
 #include "dialogs/options_ui.h"
+#include "fileops/copy_move_thread.h"
 #include "fileops/drag_drop_ui.h"
 #include "fileops/file_commands_ui.h"
 #include "fileops/query_form.h"
@@ -41,6 +42,8 @@
 #include "foundation/settings.h"
 #include "foundation/settings_qt.h"
 #include "foundation/strings.h"
+#include "viewer/find_macros.h"
+#include "viewer/view_window.h"
 
 namespace trovix {
 
@@ -132,7 +135,9 @@ void TMainForm::CreateActions() {
   connect(bMapDrive, &QAction::triggered, this, &TMainForm::bMapDriveClick);
   // Commands that arrive with their own windows stay disabled until then;
   // Rename waits for the first listing to know its mode.
-  for (QAction *a : {bViewFile, bViewFileAlways, bRename, bFind}) a->setEnabled(false);
+  for (QAction *a : {bRename, bFind}) a->setEnabled(false);
+  connect(bViewFile, &QAction::triggered, this, [this] { bViewFileClick(); });
+  connect(bViewFileAlways, &QAction::triggered, this, &TMainForm::bViewFileAlwaysClick);
 }
 
 void TMainForm::CreateMenus() {
@@ -177,7 +182,14 @@ void TMainForm::CreateMenus() {
   connect(mOpenWith, &QAction::triggered, this, [this] { bOpenFileClick(mOpenWith); });
   connect(mOpenfilelocation, &QAction::triggered, this, &TMainForm::mOpenfilelocationClick);
   connect(mCopyFullPath, &QAction::triggered, this, &TMainForm::mCopyFullPathClick);
-  for (QAction *a : {mView, mViewHex, mViewAlways, mCloseViews, mRename}) a->setEnabled(false);
+  mRename->setEnabled(false);
+  connect(mView, &QAction::triggered, this, [this] { bViewFileClick(); });
+  connect(mViewHex, &QAction::triggered, this, [this] { bViewFileClick(true); });
+  connect(mViewAlways, &QAction::triggered, this, [this] {
+    bViewFileAlways->setChecked(!bViewFileAlways->isChecked());
+    bViewFileAlwaysClick();
+  });
+  connect(mCloseViews, &QAction::triggered, this, [] { CloseAllViews(); });
 
   mTree = new QMenu(this);
   mTree->setObjectName("mTree");
@@ -245,7 +257,10 @@ void TMainForm::CreateClientArea() {
   filesLayout->addWidget(GFileInfo);
   connect(GFileInfo, &TFileGrid::marksChanged, this, &TMainForm::ItemsChanged);
   connect(GFileInfo, &TFileGrid::sortChanged, this, &TMainForm::ItemsChanged);
-  connect(GFileInfo, &TFileGrid::viewFileRequested, this, &TMainForm::bViewFileClick);
+  connect(GFileInfo, &TFileGrid::viewFileRequested, this, [this] { bViewFileClick(); });
+  connect(GFileInfo, &TFileGrid::currentRowChanged, this, [this](int) {
+    if (PressRow < 0 && bViewFileAlways->isChecked()) ViewLockedFile();
+  });
   connect(GFileInfo, &TFileGrid::openFileRequested, this, [this] { bOpenFileClick(mOpen); });
   connect(GFileInfo, &TFileGrid::contextMenuRequested, this, [this](const QPoint &pos) {
     PopupPoint = pos;
@@ -287,6 +302,14 @@ void TMainForm::FormShow() {
   Splitter->setSizes({std::max(8, treeWidth), std::max(100, width() - treeWidth)});
   INIGridLoad(FileGridColumns(), "MainGrid");
   NiceLabelFormatChar = '|';
+  LoadMacros();
+  // A save in a view changes what the current folder holds; a closed locked
+  // view sets the lock button up.
+  ViewerHooks().listAgain = [this] {
+    ListedFolder.clear();
+    TCTrovixFill(TCTrovix->TabIndex());
+  };
+  ViewerHooks().lockReleased = [this] { bViewFileAlways->setChecked(false); };
   if (EditStringForm) INIComboLoad(EditStringForm->Edit, TEditStringForm::HistoryKey);
   FolderTree->Init();
 
@@ -304,7 +327,8 @@ bool TMainForm::FormCloseQuery() {
     ShowOperationInProgress();
     return false;
   }
-  return true;
+  // Views with unsaved changes ask first; a cancelled question keeps the program open.
+  return CloseAllViews();
 }
 
 void TMainForm::CloseBySignal(const std::string &signalName) {
@@ -355,6 +379,10 @@ void TMainForm::FormClose() {
   INIWrite("CurrentFolders", folders);
   INIWrite("CurrentFiles", files);
   if (EditStringForm) INIComboSave(EditStringForm->Edit, TEditStringForm::HistoryKey);
+  SaveMacros();
+  ClearMacros();
+  ViewerHooks().listAgain = nullptr;
+  ViewerHooks().lockReleased = nullptr;
 }
 
 void TMainForm::changeEvent(QEvent *event) {
@@ -503,7 +531,7 @@ void TMainForm::OpenInNewTab(const std::string &folder) {
   }
 }
 
-void TMainForm::bViewFileClick() {
+void TMainForm::bViewFileClick(bool hex) {
   if (bViewFileAlways->isChecked()) {
     bViewFileAlways->setChecked(false);
     return;
@@ -512,6 +540,22 @@ void TMainForm::bViewFileClick() {
   if (!entry || !GFileInfo->hasFocus()) return;
   if (entry->Attributes & faDirectory)
     FolderTree->SelectedFolderWrite(ListedFolder + entry->Name + PathDelim);
+  else
+    ViewFile(ListedFolder + entry->Name, true, hex, "", this);
+}
+
+void TMainForm::bViewFileAlwaysClick() {
+  if (bViewFileAlways->isChecked()) {
+    ViewLockedFile();
+  } else if (LockedView) {
+    LockedView->close();
+  }
+}
+
+void TMainForm::ViewLockedFile() {
+  const FileEntry *entry = GFileInfo->CurrentEntry();
+  if (entry && !(entry->Attributes & faDirectory))
+    ViewFile(ListedFolder + entry->Name, false, false, "", this);
 }
 
 void TMainForm::bRefreshClick() { FolderTree->Init(FolderTree->SelectedFolderRead()); }
@@ -559,7 +603,7 @@ void TMainForm::bOpenFileClick(QObject *sender) {
     return;
   }
   bool opened = sender == mOpenWith ? WinOpenFileWith(this, path) : WinOpenFile(this, path);
-  if (!opened) DisplayError("|1|bERROR: Can not Open file |u" + entry->Name);
+  if (!opened) DisplayError("|1|bERROR: Can not Open file |u" + MarkupEscape(entry->Name));
 }
 
 void TMainForm::mOpenfilelocationClick() {
@@ -577,7 +621,7 @@ void TMainForm::mCopyFullPathClick() {
 void TMainForm::bRunClick() {
   std::string folder = FolderTree->SelectedFolderRead();
   std::string command = RunCommandText(GFileInfo->CurrentEntry(), GFileInfo->hasFocus());
-  if (!EditString("|b" + folder, command)) return;
+  if (!EditString("|b" + MarkupEscape(folder), command)) return;
   if (!RunInTerminal(folder, command)) DisplayError("|1|bERROR: Can not run shell");
 }
 
@@ -634,6 +678,7 @@ void TMainForm::TimerTimer() {
     StatusBar->Status = status;
   }
   StatusBar->update();
+  TCopyMoveThread::JoinFinished();
   if (OperationsDone) {
     OperationsDone = false;
     CancelRequested = false;
@@ -666,6 +711,10 @@ bool TMainForm::FormKeyDown(QKeyEvent *event) {
   }
   if (event->key() == Qt::Key_Escape) {
     if (bViewFileAlways->isChecked()) bViewFileAlways->setChecked(false);
+    if (LockedView) {
+      LockedView->close();
+      LockedView = nullptr;
+    }
     return true;
   }
   return false;

@@ -24,6 +24,7 @@
 #include "foundation/platform.h"
 #include "foundation/platform_ui.h"
 #include "main_window_fixture.h"
+#include "viewer/view_window.h"
 
 using namespace trovix;
 
@@ -549,4 +550,37 @@ TEST_F(LaunchTest, MapDriveOpensTheMountInANewTabAndDisconnects) {
   EXPECT_EQ(Captions(), (std::vector<std::string>{Cap("work/"), ""}));
   EXPECT_EQ(ListedFolder, work);
   EXPECT_EQ(messages.size(), 1u);
+}
+
+// View and View Hex open new windows; locked viewing follows the grid's
+// current file; Esc releases the lock; Close All Views closes every view.
+TEST_F(MainWindowTest, ViewCommandsAndLockedViewing) {
+  Write(work + "one.txt", "first\n");
+  Write(work + "two.txt", "second\n");
+  Start();
+  form->GFileInfo->SetRow(RowOf("one.txt"));
+  form->GFileInfo->setFocus();
+  form->bViewFileClick();
+  ASSERT_NE(LockedView, nullptr);
+  EXPECT_EQ(LockedView->FileName, work + "one.txt");
+  TViewFileForm *text = LockedView;
+  form->mViewHex->trigger();
+  ASSERT_NE(LockedView, text);
+  EXPECT_EQ(LockedView->Mode, vmHex);
+  form->bViewFileAlways->trigger();  // down: the current file in the locked view
+  EXPECT_EQ(LockedView->Mode, vmText);
+  form->GFileInfo->SetRow(RowOf("two.txt"));
+  EXPECT_EQ(LockedView->FileName, work + "two.txt");
+  EXPECT_EQ(LockedView->Memo->toPlainText(), "second\n");
+  form->bViewFileClick();  // View while locked only releases the button
+  EXPECT_FALSE(form->bViewFileAlways->isChecked());
+  form->bViewFileAlways->trigger();
+  QTest::keyClick(form->GFileInfo, Qt::Key_Escape);
+  EXPECT_FALSE(form->bViewFileAlways->isChecked());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(LockedView, nullptr);
+  form->mCloseViews->trigger();
+  EXPECT_EQ(ViewCascade, 0);
+  for (QWidget *w : QApplication::topLevelWidgets())
+    EXPECT_EQ(qobject_cast<TViewFileForm *>(w), nullptr);
 }
