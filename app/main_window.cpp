@@ -37,6 +37,8 @@
 #include "foundation/settings.h"
 #include "foundation/settings_qt.h"
 #include "foundation/strings.h"
+#include "search/search_form.h"
+#include "viewer/view_window.h"
 
 namespace trovix {
 
@@ -119,9 +121,10 @@ void TMainForm::CreateActions() {
   connect(bOpenFile, &QAction::triggered, this, [this] { bOpenFileClick(bOpenFile); });
   connect(bRun, &QAction::triggered, this, &TMainForm::bRunClick);
   connect(bMapDrive, &QAction::triggered, this, &TMainForm::bMapDriveClick);
+  connect(bFind, &QAction::triggered, this, &TMainForm::bFindClick);
   // Commands that arrive with their own windows stay disabled until then;
   // Rename waits for the first listing to know its mode.
-  for (QAction *a : {bViewFile, bViewFileAlways, bRename, bFind, bProperties}) a->setEnabled(false);
+  for (QAction *a : {bViewFile, bViewFileAlways, bRename, bProperties}) a->setEnabled(false);
 }
 
 void TMainForm::CreateMenus() {
@@ -166,7 +169,9 @@ void TMainForm::CreateMenus() {
   connect(mOpenWith, &QAction::triggered, this, [this] { bOpenFileClick(mOpenWith); });
   connect(mOpenfilelocation, &QAction::triggered, this, &TMainForm::mOpenfilelocationClick);
   connect(mCopyFullPath, &QAction::triggered, this, &TMainForm::mCopyFullPathClick);
-  for (QAction *a : {mView, mViewHex, mViewAlways, mCloseViews, mRename}) a->setEnabled(false);
+  for (QAction *a : {mView, mViewHex, mViewAlways, mRename}) a->setEnabled(false);
+  // View windows and search windows alike.
+  connect(mCloseViews, &QAction::triggered, this, [] { CloseAllViews(); });
 
   mTree = new QMenu(this);
   mTree->setObjectName("mTree");
@@ -235,6 +240,7 @@ void TMainForm::CreateClientArea() {
   connect(GFileInfo, &TFileGrid::marksChanged, this, &TMainForm::ItemsChanged);
   connect(GFileInfo, &TFileGrid::sortChanged, this, &TMainForm::ItemsChanged);
   connect(GFileInfo, &TFileGrid::viewFileRequested, this, &TMainForm::bViewFileClick);
+  connect(GFileInfo, &TFileGrid::findRequested, this, &TMainForm::bFindClick);
   connect(GFileInfo, &TFileGrid::openFileRequested, this, [this] { bOpenFileClick(mOpen); });
   connect(GFileInfo, &TFileGrid::contextMenuRequested, this, [this](const QPoint &pos) {
     PopupPoint = pos;
@@ -500,6 +506,19 @@ std::string TMainForm::TabFolder(int32_t index) const {
 }
 
 std::string TMainForm::CurrentFolder() const { return TabFolder(TCTrovix->TabIndex()); }
+
+void TMainForm::bFindClick() {
+  const std::string folder = CurrentFolder();
+  if (!folder.empty()) OpenSearchWindow(folder);
+}
+
+void TMainForm::GoToFile(const std::string &folder, const std::string &name) {
+  PendingSelectName = name;
+  FolderTree->SelectedFolderWrite(folder);  // lists the current tab, even for the same folder
+  activateWindow();
+  raise();
+  GFileInfo->setFocus();
+}
 
 void TMainForm::ListAgain() {
   ListedFolder.clear();
