@@ -5,7 +5,6 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
 #include "dialogs/event_log.h"
@@ -268,25 +267,6 @@ class TWalker {
   std::vector<std::pair<uint64_t, uint64_t>> ancestors_;
 };
 
-// The criteria of the twin test as a hash key.
-struct TwinKey {
-  std::string_view name;
-  uint64_t size;
-  int64_t time;
-  bool operator==(const TwinKey &o) const {
-    return name == o.name && size == o.size && time == o.time;
-  }
-};
-
-struct TwinKeyHash {
-  size_t operator()(const TwinKey &k) const {
-    size_t h = std::hash<std::string_view>()(k.name);
-    h ^= std::hash<uint64_t>()(k.size) + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
-    h ^= std::hash<int64_t>()(k.time) + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
-    return h;
-  }
-};
-
 }  // namespace
 
 // ---- The job ---------------------------------------------------------------------
@@ -315,16 +295,48 @@ void TSearchJob::Filter() {
   if (!duplicates && !Params.UniquesOnly) return;
   const uint8_t d = duplicates ? 1 : 0;
   // Twins are entries equal in every chosen criterion: an equivalence, so an
-  // entry has a twin exactly when its group holds two or more.
-  std::unordered_map<TwinKey, int32_t, TwinKeyHash> groups;
-  groups.reserve(static_cast<size_t>(ResultCount));
-  auto keyOf = [this](const SearchEntry &e) {
-    return TwinKey{Params.SameName ? std::string_view(e.name) : std::string_view(),
-                   Params.SameSize ? e.size : 0, Params.SameDate ? e.time : 0};
+  // entry has a twin exactly when its group holds two or more. The groups
+  // come from an open-addressing table of entry indices.
+  const size_t n = static_cast<size_t>(ResultCount);
+  const bool byName = Params.SameName, bySize = Params.SameSize, byDate = Params.SameDate;
+  std::vector<size_t> hashes(n);
+  for (size_t i = 0; i < n; ++i) {
+    const SearchEntry &e = Results[i];
+    size_t h = byName ? std::hash<std::string_view>()(e.name) : 0;
+    if (bySize) h = (h ^ (e.size + 0x9E3779B97F4A7C15ull)) * 0xBF58476D1CE4E5B9ull;
+    if (byDate)
+      h = (h ^ (static_cast<uint64_t>(e.time) + 0x94D049BB133111EBull)) * 0x9E3779B97F4A7C15ull;
+    hashes[i] = h ^ (h >> 29);
+  }
+  auto twins = [&](size_t a, size_t b) {
+    const SearchEntry &x = Results[a], &y = Results[b];
+    return (!byName || x.name == y.name) && (!bySize || x.size == y.size) &&
+           (!byDate || x.time == y.time);
   };
-  for (int32_t i = 0; i < ResultCount; ++i) ++groups[keyOf(Results[i])];
-  for (int32_t i = 0; i < ResultCount; ++i)
-    Results[i].flag = groups[keyOf(Results[i])] >= 2 ? static_cast<uint8_t>(1 - d) : d;
+  size_t slots = 1;
+  while (slots < 2 * n) slots *= 2;
+  const size_t mask = slots - 1;
+  std::vector<int32_t> table(slots, -1);
+  std::vector<int32_t> group(n), count(n, 0);
+  for (size_t i = 0; i < n; ++i) {
+    size_t h = hashes[i] & mask;
+    for (;;) {
+      const int32_t at = table[h];
+      if (at < 0) {
+        table[h] = static_cast<int32_t>(i);
+        group[i] = static_cast<int32_t>(i);
+        break;
+      }
+      if (hashes[at] == hashes[i] && twins(static_cast<size_t>(at), i)) {
+        group[i] = at;
+        break;
+      }
+      h = (h + 1) & mask;
+    }
+    ++count[group[i]];
+  }
+  for (size_t i = 0; i < n; ++i)
+    Results[i].flag = count[group[i]] >= 2 ? static_cast<uint8_t>(1 - d) : d;
 }
 
 namespace {
