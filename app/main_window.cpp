@@ -29,6 +29,9 @@
 #include "dialogs/event_log_form.h"
 #include "dialogs/markup.h"
 #include "dialogs/message_box.h"
+#include "dialogs/options_form.h"
+#include "dialogs/options_ui.h"
+#include "fileops/copy_move_thread.h"
 #include "fileops/drag_drop_ui.h"
 #include "fileops/file_commands_ui.h"
 #include "fileops/query_form.h"
@@ -38,6 +41,7 @@
 #include "foundation/settings_qt.h"
 #include "foundation/strings.h"
 #include "search/search_form.h"
+#include "viewer/find_macros.h"
 #include "viewer/view_window.h"
 
 namespace trovix {
@@ -74,6 +78,7 @@ void TMainForm::CreateActions() {
   ToolBar->setMovable(false);
   ToolBar->setIconSize(QSize(22, 22));
   ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  FollowOptionGradient(ToolBar);
   auto button = [this](const char *name, const QString &hint, int image, bool checkable = false) {
     QAction *a = ToolBar->addAction(ToolbarIcon(image), hint);
     a->setObjectName(name);
@@ -115,6 +120,12 @@ void TMainForm::CreateActions() {
 
   connect(bBack, &QAction::triggered, this, &TMainForm::bBackClick);
   connect(bRefresh, &QAction::triggered, this, &TMainForm::bRefreshClick);
+  connect(bProperties, &QAction::triggered, this, [] {
+    if (!OptionsForm) return;
+    OptionsForm->show();
+    OptionsForm->raise();
+    OptionsForm->activateWindow();
+  });
   connect(bAbout, &QAction::triggered, this, [] {
     if (AboutForm) AboutForm->show();
   });
@@ -122,9 +133,10 @@ void TMainForm::CreateActions() {
   connect(bRun, &QAction::triggered, this, &TMainForm::bRunClick);
   connect(bMapDrive, &QAction::triggered, this, &TMainForm::bMapDriveClick);
   connect(bFind, &QAction::triggered, this, &TMainForm::bFindClick);
-  // Commands that arrive with their own windows stay disabled until then;
   // Rename waits for the first listing to know its mode.
-  for (QAction *a : {bViewFile, bViewFileAlways, bRename, bProperties}) a->setEnabled(false);
+  bRename->setEnabled(false);
+  connect(bViewFile, &QAction::triggered, this, [this] { bViewFileClick(); });
+  connect(bViewFileAlways, &QAction::triggered, this, &TMainForm::bViewFileAlwaysClick);
 }
 
 void TMainForm::CreateMenus() {
@@ -169,7 +181,13 @@ void TMainForm::CreateMenus() {
   connect(mOpenWith, &QAction::triggered, this, [this] { bOpenFileClick(mOpenWith); });
   connect(mOpenfilelocation, &QAction::triggered, this, &TMainForm::mOpenfilelocationClick);
   connect(mCopyFullPath, &QAction::triggered, this, &TMainForm::mCopyFullPathClick);
-  for (QAction *a : {mView, mViewHex, mViewAlways, mRename}) a->setEnabled(false);
+  mRename->setEnabled(false);
+  connect(mView, &QAction::triggered, this, [this] { bViewFileClick(); });
+  connect(mViewHex, &QAction::triggered, this, [this] { bViewFileClick(true); });
+  connect(mViewAlways, &QAction::triggered, this, [this] {
+    bViewFileAlways->setChecked(!bViewFileAlways->isChecked());
+    bViewFileAlwaysClick();
+  });
   // View windows and search windows alike.
   connect(mCloseViews, &QAction::triggered, this, [] { CloseAllViews(); });
 
@@ -239,7 +257,10 @@ void TMainForm::CreateClientArea() {
   filesLayout->addWidget(GFileInfo);
   connect(GFileInfo, &TFileGrid::marksChanged, this, &TMainForm::ItemsChanged);
   connect(GFileInfo, &TFileGrid::sortChanged, this, &TMainForm::ItemsChanged);
-  connect(GFileInfo, &TFileGrid::viewFileRequested, this, &TMainForm::bViewFileClick);
+  connect(GFileInfo, &TFileGrid::viewFileRequested, this, [this] { bViewFileClick(); });
+  connect(GFileInfo, &TFileGrid::currentRowChanged, this, [this](int) {
+    if (PressRow < 0 && bViewFileAlways->isChecked()) ViewLockedFile();
+  });
   connect(GFileInfo, &TFileGrid::findRequested, this, &TMainForm::bFindClick);
   connect(GFileInfo, &TFileGrid::openFileRequested, this, [this] { bOpenFileClick(mOpen); });
   connect(GFileInfo, &TFileGrid::contextMenuRequested, this, [this](const QPoint &pos) {
@@ -282,6 +303,14 @@ void TMainForm::FormShow() {
   Splitter->setSizes({std::max(8, treeWidth), std::max(100, width() - treeWidth)});
   INIGridLoad(FileGridColumns(), "MainGrid");
   NiceLabelFormatChar = '|';
+  LoadMacros();
+  // A save in a view changes what the current folder holds; a closed locked
+  // view sets the lock button up.
+  ViewerHooks().listAgain = [this] {
+    ListedFolder.clear();
+    TCTrovixFill(TCTrovix->TabIndex());
+  };
+  ViewerHooks().lockReleased = [this] { bViewFileAlways->setChecked(false); };
   if (EditStringForm) INIComboLoad(EditStringForm->Edit, TEditStringForm::HistoryKey);
   FolderTree->Init();
 
@@ -299,7 +328,8 @@ bool TMainForm::FormCloseQuery() {
     ShowOperationInProgress();
     return false;
   }
-  return true;
+  // Views with unsaved changes ask first; a cancelled question keeps the program open.
+  return CloseAllViews();
 }
 
 void TMainForm::closeEvent(QCloseEvent *event) {
@@ -322,6 +352,10 @@ void TMainForm::FormClose() {
   INIWrite("CurrentFolders", folders);
   INIWrite("CurrentFiles", files);
   if (EditStringForm) INIComboSave(EditStringForm->Edit, TEditStringForm::HistoryKey);
+  SaveMacros();
+  ClearMacros();
+  ViewerHooks().listAgain = nullptr;
+  ViewerHooks().lockReleased = nullptr;
 }
 
 void TMainForm::changeEvent(QEvent *event) {
@@ -330,7 +364,7 @@ void TMainForm::changeEvent(QEvent *event) {
 }
 
 void TMainForm::FormActivate() {
-  // The tree's and the grid's fonts come from the options; defaults until then.
+  // The tree and the grid take the options' fonts themselves, whenever they change.
 }
 
 // ---- Tabs -------------------------------------------------------------------------
@@ -470,7 +504,7 @@ void TMainForm::OpenInNewTab(const std::string &folder) {
   }
 }
 
-void TMainForm::bViewFileClick() {
+void TMainForm::bViewFileClick(bool hex) {
   if (bViewFileAlways->isChecked()) {
     bViewFileAlways->setChecked(false);
     return;
@@ -479,6 +513,22 @@ void TMainForm::bViewFileClick() {
   if (!entry || !GFileInfo->hasFocus()) return;
   if (entry->Attributes & faDirectory)
     FolderTree->SelectedFolderWrite(ListedFolder + entry->Name + PathDelim);
+  else
+    ViewFile(ListedFolder + entry->Name, true, hex, "", this);
+}
+
+void TMainForm::bViewFileAlwaysClick() {
+  if (bViewFileAlways->isChecked()) {
+    ViewLockedFile();
+  } else if (LockedView) {
+    LockedView->close();
+  }
+}
+
+void TMainForm::ViewLockedFile() {
+  const FileEntry *entry = GFileInfo->CurrentEntry();
+  if (entry && !(entry->Attributes & faDirectory))
+    ViewFile(ListedFolder + entry->Name, false, false, "", this);
 }
 
 void TMainForm::bRefreshClick() { FolderTree->Init(FolderTree->SelectedFolderRead()); }
@@ -539,7 +589,7 @@ void TMainForm::bOpenFileClick(QObject *sender) {
     return;
   }
   bool opened = sender == mOpenWith ? WinOpenFileWith(this, path) : WinOpenFile(this, path);
-  if (!opened) DisplayError("|1|bERROR: Can not Open file |u" + entry->Name);
+  if (!opened) DisplayError("|1|bERROR: Can not Open file |u" + MarkupEscape(entry->Name));
 }
 
 void TMainForm::mOpenfilelocationClick() {
@@ -557,7 +607,7 @@ void TMainForm::mCopyFullPathClick() {
 void TMainForm::bRunClick() {
   std::string folder = FolderTree->SelectedFolderRead();
   std::string command = RunCommandText(GFileInfo->CurrentEntry(), GFileInfo->hasFocus());
-  if (!EditString("|b" + folder, command)) return;
+  if (!EditString("|b" + MarkupEscape(folder), command)) return;
   if (!RunInTerminal(folder, command)) DisplayError("|1|bERROR: Can not run shell");
 }
 
@@ -614,6 +664,7 @@ void TMainForm::TimerTimer() {
     StatusBar->Status = status;
   }
   StatusBar->update();
+  TCopyMoveThread::JoinFinished();
   if (OperationsDone) {
     OperationsDone = false;
     CancelRequested = false;
@@ -646,6 +697,10 @@ bool TMainForm::FormKeyDown(QKeyEvent *event) {
   }
   if (event->key() == Qt::Key_Escape) {
     if (bViewFileAlways->isChecked()) bViewFileAlways->setChecked(false);
+    if (LockedView) {
+      LockedView->close();
+      LockedView = nullptr;
+    }
     return true;
   }
   return false;

@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copy speed of the operation engine against the system's own tools, on the
 // same data and the same warm page cache: one 2 GiB file and a tree of
-// 20,000 small files (FileCopy / FolderCopy against "cp -r"), and the same
-// tree again when everything is up to date (against "rsync -a", which then
-// copies nothing either). bench/run_copy.sh builds and runs it.
+// 20,000 small files (FileCopy / FolderCopy against "cp -r"), the same tree
+// again when everything is up to date (against "rsync -a", which then copies
+// nothing either), and a 5 GiB sparse file holding 16 KiB of data (against
+// "cp", which keeps its holes). bench/run_copy.sh builds and runs it.
 //
 // The data lives in $TROVIX_BENCH_DIR (default /tmp/trovix-copy-bench) and is
 // made on the first run; the destinations are removed and the dirty pages
 // written out before each timed copy, so every copy starts alike.
 #include <benchmark/benchmark.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -38,10 +40,28 @@ void Run(const std::string &command) {
   if (std::system(command.c_str()) != 0) std::abort();
 }
 
+constexpr int64_t kSparseSize = int64_t(5) << 30;
+
+// A disk image of 5 GiB with 16 KiB of data in four stretches, the rest holes.
+void MakeSparse() {
+  const std::string path = Dir() + "sparse.img";
+  {
+    std::ofstream f(path, std::ios::binary);
+    for (int64_t at : {int64_t(0), int64_t(1) << 30, int64_t(3) << 30, kSparseSize - 4096}) {
+      f.seekp(at);
+      f << std::string(4096, 'S');
+    }
+  }
+  fs::resize_file(path, kSparseSize);
+}
+
 // Writes the data once: incompressible bytes, so no layer can shortcut them.
 void MakeData() {
   const std::string dir = Dir();
-  if (fs::exists(dir + "ready")) return;
+  if (fs::exists(dir + "ready")) {
+    if (!fs::exists(dir + "sparse.img")) MakeSparse();  // data made before the sparse row
+    return;
+  }
   fs::remove_all(dir);
   fs::create_directories(dir + "tree");
   std::mt19937_64 random(42);
@@ -65,6 +85,7 @@ void MakeData() {
                    static_cast<std::streamsize>(size));
       }
     }
+  MakeSparse();
   std::ofstream(dir + "ready") << "ok";
   Run("sync");
 }
@@ -140,8 +161,34 @@ void BM_TreeUpToDate_rsync(benchmark::State &state) {
   fs::remove_all(Dir() + "tree.same");
 }
 
+void BM_Sparse_Trovix(benchmark::State &state) {
+  MakeData();
+  for (auto _ : state) {
+    Prepare(state, Dir() + "sparse.copy");
+    FileCopy(Dir() + "sparse.img", Dir() + "sparse.copy", false);
+  }
+  Check(state);
+  struct stat st {};
+  if (stat((Dir() + "sparse.copy").c_str(), &st) == 0)
+    state.counters["allocated_KiB"] = static_cast<double>(st.st_blocks) / 2;
+}
+
+void BM_Sparse_cp(benchmark::State &state) {
+  MakeData();
+  for (auto _ : state) {
+    Prepare(state, Dir() + "sparse.copy");
+    Run("cp " + Q(Dir() + "sparse.img") + " " + Q(Dir() + "sparse.copy"));
+  }
+  struct stat st {};
+  if (stat((Dir() + "sparse.copy").c_str(), &st) == 0)
+    state.counters["allocated_KiB"] = static_cast<double>(st.st_blocks) / 2;
+  fs::remove_all(Dir() + "sparse.copy");
+}
+
 }  // namespace
 
+BENCHMARK(BM_Sparse_Trovix)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Sparse_cp)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BigFile_Trovix)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BigFile_cp)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Tree_Trovix)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();

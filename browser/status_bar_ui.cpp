@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "dialogs/markup.h"
 #include "dialogs/markup_ui.h"
 
 namespace trovix {
@@ -88,7 +89,7 @@ void TStatusPanels::paintEvent(QPaintEvent *) {
   // Panel 1: the cancel square while operations run, then the status.
   const QRect r1 = PanelRect(1);
   if (CancelShown()) PaintCancel(p);
-  const std::string status = "|b|2" + Status;
+  const std::string status = "|b|2" + MarkupEscape(Status);
   NiceLabelMeasure(font(), w, h, status, 0);
   p.save();
   p.setClipRect(r1);

@@ -34,10 +34,9 @@ set(CPACK_PACKAGE_NAME trovix)
 set(CPACK_PACKAGE_VENDOR "The Trovix developers")
 set(CPACK_PACKAGE_CONTACT "The Trovix developers <trovix@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "fast, safe file manager with a viewer, search and compare")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Trovix is a desktop file manager with browse tabs, a folder tree and a file grid.\n"
-  "Copies, moves and deletes run in the background and never harm an existing file;\n"
-  "a built-in viewer, a file search with duplicate finding and a text compare come with it.")
+set(CPACK_PACKAGE_DESCRIPTION "Trovix is a desktop file manager with browse tabs, a folder tree \
+and a file grid. Copies, moves and deletes run in the background and never harm an existing \
+file; a built-in viewer, a file search that finds duplicates and a text compare come with it.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://github.com/trovix/trovix")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

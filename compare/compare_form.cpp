@@ -16,8 +16,10 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <limits>
 
 #include "dialogs/markup_ui.h"
 #include "dialogs/message_box_form.h"
@@ -33,6 +35,8 @@ namespace {
 
 constexpr int32_t kToolBarHeight = 26;
 constexpr int32_t kSummaryGap = 4;
+constexpr int32_t kFirstFillLines = 2000;   // more than a screen shows
+constexpr int32_t kFillPieceLines = 10000;  // per event-loop turn, some 20 ms
 const QColor kKindColours[3] = {QColor(0x80, 0x80, 0x80), QColor(0, 0, 0xFF), QColor(0, 0x80, 0)};
 const QColor kStripColours[3] = {Qt::white, QColor(0, 0, 0xFF), QColor(0, 0xFF, 0)};
 
@@ -150,6 +154,10 @@ TCompareForm::TCompareForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   connect(&OptionsNotifier(), &TOptionsNotifier::gradientsChanged, pToolBar,
           qOverload<>(&QWidget::update));
 
+  fillTimer_ = new QTimer(this);
+  fillTimer_->setInterval(0);
+  connect(fillTimer_, &QTimer::timeout, this, [this] { FillSome(kFillPieceLines); });
+
   auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   escape->setContext(Qt::WindowShortcut);
   connect(escape, &QShortcut::activated, this, &QWidget::close);
@@ -188,15 +196,10 @@ void TCompareForm::Compare(const std::string &textA, const std::string &textB, b
 }
 
 void TCompareForm::FillMemo(const CompareResult &merged) {
-  QTextDocument *document = Memo->document();
-  Memo->setUpdatesEnabled(false);
-  document->setUndoRedoEnabled(false);
+  StopFill();
   Memo->clear();
-  // One insertion per run of lines of one kind: the document is built in one
-  // edit block and laid out only where it is shown.
-  QTextCursor cursor(document);
-  cursor.beginEditBlock();
-  QTextCharFormat format;
+  Memo->document()->setUndoRedoEnabled(false);
+  totalLines_ = static_cast<int32_t>(merged.Lines.size());
   std::string run;
   const size_t count = merged.Lines.size();
   for (size_t k = 0; k < count;) {
@@ -212,16 +215,60 @@ void TCompareForm::FillMemo(const CompareResult &merged) {
     // Paragraph and line separators would split a line in two.
     text.replace(QChar::ParagraphSeparator, QChar::ReplacementCharacter);
     text.replace(QChar::LineSeparator, QChar::ReplacementCharacter);
-    format.setForeground(kKindColours[kind]);
-    cursor.insertText(text, format);
+    pending_.push_back({std::move(text), kind});
+  }
+  // A document takes a few microseconds per line: the first screenful goes in
+  // now, the rest between events, so that the window shows at once.
+  Memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  FillSome(kFirstFillLines);
+  Memo->moveCursor(QTextCursor::Start);
+  if (Filling()) fillTimer_->start();
+}
+
+void TCompareForm::FillSome(int32_t lines) {
+  QTextDocument *document = Memo->document();
+  QTextCursor cursor(document);
+  cursor.movePosition(QTextCursor::End);
+  cursor.beginEditBlock();
+  QTextCharFormat format;
+  while (lines > 0 && Filling()) {
+    const TRun &run = pending_[pendingRun_];
+    // Up to the line feed that starts the line after the next `lines` ones.
+    qsizetype end = pendingOffset_;
+    while (lines > 0 && end >= 0) {
+      end = run.text.indexOf(QChar('\n'), end + 1);
+      --lines;
+    }
+    if (end < 0) end = run.text.size();
+    format.setForeground(kKindColours[run.kind]);
+    cursor.insertText(run.text.mid(pendingOffset_, end - pendingOffset_), format);
+    pendingOffset_ = end;
+    if (pendingOffset_ >= run.text.size()) {
+      ++pendingRun_;
+      pendingOffset_ = 0;
+    }
   }
   cursor.endEditBlock();
-  document->setUndoRedoEnabled(true);
-  Memo->moveCursor(QTextCursor::Start);
-  Memo->setUpdatesEnabled(true);
+  if (!Filling()) StopFill();
+}
+
+void TCompareForm::StopFill() {
+  fillTimer_->stop();
+  pending_.clear();
+  pending_.shrink_to_fit();
+  pendingRun_ = 0;
+  pendingOffset_ = 0;
+  Memo->document()->setUndoRedoEnabled(true);
+  Memo->setTextInteractionFlags(Qt::TextEditorInteraction);
+  pbSummary->update();
+}
+
+void TCompareForm::FinishFill() {
+  if (Filling()) FillSome(std::numeric_limits<int32_t>::max());
 }
 
 int32_t TCompareForm::MemoLineCount() const {
+  if (Filling()) return totalLines_;
   const QTextDocument *document = Memo->document();
   return document->isEmpty() ? 0 : document->blockCount();
 }
@@ -229,6 +276,7 @@ int32_t TCompareForm::MemoLineCount() const {
 int32_t TCompareForm::CaretLine() const { return Memo->textCursor().blockNumber(); }
 
 void TCompareForm::MoveCaretToLine(int32_t line) {
+  if (Filling() && line >= Memo->document()->blockCount() - 1) FinishFill();
   QTextBlock block = Memo->document()->findBlockByNumber(line);
   if (!block.isValid()) block = Memo->document()->lastBlock();  // the text was edited
   Memo->setTextCursor(QTextCursor(block));
@@ -284,6 +332,7 @@ void TCompareForm::ToolBarPaint(QPainter &canvas) {
 }
 
 void TCompareForm::closeEvent(QCloseEvent *event) {
+  StopFill();
   sections_.clear();
   sections_.shrink_to_fit();
   pbSummary->update();

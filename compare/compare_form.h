@@ -16,6 +16,7 @@
 
 class QAction;
 class QMenu;
+class QTimer;
 class QToolButton;
 
 namespace trovix {
@@ -65,8 +66,13 @@ class TCompareForm : public QWidget {
   const std::vector<CompareSection> &Sections() const { return sections_; }
   uint8_t LastLineKind() const { return lastLineKind_; }
   const std::string &CompareSummary() const { return summary_; }
-  // Lines of the memo (0 when it is empty) and the line holding the caret.
+  // Lines of the merged text (0 when it is empty) and the line holding the
+  // caret. While the memo is still being filled, the count is the merge's.
   int32_t MemoLineCount() const;
+  // The memo is being filled: a long text goes in a screenful first and the
+  // rest in pieces between events, read-only until it is complete.
+  bool Filling() const { return pendingRun_ < pending_.size(); }
+  void FinishFill();
   int32_t CaretLine() const;
 
   TCompareStrip *pbSummary = nullptr;
@@ -94,8 +100,22 @@ class TCompareForm : public QWidget {
   void closeEvent(QCloseEvent *event) override;
 
  private:
+  // Runs of lines of one kind, joined by line feeds, each after the first
+  // starting with the line feed that ends the line before it.
+  struct TRun {
+    QString text;
+    uint8_t kind;
+  };
   void FillMemo(const CompareResult &merged);
+  void FillSome(int32_t lines);
+  void StopFill();
   void MoveCaretToLine(int32_t line);
+
+  std::vector<TRun> pending_;
+  size_t pendingRun_ = 0;
+  qsizetype pendingOffset_ = 0;
+  int32_t totalLines_ = 0;
+  QTimer *fillTimer_ = nullptr;
 
   std::vector<CompareSection> sections_;
   uint8_t lastLineKind_ = ckNone;

@@ -63,6 +63,23 @@ char NiceLabelNearestColour(uint32_t colour) {
   return static_cast<char>('0' + best);
 }
 
+std::string MarkupEscape(const std::string &text, char escape) {
+  std::string result;
+  result.reserve(text.size());
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '|' || (c == escape && c != '\\'))
+      result += "\xC2\xA6";  // broken bar
+    else if (c == escape)
+      result += "\xE2\xA7\xB5";  // reverse solidus operator
+    else if (u < 0x20 || u == 0x7F)
+      result += "\xEF\xBF\xBD";  // replacement character
+    else
+      result += c;
+  }
+  return result;
+}
+
 std::vector<MarkupToken> MarkupParse(const std::string &text, char escape) {
   std::vector<MarkupToken> tokens;
   size_t i = 0;

@@ -57,6 +57,13 @@ std::vector<MarkupToken> MarkupParse(const std::string &text, char escape = Nice
 // other codes vanish. For window titles and accessible names.
 std::string MarkupPlainText(const std::string &text, char escape = NiceLabelFormatChar);
 
+// Outside text (a file name, a path, a system message) made safe to put into
+// markup: "|" and the escape character in force become look-alikes that are
+// no code (U+00A6 broken bar; U+29F5 reverse solidus operator for a
+// backslash escape), and each control character (a line
+// feed would break the line) becomes U+FFFD. Everything else stays as it is.
+std::string MarkupEscape(const std::string &text, char escape = NiceLabelFormatChar);
+
 // ---- Layout -------------------------------------------------------------------
 
 // The font state at a run: style flags and the size as a fraction of the

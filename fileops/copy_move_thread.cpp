@@ -1,40 +1,105 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileops/copy_move_thread.h"
 
+#include <mutex>
+
 #include "browser/operation_state.h"
+#include "dialogs/options.h"
 #include "foundation/file_system.h"
 
 namespace trovix {
 
-TCopyMoveThread::TCopyMoveThread(const OperationRequest &request)
+namespace {
+
+// The workers not yet joined. Started and joined on the user-interface
+// thread; the lock only keeps tests that start workers elsewhere safe.
+struct TWorkers {
+  std::mutex lock;
+  std::vector<std::unique_ptr<TCopyMoveThread>> list;
+  // Joins every worker left at exit, so no thread outlives the program.
+  ~TWorkers() { list.clear(); }
+};
+
+TWorkers &Workers() {
+  static TWorkers workers;
+  return workers;
+}
+
+}  // namespace
+
+TCopyMoveThread::TCopyMoveThread(const OperationRequest &request,
+                                 std::shared_ptr<TOperationContext> context)
     : Kind(request.Kind),
       Sources(request.Sources),
       Destinations(request.Destinations),
-      Exclusions(request.Kind == okCopySpecial ? request.Exclusions : std::string()) {}
+      Context(std::move(context)) {}
 
-void TCopyMoveThread::Start(const std::vector<std::string> &sources, OperationKind kind,
-                            const std::vector<std::string> &destinations,
-                            const std::string &exclusions) {
+TCopyMoveThread::~TCopyMoveThread() {
+  if (thread_.joinable()) thread_.join();
+}
+
+std::shared_ptr<TOperationContext> TCopyMoveThread::ContextFor(const OperationRequest &request) {
+  auto context = std::make_shared<TOperationContext>();
+  context->CheckSizeOnly = CheckSizeOnly;
+  context->WarnOverwriteOlder = WarnOverwriteOlder;
+  if (request.Kind == okCopySpecial) context->Exclusions = request.Exclusions;
+  return context;
+}
+
+std::shared_ptr<TOperationContext> TCopyMoveThread::Start(
+    const std::vector<std::string> &sources, OperationKind kind,
+    const std::vector<std::string> &destinations, const std::string &exclusions) {
   OperationRequest request;
   request.Kind = kind;
   request.Sources = sources;
   request.Destinations = destinations;
   request.Exclusions = exclusions;
-  Start(request);
+  return Start(request);
 }
 
-void TCopyMoveThread::Start(const OperationRequest &request) {
-  auto *worker = new TCopyMoveThread(request);
+std::shared_ptr<TOperationContext> TCopyMoveThread::Start(
+    const OperationRequest &request, std::shared_ptr<TOperationContext> context) {
+  if (!context) context = ContextFor(request);
+  std::unique_ptr<TCopyMoveThread> worker(new TCopyMoveThread(request, context));
   ++ActiveOperations;
+  TCopyMoveThread *w = worker.get();
   try {
-    std::thread([worker] {
-      worker->Execute();
-      delete worker;
+    w->thread_ = std::thread([w] {
+      w->Execute();
+      w->finished_ = true;  // before the count: whoever sees it at 0 may join
       Finish();
-    }).detach();
+    });
   } catch (...) {
-    delete worker;
     Finish();
+    return context;
+  }
+  std::lock_guard guard(Workers().lock);
+  Workers().list.push_back(std::move(worker));
+  return context;
+}
+
+int32_t TCopyMoveThread::JoinFinished() {
+  std::vector<std::unique_ptr<TCopyMoveThread>> done;
+  {
+    std::lock_guard guard(Workers().lock);
+    auto &list = Workers().list;
+    for (auto it = list.begin(); it != list.end();) {
+      if ((*it)->finished_) {
+        done.push_back(std::move(*it));
+        it = list.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  return static_cast<int32_t>(done.size());  // joined as they go
+}
+
+void TCopyMoveThread::JoinAll() {
+  std::vector<std::unique_ptr<TCopyMoveThread>> all;
+  {
+    std::lock_guard guard(Workers().lock);
+    all.swap(Workers().list);
   }
 }
 
@@ -46,8 +111,8 @@ void TCopyMoveThread::Finish() {
 }
 
 void TCopyMoveThread::Execute() {
-  SetOperationExclusions(Exclusions);
-  for (size_t i = 0; i < Sources.size() && !CancelRequested; ++i) {
+  TOperationContext &context = *Context;
+  for (size_t i = 0; i < Sources.size() && !context.Cancelled(); ++i) {
     const std::string &source = Sources[i];
     const bool folder = !source.empty() && source.back() == PathDelim;
     // Copy and move need a destination; a missing one is not a test.
@@ -59,33 +124,32 @@ void TCopyMoveThread::Execute() {
         if (!hasDestination || destination.empty()) break;
         SetOperationStatus("Copying " + source);
         if (folder)
-          FolderCopy(source, destination, false);
+          FolderCopy(source, destination, false, context);
         else
-          FileCopy(source, destination, false);
+          FileCopy(source, destination, false, context);
         break;
       case okTest:
         SetOperationStatus("Testing " + source);
         if (folder)
-          FolderCopy(source, std::string(), false);
+          FolderCopy(source, std::string(), false, context);
         else
-          FileCopy(source, std::string(), false);
+          FileCopy(source, std::string(), false, context);
         break;
       case okMove:
         if (!hasDestination || destination.empty()) break;
         SetOperationStatus("Moving " + source);
         if (folder)
-          FolderMove(source, destination, false);
+          FolderMove(source, destination, false, context);
         else
-          FileMove(source, destination, false);
+          FileMove(source, destination, false, context);
         break;
       case okDelete:
         SetOperationStatus("Deleting " + source);
-        ItemDelete(source, false);
+        ItemDelete(source, false, context);
         break;
       default: break;
     }
   }
-  SetOperationExclusions(std::string());
   Sources.clear();
   Destinations.clear();
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileops/file_commands.h"
 
+#include "dialogs/markup.h"
+
 #include "dialogs/event_log.h"
 #include "foundation/file_system.h"
 #include "foundation/string_arrays.h"
@@ -98,12 +100,12 @@ std::string DeleteQuestion(const std::vector<FileEntry> &list) {
     last = entry.Name;
   }
   if (count == 0) return std::string();
-  std::string text = count > 1 ? NumToStr(count) + " File(s) / Folder(s)" : last;
+  std::string text = count > 1 ? NumToStr(count) + " File(s) / Folder(s)" : MarkupEscape(last);
   return "|b|4Delete " + text + "?";
 }
 
 std::string DeleteFolderQuestion(const std::string &folder) {
-  return "|b|4Delete Folder " + folder;
+  return "|b|4Delete Folder " + MarkupEscape(folder);
 }
 
 DeleteRequest BuildDeleteRequest(const std::string &folder, const std::vector<FileEntry> &list) {

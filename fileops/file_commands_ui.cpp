@@ -12,6 +12,7 @@
 #include "browser/file_list.h"
 #include "browser/folder_tree_ui.h"
 #include "dialogs/event_log.h"
+#include "dialogs/markup.h"
 #include "dialogs/message_box.h"
 #include "fileops/copy_move_thread.h"
 #include "fileops/file_commands.h"
@@ -101,7 +102,7 @@ void TFileCommands::bRenameClick(QObject *sender) {
   auto *action = qobject_cast<QAction *>(sender);
   const int32_t mode = action ? action->data().toInt() : promptMode;
   const RenameResult result = RenameMarked(folder, mode, typed);
-  if (!result.Ok) DisplayError(msgRenameFailed + result.FailedName);
+  if (!result.Ok) DisplayError(msgRenameFailed + MarkupEscape(result.FailedName));
   host_.ListAgain();
 }
 

@@ -22,11 +22,22 @@
 //  - Symbolic links are never followed when deleting, moving or walking a
 //    tree: a link is deleted, moved or copied as a link.
 //  - A move never replaces an existing file; where the system cannot move
-//    (another volume, an existing destination) it copies and then deletes the
-//    source only if the copy succeeded.
+//    (another volume, an existing destination) it copies, makes the copy
+//    durable (fsync), and then deletes only the source files it copied and
+//    that are unchanged since; a destination that only looks up to date
+//    must hold the source's bytes before the source goes.
+//  - Copies get the source's permission bits (without set-user-ID and
+//    set-group-ID) minus the umask, as cp does; a replaced file and a moved
+//    one keep the source's bits. The temporary file is private (0600) until
+//    it is complete. Holes of sparse files stay holes.
+//  - A source that changes while it is copied is not put in place.
+//  - Tree walks read and delete relative to open folders, never through a
+//    link, so a folder swapped for a link cannot lead them out of the tree.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,6 +75,7 @@ struct OperationIssue {
   std::string Source;       // may be empty
   std::string Destination;  // may be empty
   std::string Problem;      // markup text, one of the pr* texts below
+  int32_t Error = 0;        // the system's error number behind the problem; 0 when none
 };
 
 // Problem texts.
@@ -75,13 +87,21 @@ inline constexpr char prCreateError[] = "|2|bFile Create Error";
 inline constexpr char prWriteError[] = "|2|bFile Write Error";
 inline constexpr char prCannotDelete[] = "Can NOT Delete File";
 inline constexpr char prRemoveFolder[] = "Error Removing Folder";
+// A move whose destination looks up to date but holds other bytes (kind
+// Move: proceeding replaces the destination and deletes the source).
+inline constexpr char prDestinationDiffers[] = "|2|bDestination differs";
+// The source changed while it was copied; the copy was dropped.
+inline constexpr char prSourceChanged[] = "|2|bSource changed while copying";
+// A folder move left this source entry in place: it was added or changed
+// after the copy (kind Move: proceeding moves it).
+inline constexpr char prChangedWhileMoving[] = "|2|bSource changed while moving";
 
 // The process-wide, ordered list of issues. Every call is serialised, so
 // workers may append while the issues dialog reads, changes or clears it.
 class TIssueList {
  public:
   void Add(uint8_t kind, const std::string &source, const std::string &destination,
-           const std::string &problem);
+           const std::string &problem, int32_t error = 0);
   int32_t Count() const;
   // A copy of the issue at index (from 0); false when there is none.
   bool Get(int32_t index, OperationIssue &issue) const;
@@ -98,10 +118,35 @@ class TIssueList {
 
 extern TIssueList IssueList;
 
-// The Copy X exclusion text of the operation running on this thread; empty
-// unless a CopySpecial worker set it. Each thread has its own.
-void SetOperationExclusions(const std::string &exclusions);
-const std::string &OperationExclusions();
+// ---- The context of one operation ----------------------------------------------
+
+// What one operation carries: its options (taken when it starts), its own
+// cancel flag and its progress. Each running operation has its own, so two
+// may run at once with different options and be cancelled one by one.
+class TOperationContext {
+ public:
+  // Options; set before the operation starts and not changed while it runs.
+  bool CheckSizeOnly = false;       // compare sizes only, ignoring times
+  bool WarnOverwriteOlder = false;  // an older destination is an issue, not replaced
+  std::string Exclusions;           // Copy X: names holding one of these items are left out
+
+  // Stops this operation before its next item or folder entry.
+  void Cancel() { cancelled_.store(true, std::memory_order_relaxed); }
+  // This operation's cancel, or the status bar's cancel of every operation.
+  bool Cancelled() const;
+
+  // Progress so far, readable from any thread.
+  std::atomic<int64_t> FilesDone{0};
+  std::atomic<int64_t> BytesDone{0};
+
+  // For the engine, on the operation's thread: true the first time folder
+  // is named (stale temporary files there are removed once per operation).
+  bool FirstVisit(const std::string &folder) { return visited_.insert(folder).second; }
+
+ private:
+  std::atomic<bool> cancelled_{false};
+  std::set<std::string> visited_;
+};
 
 // ---- Time constants (file-time ticks of 100 ns) ---------------------------------
 
@@ -131,25 +176,37 @@ CopyVerdict CompareForCopy(int64_t sourceSize, int64_t sourceTime, int64_t desti
                            int64_t destinationTime, bool sizeOnly, bool warnOlder);
 
 // ---- Operations --------------------------------------------------------------------
+// Each takes the context of its operation; the forms without one run with
+// a fresh context (no options, no exclusions), as the issues dialog does.
 
 // Copies one file (a link as a link). An empty destination tests: the source
 // is read completely and nothing is written. force (from the issues dialog)
 // skips the identical, read-error and comparison steps. True when the
 // destination now holds (or already held) the source.
+bool FileCopy(const std::string &source, const std::string &destination, bool force,
+              TOperationContext &context);
 bool FileCopy(const std::string &source, const std::string &destination, bool force);
 // Copies (or with an empty destination tests) a folder tree; its files are
-// always copied unforced. Stops at the next entry once CancelRequested is
-// set. True when every file and subfolder succeeded.
+// always copied unforced. Stops at the next entry once the operation is
+// cancelled. True when every file and subfolder succeeded.
+bool FolderCopy(const std::string &sourceFolder, const std::string &destinationFolder, bool force,
+                TOperationContext &context);
 bool FolderCopy(const std::string &sourceFolder, const std::string &destinationFolder, bool force);
+void FileMove(const std::string &source, const std::string &destination, bool force,
+              TOperationContext &context);
 void FileMove(const std::string &source, const std::string &destination, bool force);
+void FolderMove(const std::string &sourceFolder, const std::string &destinationFolder, bool force,
+                TOperationContext &context);
 void FolderMove(const std::string &sourceFolder, const std::string &destinationFolder, bool force);
 // Deletes a file or a link; forced, a read-only file's attribute is cleared
 // first. True when deleted.
 bool FileDelete(const std::string &path, bool force);
-// Deletes a folder tree (a link to a folder: the link alone). Stops once
-// CancelRequested is set, leaving the folder. True when the folder is gone.
+// Deletes a folder tree (a link to a folder: the link alone). Stops once the
+// operation is cancelled, leaving the folder. True when the folder is gone.
+bool FolderDelete(const std::string &folder, bool force, TOperationContext &context);
 bool FolderDelete(const std::string &folder, bool force);
 // FolderDelete for a path ending in PathDelim, else FileDelete.
+void ItemDelete(const std::string &path, bool force, TOperationContext &context);
 void ItemDelete(const std::string &path, bool force);
 
 // ---- Helpers -------------------------------------------------------------------------
@@ -163,8 +220,11 @@ bool FileNameExcluded(const std::string &name, const std::string &exclusions);
 
 // The last component of a path, without a trailing PathDelim.
 std::string PathName(const std::string &path);
-// The start of the name of the temporary files a copy writes ("." + the
-// destination's name, shortened, + this + a unique part).
+// The temporary files a copy writes are named "." + the destination's name
+// (its first 80 bytes) + CopyTempMarker + 16 hexadecimal digits + "-" + 8
+// hexadecimal digits. A copy into a folder first removes such files there
+// that are older than a day and not in use (left by a copy that was killed).
 inline constexpr char CopyTempMarker[] = ".trovix-part-";
+bool IsCopyTempName(const std::string &name);
 
 }  // namespace trovix

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "dialogs/markup.h"
 #include "foundation/file_system.h"
 #include "foundation/strings.h"
 
@@ -42,9 +43,14 @@ std::string QueryCellText(const OperationIssue &issue, int32_t col) {
     case qcOperation: return QueryOperationName(issue.Kind);
     case qcSource: return issue.Source;
     case qcDestination: return issue.Destination;
-    case qcProblem: return issue.Problem;
+    case qcProblem: return QueryProblemText(issue);
     default: return "";
   }
+}
+
+std::string QueryProblemText(const OperationIssue &issue) {
+  if (issue.Error == 0) return issue.Problem;
+  return issue.Problem + ": " + MarkupEscape(FsErrorText(issue.Error), '|');
 }
 
 void QueryToggleTicks(std::vector<OperationIssue> &issues, int32_t a, int32_t b) {
@@ -157,22 +163,9 @@ std::string QueryDateTimeText(int64_t fileTime) {
          NumToStrFill(local.tm_min, 2) + ":" + NumToStrFill(local.tm_sec % 60, 2);
 }
 
-std::string QueryMarkupPath(const std::string &path) {
-  std::string result;
-  result.reserve(path.size());
-  for (char c : path) {
-    if (c == '|') {
-      result += "\xC2\xA6";  // U+00A6 BROKEN BAR
-    } else {
-      result += c;
-    }
-  }
-  return result;
-}
-
 std::string QueryFileDescription(const std::string &label, const std::string &path) {
   if (path.empty()) return "";
-  std::string text = "|b" + label + QueryMarkupPath(path) + "|b|n";
+  std::string text = "|b" + label + MarkupEscape(path, '|') + "|b|n";
   const int handle = FsOpenRead(path);
   if (handle == FsInvalidHandle) return text + "|t|b|1CAN NOT BE OPENED OR DOES NOT EXIST";
   int64_t size = FsFileSize(handle);

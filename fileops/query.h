@@ -43,6 +43,10 @@ std::string QueryHeaderText(int32_t col, int32_t sortColumn);
 // What a data cell shows of an issue: the operation name, the source, the
 // destination or the problem (markup); empty for the tick column.
 std::string QueryCellText(const OperationIssue &issue, int32_t col);
+// The problem column's markup: the problem's own words, then ": " and the
+// system's text of its error when it has one ("File Write Error: No space
+// left on device").
+std::string QueryProblemText(const OperationIssue &issue);
 
 // Tick toggling over grid rows a to b (either order): when none of the rows
 // that hold an issue is ticked they all become ticked, otherwise they all
@@ -79,10 +83,6 @@ std::string QueryFolderPart(const std::string &path);
 // Local date and time of a file time as "d mmm yyyy  hh:nn:ss"; empty when
 // it cannot be converted.
 std::string QueryDateTimeText(int64_t fileTime);
-
-// A path made safe to put into a "|" markup text: each "|" (a legal
-// character of file names here) becomes a broken bar.
-std::string QueryMarkupPath(const std::string &path);
 
 // "|b" + label + path + "|b|n", then the size and date on two tab-indented
 // lines, or a red "CAN NOT BE OPENED OR DOES NOT EXIST" when the file cannot

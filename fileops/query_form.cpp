@@ -26,6 +26,7 @@
 #include "foundation/platform_ui.h"
 #include "foundation/settings.h"
 #include "foundation/settings_qt.h"
+#include "viewer/view_window.h"
 
 namespace trovix {
 
@@ -203,9 +204,6 @@ TQueryForm::TQueryForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   mViewSource = mIssues->addAction("View Source");
   mViewDestination = mIssues->addAction("View Destination");
   mCompareSourceDestination = mIssues->addAction("Compare Source && Destination");
-  // Viewing opens a view window, which this build does not have yet.
-  mViewSource->setEnabled(false);
-  mViewDestination->setEnabled(false);
 
   connect(mSelectAllNone, &QAction::triggered, this, [this] { mSelectAllNoneClick(); });
   connect(mProceed, &QAction::triggered, this, [this] { bProceedClick(); });
@@ -370,9 +368,10 @@ void TQueryForm::mSwapSourceDestinationClick() {
 }
 
 void TQueryForm::ViewIssueFile(bool source) {
-  // Opens the file in a view window once the viewer is part of the program;
-  // until then the menu items are disabled and a double click does nothing.
-  (void)source;
+  OperationIssue issue;
+  if (CurrentIssue() >= shown_ || !IssueList.Get(CurrentIssue(), issue)) return;
+  const std::string &path = source ? issue.Source : issue.Destination;
+  if (!path.empty()) ViewFile(path, true, false, "", this);
 }
 
 void TQueryForm::mViewSourceClick() { ViewIssueFile(true); }

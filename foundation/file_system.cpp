@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
@@ -15,6 +16,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -120,6 +122,11 @@ void FillEntry(FsEntry &entry, const struct stat &st, bool linkToFolder) {
   entry.attr = AttributesOf(st, entry.name.c_str(), linkToFolder);
   entry.size = S_ISDIR(st.st_mode) ? 0 : static_cast<int64_t>(st.st_size);
   entry.time = FileTimeFromTimespec(st.st_mtim);
+  entry.mode = st.st_mode;
+  entry.device = st.st_dev;
+  entry.inode = st.st_ino;
+  entry.changeTime = FileTimeFromTimespec(st.st_ctim);
+  entry.allocated = static_cast<int64_t>(st.st_blocks) * 512;
 }
 
 // Reads what FsGetInfo reports of path (dirFd-relative when dirFd is a folder).
@@ -153,10 +160,35 @@ struct TrackedFile {
 
 std::mutex gFaultMutex;
 std::vector<Fault> gFaults;
+std::function<void(FsOp, const std::string &)> gHook;
 std::unordered_map<int, TrackedFile> gTracked;
-std::atomic<bool> gAnyFaults{false};  // lets every call skip the lock when false
+std::atomic<bool> gAnyFaults{false};  // faults or a hook; lets every call skip the lock when false
+thread_local bool tInHook = false;
 
 bool AnyFaults() { return gAnyFaults.load(std::memory_order_acquire); }
+
+// Calls the hook, if any, outside the lock and never from inside itself.
+void CallHook(FsOp op, const std::string &path) {
+  if (!AnyFaults() || tInHook) return;
+  std::function<void(FsOp, const std::string &)> hook;
+  {
+    std::lock_guard lock(gFaultMutex);
+    hook = gHook;
+  }
+  if (!hook) return;
+  int saved = errno;
+  tInHook = true;
+  hook(op, path);
+  tInHook = false;
+  errno = saved;
+}
+
+// The path a handle was opened with, when it is tracked.
+std::string TrackedPath(int handle) {
+  std::lock_guard lock(gFaultMutex);
+  auto it = gTracked.find(handle);
+  return it == gTracked.end() ? std::string() : it->second.path;
+}
 
 // The fault of kind op for path, or null. Called with gFaultMutex held.
 const Fault *FindFault(FsOp op, const std::string &path) {
@@ -168,6 +200,7 @@ const Fault *FindFault(FsOp op, const std::string &path) {
 // True (and FsLastError set) when a fault fails this call on path or path2.
 bool Injected(FsOp op, const std::string &path, const std::string *path2 = nullptr) {
   if (!AnyFaults()) return false;
+  CallHook(op, path);
   std::lock_guard lock(gFaultMutex);
   const Fault *f = FindFault(op, path);
   if (!f && path2) f = FindFault(op, *path2);
@@ -179,6 +212,7 @@ bool Injected(FsOp op, const std::string &path, const std::string *path2 = nullp
 // The error a fault injects into this call on handle, or 0.
 int HandleFault(FsOp op, int handle) {
   if (!AnyFaults()) return 0;
+  CallHook(op, TrackedPath(handle));
   std::lock_guard lock(gFaultMutex);
   auto it = gTracked.find(handle);
   if (it == gTracked.end()) return 0;
@@ -248,25 +282,49 @@ int RenameNoReplace(const char *from, const char *to) {
   return static_cast<int>(syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE));
 }
 
-// A rename that first makes sure the destination is free. Racy, so only for
-// file systems that cannot rename without replacing or make hard links.
+// A rename that first makes sure the destination is free, or is the source
+// itself under another spelling (a case-only rename on a volume that ignores
+// case). Racy, so only for file systems that cannot rename without replacing
+// or make hard links.
 bool CheckedRename(const std::string &from, const std::string &to) {
-  struct stat st;
-  if (lstat(to.c_str(), &st) == 0) return Fail(EEXIST);
-  if (errno != ENOENT) return FailErrno();
+  struct stat st, source;
+  if (lstat(to.c_str(), &st) == 0) {
+    if (lstat(from.c_str(), &source) != 0) return FailErrno();
+    // The same inode under another name that is not a hard link of it.
+    if (st.st_dev != source.st_dev || st.st_ino != source.st_ino || st.st_nlink > 1)
+      return Fail(EEXIST);
+  } else if (errno != ENOENT) {
+    return FailErrno();
+  }
   if (rename(from.c_str(), to.c_str()) != 0) return FailErrno();
   return Ok();
 }
 
+// A hard link under the new name (the NoReplace and HardLink faults stand
+// for file systems that lack the call).
+int HardLink(const std::string &from, const std::string &to) {
+  if (Injected(FsOp::HardLink, from, &to)) return errno = tLastError, -1;
+  return linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0);
+}
+
 // Moves without replacing where the file system lacks RENAME_NOREPLACE: a file
 // (or link) by a hard link under the new name, which fails when it exists.
+// Without hard links (EPERM, EOPNOTSUPP, EMLINK; EINVAL and ENOSYS from some
+// FUSE servers; EEXIST from CIFS for a case-only rename) a checked rename.
 bool MoveWithoutNoReplace(const std::string &from, const std::string &to) {
   struct stat st;
   if (lstat(from.c_str(), &st) != 0) return FailErrno();
   if (S_ISDIR(st.st_mode)) return CheckedRename(from, to);
-  if (linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) != 0) {
-    if (errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK) return CheckedRename(from, to);
-    return FailErrno();
+  if (HardLink(from, to) != 0) {
+    switch (errno) {
+      case EPERM:
+      case EOPNOTSUPP:
+      case EMLINK:
+      case EINVAL:
+      case ENOSYS:
+      case EEXIST: return CheckedRename(from, to);
+      default: return FailErrno();
+    }
   }
   if (unlink(from.c_str()) != 0) {
     int error = errno;
@@ -541,9 +599,119 @@ bool FsFolderReader::Open(const std::string &folder) {
   if (Injected(FsOp::List, folder)) return false;
   int fd = Retry([&] { return open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
   if (fd < 0) return FailErrno();
+  return Attach(fd, folder);
+}
+
+bool FsFolderReader::Attach(int fd, const std::string &folder) {
   auto *state = new FolderState;
   state->fd = fd;
   dir_ = state;
+  folder_ = folder.empty() || folder.back() == PathDelim ? folder : folder + PathDelim;
+  return Ok();
+}
+
+bool FsFolderReader::OpenWalk(const std::string &folder) {
+  Close();
+  folder_ = folder;
+  if (Injected(FsOp::List, folder)) return false;
+  std::string p = NoTrailingDelim(folder);
+  int fd = Retry([&] {
+    return open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  });
+  if (fd < 0) return FailErrno();
+  return Attach(fd, folder);
+}
+
+bool FsFolderReader::OpenSub(const FsFolderReader &parent, const FsEntry &entry) {
+  Close();
+  auto *p = static_cast<FolderState *>(parent.dir_);
+  if (!p) return Fail(EBADF);
+  const std::string path = parent.folder_ + entry.name + PathDelim;
+  folder_ = path;
+  if (Injected(FsOp::List, path)) return false;
+  int fd = Retry([&] {
+    return openat(p->fd, entry.name.c_str(),
+                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  });
+  if (fd < 0) return FailErrno();
+  // Still the folder that was listed, not one moved into its place.
+  struct stat st;
+  if (fstat(fd, &st) != 0 || st.st_dev != entry.device || st.st_ino != entry.inode) {
+    close(fd);
+    return Fail(ESTALE);
+  }
+  return Attach(fd, path);
+}
+
+int FsFolderReader::OpenRead(const std::string &name) const {
+  auto *state = static_cast<FolderState *>(dir_);
+  if (!state) return Fail(EBADF), FsInvalidHandle;
+  const std::string path = folder_ + name;
+  if (Injected(FsOp::Open, path)) return FsInvalidHandle;
+  int fd = Retry([&] {
+    return openat(state->fd, name.c_str(),
+                  O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+  });
+  if (fd < 0) return FailErrno(), FsInvalidHandle;
+  struct stat st;
+  int error = fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : CheckRegularFile(fd, st);
+  return FinishOpen(fd, error, path);
+}
+
+bool FsFolderReader::ReadLink(const std::string &name, std::string &target) const {
+  auto *state = static_cast<FolderState *>(dir_);
+  if (!state) return Fail(EBADF);
+  std::string buf(256, '\0');
+  for (;;) {
+    ssize_t n = readlinkat(state->fd, name.c_str(), buf.data(), buf.size());
+    if (n < 0) return FailErrno();
+    if (static_cast<size_t>(n) < buf.size()) {
+      buf.resize(static_cast<size_t>(n));
+      target = std::move(buf);
+      return Ok();
+    }
+    buf.resize(buf.size() * 2);
+  }
+}
+
+bool FsFolderReader::Info(const std::string &name, FsEntry &entry) const {
+  auto *state = static_cast<FolderState *>(dir_);
+  if (!state) return Fail(EBADF);
+  entry.name = name;
+  if (!StatEntry(state->fd, name.c_str(), entry)) return FailErrno();
+  return Ok();
+}
+
+bool FsFolderReader::DeleteFile(const std::string &name) const {
+  auto *state = static_cast<FolderState *>(dir_);
+  if (!state) return Fail(EBADF);
+  if (Injected(FsOp::Delete, folder_ + name)) return false;
+  struct stat st;
+  if (fstatat(state->fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno();
+  if (S_ISDIR(st.st_mode)) return Fail(EISDIR);
+  if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR)) return Fail(EACCES);
+  if (unlinkat(state->fd, name.c_str(), 0) != 0) return FailErrno();
+  return Ok();
+}
+
+bool FsFolderReader::ClearReadOnly(const std::string &name) const {
+  auto *state = static_cast<FolderState *>(dir_);
+  if (!state) return Fail(EBADF);
+  if (Injected(FsOp::SetAttributes, folder_ + name)) return false;
+  struct stat st;
+  if (fstatat(state->fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno();
+  if (S_ISLNK(st.st_mode) || (st.st_mode & S_IWUSR)) return Ok();
+  // Never through a link: one put in the file's place fails with EOPNOTSUPP.
+  if (fchmodat(state->fd, name.c_str(), (st.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW) != 0)
+    return FailErrno();
+  return Ok();
+}
+
+bool FsFolderReader::RemoveFolder(const std::string &name) const {
+  auto *state = static_cast<FolderState *>(dir_);
+  if (!state) return Fail(EBADF);
+  if (Injected(FsOp::RemoveFolder, folder_ + name)) return false;
+  if (unlinkat(state->fd, name.c_str(), AT_REMOVEDIR) != 0) return FailErrno();
   return Ok();
 }
 
@@ -579,8 +747,7 @@ bool FsFolderReader::Next(FsEntry &entry) {
       if (errno == ENOENT) continue;  // removed since the folder was read
       // Cannot be examined (no search right on the folder): list it with
       // what the folder entry itself tells.
-      entry.size = 0;
-      entry.time = 0;
+      entry = FsEntry{entry.name};
       entry.attr = (d->d_type == DT_DIR ? faDirectory : 0) |
                    (d->d_type == DT_LNK ? faReparsePoint : 0) | (name[0] == '.' ? faHidden : 0);
     }
@@ -689,6 +856,14 @@ bool FsGetInfo(const std::string &path, FsEntry &info) {
   return Ok();
 }
 
+bool FsGetInfo(int handle, FsEntry &info) {
+  struct stat st;
+  if (fstat(handle, &st) != 0) return FailErrno();
+  info.name.clear();
+  FillEntry(info, st, false);
+  return Ok();
+}
+
 bool FsExists(const std::string &path) {
   struct stat st;
   if (lstat(NoTrailingDelim(path).c_str(), &st) != 0) return FailErrno();
@@ -774,10 +949,12 @@ static int FinishOpen(int fd, int error, const std::string &path) {
   return fd;
 }
 
-int FsOpenRead(const std::string &path) {
+static int OpenRead(const std::string &path, int extraFlags) {
   if (Injected(FsOp::Open, path)) return FsInvalidHandle;
   // Non-blocking, so that opening a named pipe cannot hang the caller.
-  int fd = Retry([&] { return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK); });
+  int fd = Retry([&] {
+    return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | extraFlags);
+  });
   if (fd < 0) return FailErrno(), FsInvalidHandle;
   // A folder opens on this system but is not a file to read; pipes, sockets
   // and devices are no files to copy or view either (they may never end).
@@ -786,11 +963,17 @@ int FsOpenRead(const std::string &path) {
   return FinishOpen(fd, error, path);
 }
 
-int FsCreate(const std::string &path, bool exclusive) {
+int FsOpenRead(const std::string &path) { return OpenRead(path, 0); }
+
+int FsOpenReadNoFollow(const std::string &path) {
+  return OpenRead(NoTrailingDelim(path), O_NOFOLLOW);
+}
+
+int FsCreate(const std::string &path, bool exclusive, uint32_t mode) {
   if (Injected(FsOp::Create, path)) return FsInvalidHandle;
   // Non-blocking, so that an existing named pipe cannot hang the caller.
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (exclusive ? O_EXCL : 0);
-  int fd = Retry([&] { return open(path.c_str(), flags, 0666); });
+  int fd = Retry([&] { return open(path.c_str(), flags, static_cast<mode_t>(mode & 07777)); });
   if (fd < 0) return FailErrno(), FsInvalidHandle;
   // Truncate only after making sure the file may be replaced.
   struct stat st;
@@ -810,6 +993,7 @@ int64_t FsRead(int handle, void *buffer, int64_t count) {
   count = std::min<int64_t>(count, 1 << 30);
   bool tracked = AnyFaults();
   if (tracked) {
+    CallHook(FsOp::Read, TrackedPath(handle));
     Allowance allow = AllowanceFor(handle, false);
     if (allow.failError) return Fail(allow.failError), -1;
     if (allow.limit >= 0) count = std::min(count, allow.limit);
@@ -827,6 +1011,7 @@ int64_t FsWrite(int handle, const void *buffer, int64_t count) {
   Allowance allow;
   int64_t allowed = count;
   if (tracked) {
+    CallHook(FsOp::Write, TrackedPath(handle));
     allow = AllowanceFor(handle, true);
     if (allow.failError) return Fail(allow.failError), -1;
     if (allow.fullDisk) return Fail(ENOSPC), 0;
@@ -862,6 +1047,103 @@ bool FsSync(int handle) {
   return Ok();
 }
 
+bool FsSyncFolder(const std::string &path) {
+  if (Injected(FsOp::Sync, path)) return false;
+  const std::string f = path.empty() ? std::string(".") : path;
+  int fd = Retry([&] { return open(f.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  if (fd < 0) return FailErrno();
+  int result = Retry([&] { return fsync(fd); });
+  int error = errno;
+  close(fd);
+  // Some file systems cannot sync a folder; their entries are as durable as
+  // they will get.
+  if (result != 0 && error != EINVAL && error != EROFS) return Fail(error);
+  return Ok();
+}
+
+bool FsSetMode(int handle, uint32_t mode) {
+  if (int error = HandleFault(FsOp::SetAttributes, handle)) return Fail(error);
+  if (fchmod(handle, static_cast<mode_t>(mode & 07777)) != 0) return FailErrno();
+  return Ok();
+}
+
+bool FsSetMode(const std::string &path, uint32_t mode) {
+  std::string p = NoTrailingDelim(path);
+  if (Injected(FsOp::SetAttributes, p)) return false;
+  if (fchmodat(AT_FDCWD, p.c_str(), static_cast<mode_t>(mode & 07777), AT_SYMLINK_NOFOLLOW) != 0)
+    return FailErrno();
+  return Ok();
+}
+
+uint32_t FsUmask() {
+  static const uint32_t mask = [] {
+    // /proc tells without changing it; umask() itself can only be read by
+    // setting it, which races with files made meanwhile on other threads.
+    std::string status;
+    if (ReadSmallFile("/proc/self/status", status)) {
+      size_t at = status.find("\nUmask:");
+      if (at != std::string::npos)
+        return static_cast<uint32_t>(strtoul(status.c_str() + at + 7, nullptr, 8));
+    }
+    mode_t old = umask(022);
+    umask(old);
+    return static_cast<uint32_t>(old);
+  }();
+  return mask;
+}
+
+bool FsLockShared(int handle) {
+  if (Retry([&] { return flock(handle, LOCK_SH | LOCK_NB); }) != 0) return FailErrno();
+  return Ok();
+}
+
+int FsRemoveUnused(const std::string &folder, const std::function<bool(const std::string &)> &match,
+                   int64_t before) {
+  FsFolderReader reader;
+  if (!reader.OpenWalk(folder)) return 0;
+  int removed = 0;
+  FsEntry entry;
+  while (reader.Next(entry)) {
+    if (!match(entry.name) || entry.time >= before || (entry.attr & faDirectory)) continue;
+    if (entry.attr & faReparsePoint) {
+      removed += reader.DeleteFile(entry.name);
+      continue;
+    }
+    int fd = reader.OpenRead(entry.name);
+    if (fd == FsInvalidHandle) continue;
+    // A writer's shared lock makes this fail: the file is in use.
+    FsEntry now;
+    if (Retry([&] { return flock(fd, LOCK_EX | LOCK_NB); }) == 0 && FsGetInfo(fd, now) &&
+        now.device == entry.device && now.inode == entry.inode) {
+      reader.ClearReadOnly(entry.name);
+      removed += reader.DeleteFile(entry.name);
+    }
+    FsClose(fd);
+  }
+  Ok();
+  return removed;
+}
+
+bool FsNextData(int handle, int64_t from, int64_t &start, int64_t &end) {
+  off_t s = lseek(handle, from, SEEK_DATA);
+  if (s < 0) return errno == ENXIO ? (tLastError = 0, false) : FailErrno();
+  off_t e = lseek(handle, s, SEEK_HOLE);
+  if (e < 0) return FailErrno();
+  start = s;
+  end = e;
+  return Ok();
+}
+
+bool FsSeek(int handle, int64_t position) {
+  if (lseek(handle, position, SEEK_SET) < 0) return FailErrno();
+  return Ok();
+}
+
+bool FsSetSize(int handle, int64_t size) {
+  if (Retry([&] { return ftruncate(handle, size); }) != 0) return FailErrno();
+  return Ok();
+}
+
 bool FsClose(int handle) {
   int injected = HandleFault(FsOp::Close, handle);
   TrackClose(handle);
@@ -884,23 +1166,6 @@ bool FsGetMode(const std::string &path, uint32_t &mode) {
   return Ok();
 }
 
-bool FsSetMode(int handle, uint32_t mode) {
-  if (int error = HandleFault(FsOp::SetAttributes, handle)) return Fail(error);
-  if (fchmod(handle, static_cast<mode_t>(mode & 07777)) != 0) return FailErrno();
-  return Ok();
-}
-
-bool FsSyncFolder(const std::string &folder) {
-  if (Injected(FsOp::Sync, folder)) return false;
-  const std::string f = folder.empty() ? std::string(".") : folder;
-  int fd = Retry([&] { return open(f.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
-  if (fd < 0) return FailErrno();
-  bool ok = Retry([&] { return fsync(fd); }) == 0;
-  int error = errno;
-  close(fd);
-  return ok ? Ok() : Fail(error);
-}
-
 // ---- Changes ----------------------------------------------------------------
 
 bool FsDeleteFile(const std::string &path) {
@@ -916,15 +1181,15 @@ bool FsDeleteFile(const std::string &path) {
 
 namespace {
 
-bool MakeFolders(const std::string &p) {
+bool MakeFolders(const std::string &p, mode_t mode) {
   if (p.empty()) return Fail(ENOENT);
-  if (mkdir(p.c_str(), 0777) == 0) return Ok();
+  if (mkdir(p.c_str(), mode) == 0) return Ok();
   int error = errno;
   if (error == ENOENT) {
     size_t slash = p.find_last_of(PathDelim);
     if (slash == std::string::npos || slash == 0) return Fail(error);
-    if (!MakeFolders(NoTrailingDelim(p.substr(0, slash)))) return false;
-    if (mkdir(p.c_str(), 0777) == 0) return Ok();
+    if (!MakeFolders(NoTrailingDelim(p.substr(0, slash)), 0777)) return false;
+    if (mkdir(p.c_str(), mode) == 0) return Ok();
     error = errno;
   }
   struct stat st;
@@ -935,9 +1200,9 @@ bool MakeFolders(const std::string &p) {
 
 }  // namespace
 
-bool FsCreateFolders(const std::string &path) {
+bool FsCreateFolders(const std::string &path, uint32_t mode) {
   if (Injected(FsOp::CreateFolder, path)) return false;
-  return MakeFolders(NoTrailingDelim(path));
+  return MakeFolders(NoTrailingDelim(path), static_cast<mode_t>(mode & 07777));
 }
 
 bool FsRemoveFolder(const std::string &path) {
@@ -950,10 +1215,14 @@ bool FsRemoveFolder(const std::string &path) {
 bool FsMove(const std::string &from, const std::string &to) {
   std::string f = NoTrailingDelim(from), t = NoTrailingDelim(to);
   if (Injected(FsOp::Rename, f, &t)) return false;
-  if (RenameNoReplace(f.c_str(), t.c_str()) == 0) return Ok();
+  int result = Injected(FsOp::NoReplace, f, &t) ? (errno = tLastError, -1)
+                                                : RenameNoReplace(f.c_str(), t.c_str());
+  if (result == 0) return Ok();
   // EINVAL: the file system does not know the flag (or a folder would move
   // into itself, which the fallback reports again).
   if (errno == EINVAL || errno == ENOSYS) return MoveWithoutNoReplace(f, t);
+  // Some volumes that ignore case answer EEXIST for a case-only rename.
+  if (errno == EEXIST && FsSameFile(f, t) && f != t) return CheckedRename(f, t);
   return FailErrno();
 }
 
@@ -1052,8 +1321,15 @@ void FsInjectFault(FsOp op, const std::string &pathPart, int error, int64_t afte
 void FsClearFaults() {
   std::lock_guard lock(gFaultMutex);
   gFaults.clear();
+  gHook = nullptr;
   gTracked.clear();
   gAnyFaults.store(false, std::memory_order_release);
+}
+
+void FsSetHook(std::function<void(FsOp op, const std::string &path)> hook) {
+  std::lock_guard lock(gFaultMutex);
+  gHook = std::move(hook);
+  gAnyFaults.store(!gFaults.empty() || gHook, std::memory_order_release);
 }
 
 // ---- In-kernel copy (for the file operation engine) -------------------------
@@ -1062,6 +1338,8 @@ int64_t FsCopyRange(int in, int out, int64_t count) {
   if (count < 0) return Fail(EINVAL), -1;
   bool tracked = AnyFaults();
   if (tracked) {
+    CallHook(FsOp::Read, TrackedPath(in));
+    CallHook(FsOp::Write, TrackedPath(out));
     std::lock_guard lock(gFaultMutex);
     auto concerned = [](int handle, FsOp a, FsOp b) {
       auto it = gTracked.find(handle);

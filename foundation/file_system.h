@@ -13,6 +13,7 @@
 // A fault-injection seam (FsInjectFault) lets tests make a chosen call fail
 // for a chosen path, because tests run as root and permissions cannot.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,11 @@ struct FsEntry {
   int64_t size = 0;
   int64_t time = 0;
   uint32_t attr = 0;
+  uint32_t mode = 0;    // type and permission bits (st_mode)
+  uint64_t device = 0;  // device and inode: which file this is
+  uint64_t inode = 0;
+  int64_t changeTime = 0;  // last change of content or state (ctime), a file time
+  int64_t allocated = 0;   // bytes the file occupies on disk (less than size when sparse)
 };
 
 // What a folder tells of an entry's kind without examining it (Unknown on
@@ -82,7 +88,38 @@ class FsFolderReader {
   int OpenFile(const std::string &name, const std::string &path);
   void Close();
 
+  // ---- Tree walks -----------------------------------------------------------
+  // A walk (delete, copy, move) opens its folders so that a folder swapped
+  // for a link while it runs cannot lead it outside its tree: the last
+  // component is never followed, sub folders are opened relative to the open
+  // parent and must still be the folder the walk listed (device and inode,
+  // as rm -r checks), and files are read and removed relative to the folder.
+  // The calls below take a name inside the open folder; Path() + name is
+  // what faults and the hook see.
+
+  // Opens folder for a walk; a link (even to a folder) fails with ELOOP.
+  bool OpenWalk(const std::string &folder);
+  // Opens the sub folder entry (as parent.Next gave it) of parent; fails
+  // with ELOOP or ENOTDIR when it is no longer a folder, ESTALE when another
+  // folder took its place.
+  bool OpenSub(const FsFolderReader &parent, const FsEntry &entry);
+  // The folder's path, ending with PathDelim.
+  const std::string &Path() const { return folder_; }
+  // Opens a regular file of the folder for reading, never through a link.
+  int OpenRead(const std::string &name) const;
+  bool ReadLink(const std::string &name, std::string &target) const;
+  // The entry of name as it is now (a link's own).
+  bool Info(const std::string &name, FsEntry &entry) const;
+  // Removes a file or link of the folder; refuses a read-only file (EACCES)
+  // as FsDeleteFile does.
+  bool DeleteFile(const std::string &name) const;
+  // Clears the read-only state of a file of the folder (a link: nothing).
+  bool ClearReadOnly(const std::string &name) const;
+  // Removes an empty sub folder.
+  bool RemoveFolder(const std::string &name) const;
+
  private:
+  bool Attach(int fd, const std::string &folder);
   void *dir_ = nullptr;
   std::string folder_;
 };
@@ -91,6 +128,7 @@ class FsFolderReader {
 bool FsListFolder(const std::string &folder, std::vector<FsEntry> &entries);
 
 bool FsGetInfo(const std::string &path, FsEntry &info);  // name = last component
+bool FsGetInfo(int handle, FsEntry &info);               // of an open file; name empty
 bool FsExists(const std::string &path);                  // a link counts, even a broken one
 bool FsFileExists(const std::string &path);              // exists and is not a folder
 bool FsFolderExists(const std::string &path);            // a folder, or a link to one
@@ -111,34 +149,59 @@ bool FsSetFileTime(int handle, int64_t fileTime);
 // Files. Handles are file descriptors; FsInvalidHandle on failure.
 inline constexpr int FsInvalidHandle = -1;
 int FsOpenRead(const std::string &path);  // a folder fails with EISDIR
+// The same, failing with ELOOP when the path names a link.
+int FsOpenReadNoFollow(const std::string &path);
 // Creates a file for writing: replaces an existing one (but refuses a
 // read-only one with EACCES, as a delete would), or with exclusive fails when
-// the name exists.
-int FsCreate(const std::string &path, bool exclusive);
+// the name exists. A new file gets the permission bits mode minus the umask.
+int FsCreate(const std::string &path, bool exclusive, uint32_t mode = 0666);
 // Bytes read (0 at the end), -1 on failure.
 int64_t FsRead(int handle, void *buffer, int64_t count);
 // Bytes written, which may be fewer than count (a short write, FsLastError
 // then tells why, ENOSPC for a full disk), -1 on failure.
 int64_t FsWrite(int handle, const void *buffer, int64_t count);
 bool FsSync(int handle);
+// Makes a folder's entries (names created or removed in it) durable.
+bool FsSyncFolder(const std::string &path);
 bool FsClose(int handle);
 int64_t FsFileSize(int handle);  // -1 on failure
 // The permission bits (07777) of the file path reaches, links followed.
 bool FsGetMode(const std::string &path, uint32_t &mode);
-// Sets the permission bits of an open file.
+// Sets the permission bits (07777) of an open file, or of a file or folder
+// (never through a link).
 bool FsSetMode(int handle, uint32_t mode);
-// Writes a folder's entries to disk: a rename into it then survives a crash.
-bool FsSyncFolder(const std::string &folder);
+bool FsSetMode(const std::string &path, uint32_t mode);
+// The process's umask (read once; the program never changes it).
+uint32_t FsUmask();
+
+// Temporary files. A writer locks its temporary file shared while it works
+// on it; FsRemoveUnused removes the files and links of folder whose name
+// match accepts, that were last written before before (a file time) and that
+// no process holds locked. Returns how many it removed.
+bool FsLockShared(int handle);
+int FsRemoveUnused(const std::string &folder, const std::function<bool(const std::string &)> &match,
+                   int64_t before);
+
+// Sparse files. The next stretch of data at or after from: [start, end).
+// False at the end of the data (FsLastError 0) or on an error.
+bool FsNextData(int handle, int64_t from, int64_t &start, int64_t &end);
+bool FsSeek(int handle, int64_t position);
+bool FsSetSize(int handle, int64_t size);  // truncates or extends (with a hole)
 
 // Deletes a file or a link (never what a link points to); refuses a
 // read-only file with EACCES.
 bool FsDeleteFile(const std::string &path);
 // Creates a folder with every missing level; true when it exists afterwards.
-bool FsCreateFolders(const std::string &path);
+// A folder made here gets the permission bits mode (the last level) or 0777
+// (the levels above it), minus the umask.
+bool FsCreateFolders(const std::string &path, uint32_t mode = 0777);
 // Removes an empty folder.
 bool FsRemoveFolder(const std::string &path);
 // Moves a file, folder or link; never replaces an existing destination
-// (EEXIST) and fails across volumes (EXDEV).
+// (EEXIST) and fails across volumes (EXDEV). Where the file system lacks
+// RENAME_NOREPLACE it moves a file by a hard link, and where it lacks hard
+// links too by a rename after checking that the destination is free (or is
+// the same file, as a case-only rename on a case-insensitive volume is).
 bool FsMove(const std::string &from, const std::string &to);
 // Renames over an existing destination, atomically (to finish a safe copy);
 // refuses a read-only destination file with EACCES, as a delete would.
@@ -183,8 +246,12 @@ bool FsFreeSpace(const std::string &path, int64_t &freeBytes, int64_t &totalByte
 // Create FsCreate, FsCreateLink; Delete FsDeleteFile; Rename FsMove,
 // FsReplace (either path); RemoveFolder FsRemoveFolder; CreateFolder
 // FsCreateFolders; SetTime FsSetFileTime; SetAttributes FsSetReadOnly,
-// FsSetMode; List FsFolderReader::Open, FsListFolder; Sync FsSync,
-// FsSyncFolder; Close FsClose (the handle is closed all the same).
+// FsSetMode; List FsFolderReader::Open, OpenWalk, OpenSub, FsListFolder; Sync
+// FsSync, FsSyncFolder; Close FsClose (the handle is closed all the same).
+// The folder reader's walk calls fail as Open (OpenRead), Delete
+// (DeleteFile), SetAttributes (ClearReadOnly) and RemoveFolder. NoReplace
+// makes the rename without replacing answer error (a file system that lacks
+// it) and HardLink the hard link of FsMove's fallback.
 enum class FsOp {
   Open,
   Read,
@@ -199,10 +266,21 @@ enum class FsOp {
   SetAttributes,
   List,
   Sync,
-  Close
+  Close,
+  NoReplace,
+  HardLink
 };
 void FsInjectFault(FsOp op, const std::string &pathPart, int error, int64_t afterBytes = 0);
 void FsClearFaults();
+
+// A hook, for tests, called at the start of every call that a fault could
+// fail (and of FsRead, FsWrite and FsCopyRange as Read and Write) with its
+// kind and path, before any fault applies: to act between two steps of an
+// operation or to record the order of its calls. Handle calls know the path
+// of files opened while a hook or fault was installed. Calls made by the
+// hook itself do not call it again. An empty function removes it;
+// FsClearFaults removes it too.
+void FsSetHook(std::function<void(FsOp op, const std::string &path)> hook);
 
 // ---- In-kernel copy (for the file operation engine) -------------------------
 

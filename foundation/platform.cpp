@@ -556,7 +556,16 @@ bool RunInTerminal(const std::string &folder, const std::string &command) {
   return result == 0;
 }
 
+namespace {
+std::function<bool(const std::string &)> showItemHandler;
+}  // namespace
+
+void SetShowItemHandler(std::function<bool(const std::string &path)> handler) {
+  showItemHandler = std::move(handler);
+}
+
 bool ShowItemInFileManager(const std::string &path) {
+  if (showItemHandler) return showItemHandler(path);
   const std::string uri = FileUri(path);  // holds no "," (dbus-send splits arrays at it) nor "'"
   ExternalCommand call;
   call.wait = true;

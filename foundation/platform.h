@@ -68,6 +68,10 @@ bool RunInTerminal(const std::string &folder, const std::string &command);
 // org.freedesktop.FileManager1.ShowItems call through dbus-send, else gdbus).
 // True when the call succeeded; false when no file manager answered.
 bool ShowItemInFileManager(const std::string &path);
+// When this program is itself the desktop's file manager, it shows the item
+// through handler instead of calling itself over the bus (which would wait on
+// its own answer). An empty function restores the bus call.
+void SetShowItemHandler(std::function<bool(const std::string &path)> handler);
 
 // ---- Network mounts ------------------------------------------------------------
 

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "compare/compare_form.h"
 #include "dialogs/markup_ui.h"
 #include "dialogs/message_box.h"
 #include "dialogs/options.h"
@@ -237,8 +238,6 @@ void TViewFileForm::CreateToolBars() {
   bSecurity = tool(ToolBar2, "bSecurity", "Crunch then Mixup selection", ToolIcon("", "\xc2\xa7"));
 
   bSave->setEnabled(false);
-  // The compare window is not part of the program yet.
-  bCompare->setEnabled(false);
 
   connect(bSave, &QAction::triggered, this, [this] { SaveTextFile(); });
   connect(bSelectAll, &QAction::triggered, Memo, &QPlainTextEdit::selectAll);
@@ -296,7 +295,6 @@ void TViewFileForm::CreateMenu() {
   mClose = item("mClose", "Close");
   mCloseAllViews = item("mCloseAllViews", "Close All Views");
 
-  mCompare->setEnabled(bCompare->isEnabled());
   connect(PopupMenuMemo, &QMenu::aboutToShow, this,
           [this] { mSaveAs->setEnabled(bSave->isEnabled()); });
   connect(mUndo, &QAction::triggered, Memo, &QPlainTextEdit::undo);
@@ -396,9 +394,13 @@ bool TViewFileForm::LoadText(const std::string &path) {
   Mode = vmText;
   pImage->hide();
   pMemo->show();
+  // Each stage frees the one before, so a large file is held as few times as can be.
   std::string text = TextDecode(bytes, Coding);
   bytes = std::string();
-  Memo->setPlainText(ToQ(text));
+  QString shown = ToQ(text);
+  text = std::string();
+  Memo->setPlainText(shown);
+  shown = QString();
   Memo->document()->setModified(false);
   show();
   Memo->setFocus();
@@ -428,7 +430,10 @@ bool TViewFileForm::LoadHex(const std::string &path) {
   std::string hex = BlockToHex(bytes.data(), -static_cast<int32_t>(bytes.size()));
   bytes = std::string();
   hex.erase(std::remove(hex.begin(), hex.end(), '\r'), hex.end());
-  Memo->setPlainText(QString::fromLatin1(hex.data(), static_cast<qsizetype>(hex.size())));
+  QString shown = QString::fromLatin1(hex.data(), static_cast<qsizetype>(hex.size()));
+  hex = std::string();
+  Memo->setPlainText(shown);
+  shown = QString();
   Memo->document()->setModified(false);
   Memo->setFocus();
   bSave->setEnabled(false);
@@ -577,7 +582,12 @@ void TViewFileForm::MemoClick(bool copySelection) {
     SetStatusText(WordsStatusText(FromQ(selection)));
     if (copySelection && bSelectionCopy->isChecked()) Memo->copy();
   } else {
-    SetStatusText(LineStatusText(cursor.blockNumber() + 1, Memo->document()->blockCount()));
+    // A text that ends with a line end has no further line after it.
+    const QTextDocument *document = Memo->document();
+    int64_t lines = document->blockCount();
+    if (lines > 1 && document->lastBlock().length() <= 1) --lines;
+    const int64_t line = cursor.blockNumber() + 1;
+    SetStatusText(LineStatusText(line, std::max(line, lines)));
   }
 }
 
@@ -665,8 +675,10 @@ void TViewFileForm::ExchangeClick() {
 }
 
 void TViewFileForm::CompareClick() {
-  // Opens the compare window once it is part of the program; the button
-  // stays disabled until then.
+  QString selection = Memo->textCursor().selectedText();
+  selection.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  CompareTexts(FromQ(selection), FromQ(QApplication::clipboard()->text()), false, "Selection",
+               "Clipboard");
 }
 
 void TViewFileForm::WordWrapClick() {
@@ -913,7 +925,12 @@ TViewFileForm *ViewFile(const std::string &path, bool newWindow, bool hex,
       break;
     }
   }
-  if (!newWindow) form->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  if (!newWindow && !(form->windowFlags() & Qt::WindowStaysOnTopHint)) {
+    // Changing a window's flags hides it: a reused window is shown again.
+    const bool wasVisible = form->isVisible();
+    form->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (wasVisible) form->show();
+  }
 
   SearchHistoryAdd(findText);
   form->eTarget->clear();

@@ -71,6 +71,11 @@ TEST_F(FileManagerServiceTest, ShowItemsAndShowFoldersOpenWhatExists) {
   EXPECT_EQ(shown, expected);
   reply = Call(kFileManagerName, "ShowItemProperties", {Uri(dir / "docs/report.txt")});
   EXPECT_EQ(shown, (std::vector<OpenTarget>{{dir / "docs/", "report.txt"}}));
+  // The program's own "Open File Location" never calls itself over the bus.
+  shown.clear();
+  EXPECT_TRUE(ShowItemInFileManager(dir / "docs/report.txt"));
+  EXPECT_EQ(shown, (std::vector<OpenTarget>{{dir / "docs/", "report.txt"}}));
+  EXPECT_FALSE(ShowItemInFileManager(dir / "gone"));
   // Not a local file: skipped.
   reply = Call(kFileManagerName, "ShowItems", {"https://example.com/x", "relative/path"});
   EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage);

@@ -136,6 +136,28 @@ TEST_F(CompareFormTest, StepsBetweenSections) {
   EXPECT_EQ(form->CaretLine(), 21);
 }
 
+TEST_F(CompareFormTest, LongTextGoesInInPiecesAndCompletesOnDemand) {
+  Show(Text(30000, {25000}), Text(30000));
+  ASSERT_TRUE(form->Filling());
+  EXPECT_TRUE(form->Memo->isReadOnly() || !(form->Memo->textInteractionFlags() & Qt::TextEditable));
+  EXPECT_EQ(form->MemoLineCount(), 30001);  // the whole merge, before it is all in
+  form->bNext->click();                     // the section lies past what is in
+  EXPECT_FALSE(form->Filling());
+  EXPECT_EQ(form->CaretLine(), 25000);
+  EXPECT_EQ(form->Memo->document()->findBlockByNumber(25000).text(), "changed 25000");
+  EXPECT_EQ(LineColour(25000), QColor(0, 0, 0xFF));
+  EXPECT_EQ(LineColour(25001), QColor(0, 0x80, 0));
+  EXPECT_TRUE(form->Memo->textInteractionFlags() & Qt::TextEditable);
+  // Left alone, the rest arrives between events.
+  Show(Text(30000), Text(30000, {3}));
+  ASSERT_TRUE(form->Filling());
+  for (int turn = 0; turn < 100 && form->Filling(); ++turn) QApplication::processEvents();
+  EXPECT_FALSE(form->Filling());
+  EXPECT_EQ(form->Memo->document()->blockCount(), 30001);
+  EXPECT_EQ(form->Memo->document()->lastBlock().text(), "line 29999");
+  EXPECT_EQ(form->CaretLine(), 0);
+}
+
 TEST_F(CompareFormTest, EscClosesAndForgetsTheSections) {
   Show("a\nb\n", "a\n");
   form->activateWindow();

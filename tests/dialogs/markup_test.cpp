@@ -163,6 +163,27 @@ TEST_F(Markup, EscapeCharacterAndHelpers) {
   EXPECT_EQ(t[3].code, 0);
 }
 
+// A name holding any code, the escape or a line feed stays plain text.
+TEST(MarkupEscapeText, NamesWithEveryCodeStayText) {
+  const std::string codes = "0123456789:;<=>?BIUHNTDbiuhntd]|^[x\\";
+  for (char code : codes) {
+    const std::string name = std::string("a|") + code + "b\n|";
+    const std::string text = "|b|4Delete " + MarkupEscape(name, '|') + "?";
+    int found = 0;
+    for (const MarkupToken &t : MarkupParse(text, '|')) found += t.isCode;
+    EXPECT_EQ(found, 2) << code;  // only the question's own codes
+    EXPECT_EQ(MarkupPlainText(text, '|'),
+              "Delete a\xC2\xA6" + (code == '|' ? std::string("\xC2\xA6") : std::string(1, code)) +
+                  "b\xEF\xBF\xBD\xC2\xA6?")
+        << code;
+  }
+  EXPECT_EQ(MarkupEscape("a\\b|c", '\\'),
+            "a\xE2\xA7\xB5"
+            "b\xC2\xA6"
+            "c");
+  EXPECT_EQ(MarkupEscape("caf\xC3\xA9 x.txt", '|'), "caf\xC3\xA9 x.txt");
+}
+
 TEST(MarkupColour, NearestCode) {
   EXPECT_EQ(NiceLabelNearestColour(0u), '0');
   for (int i = 1; i < 16; ++i)

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "browser/folder_tree_ui.h"
+#include "dialogs/markup.h"
 #include "fileops/file_operations.h"
 #include "foundation/file_system.h"
 #include "main_window_fixture.h"
@@ -42,6 +43,13 @@ TEST(FileCommandRules, RenameModesAndNewNames) {
   EXPECT_TRUE(ValidItemName(".hidden"));
 
   EXPECT_EQ(DeleteQuestion({Entry("a", false)}), "");
+  // A name holding markup codes is shown as it is, not as codes.
+  for (const std::string &q :
+       {DeleteQuestion({Entry("x|1|n|]y", true)}), DeleteFolderQuestion("/d/|b|4/")}) {
+    int codes = 0;
+    for (const MarkupToken &t : MarkupParse(q, '|')) codes += t.isCode;
+    EXPECT_EQ(codes, 2) << q;
+  }
   DeleteRequest r =
       BuildDeleteRequest("/d/", {Entry("sub", true, true), Entry("a", false), Entry("b", true),
                                  Entry("c", true), Entry("e", false)});

@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -33,9 +37,7 @@ class FileOps : public ::testing::Test {
     IssueList.Clear();
     LogClear();
     CancelRequested = false;
-    CheckSizeOnly = false;
-    WarnOverwriteOlder = false;
-    SetOperationExclusions("");
+    FsSetHook(nullptr);
   }
   std::string P(const std::string &rel) const { return root + rel; }
   void Write(const std::string &rel, const std::string &text, int64_t time = kBase) {
@@ -130,10 +132,11 @@ TEST_F(FileOps, CopyComparesWithAnExistingDestination) {
   Write("src/a.txt", "ABCDEFGHIJ");
   for (const Row &r : rows) {
     Reset();
-    WarnOverwriteOlder = r.warnOlder;
-    CheckSizeOnly = r.sizeOnly;
+    TOperationContext context;
+    context.WarnOverwriteOlder = r.warnOlder;
+    context.CheckSizeOnly = r.sizeOnly;
     Write("dst/a.txt", r.dst, kBase + r.offset);
-    EXPECT_EQ(FileCopy(P("src/a.txt"), P("dst/a.txt"), false), r.result) << r.offset;
+    EXPECT_EQ(FileCopy(P("src/a.txt"), P("dst/a.txt"), false, context), r.result) << r.offset;
     EXPECT_EQ(Read("dst/a.txt"), r.copied ? "ABCDEFGHIJ" : r.dst) << r.offset;
     EXPECT_EQ(Time("dst/a.txt"), r.copied ? kBase : kBase + r.offset);
     EXPECT_EQ(Details(), r.copied ? Strings{P("src/a.txt") + " copied"} : Strings{});
@@ -217,7 +220,7 @@ TEST_F(FileOps, CopyFailuresLeaveEverythingAsItWas) {
         EXPECT_EQ(Time("dst/f.bin"), kBase - ftDay);
       }
       EXPECT_TRUE(Temps().empty());
-      EXPECT_TRUE(Details().empty());
+      for (const std::string &d : Details()) EXPECT_EQ(d.find(" copied"), std::string::npos);
       std::vector<OperationIssue> issues = IssueList.Items();
       ASSERT_EQ(issues.size(), r.problem ? 1u : 0u);
       if (!r.problem) continue;
@@ -271,7 +274,8 @@ TEST_F(FileOps, FolderCopyTestAndExclusions) {
   EXPECT_TRUE(FileCopy(P("src/a.txt"), "", false));
   EXPECT_EQ(Problems(), Strings{prReadError});
   EXPECT_EQ(IssueList.Items()[0].Source, P("src/sub/b.txt"));
-  EXPECT_TRUE(Details().empty());
+  // Only the failure is logged, with its cause.
+  EXPECT_EQ(Details(), Strings{P("src/sub/b.txt") + ": File Read Error: Input/output error"});
   Reset();
   FsInjectFault(FsOp::List, P("src/sub/deeper"), EACCES);
   EXPECT_FALSE(FolderCopy(P("src/"), P("dst2/"), false));
@@ -280,9 +284,9 @@ TEST_F(FileOps, FolderCopyTestAndExclusions) {
   // Copy X: names holding an item are left out silently.
   Reset();
   for (const char *n : {"x/x.tmp", "x/TMPDATA.txt", "x/old.BAK", "x/notes.txt"}) Write(n, "n");
-  SetOperationExclusions("tmp bak");
-  EXPECT_FALSE(FolderCopy(P("x/"), P("y/"), false));  // some files were not copied
-  SetOperationExclusions("");
+  TOperationContext copyX;
+  copyX.Exclusions = "tmp bak";
+  EXPECT_FALSE(FolderCopy(P("x/"), P("y/"), false, copyX));  // some files were not copied
   EXPECT_EQ(Details(), Strings{P("x/notes.txt") + " copied"});
   EXPECT_EQ(Read("y/notes.txt"), "n");
   EXPECT_FALSE(Exists("y/x.tmp") || Exists("y/TMPDATA.txt") || Exists("y/old.BAK"));
@@ -329,7 +333,10 @@ TEST_F(FileOps, Deleting) {
   EXPECT_TRUE(Exists("ro.txt"));
   EXPECT_EQ(IssueList.Items().at(0).Kind, okDelete);
   EXPECT_EQ(Problems(), Strings{prCannotDelete});
+  EXPECT_EQ(IssueList.Items().at(0).Error, EACCES);
+  EXPECT_EQ(Details(), Strings{P("ro.txt") + ": Can NOT Delete File: Permission denied"});
   IssueList.Clear();
+  LogClear();
   ItemDelete(P("ro.txt"), true);  // proceeding clears the attribute
   EXPECT_FALSE(Exists("ro.txt"));
   EXPECT_EQ(Details(), Strings{P("ro.txt") + " deleted"});
@@ -402,6 +409,275 @@ TEST_F(FileOps, Moving) {
   EXPECT_EQ(Read("f4/x/1"), "newer");
   EXPECT_EQ(Problems(), Strings{"|b|2Destination NEWER by 24:00:00"});
   EXPECT_TRUE(Temps().empty());
+}
+
+// ---- Safety of copies and moves ------------------------------------------------------
+
+struct Call {
+  FsOp op;
+  std::string path;
+};
+
+// Records the seam's calls of the given kinds, in order.
+std::vector<Call> *RecordCalls(std::initializer_list<FsOp> ops) {
+  static std::vector<Call> calls;
+  static std::vector<FsOp> kinds;
+  calls.clear();
+  kinds = ops;
+  FsSetHook([](FsOp op, const std::string &path) {
+    if (std::find(kinds.begin(), kinds.end(), op) != kinds.end()) calls.push_back({op, path});
+  });
+  return &calls;
+}
+
+TEST_F(FileOps, MoveDeletesTheSourceOnlyWhenTheDestinationHoldsItsBytes) {
+  Write("ms/a", "AAAA");
+  Write("md/a", "BBBB", kBase + ftSecond);  // same size, a second apart: looks up to date
+  Write("ms/b", "same");
+  Write("md/b", "same", kBase - ftHour);
+  FileMove(P("ms/a"), P("md/a"), false);
+  FileMove(P("ms/b"), P("md/b"), false);
+  EXPECT_EQ(Read("ms/a"), "AAAA");
+  EXPECT_EQ(Read("md/a"), "BBBB");
+  EXPECT_FALSE(Exists("ms/b"));
+  EXPECT_EQ(Read("md/b"), "same");
+  ASSERT_EQ(Problems(), Strings{prDestinationDiffers});
+  EXPECT_EQ(IssueList.Items()[0].Kind, okMove);
+  EXPECT_EQ(Details(), Strings{P("ms/b") + " deleted"});
+  // The same inside a folder move; the source folder then stays.
+  Write("fs/x", "XXXX");
+  Write("fs/y", "yy");
+  Write("fd/x", "ZZZZ", kBase + ftSecond);
+  FsInjectFault(FsOp::Rename, P("fs/"), EXDEV);
+  FolderMove(P("fs/"), P("fd/"), false);
+  EXPECT_EQ(Read("fs/x"), "XXXX");
+  EXPECT_EQ(Read("fd/x"), "ZZZZ");
+  EXPECT_EQ(Problems().back(), prDestinationDiffers);
+  // Proceeding with the issue replaces the destination and deletes the source.
+  FsClearFaults();
+  FileMove(P("ms/a"), P("md/a"), true);
+  EXPECT_EQ(Read("md/a"), "AAAA");
+  EXPECT_FALSE(Exists("ms/a"));
+}
+
+TEST_F(FileOps, PermissionBitsAsCpKeepsThem) {
+  const std::pair<const char *, int> items[] = {
+      {"p/key", 0600},    {"p/script", 0700}, {"p/tool", 0755},
+      {"p/suid", 04755},  {"p/all", 0666},    {"p/d600/f", 0644},
+      {"p/d700/f", 0644}, {"p/d755/f", 0644}, {"p/d2775/f", 0644}};
+  for (auto [name, mode] : items) {
+    Write(name, "x");
+    fs::permissions(P(name), fs::perms(mode));
+  }
+  for (auto [name, mode] :
+       {std::pair{"p/d600", 0600}, {"p/d700", 0700}, {"p/d755", 0755}, {"p/d2775", 02775}})
+    ASSERT_EQ(chmod(P(name).c_str(), mode), 0);
+  // The temporary file is private while it is written.
+  std::vector<int> tempModes;
+  FsSetHook([&](FsOp op, const std::string &path) {
+    struct stat st;
+    if (op == FsOp::Write && stat(path.c_str(), &st) == 0) tempModes.push_back(st.st_mode & 07777);
+  });
+  ASSERT_TRUE(FolderCopy(P("p/"), P("q/"), false));
+  FsSetHook(nullptr);
+  EXPECT_FALSE(tempModes.empty());
+  for (int m : tempModes) EXPECT_EQ(m, 0600);
+  ASSERT_EQ(std::system(("cp -r " + P("p") + " " + P("r")).c_str()), 0);
+  auto mode = [&](const std::string &rel) {
+    struct stat st {};
+    lstat(P(rel).c_str(), &st);
+    return st.st_mode & 07777;
+  };
+  int compared = 0;
+  for (auto &e : fs::recursive_directory_iterator(P("p"))) {
+    const std::string rel = e.path().string().substr(root.size() + 2);
+    EXPECT_EQ(mode("q/" + rel), mode("r/" + rel)) << rel;
+    ++compared;
+  }
+  EXPECT_EQ(compared, 13);
+  // A replaced file gets the source's bits; a move across volumes keeps them.
+  Write("q/key", "old", kBase - ftDay);
+  fs::permissions(P("q/key"), fs::perms(0644));
+  ASSERT_TRUE(FileCopy(P("p/key"), P("q/key"), false));
+  EXPECT_EQ(mode("q/key"), 0600u);
+  FsInjectFault(FsOp::Rename, P("p/"), EXDEV);
+  FileMove(P("p/all"), P("moved"), false);
+  EXPECT_EQ(mode("moved"), 0666u);
+}
+
+TEST_F(FileOps, FolderMoveDeletesOnlyWhatItCopied) {
+  Write("mvsrc/a", "a");
+  Write("mvsrc/sub/b", "b");
+  FsInjectFault(FsOp::Rename, P("mvsrc"), EXDEV);
+  int lists = 0;
+  FsSetHook([&](FsOp op, const std::string &path) {
+    // The second listing of the source is the delete after the copy.
+    if (op == FsOp::List && path == P("mvsrc/") && ++lists == 2) {
+      std::ofstream(P("mvsrc/late.txt")) << "saved meanwhile";
+      std::ofstream(P("mvsrc/sub/late2")) << "too";
+    }
+  });
+  FolderMove(P("mvsrc/"), P("mvdst/"), false);
+  EXPECT_EQ(lists, 2);
+  EXPECT_EQ(Read("mvdst/a"), "a");
+  EXPECT_EQ(Read("mvdst/sub/b"), "b");
+  EXPECT_FALSE(Exists("mvsrc/a") || Exists("mvsrc/sub/b"));
+  EXPECT_EQ(Read("mvsrc/late.txt"), "saved meanwhile");
+  EXPECT_EQ(Read("mvsrc/sub/late2"), "too");
+  EXPECT_EQ(Problems(), (Strings{prChangedWhileMoving, prChangedWhileMoving}));
+  for (const OperationIssue &i : IssueList.Items()) EXPECT_EQ(i.Kind, okMove);
+  for (const std::string &d : Details()) EXPECT_EQ(d.find("copied & deleted"), std::string::npos);
+}
+
+TEST_F(FileOps, SourceChangedWhileCopyingIsNotPutInPlace) {
+  Write("src/t", std::string(200000, 't'));
+  bool changed = false;
+  FsSetHook([&](FsOp op, const std::string &path) {
+    if (op == FsOp::Read && path == P("src/t") && !changed) {
+      changed = true;
+      std::ofstream(P("src/t"), std::ios::app) << "appended by a writer";
+    }
+  });
+  EXPECT_FALSE(FileCopy(P("src/t"), P("dst/t"), false));
+  FsSetHook(nullptr);
+  EXPECT_FALSE(Exists("dst/t"));
+  EXPECT_EQ(Problems(), Strings{prSourceChanged});
+  EXPECT_TRUE(Temps().empty());
+  EXPECT_TRUE(FileCopy(P("src/t"), P("dst/t"), false));  // the next run copies it
+  EXPECT_EQ(Read("dst/t"), Read("src/t"));
+}
+
+TEST_F(FileOps, AFolderThatCannotBeCreatedIsAnIssue) {
+  Write("src/a", "a");
+  fs::create_directories(P("src/empty"));
+  FsInjectFault(FsOp::CreateFolder, P("dst/empty"), ENOSPC);
+  EXPECT_FALSE(FolderCopy(P("src/"), P("dst/"), false));
+  ASSERT_EQ(Problems(), Strings{prCreateError});
+  EXPECT_EQ(IssueList.Items()[0].Source, P("src/empty/"));
+  EXPECT_EQ(IssueList.Items()[0].Error, ENOSPC);
+}
+
+TEST_F(FileOps, AMoveSyncsTheCopyBeforeDeletingTheSource) {
+  Write("xs/a", "a");
+  Write("xs/f/b", "b");
+  FsInjectFault(FsOp::Rename, P("xs/"), EXDEV);
+  std::vector<Call> *calls = RecordCalls({FsOp::Sync, FsOp::Delete});
+  FileMove(P("xs/a"), P("xd/a"), false);
+  ASSERT_EQ(calls->size(), 3u);
+  EXPECT_NE((*calls)[0].path.find(CopyTempMarker), std::string::npos);  // the file
+  EXPECT_EQ((*calls)[1].path, P("xd/"));                                // its folder
+  EXPECT_EQ((*calls)[2].op, FsOp::Delete);                              // then the source
+  EXPECT_EQ((*calls)[2].path, P("xs/a"));
+  calls->clear();
+  FolderMove(P("xs/f/"), P("xd/f/"), false);
+  ASSERT_GE(calls->size(), 3u);
+  EXPECT_EQ(calls->back().op, FsOp::Delete);
+  EXPECT_EQ((*calls)[calls->size() - 2].op, FsOp::Sync);
+  EXPECT_FALSE(Exists("xs/f"));
+  // A plain copy of a new file does not sync.
+  calls->clear();
+  EXPECT_TRUE(FileCopy(P("xd/a"), P("plain/a"), false));
+  EXPECT_TRUE(calls->empty());
+}
+
+TEST_F(FileOps, SparseFilesKeepTheirHoles) {
+  constexpr int64_t kSize = 16 << 20, kAt = 10 << 20;
+  fs::create_directories(P("sp"));
+  {
+    std::ofstream f(P("sp/image"), std::ios::binary);
+    f.seekp(kAt);
+    f << std::string(16384, 'D');
+  }
+  fs::resize_file(P("sp/image"), kSize);
+  ASSERT_TRUE(FileCopy(P("sp/image"), P("sp/copy"), false));
+  struct stat st {};
+  ASSERT_EQ(stat(P("sp/copy").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, kSize);
+  EXPECT_LE(st.st_blocks * 512, 1 << 20);
+  EXPECT_EQ(Read("sp/copy"), Read("sp/image"));
+  EXPECT_TRUE(FileCopy(P("sp/image"), "", false));  // a test reads it
+}
+
+TEST_F(FileOps, AFolderSwappedForALinkMidWalkIsNotFollowed) {
+  Write("outside/keep.txt", "keep");
+  Write("tree/sub/x", "x");
+  Write("tree/y", "y");
+  FsSetHook([&](FsOp op, const std::string &path) {
+    if (op == FsOp::List && path == P("tree/sub/") && !fs::is_symlink(P("tree/sub"))) {
+      fs::rename(P("tree/sub"), P("elsewhere"));
+      fs::create_directory_symlink(P("outside"), P("tree/sub"));
+    }
+  });
+  EXPECT_FALSE(FolderDelete(P("tree/"), false));
+  EXPECT_EQ(Read("outside/keep.txt"), "keep");
+  EXPECT_FALSE(Exists("tree/y"));
+  EXPECT_EQ(Problems(), (Strings{prRemoveFolder, prRemoveFolder}));
+  // The copy walk neither reads through it.
+  Reset();
+  fs::remove(P("tree/sub"));
+  fs::rename(P("elsewhere"), P("tree/sub"));
+  FsSetHook([&](FsOp op, const std::string &path) {
+    if (op == FsOp::List && path == P("tree/sub/") && !fs::is_symlink(P("tree/sub"))) {
+      fs::rename(P("tree/sub"), P("elsewhere"));
+      fs::create_directory_symlink(P("outside"), P("tree/sub"));
+    }
+  });
+  EXPECT_FALSE(FolderCopy(P("tree/"), P("copy/"), false));
+  EXPECT_FALSE(Exists("copy/sub/keep.txt"));
+  EXPECT_EQ(Problems(), Strings{prReadError});
+}
+
+TEST_F(FileOps, MovesWithoutNoReplaceAndHardLinks) {
+  for (auto [noReplace, hardLink] :
+       {std::pair{EINVAL, ENOSYS}, {ENOSYS, EINVAL}, {EINVAL, EEXIST}}) {
+    Reset();
+    Write("nr/a", "A");
+    Write("nr/c", "C");
+    Write("nr/d", "D", kBase + ftDay);
+    FsInjectFault(FsOp::NoReplace, P("nr/"), noReplace);
+    FsInjectFault(FsOp::HardLink, P("nr/"), hardLink);
+    FileMove(P("nr/a"), P("nr/b"), false);
+    EXPECT_EQ(Details(), Strings{P("nr/a") + " moved"});
+    EXPECT_EQ(Read("nr/b"), "A");
+    FileMove(P("nr/c"), P("nr/d"), false);  // never onto an existing file
+    EXPECT_EQ(Read("nr/c"), "C");
+    EXPECT_EQ(Read("nr/d"), "D");
+    FolderMove(P("nr/"), P("nr2/"), false);
+    EXPECT_EQ(Read("nr2/b"), "A");
+    fs::remove_all(P("nr2"));
+  }
+}
+
+TEST_F(FileOps, StaleTemporaryFilesAndAVanishedFolder) {
+  Write("src/a", "a");
+  const std::string stale = "dst/.a" + std::string(CopyTempMarker) + "0123456789abcdef-00000001";
+  const std::string fresh = "dst/.b" + std::string(CopyTempMarker) + "0123456789abcdef-00000002";
+  const std::string locked = "dst/.c" + std::string(CopyTempMarker) + "0123456789abcdef-00000003";
+  const std::string other = "dst/.d" + std::string(CopyTempMarker) + "not-ours";
+  const int64_t old = FileTimeNow() - 2 * ftDay;
+  Write(stale, "s", old);
+  Write(fresh, "f", FileTimeNow());
+  Write(locked, "l", old);
+  Write(other, "o", old);
+  int handle = FsOpenRead(P(locked));
+  ASSERT_TRUE(FsLockShared(handle));  // a copy still writing it
+  EXPECT_TRUE(FileCopy(P("src/a"), P("dst/a"), false));
+  FsClose(handle);
+  EXPECT_FALSE(Exists(stale));
+  EXPECT_TRUE(Exists(fresh) && Exists(locked) && Exists(other));
+  EXPECT_TRUE(IsCopyTempName(PathName(P(stale))));
+  EXPECT_FALSE(IsCopyTempName(PathName(P(other))));
+
+  // The destination folder goes away mid-copy: one create issue, and no
+  // issue for the temporary file that went with it.
+  Reset();
+  Write("src/big", std::string(100000, 'b'));
+  FsSetHook([&](FsOp op, const std::string &path) {
+    if (op == FsOp::Write && path.find(CopyTempMarker) != std::string::npos)
+      fs::remove_all(P("gone"));
+  });
+  EXPECT_FALSE(FileCopy(P("src/big"), P("gone/big"), false));
+  EXPECT_EQ(Problems(), Strings{prCreateError});
 }
 
 TEST_F(FileOps, TextDetectionAndReading) {

@@ -26,6 +26,7 @@
 #include "foundation/file_system.h"
 #include "foundation/settings.h"
 #include "test_util.h"
+#include "viewer/view_window.h"
 
 namespace trovix {
 namespace {
@@ -271,12 +272,10 @@ TEST_F(QueryFormTest, ClosingForgetsWhatWasShown) {
   EXPECT_EQ(FileToString(root + "dst.txt"), "b");
 }
 
-TEST_F(QueryFormTest, CompareDescribesFilesViewingWaitsForTheViewer) {
+TEST_F(QueryFormTest, CompareDescribesFilesAndViewOpensThem) {
   Write("a.bin", std::string(3000, '\0'), kBase);
   IssueList.Add(okCopy, root + "a.bin", root + "missing.bin", prSizeDifferent);
   Show();
-  EXPECT_FALSE(form->mViewSource->isEnabled());
-  EXPECT_FALSE(form->mViewDestination->isEnabled());
   EXPECT_TRUE(form->mCompareSourceDestination->isEnabled());
   std::string message;
   int boxes = 0;
@@ -291,8 +290,24 @@ TEST_F(QueryFormTest, CompareDescribesFilesViewingWaitsForTheViewer) {
   EXPECT_NE(message.find("|t3,000 bytes|n"), std::string::npos) << message;
   EXPECT_NE(message.find("|bDestination: " + root + "missing.bin|b|n|t|b|1CAN NOT BE OPENED"),
             std::string::npos);
-  Mouse(QEvent::MouseButtonDblClick, 2, 1, Qt::LeftButton);  // viewing: nothing yet
-  EXPECT_EQ(boxes, 1);
+  // The source column views the source: not text, so the desktop opens it.
+  std::vector<std::string> opened;
+  ViewerHooks().openFile = [&](QWidget *, const std::string &path) {
+    opened.push_back(path);
+    return true;
+  };
+  Mouse(QEvent::MouseButtonDblClick, 2, 1, Qt::LeftButton);
+  EXPECT_EQ(opened, std::vector<std::string>{root + "a.bin"});
+  // The destination cannot be read: the viewer says so and no window stays.
+  SetMessageBoxAnswerer([&](uint8_t kind, const std::string &text, const std::string &) {
+    EXPECT_EQ(kind, mbError);
+    message = text;
+    return 0;
+  });
+  form->mViewDestination->trigger();
+  EXPECT_EQ(message.rfind("|b|1ERROR: Can not View file", 0), 0u) << message;
+  EXPECT_EQ(LockedView, nullptr);
+  ViewerHooks().openFile = nullptr;
 }
 
 TEST_F(QueryFormTest, CompareOpensTwoTextFilesInTheCompareWindow) {

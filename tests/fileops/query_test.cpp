@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 
 #include "browser/operation_state.h"
 #include "dialogs/event_log.h"
+#include "dialogs/markup.h"
 #include "foundation/file_system.h"
 #include "test_util.h"
 
@@ -48,9 +50,6 @@ TEST(QueryRules, TextsOfLabelHeaderAndCells) {
 
   EXPECT_EQ(QueryFolderPart("/a/b/c.txt"), "/a/b/");
   EXPECT_EQ(QueryFolderPart("c.txt"), "");
-  EXPECT_EQ(QueryMarkupPath("/a|b/c"),
-            "/a\xC2\xA6"
-            "b/c");
 }
 
 TEST(QueryRules, TickingAndSortingLeaveOutRowsNotOnShow) {
@@ -109,6 +108,24 @@ TEST_F(QueryFiles, CompareMessageDescribesBothFiles) {
   EXPECT_EQ(QueryCompareMessage(P("s.bin"), P("gone")).substr(both.find("|n|n")),
             "|n|n|bDestination: " + P("gone") + "|b|n|t|b|1CAN NOT BE OPENED OR DOES NOT EXIST");
   EXPECT_EQ(QueryCompareMessage("", P("d.bin")).substr(0, 18), "|n|n|bDestination:");
+}
+
+// The problem column names the cause after the problem's own words; the
+// event log has it too.
+TEST_F(QueryFiles, ProblemColumnShowsTheCause) {
+  Write("big", std::string(100000, 'x'));
+  FsInjectFault(FsOp::ShortWrite, P("out/"), 0, 1000);  // a full disk
+  EXPECT_FALSE(FileCopy(P("big"), P("out/big"), false));
+  FsClearFaults();
+  OperationIssue issue;
+  ASSERT_TRUE(IssueList.Get(0, issue));
+  EXPECT_EQ(issue.Error, ENOSPC);
+  EXPECT_EQ(MarkupPlainText(QueryCellText(issue, qcProblem), '|'),
+            "File Write Error: No space left on device");
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"\t" + P("out/big") +
+                                                 ": File Write Error: No space left on device"});
+  issue.Error = 0;
+  EXPECT_EQ(QueryCellText(issue, qcProblem), prWriteError);
 }
 
 TEST_F(QueryFiles, ProceedRunsTheTickedIssuesForced) {

@@ -201,10 +201,12 @@ TEST_F(ViewWindowTest, LockedViewingReusesTheNewestWindow) {
   WriteAll(a, "aaa\n");
   WriteAll(b, "bbb\n");
   WriteAll(bin, std::string(100, '\0'));
-  TViewFileForm *view = ViewFile(a, false, false, "", nullptr);
+  TViewFileForm *view = ViewFile(a, true, false, "", nullptr);
   ASSERT_NE(view, nullptr);
+  EXPECT_FALSE(view->windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_EQ(ViewFile(b, false, false, "", nullptr), view);
   EXPECT_EQ(view->FileName, b);
+  EXPECT_TRUE(view->windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_EQ(view->Memo->toPlainText(), "bbb\n");
   EXPECT_EQ(ViewFile(bin, false, false, "", nullptr), view);  // stays, empty
   EXPECT_FALSE(view->pMemo->isVisible());
@@ -288,6 +290,11 @@ TEST_F(ViewWindowTest, ToolsChangeTheText) {
   view->Memo->insertPlainText("one\ntwo\nthree\nfour");
   cursor = view->Memo->textCursor();
   cursor.clearSelection();
+  cursor.setPosition(3);
+  view->Memo->setTextCursor(cursor);
+  view->MemoClick();
+  EXPECT_EQ(view->StatusText(), "|b|4Line 1 / 4");
+  view->Memo->appendPlainText("");  // a last line end adds no line
   cursor.setPosition(3);
   view->Memo->setTextCursor(cursor);
   view->MemoClick();
