@@ -42,6 +42,7 @@
 #include "foundation/settings.h"
 #include "foundation/settings_qt.h"
 #include "foundation/strings.h"
+#include "search/search_form.h"
 #include "viewer/find_macros.h"
 #include "viewer/view_window.h"
 
@@ -133,9 +134,9 @@ void TMainForm::CreateActions() {
   connect(bOpenFile, &QAction::triggered, this, [this] { bOpenFileClick(bOpenFile); });
   connect(bRun, &QAction::triggered, this, &TMainForm::bRunClick);
   connect(bMapDrive, &QAction::triggered, this, &TMainForm::bMapDriveClick);
-  // Commands that arrive with their own windows stay disabled until then;
+  connect(bFind, &QAction::triggered, this, &TMainForm::bFindClick);
   // Rename waits for the first listing to know its mode.
-  for (QAction *a : {bRename, bFind}) a->setEnabled(false);
+  bRename->setEnabled(false);
   connect(bViewFile, &QAction::triggered, this, [this] { bViewFileClick(); });
   connect(bViewFileAlways, &QAction::triggered, this, &TMainForm::bViewFileAlwaysClick);
 }
@@ -189,6 +190,7 @@ void TMainForm::CreateMenus() {
     bViewFileAlways->setChecked(!bViewFileAlways->isChecked());
     bViewFileAlwaysClick();
   });
+  // View windows and search windows alike.
   connect(mCloseViews, &QAction::triggered, this, [] { CloseAllViews(); });
 
   mTree = new QMenu(this);
@@ -261,6 +263,7 @@ void TMainForm::CreateClientArea() {
   connect(GFileInfo, &TFileGrid::currentRowChanged, this, [this](int) {
     if (PressRow < 0 && bViewFileAlways->isChecked()) ViewLockedFile();
   });
+  connect(GFileInfo, &TFileGrid::findRequested, this, &TMainForm::bFindClick);
   connect(GFileInfo, &TFileGrid::openFileRequested, this, [this] { bOpenFileClick(mOpen); });
   connect(GFileInfo, &TFileGrid::contextMenuRequested, this, [this](const QPoint &pos) {
     PopupPoint = pos;
@@ -583,6 +586,19 @@ std::string TMainForm::TabFolder(int32_t index) const {
 }
 
 std::string TMainForm::CurrentFolder() const { return TabFolder(TCTrovix->TabIndex()); }
+
+void TMainForm::bFindClick() {
+  const std::string folder = CurrentFolder();
+  if (!folder.empty()) OpenSearchWindow(folder);
+}
+
+void TMainForm::GoToFile(const std::string &folder, const std::string &name) {
+  PendingSelectName = name;
+  FolderTree->SelectedFolderWrite(folder);  // lists the current tab, even for the same folder
+  activateWindow();
+  raise();
+  GFileInfo->setFocus();
+}
 
 void TMainForm::ListAgain() {
   ListedFolder.clear();

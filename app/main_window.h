@@ -63,6 +63,10 @@ class TMainForm : public QMainWindow, public TBrowserHost {
   TFileGrid *Grid() override { return GFileInfo; }
   std::string TabFolder(int32_t index) const override;
   std::string CurrentFolder() const override;
+  // Find: a new search window on the current tab's folder.
+  void bFindClick();
+  // A search result: its folder becomes the current tab's, name its current entry.
+  void GoToFile(const std::string &folder, const std::string &name);
   void ListAgain() override;
 
   void FormShow();

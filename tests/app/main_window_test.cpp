@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDialog>
 #include <QImage>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QSplitter>
 #include <QTest>
 #include <QTimer>
@@ -24,6 +26,7 @@
 #include "foundation/platform.h"
 #include "foundation/platform_ui.h"
 #include "main_window_fixture.h"
+#include "search/search_form.h"
 #include "viewer/view_window.h"
 
 using namespace trovix;
@@ -438,6 +441,31 @@ class LaunchTest : public MainWindowTest {
   std::function<int(const ExternalCommand &)> runner;
   bool openerWorks = true;
 };
+
+TEST_F(MainWindowTest, FindOpensASearchThatGoesBackAndClosesWithTheViews) {
+  Start();
+  SearchHost().GoTo = [this](const std::string &folder, const std::string &name) {
+    form->GoToFile(folder, name);
+  };
+  QTest::keyClick(form->GFileInfo, Qt::Key_F, Qt::ControlModifier);
+  QPointer<TSearchForm> search;
+  for (QWidget *w : QApplication::topLevelWidgets())
+    if (auto *s = qobject_cast<TSearchForm *>(w)) search = s;
+  ASSERT_FALSE(search.isNull());
+  EXPECT_EQ(search->SearchFolder, work);
+  search->eFilename->setEditText("two");
+  search->bSearchClick();
+  search->WaitWorker();
+  ASSERT_EQ(search->Job().ResultCount, 1);
+  form->bBackClick();  // elsewhere, so that Go has to come back
+  search->bGoClick();
+  EXPECT_EQ(ListedFolder, work);
+  EXPECT_EQ(CurrentName(), "two.txt");
+  EXPECT_TRUE(CloseAllViews());
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(search.isNull());
+  SearchHost() = TSearchHost{};
+}
 
 }  // namespace
 
