@@ -14,6 +14,8 @@
 #include "app/windows_ui.h"
 #include "dialogs/about_form.h"
 #include "dialogs/debug_form.h"
+#include "foundation/platform.h"
+#include "foundation/platform_ui.h"
 #include "foundation/settings.h"
 
 using namespace trovix;
@@ -22,6 +24,11 @@ namespace {
 
 int Run(QApplication &app, const CommandLine &line, FileManagerService &service) {
   CreateWindows();
+  // A logout, kill or Ctrl+C closes the main window the normal way, so the
+  // settings, tabs and macros are saved.
+  WatchCloseSignals([](int signal) {
+    if (MainForm) MainForm->CloseBySignal(SignalName(signal));
+  });
   DebugForm->DebugLog = line.DebugLog;
   MainForm->show();
   if (line.Debug) DebugForm->show();  // before the service writes its trace
@@ -48,6 +55,9 @@ int main(int argc, char **argv) {
     std::fputs(line.Error.c_str(), stderr);
     return line.ExitCode;
   }
+  // Before anything else of a run, so that no such signal ends the program
+  // without its saving.
+  CloseSignalsInstall();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Trovix");
   QApplication::setApplicationDisplayName("Trovix");

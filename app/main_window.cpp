@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
@@ -25,6 +26,7 @@
 #include "browser/status_bar_ui.h"
 #include "dialogs/about_form.h"
 #include "dialogs/controls_ui.h"
+#include "dialogs/debug_form.h"
 #include "dialogs/edit_string_form.h"
 #include "dialogs/event_log_form.h"
 #include "dialogs/markup.h"
@@ -40,6 +42,7 @@
 #include "foundation/settings.h"
 #include "foundation/settings_qt.h"
 #include "foundation/strings.h"
+#include "search/search_form.h"
 #include "viewer/find_macros.h"
 #include "viewer/view_window.h"
 
@@ -131,9 +134,9 @@ void TMainForm::CreateActions() {
   connect(bOpenFile, &QAction::triggered, this, [this] { bOpenFileClick(bOpenFile); });
   connect(bRun, &QAction::triggered, this, &TMainForm::bRunClick);
   connect(bMapDrive, &QAction::triggered, this, &TMainForm::bMapDriveClick);
-  // Commands that arrive with their own windows stay disabled until then;
+  connect(bFind, &QAction::triggered, this, &TMainForm::bFindClick);
   // Rename waits for the first listing to know its mode.
-  for (QAction *a : {bRename, bFind}) a->setEnabled(false);
+  bRename->setEnabled(false);
   connect(bViewFile, &QAction::triggered, this, [this] { bViewFileClick(); });
   connect(bViewFileAlways, &QAction::triggered, this, &TMainForm::bViewFileAlwaysClick);
 }
@@ -187,6 +190,7 @@ void TMainForm::CreateMenus() {
     bViewFileAlways->setChecked(!bViewFileAlways->isChecked());
     bViewFileAlwaysClick();
   });
+  // View windows and search windows alike.
   connect(mCloseViews, &QAction::triggered, this, [] { CloseAllViews(); });
 
   mTree = new QMenu(this);
@@ -259,6 +263,7 @@ void TMainForm::CreateClientArea() {
   connect(GFileInfo, &TFileGrid::currentRowChanged, this, [this](int) {
     if (PressRow < 0 && bViewFileAlways->isChecked()) ViewLockedFile();
   });
+  connect(GFileInfo, &TFileGrid::findRequested, this, &TMainForm::bFindClick);
   connect(GFileInfo, &TFileGrid::openFileRequested, this, [this] { bOpenFileClick(mOpen); });
   connect(GFileInfo, &TFileGrid::contextMenuRequested, this, [this](const QPoint &pos) {
     PopupPoint = pos;
@@ -327,6 +332,34 @@ bool TMainForm::FormCloseQuery() {
   }
   // Views with unsaved changes ask first; a cancelled question keeps the program open.
   return CloseAllViews();
+}
+
+void TMainForm::CloseBySignal(const std::string &signalName) {
+  if (ActiveOperations > 0) {
+    if (!signalClosePending_)
+      DebugAdd(signalName + ": file operations are running; cancelling them, closing when they end",
+               QColor(Qt::darkRed));
+    signalClosePending_ = true;
+    CancelRequested = true;
+    QTimer::singleShot(100, this, [this, signalName] { CloseBySignal(signalName); });
+    return;
+  }
+  signalClosePending_ = false;
+  DebugAdd(signalName + ": closing", QColor(Qt::darkRed));
+  // Questions on screen are answered Cancel, so their callers return before
+  // the window goes.
+  for (int guard = 0; guard < 32; ++guard) {
+    QWidget *modal = QApplication::activeModalWidget();
+    if (!modal) break;
+    if (auto *dialog = qobject_cast<QDialog *>(modal))
+      dialog->reject();
+    else
+      modal->close();
+    if (QApplication::activeModalWidget() == modal) break;  // it would not go
+  }
+  QTimer::singleShot(0, this, [this] {
+    if (close()) QCoreApplication::quit();
+  });
 }
 
 void TMainForm::closeEvent(QCloseEvent *event) {
@@ -553,6 +586,19 @@ std::string TMainForm::TabFolder(int32_t index) const {
 }
 
 std::string TMainForm::CurrentFolder() const { return TabFolder(TCTrovix->TabIndex()); }
+
+void TMainForm::bFindClick() {
+  const std::string folder = CurrentFolder();
+  if (!folder.empty()) OpenSearchWindow(folder);
+}
+
+void TMainForm::GoToFile(const std::string &folder, const std::string &name) {
+  PendingSelectName = name;
+  FolderTree->SelectedFolderWrite(folder);  // lists the current tab, even for the same folder
+  activateWindow();
+  raise();
+  GFileInfo->setFocus();
+}
 
 void TMainForm::ListAgain() {
   ListedFolder.clear();

@@ -63,11 +63,21 @@ class TMainForm : public QMainWindow, public TBrowserHost {
   TFileGrid *Grid() override { return GFileInfo; }
   std::string TabFolder(int32_t index) const override;
   std::string CurrentFolder() const override;
+  // Find: a new search window on the current tab's folder.
+  void bFindClick();
+  // A search result: its folder becomes the current tab's, name its current entry.
+  void GoToFile(const std::string &folder, const std::string &name);
   void ListAgain() override;
 
   void FormShow();
   void FormClose();
   bool FormCloseQuery();
+  // A close asked for by a signal (logout, kill, Ctrl+C), which nobody can be
+  // asked about: open dialogs are cancelled and the window closes the normal
+  // way, saving its state, and the program ends. While file operations run
+  // the close waits: they are cancelled, the trace says so, and the window
+  // closes once they have ended. signalName goes to the trace.
+  void CloseBySignal(const std::string &signalName);
   void FormActivate();
   void bBackClick();
   void bRefreshClick();
@@ -130,7 +140,8 @@ class TMainForm : public QMainWindow, public TBrowserHost {
   void ShowOperationInProgress();
 
   bool shown_ = false;
-  bool mapping_ = false;  // a Map drive click is being handled
+  bool signalClosePending_ = false;  // a signal's close waits for operations to end
+  bool mapping_ = false;             // a Map drive click is being handled
 };
 
 extern TMainForm *MainForm;

@@ -2,6 +2,7 @@
 #include "app/windows_ui.h"
 
 #include "app/main_window.h"
+#include "browser/file_list.h"
 #include "compare/compare_form.h"
 #include "dialogs/about_form.h"
 #include "dialogs/debug_form.h"
@@ -9,8 +10,10 @@
 #include "dialogs/event_log_form.h"
 #include "dialogs/options_form.h"
 #include "fileops/query_form.h"
+#include "search/search_form.h"
 #include "search/summary_form.h"
 #include "viewer/file_save_form.h"
+#include "viewer/view_window.h"
 
 namespace trovix {
 
@@ -28,6 +31,13 @@ TMainForm *CreateWindows() {
 
   // What the windows ask of the browser goes through the main window.
   QueryForm->OnRefresh = [] { MainForm->bRefreshClick(); };
+  TSearchHost &search = SearchHost();
+  search.GoTo = [](const std::string &folder, const std::string &name) {
+    MainForm->GoToFile(folder, name);
+  };
+  search.IsRemote = [](const std::string &folder) { return FolderIsRemote(folder); };
+  search.View = [](const std::string &path, bool newWindow, const std::string &findText,
+                   QWidget *caller) { ViewFile(path, newWindow, false, findText, caller); };
   return MainForm;
 }
 

@@ -180,12 +180,32 @@ std::string TabListDecode(const std::string &stored) {
   return item;
 }
 
+namespace {
+
+// The comma fields of s, found in one pass (a field per call of
+// StrGetFieldComma would read the list again for every tab).
+std::vector<std::string> CommaFields(const std::string &s) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (;;) {
+    size_t end = s.find(',', start);
+    fields.push_back(s.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) return fields;
+    start = end + 1;
+  }
+}
+
+}  // namespace
+
 std::vector<SavedTab> TabsFromSettings(const std::string &folders, const std::string &files) {
+  const std::vector<std::string> folderFields = CommaFields(folders);
+  const std::vector<std::string> fileFields = CommaFields(files);
   std::vector<SavedTab> tabs;
-  for (int32_t n = 0;; ++n) {
-    std::string folder = TabListDecode(StrGetFieldComma(folders, n));
+  tabs.reserve(folderFields.size());
+  for (size_t n = 0; n < folderFields.size(); ++n) {
+    std::string folder = TabListDecode(folderFields[n]);
     if (folder.empty()) break;
-    tabs.push_back({folder, TabListDecode(StrGetFieldComma(files, n))});
+    tabs.push_back({folder, n < fileFields.size() ? TabListDecode(fileFields[n]) : std::string()});
   }
   return tabs;
 }

@@ -46,7 +46,7 @@ class TTabRow {
   bool Designing = false;
 
   // The row is replaced by the given captions; the current tab becomes index.
-  void SetTabs(const std::vector<std::string> &captions, int32_t index);
+  virtual void SetTabs(const std::vector<std::string> &captions, int32_t index);
 
   // A tab chosen with the mouse, after the row made it current: reads the tab
   // that was on show and fills the new one when they differ.

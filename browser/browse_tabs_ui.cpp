@@ -69,6 +69,7 @@ std::string TTabControlSmart::Caption(int32_t index) const {
 
 void TTabControlSmart::SetCaption(int32_t index, const std::string &caption) {
   if (index < 0 || index >= count()) return;
+  if (static_cast<size_t>(index) < widths_.size()) widths_[index] = TabWidth(caption);
   setTabData(index, Bytes(caption));
   setTabText(index, DisplayText(caption));  // lays the row out again for the new width
   update();
@@ -76,6 +77,9 @@ void TTabControlSmart::SetCaption(int32_t index, const std::string &caption) {
 
 int32_t TTabControlSmart::AddTab(const std::string &caption) {
   const QSignalBlocker blocker(this);
+  // The width first: adding lays the row out.
+  widths_.resize(static_cast<size_t>(count()));
+  widths_.push_back(TabWidth(caption));
   int index = addTab(DisplayText(caption));
   setTabData(index, Bytes(caption));
   return index;
@@ -84,6 +88,7 @@ int32_t TTabControlSmart::AddTab(const std::string &caption) {
 void TTabControlSmart::DeleteTab(int32_t index) {
   if (index < 0 || index >= count()) return;
   const QSignalBlocker blocker(this);
+  if (static_cast<size_t>(index) < widths_.size()) widths_.erase(widths_.begin() + index);
   removeTab(index);
 }
 
@@ -94,23 +99,46 @@ void TTabControlSmart::SetTabIndex(int32_t index) {
   update();
 }
 
+void TTabControlSmart::SetTabs(const std::vector<std::string> &captions, int32_t index) {
+  // Hidden meanwhile, the bar neither scrolls, repaints nor asks its parent
+  // for a new geometry on each tab added or removed, only once when shown.
+  const QSignalBlocker blocker(this);
+  const bool visible = isVisible();
+  setUpdatesEnabled(false);
+  if (visible) hide();
+  TTabRow::SetTabs(captions, index);
+  if (visible) show();
+  setUpdatesEnabled(true);
+}
+
 // ---- Size and painting ---------------------------------------------------------------
 
 int32_t TTabControlSmart::TabHeight() const {
-  QFont normal = font();
-  normal.setBold(false);
-  return std::max(32, QFontMetrics(BoldFont()).height() + QFontMetrics(normal).height() + 6);
+  if (tabHeight_ < 0) {
+    QFont normal = font();
+    normal.setBold(false);
+    tabHeight_ =
+        std::max(32, QFontMetrics(BoldFont()).height() + QFontMetrics(normal).height() + 6);
+  }
+  return tabHeight_;
 }
 
-QSize TTabControlSmart::tabSizeHint(int index) const {
-  const std::string caption = Caption(index);
-  if (caption.empty()) return QSize(kNewTabWidth, TabHeight());
+int32_t TTabControlSmart::TabWidth(const std::string &caption) const {
+  if (caption.empty()) return kNewTabWidth;
   QFont normal = font();
   normal.setBold(false);
   // Wide enough for the caption, and for a usual count line under a short one.
   int captionWidth = QFontMetrics(BoldFont()).horizontalAdvance(DisplayText(caption));
   int countWidth = QFontMetrics(normal).horizontalAdvance("999 items: 99.9 KB");
-  return QSize(kTextLeft + std::max(captionWidth, countWidth) + 10, TabHeight());
+  return kTextLeft + std::max(captionWidth, countWidth) + 10;
+}
+
+QSize TTabControlSmart::tabSizeHint(int index) const {
+  // The row is laid out again whenever a tab comes or goes, asking every
+  // tab's size: each tab's width is measured once, when its caption is set.
+  if (index >= 0 && static_cast<size_t>(index) < widths_.size())
+    return QSize(widths_[static_cast<size_t>(index)], TabHeight());
+  return QSize(TabWidth(Caption(index)), TabHeight());
 }
 
 QSize TTabControlSmart::minimumTabSizeHint(int index) const { return tabSizeHint(index); }
@@ -255,6 +283,9 @@ void TTabControlSmart::changeEvent(QEvent *event) {
       f.setBold(true);
       setFont(f);
     }
+    tabHeight_ = -1;
+    for (int i = 0; i < count() && static_cast<size_t>(i) < widths_.size(); ++i)
+      widths_[static_cast<size_t>(i)] = TabWidth(Caption(i));
   }
 }
 

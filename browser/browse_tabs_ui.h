@@ -8,6 +8,7 @@
 #include <QTabBar>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "browser/browse_tabs.h"
 
@@ -28,6 +29,9 @@ class TTabControlSmart : public QTabBar, public TTabRow {
   void DeleteTab(int32_t index) override;
   int32_t TabIndex() const override { return currentIndex(); }
   void SetTabIndex(int32_t index) override;
+  // In one batch, laid out once: thousands of restored tabs take no longer
+  // than their count.
+  void SetTabs(const std::vector<std::string> &captions, int32_t index) override;
 
   // Height of the tabs: 32 pixels, more when two lines of the font need it.
   int32_t TabHeight() const;
@@ -70,6 +74,11 @@ class TTabControlSmart : public QTabBar, public TTabRow {
   void StartDrag();
   QFont BoldFont() const;
 
+  // The width of a tab with this caption.
+  int32_t TabWidth(const std::string &caption) const;
+
+  std::vector<int32_t> widths_;  // each tab's width, index for index
+  mutable int32_t tabHeight_ = -1;
   bool dragArmed_ = false;
   QPoint pressPos_;
 };

@@ -594,6 +594,65 @@ bool ShowItemInFileManager(const std::string &path) {
   return result == 0;
 }
 
+// ---- Signals that end the program ----------------------------------------------
+
+namespace {
+
+constexpr int kCloseSignals[] = {SIGTERM, SIGHUP, SIGINT};
+int closeSignalPipe[2] = {-1, -1};
+
+// Async-signal-safe: one write, errno kept. A full pipe drops the byte; the
+// signals already waiting will close the program all the same.
+extern "C" void OnCloseSignal(int signal) {
+  const int saved = errno;
+  const unsigned char number = static_cast<unsigned char>(signal);
+  ssize_t written = write(closeSignalPipe[1], &number, 1);
+  (void)written;
+  errno = saved;
+}
+
+}  // namespace
+
+int CloseSignalsInstall() {
+  if (closeSignalPipe[0] < 0 && pipe2(closeSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    closeSignalPipe[0] = closeSignalPipe[1] = -1;
+    return -1;
+  }
+  struct sigaction action {};
+  action.sa_handler = OnCloseSignal;
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  for (int signal : kCloseSignals) sigaddset(&action.sa_mask, signal);
+  for (int signal : kCloseSignals) sigaction(signal, &action, nullptr);
+  return closeSignalPipe[0];
+}
+
+int CloseSignalTake() {
+  unsigned char number = 0;
+  if (closeSignalPipe[0] < 0) return 0;
+  ssize_t got;
+  do {
+    got = read(closeSignalPipe[0], &number, 1);
+  } while (got < 0 && errno == EINTR);
+  return got == 1 ? number : 0;
+}
+
+void CloseSignalsRemove() {
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  for (int signal : kCloseSignals) sigaction(signal, &action, nullptr);
+}
+
+std::string SignalName(int signal) {
+  switch (signal) {
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    case SIGINT: return "SIGINT";
+    default: return "signal " + std::to_string(signal);
+  }
+}
+
 // ---- Network mounts ------------------------------------------------------------
 
 std::string GvfsFolder() {

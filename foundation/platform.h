@@ -152,6 +152,20 @@ std::vector<std::string> TypedCommand(const std::string &command, const std::str
 // Starts argv (program first) detached in path's folder; true when it started.
 bool LaunchForFile(const std::vector<std::string> &argv, const std::string &path);
 
+// ---- Signals that end the program ----------------------------------------------
+
+// SIGTERM, SIGHUP and SIGINT (a logout, kill, Ctrl+C) are caught by a handler
+// that only writes the signal's number to a pipe; the main thread reads it
+// from there and ends the program its normal way. Returns the pipe's reading
+// end (non-blocking; the same on every call), -1 when it cannot be made.
+int CloseSignalsInstall();
+// The next signal waiting in the pipe, 0 when none.
+int CloseSignalTake();
+// The default actions again (tests); the pipe stays.
+void CloseSignalsRemove();
+// "SIGTERM", "SIGHUP", "SIGINT", else "signal " and the number.
+std::string SignalName(int signal);
+
 // ---- Build and lock ------------------------------------------------------------
 
 // The program's version as major.minor.release.build.

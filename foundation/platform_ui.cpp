@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstring>
@@ -550,6 +551,24 @@ TSplitter::TSplitter(Qt::Orientation orientation, QWidget *parent)
     : QSplitter(orientation, parent) {}
 
 QSplitterHandle *TSplitter::createHandle() { return new TSplitterHandle(orientation(), this); }
+
+// ---- Signals that end the program ----------------------------------------------
+
+bool WatchCloseSignals(std::function<void(int signal)> onSignal) {
+  static std::function<void(int)> handler;
+  static QSocketNotifier *notifier = nullptr;
+  handler = std::move(onSignal);
+  const int fd = CloseSignalsInstall();
+  if (fd < 0 || !QCoreApplication::instance()) return false;
+  if (!notifier) {
+    notifier = new QSocketNotifier(fd, QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, [] {
+      while (int signal = CloseSignalTake())
+        if (handler) handler(signal);
+    });
+  }
+  return true;
+}
 
 // ---- Windows and controls ------------------------------------------------------
 

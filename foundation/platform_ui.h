@@ -175,6 +175,14 @@ class TSplitter : public QSplitter {
   QSplitterHandle *createHandle() override;
 };
 
+// ---- Signals that end the program ----------------------------------------------
+
+// Calls onSignal with the signal's number on the main thread, from the event
+// loop, for each SIGTERM, SIGHUP or SIGINT the program receives (see
+// CloseSignalsInstall). Needs the application object; false when the signals
+// cannot be caught. A later call replaces onSignal.
+bool WatchCloseSignals(std::function<void(int signal)> onSignal);
+
 // ---- Windows and controls ------------------------------------------------------
 
 // Puts the window's top-left corner at the mouse, moved left to end at the

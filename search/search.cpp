@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <memory>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
 #include "dialogs/event_log.h"
@@ -89,15 +91,68 @@ bool SearchHexContents(const std::string &text, std::string &bytes) {
   return true;
 }
 
+namespace {
+
+// How common a byte is in text, higher for more common: the scan looks for
+// the pattern's least common byte first.
+int ByteCommonness(unsigned char c) {
+  static const char kCommon[] = " etaoinsrhldcumfpgwybvkxjqz";  // most common first
+  if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
+  for (int i = 0; kCommon[i]; ++i)
+    if (kCommon[i] == static_cast<char>(c)) return 300 - i;
+  if (c >= '0' && c <= '9') return 250;
+  if (c == '\n' || c == '.' || c == ',' || c == '_' || c == '-' || c == '/' || c == 0) return 240;
+  return c >= 128 ? 100 : 150;
+}
+
+}  // namespace
+
 TContentScanner::TContentScanner(const std::string &pattern, bool ignoreCase, size_t blockSize)
     : pattern_(pattern), blockSize_(std::max<size_t>(blockSize, 32768)) {
   fold_ = ignoreCase && HasLetter(pattern_);
   if (fold_) pattern_ = UpperCase(pattern_);
+  for (size_t k = 1; k < pattern_.size(); ++k)
+    if (ByteCommonness(static_cast<unsigned char>(pattern_[k])) <
+        ByteCommonness(static_cast<unsigned char>(pattern_[rare_])))
+      rare_ = k;
 }
 
 bool TContentScanner::FindIn(size_t from, size_t to) {
-  if (to - from < pattern_.size()) return false;
-  return memmem(buffer_.data() + from, to - from, pattern_.data(), pattern_.size()) != nullptr;
+  const size_t m = pattern_.size();
+  if (to - from < m) return false;
+  const unsigned char *buf = buffer_.data();
+  const unsigned char *pat = reinterpret_cast<const unsigned char *>(pattern_.data());
+  auto verify = [&](size_t start) {
+    if (fold_) {
+      for (size_t k = 0; k < m; ++k)
+        if (Fold(buf[start + k]) != pat[k]) return false;
+      return true;
+    }
+    return memcmp(buf + start, pat, m) == 0;
+  };
+  // Candidates are the places of the rarest byte (either case of a letter
+  // when folding), found 16 bytes at a time; each is then checked whole.
+  const unsigned char r1 = pat[rare_];
+  const unsigned char r2 = fold_ && IsAlpha(static_cast<char>(r1)) ? (r1 | 0x20) : r1;
+  size_t i = from + rare_;
+  const size_t last = to - m + rare_;  // the last place the rare byte may be
+#if defined(__SSE2__)
+  const __m128i v1 = _mm_set1_epi8(static_cast<char>(r1));
+  const __m128i v2 = _mm_set1_epi8(static_cast<char>(r2));
+  for (; i + 16 <= last + 1; i += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(buf + i));
+    unsigned mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, v1), _mm_cmpeq_epi8(x, v2))));
+    while (mask) {
+      const size_t at = i + static_cast<size_t>(__builtin_ctz(mask));
+      if (verify(at - rare_)) return true;
+      mask &= mask - 1;
+    }
+  }
+#endif
+  for (; i <= last; ++i)
+    if ((buf[i] == r1 || buf[i] == r2) && verify(i - rare_)) return true;
+  return false;
 }
 
 bool TContentScanner::Scan(const std::function<int64_t(void *, int64_t)> &read, bool textOnly) {
@@ -109,10 +164,12 @@ bool TContentScanner::Scan(const std::function<int64_t(void *, int64_t)> &read, 
   size_t filled = 0;
   bool first = true, found = false;
   for (;;) {
-    const size_t start = filled;
     bool end = false;
-    while (filled < capacity) {
-      const int64_t n = read(buf + filled, static_cast<int64_t>(capacity - filled));
+    // A file that may turn out binary is judged on its first 32 KiB before
+    // the rest is read.
+    const size_t want = first && textOnly ? std::min<size_t>(capacity, 32768) : capacity;
+    while (filled < want) {
+      const int64_t n = read(buf + filled, static_cast<int64_t>(want - filled));
       if (n < 0) return false;  // a file that cannot be read to its end
       if (n == 0) {
         end = true;
@@ -123,12 +180,14 @@ bool TContentScanner::Scan(const std::function<int64_t(void *, int64_t)> &read, 
     if (first) {
       if (textOnly && !FileIsTextBytes(buf, static_cast<int64_t>(filled))) return false;
       first = false;
+      while (!end && filled < capacity) {
+        const int64_t n = read(buf + filled, static_cast<int64_t>(capacity - filled));
+        if (n < 0) return false;
+        if (n == 0) end = true;
+        filled += static_cast<size_t>(std::max<int64_t>(n, 0));
+      }
     }
-    if (!found) {
-      if (fold_)
-        for (size_t i = start; i < filled; ++i) buf[i] = Fold(buf[i]);
-      found = FindIn(0, filled);
-    }
+    if (!found) found = FindIn(0, filled);
     if (end) return found;
     if (found) {
       filled = 0;  // the rest is only read, to know the file reads to its end
@@ -268,25 +327,6 @@ class TWalker {
   std::vector<std::pair<uint64_t, uint64_t>> ancestors_;
 };
 
-// The criteria of the twin test as a hash key.
-struct TwinKey {
-  std::string_view name;
-  uint64_t size;
-  int64_t time;
-  bool operator==(const TwinKey &o) const {
-    return name == o.name && size == o.size && time == o.time;
-  }
-};
-
-struct TwinKeyHash {
-  size_t operator()(const TwinKey &k) const {
-    size_t h = std::hash<std::string_view>()(k.name);
-    h ^= std::hash<uint64_t>()(k.size) + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
-    h ^= std::hash<int64_t>()(k.time) + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
-    return h;
-  }
-};
-
 }  // namespace
 
 // ---- The job ---------------------------------------------------------------------
@@ -315,16 +355,48 @@ void TSearchJob::Filter() {
   if (!duplicates && !Params.UniquesOnly) return;
   const uint8_t d = duplicates ? 1 : 0;
   // Twins are entries equal in every chosen criterion: an equivalence, so an
-  // entry has a twin exactly when its group holds two or more.
-  std::unordered_map<TwinKey, int32_t, TwinKeyHash> groups;
-  groups.reserve(static_cast<size_t>(ResultCount));
-  auto keyOf = [this](const SearchEntry &e) {
-    return TwinKey{Params.SameName ? std::string_view(e.name) : std::string_view(),
-                   Params.SameSize ? e.size : 0, Params.SameDate ? e.time : 0};
+  // entry has a twin exactly when its group holds two or more. The groups
+  // come from an open-addressing table of entry indices.
+  const size_t n = static_cast<size_t>(ResultCount);
+  const bool byName = Params.SameName, bySize = Params.SameSize, byDate = Params.SameDate;
+  std::vector<size_t> hashes(n);
+  for (size_t i = 0; i < n; ++i) {
+    const SearchEntry &e = Results[i];
+    size_t h = byName ? std::hash<std::string_view>()(e.name) : 0;
+    if (bySize) h = (h ^ (e.size + 0x9E3779B97F4A7C15ull)) * 0xBF58476D1CE4E5B9ull;
+    if (byDate)
+      h = (h ^ (static_cast<uint64_t>(e.time) + 0x94D049BB133111EBull)) * 0x9E3779B97F4A7C15ull;
+    hashes[i] = h ^ (h >> 29);
+  }
+  auto twins = [&](size_t a, size_t b) {
+    const SearchEntry &x = Results[a], &y = Results[b];
+    return (!byName || x.name == y.name) && (!bySize || x.size == y.size) &&
+           (!byDate || x.time == y.time);
   };
-  for (int32_t i = 0; i < ResultCount; ++i) ++groups[keyOf(Results[i])];
-  for (int32_t i = 0; i < ResultCount; ++i)
-    Results[i].flag = groups[keyOf(Results[i])] >= 2 ? static_cast<uint8_t>(1 - d) : d;
+  size_t slots = 1;
+  while (slots < 2 * n) slots *= 2;
+  const size_t mask = slots - 1;
+  std::vector<int32_t> table(slots, -1);
+  std::vector<int32_t> group(n), count(n, 0);
+  for (size_t i = 0; i < n; ++i) {
+    size_t h = hashes[i] & mask;
+    for (;;) {
+      const int32_t at = table[h];
+      if (at < 0) {
+        table[h] = static_cast<int32_t>(i);
+        group[i] = static_cast<int32_t>(i);
+        break;
+      }
+      if (hashes[at] == hashes[i] && twins(static_cast<size_t>(at), i)) {
+        group[i] = at;
+        break;
+      }
+      h = (h + 1) & mask;
+    }
+    ++count[group[i]];
+  }
+  for (size_t i = 0; i < n; ++i)
+    Results[i].flag = count[group[i]] >= 2 ? static_cast<uint8_t>(1 - d) : d;
 }
 
 namespace {

@@ -93,6 +93,7 @@ class TContentScanner {
   bool FindIn(size_t from, size_t to);  // the pattern within buffer_[from, to)
   std::string pattern_;                 // upper-cased when ignoring case
   bool fold_ = false;
+  size_t rare_ = 0;  // index of the pattern's rarest byte, looked for first
   size_t blockSize_;
   std::vector<unsigned char> buffer_;
 };

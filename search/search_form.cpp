@@ -390,6 +390,16 @@ void TSearchForm::CreateControls() {
     StatusBar->update();
   };
   GFileInfo->OnSelectCell = [this](int32_t row) { RowChanged(row); };
+  GFileInfo->OnKeyDown = [this](QKeyEvent *event) {
+    const int key = event->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      event->accept();
+      bGoClick();
+    } else if (key == Qt::Key_Delete) {
+      event->accept();
+      bDeleteClick();
+    }
+  };
   connect(GFileInfo, &TDrawGridMouseWheel::currentRowChanged, this,
           [this] { StatusBar->update(); });
   outer->addWidget(GFileInfo, 1);
@@ -659,7 +669,7 @@ void TSearchForm::TimerTimer() {
 std::string TSearchForm::StatusText() const {
   switch (job_.State.load()) {
     case ssSearching:
-      return "|b|4Searching ...    " + NumToStrCommas(job_.FoundCount.load()) + " found";
+      return "|b|4Searching ... " + NumToStrCommas(job_.FoundCount.load()) + " found";
     case ssSearched:
     case ssSorting: return "|b|4Sorting ...";
     case ssAborting: return "|b|1Aborting ...";
@@ -742,19 +752,8 @@ void TSearchForm::keyPressEvent(QKeyEvent *event) {
   const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
   switch (event->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-      if (GFileInfo->hasFocus())
-        bGoClick();
-      else
-        bSearchClick();
-      return;
+    case Qt::Key_Enter: bSearchClick(); return;  // the grid takes its own Enter
     case Qt::Key_Escape: close(); return;
-    case Qt::Key_Delete:
-      if (GFileInfo->hasFocus()) {
-        bDeleteClick();
-        return;
-      }
-      break;
     case Qt::Key_Tab:
       if (mods == Qt::ControlModifier) {
         // The most recently used other window of the program comes forward.

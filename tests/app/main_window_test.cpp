@@ -1,24 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
 #include <QImage>
 #include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QSplitter>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <chrono>
+#include <csignal>
 #include <optional>
 
 #include "browser/browse_tabs_ui.h"
 #include "browser/folder_tree_ui.h"
 #include "browser/status_bar_ui.h"
 #include "dialogs/controls_ui.h"
+#include "dialogs/debug_form.h"
 #include "dialogs/options_form.h"
 #include "dialogs/options_ui.h"
 #include "foundation/file_system.h"
 #include "foundation/platform.h"
 #include "foundation/platform_ui.h"
 #include "main_window_fixture.h"
+#include "search/search_form.h"
 #include "viewer/view_window.h"
 
 using namespace trovix;
@@ -120,6 +128,60 @@ TEST_F(MainWindowTest, CloseRefusedWhileOperationsRunAndTimerReacts) {
   EXPECT_EQ(form->LastShownStatus, "Copying x");
   EXPECT_EQ(FileCount, 4);
   SetOperationStatus("");
+  EXPECT_TRUE(form->close());
+}
+
+// A signal (logout, kill) closes the window the normal way, saving its
+// state: while operations run it cancels them without a message box, says so
+// in the trace and closes when they have ended. A question on screen is
+// answered Cancel first.
+TEST_F(MainWindowTest, SignalClosesTheNormalWayAfterOperationsEnd) {
+  Start();
+  DebugForm = new TDebugForm(form.get());
+  DebugForm->show();  // the trace records while it is shown
+  auto trace = [] { return DebugForm->findChild<QPlainTextEdit *>()->toPlainText().toStdString(); };
+  ASSERT_TRUE(WatchCloseSignals([this](int signal) { form->CloseBySignal(SignalName(signal)); }));
+  ActiveOperations = 1;
+  raise(SIGTERM);
+  for (int i = 0; i < 30; ++i) QTest::qWait(10);
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_TRUE(CancelRequested);
+  EXPECT_TRUE(messages.empty());  // nobody to answer a message box
+  EXPECT_NE(trace().find("SIGTERM: file operations are running; cancelling them"),
+            std::string::npos);
+
+  QDialog question(form.get());
+  question.setModal(true);
+  bool rejected = false;
+  QObject::connect(&question, &QDialog::rejected, [&] { rejected = true; });
+  QTimer::singleShot(0, [&] { ActiveOperations = 0; });
+  question.exec();  // answered Cancel by the close, which then goes on
+  EXPECT_TRUE(rejected);
+  for (int i = 0; i < 50 && form->isVisible(); ++i) QTest::qWait(10);
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_NE(trace().find("SIGTERM: closing"), std::string::npos);
+  EXPECT_EQ(INIRead("CurrentFolders"), work);
+  CancelRequested = false;
+  CloseSignalsRemove();
+  DebugForm = nullptr;
+}
+
+// Thousands of saved tabs restore (bench/tab_restore_bench for the figure).
+TEST_F(MainWindowTest, ManySavedTabsRestoreQuickly) {
+  std::string folders, files;
+  for (int i = 0; i < 10000; ++i) {
+    folders += (i ? "," : "") + TabListEncode(root + "t" + std::to_string(i + 1) + "/");
+    files += (i ? "," : "") + std::string("a.txt");
+  }
+  INIWrite("CurrentFolders", folders);
+  INIWrite("CurrentFiles", files);
+  const auto start = std::chrono::steady_clock::now();
+  Start();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  ASSERT_EQ(form->TCTrovix->TabCount(), 10001);
+  EXPECT_EQ(TabStates[9999].Folder, root + "t10000/");
+  ASSERT_GE(FileCount, 1);  // tab 0 (t1) is listed
+  EXPECT_EQ(FileList[0].Name, "a.txt");
   EXPECT_TRUE(form->close());
 }
 
@@ -379,6 +441,31 @@ class LaunchTest : public MainWindowTest {
   std::function<int(const ExternalCommand &)> runner;
   bool openerWorks = true;
 };
+
+TEST_F(MainWindowTest, FindOpensASearchThatGoesBackAndClosesWithTheViews) {
+  Start();
+  SearchHost().GoTo = [this](const std::string &folder, const std::string &name) {
+    form->GoToFile(folder, name);
+  };
+  QTest::keyClick(form->GFileInfo, Qt::Key_F, Qt::ControlModifier);
+  QPointer<TSearchForm> search;
+  for (QWidget *w : QApplication::topLevelWidgets())
+    if (auto *s = qobject_cast<TSearchForm *>(w)) search = s;
+  ASSERT_FALSE(search.isNull());
+  EXPECT_EQ(search->SearchFolder, work);
+  search->eFilename->setEditText("two");
+  search->bSearchClick();
+  search->WaitWorker();
+  ASSERT_EQ(search->Job().ResultCount, 1);
+  form->bBackClick();  // elsewhere, so that Go has to come back
+  search->bGoClick();
+  EXPECT_EQ(ListedFolder, work);
+  EXPECT_EQ(CurrentName(), "two.txt");
+  EXPECT_TRUE(CloseAllViews());
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(search.isNull());
+  SearchHost() = TSearchHost{};
+}
 
 }  // namespace
 

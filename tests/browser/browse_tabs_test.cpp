@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <algorithm>
+#include <chrono>
+
+#include "browser/browse_tabs_ui.h"
 #include "browser/launch_commands.h"
 #include "foundation/platform.h"
 
@@ -145,6 +150,51 @@ TEST(SavedTabs, StaleNewTabDataAndEmptyLists) {
   EXPECT_EQ(RestoreTabStates({}), Strings{""});
 }
 
+// The saved lists of many tabs: read in time proportional to their length
+// (ten times the tabs nowhere near a hundred times as long), and put into a
+// shown tab row whole.
+TEST(SavedTabs, ManyTabsRestore) {
+  auto lists = [](int n, std::string &folders, std::string &files) {
+    folders.clear();
+    files.clear();
+    for (int i = 0; i < n; ++i) {
+      folders +=
+          (i ? "," : "") + TabListEncode("/home/u/projects, old/f " + std::to_string(i) + "/");
+      files += (i ? "," : "") + std::string("file") + std::to_string(i) + ".txt";
+    }
+  };
+  auto readTime = [&](int n) {
+    std::string folders, files;
+    lists(n, folders, files);
+    auto best = std::chrono::steady_clock::duration::max();
+    for (int round = 0; round < 3; ++round) {
+      const auto start = std::chrono::steady_clock::now();
+      EXPECT_EQ(TabsFromSettings(folders, files).size(), static_cast<size_t>(n));
+      best = std::min(best, std::chrono::steady_clock::now() - start);
+    }
+    return best;
+  };
+  const auto small = readTime(5000), large = readTime(50000);
+  EXPECT_LT(large, 30 * small + std::chrono::milliseconds(20));
+
+  QWidget window;
+  TTabControlSmart row(&window);
+  window.resize(900, 100);
+  window.show();
+  std::string folders, files;
+  lists(10000, folders, files);
+  const auto start = std::chrono::steady_clock::now();
+  row.SetTabs(RestoreTabStates(TabsFromSettings(folders, files)), 0);
+  QApplication::processEvents();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  ASSERT_EQ(row.TabCount(), 10001);
+  EXPECT_EQ(row.Caption(10000), "");
+  EXPECT_EQ(TabStates[9999].Folder, "/home/u/projects, old/f 9999/");
+  EXPECT_EQ(TabStates[9999].CurrentFile, "file9999.txt");
+  // Each tab as wide as its caption, measured once.
+  EXPECT_GT(row.tabRect(1).width(), row.tabRect(10000).width());
+}
+
 TEST(LaunchCommands, NetworkMountsAndRunText) {
   const char *old = std::getenv("XDG_RUNTIME_DIR");
   std::string saved = old ? old : "";
@@ -162,7 +212,7 @@ TEST(LaunchCommands, NetworkMountsAndRunText) {
 
   FileEntry entry;
   entry.Name = "run me.sh";
-  EXPECT_EQ(RunCommandText(&entry, true), "run me.sh");
+  EXPECT_EQ(RunCommandText(&entry, true), "'./run me.sh'");
   EXPECT_EQ(RunCommandText(&entry, false), "");
   EXPECT_EQ(RunCommandText(nullptr, true), "");
 }

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
@@ -147,6 +148,29 @@ TEST_F(SearchFormTest, DeleteGreysAndSummaryFollows) {
   EXPECT_TRUE(form.isNull());
   EXPECT_TRUE(SummaryForm->SummarySource.isNull());
   SummaryForm->GridDblClick(SummaryForm->gSummaryFolders);  // nothing happens
+}
+
+TEST_F(SearchFormTest, KeysSearchGoDeleteAndClose) {
+  form->show();
+  std::string goneTo;
+  SearchHost().GoTo = [&](const std::string &folder, const std::string &name) {
+    goneTo = folder + name;
+  };
+  form->eFilename->setEditText("gamma");
+  QTest::keyClick(form->eFilename->lineEdit(), Qt::Key_Return);  // Search
+  form->WaitWorker();
+  ASSERT_EQ(form->Job().ResultCount, 1);
+  form->GFileInfo->setFocus();
+  QTest::keyClick(form->GFileInfo, Qt::Key_Return);  // Go
+  EXPECT_EQ(goneTo, t / "sub/gamma.log");
+  QTest::keyClick(form->GFileInfo, Qt::Key_Delete);
+  form->WaitWorker();
+  EXPECT_EQ(messages, std::vector<std::string>{"|b|4Delete 1 File(s)?"});
+  EXPECT_FALSE(fs::exists(t / "sub/gamma.log"));
+  QTest::keyClick(form->GFileInfo, Qt::Key_Escape);
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(form.isNull());
+  SearchHost() = TSearchHost{};
 }
 
 TEST_F(SearchFormTest, ClosingWhileBusyWaitsForTheWorker) {
