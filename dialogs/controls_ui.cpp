@@ -74,9 +74,13 @@ TEditUpDown::TEditUpDown(QWidget *parent) : QWidget(parent) {
   Display();
 }
 
-void TEditUpDown::SetValue(int32_t value) {
+void TEditUpDown::SetValue(int32_t value) { StoreValue(value); }
+
+void TEditUpDown::StoreValue(int32_t value) {
+  const bool changed = value != value_;
   value_ = value;
   Display();
+  if (changed) emit valueChanged(value_);
 }
 
 void TEditUpDown::SetMin(int32_t min) {
@@ -123,15 +127,14 @@ void TEditUpDown::RaiseChange() {
 
 void TEditUpDown::Commit() {
   if (!typed_) return;
-  value_ = rules_.Parse(FromQ(edit_->text()), value_, static_cast<bool>(calculate_));
-  Display();
+  StoreValue(rules_.Parse(FromQ(edit_->text()), value_, static_cast<bool>(calculate_)));
   RaiseChange();
 }
 
 void TEditUpDown::UserStep(int32_t step, bool notify) {
-  if (typed_) value_ = rules_.Parse(FromQ(edit_->text()), value_, static_cast<bool>(calculate_));
-  value_ = rules_.Step(value_, step);
-  Display();
+  int32_t value = value_;
+  if (typed_) value = rules_.Parse(FromQ(edit_->text()), value, static_cast<bool>(calculate_));
+  StoreValue(rules_.Step(value, step));
   if (notify) RaiseChange();
 }
 

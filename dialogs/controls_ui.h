@@ -63,6 +63,9 @@ class TEditUpDown : public QWidget {
 
  signals:
   void changed();
+  // Raised whenever the value changed, by the user (the mouse wheel too,
+  // which raises no OnChange) or by SetValue.
+  void valueChanged(int32_t value);
 
  protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
@@ -77,6 +80,7 @@ class TEditUpDown : public QWidget {
   void UserStep(int32_t step, bool notify);
   void RaiseChange();
   void Arrange();
+  void StoreValue(int32_t value);  // stores and shows; valueChanged when new
 
   TEditUpDownRules rules_;
   TCalculateFn calculate_;

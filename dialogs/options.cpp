@@ -41,11 +41,24 @@ TOptionValues Values;
 bool SlotValid(int slot) { return slot >= 0 && slot < csCount; }
 bool FontUseValid(int use) { return use >= 0 && use < fuCount; }
 
-// A stored number outside [low, high] falls back to def: such a value was not
-// written by the options window, so it is not the user's choice.
-int ReadRanged(const std::string &key, int def, int low, int high) {
-  const int value = INIReadNum(key, def);
-  return value < low || value > high ? def : value;
+// A stored number clamped into [low, high], as its control would show it; text
+// that is not a number (hand edited, or cut off) gives the default. Keeps a
+// tab size of 0 from reaching the tab arithmetic.
+int ReadClamped(const std::string &key, int def, int low, int high) {
+  std::string text = INIRead(key);
+  StrTrim(text);
+  if (text.empty()) return def;
+  StrError = false;
+  const int value = StrToNum(text);
+  const bool bad = StrError;
+  StrError = false;
+  return bad ? def : std::clamp(value, low, high);
+}
+
+// A switch stored as 1 or 0: any other number counts as on, text that is not a
+// number gives the default.
+bool ReadFlag(const std::string &key, bool def) {
+  return ReadClamped(key, def ? 1 : 0, INT32_MIN, INT32_MAX) != 0;
 }
 
 // A colour stored as hexadecimal text; missing, empty or not hexadecimal
@@ -64,8 +77,8 @@ uint32_t ReadColour(const std::string &key, uint32_t def) {
 TFontChoice ReadFont(const std::string &prefix) {
   TFontChoice font;
   font.Name = INIReadInit(prefix + ":FontName", font.Name);
-  font.Size = std::clamp(INIReadNum(prefix + ":FontSize", 8), kFontSizeMin, kFontSizeMax);
-  font.Bold = INIReadNum(prefix + ":FontBold", 0) != 0;
+  font.Size = ReadClamped(prefix + ":FontSize", font.Size, kFontSizeMin, kFontSizeMax);
+  font.Bold = ReadFlag(prefix + ":FontBold", false);
   return font;
 }
 }  // namespace
@@ -103,14 +116,14 @@ void SetOptionFont(int use, const TFontChoice &font) {
 
 void OptionsLoad() {
   CheckSizeOnly = false;
-  WarnOverwriteOlder = INIReadNum(kWarnOlderKey, 0) != 0;
+  WarnOverwriteOlder = ReadFlag(kWarnOlderKey, false);
   CopyXExclusions = INIRead(kCopyXKey);
   for (int slot = 0; slot < csCount; ++slot)
     Values.Colours[slot] = ReadColour(kColourKeys[slot], kColourDefaults[slot]);
-  Values.UseGradients = INIReadNum(kGradientKey, 1) != 0;
-  Values.CompareThreshold = ReadRanged(kCompareThresholdKey, kCompareThresholdDefault,
-                                       kCompareThresholdMin, kCompareThresholdMax);
-  Values.TabSize = ReadRanged(kTabSizeKey, kTabSizeDefault, kTabSizeMin, kTabSizeMax);
+  Values.UseGradients = ReadFlag(kGradientKey, true);
+  Values.CompareThreshold = ReadClamped(kCompareThresholdKey, kCompareThresholdDefault,
+                                        kCompareThresholdMin, kCompareThresholdMax);
+  Values.TabSize = ReadClamped(kTabSizeKey, kTabSizeDefault, kTabSizeMin, kTabSizeMax);
   Values.MultimediaExtensions = INIReadInit(kMultimediaKey, kMultimediaDefault);
   for (int use = 0; use < fuCount; ++use) Values.Fonts[use] = ReadFont(kFontPrefixes[use]);
 }

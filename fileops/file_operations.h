@@ -30,6 +30,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/file_text.h"
+
 namespace trovix {
 
 // ---- Operations, requests and issues ---------------------------------------------
@@ -158,10 +160,6 @@ std::string FileAgeText(int64_t difference);
 // True when an item of exclusions (StrGetItem items) occurs in name,
 // ignoring case.
 bool FileNameExcluded(const std::string &name, const std::string &exclusions);
-// True when the first 32 KiB of the file look like text.
-bool FileIsText(const std::string &path);
-// The whole file; empty when it cannot be opened.
-std::string FileToString(const std::string &path);
 
 // The last component of a path, without a trailing PathDelim.
 std::string PathName(const std::string &path);

@@ -808,6 +808,30 @@ int64_t FsFileSize(int handle) {
   return st.st_size;
 }
 
+bool FsGetMode(const std::string &path, uint32_t &mode) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return FailErrno();
+  mode = st.st_mode & 07777;
+  return Ok();
+}
+
+bool FsSetMode(int handle, uint32_t mode) {
+  if (int error = HandleFault(FsOp::SetAttributes, handle)) return Fail(error);
+  if (fchmod(handle, static_cast<mode_t>(mode & 07777)) != 0) return FailErrno();
+  return Ok();
+}
+
+bool FsSyncFolder(const std::string &folder) {
+  if (Injected(FsOp::Sync, folder)) return false;
+  const std::string f = folder.empty() ? std::string(".") : folder;
+  int fd = Retry([&] { return open(f.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  if (fd < 0) return FailErrno();
+  bool ok = Retry([&] { return fsync(fd); }) == 0;
+  int error = errno;
+  close(fd);
+  return ok ? Ok() : Fail(error);
+}
+
 // ---- Changes ----------------------------------------------------------------
 
 bool FsDeleteFile(const std::string &path) {

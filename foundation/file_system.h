@@ -102,6 +102,12 @@ int64_t FsWrite(int handle, const void *buffer, int64_t count);
 bool FsSync(int handle);
 bool FsClose(int handle);
 int64_t FsFileSize(int handle);  // -1 on failure
+// The permission bits (07777) of the file path reaches, links followed.
+bool FsGetMode(const std::string &path, uint32_t &mode);
+// Sets the permission bits of an open file.
+bool FsSetMode(int handle, uint32_t mode);
+// Writes a folder's entries to disk: a rename into it then survives a crash.
+bool FsSyncFolder(const std::string &folder);
 
 // Deletes a file or a link (never what a link points to); refuses a
 // read-only file with EACCES.
@@ -155,9 +161,9 @@ bool FsFreeSpace(const std::string &path, int64_t &freeBytes, int64_t &totalByte
 // while some fault was installed. The calls each kind fails: Open FsOpenRead;
 // Create FsCreate, FsCreateLink; Delete FsDeleteFile; Rename FsMove,
 // FsReplace (either path); RemoveFolder FsRemoveFolder; CreateFolder
-// FsCreateFolders; SetTime FsSetFileTime; SetAttributes FsSetReadOnly; List
-// FsFolderReader::Open, FsListFolder; Sync FsSync; Close FsClose (the handle
-// is closed all the same).
+// FsCreateFolders; SetTime FsSetFileTime; SetAttributes FsSetReadOnly,
+// FsSetMode; List FsFolderReader::Open, FsListFolder; Sync FsSync,
+// FsSyncFolder; Close FsClose (the handle is closed all the same).
 enum class FsOp {
   Open,
   Read,

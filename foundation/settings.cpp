@@ -76,18 +76,42 @@ bool WriteAll(int h, const std::string &data) {
   return true;
 }
 
-// Writes data to fileName through a temporary file that replaces it only when
-// everything is written and on disk.
+// The file a save writes: fileName itself, or the end of the chain of links
+// at it (a relative target counts from its link's folder), which need not
+// exist yet. False for a loop or an unreadable link.
+bool SaveTarget(const std::string &fileName, std::string &target) {
+  target = fileName;
+  for (int hops = 0; hops < 40; ++hops) {
+    if (!FsIsLink(target)) return FsLastError() == 0 || FsLastError() == ENOENT;
+    std::string next;
+    if (!FsReadLink(target, next) || next.empty()) return false;
+    target = next[0] == PathDelim ? next : FolderOf(target) + next;
+  }
+  return false;
+}
+
+// Writes data to fileName through a temporary file beside the file it names
+// (through links), which replaces it only when everything is written and on
+// disk. The old file's mode is kept (0600 for a new one, settings are the
+// user's own); a link stays a link.
 bool SaveFile(const std::string &fileName, const std::string &data) {
-  std::string folder = FolderOf(fileName);
+  std::string target;
+  if (!SaveTarget(fileName, target)) return false;
+  uint32_t mode = 0600;
+  if (FsGetMode(target, mode)) mode &= 0777;
+  std::string folder = FolderOf(target);
   if (!folder.empty() && !FsFolderExists(folder)) FsCreateFolders(folder);
   std::string temp;
-  int h = CreateTemp(fileName, temp);
+  int h = CreateTemp(target, temp);
   if (h == FsInvalidHandle) return false;
+  // Before any byte is written. A file system without modes (vfat) refuses;
+  // the settings are saved all the same.
+  FsSetMode(h, mode);
   bool ok = WriteAll(h, data) && FsSync(h);
   ok = FsClose(h) && ok;
-  ok = ok && FsReplace(temp, fileName);
+  ok = ok && FsReplace(temp, target);
   if (!ok) FsDeleteFile(temp);
+  if (ok) FsSyncFolder(folder);  // the rename itself on disk
   return ok;
 }
 
@@ -97,7 +121,9 @@ LoadResult LoadFile(const std::string &fileName, std::string &data) {
   data.clear();
   if (!FsExists(fileName)) return LoadResult::Missing;
   int h = FsOpenRead(fileName);
-  if (h == FsInvalidHandle) return LoadResult::Failed;
+  // A link to a file not made yet: the save creates it.
+  if (h == FsInvalidHandle)
+    return FsLastError() == ENOENT ? LoadResult::Missing : LoadResult::Failed;
   bool ok = true;
   try {
     std::string chunk(1 << 20, '\0');

@@ -11,7 +11,9 @@
 //
 // File: plain 8-bit text, lines end in CR LF when written; CR LF, CR alone or
 // LF alone end a line when read. The file is replaced through a temporary file
-// in the same folder, so a failed or interrupted save leaves the old one whole.
+// in the same folder, so a failed or interrupted save leaves the old one whole;
+// it keeps its mode (a new file is 0600), and a link to it stays a link: the
+// save goes to its target, which is created when missing.
 //
 // Main thread only.
 #include <cstddef>

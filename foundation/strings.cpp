@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "foundation/strings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -281,23 +282,51 @@ std::string StrFindReplace(const std::string &find, const std::string &s,
 
 void StrSubs(std::string &s, const std::string &find, const std::string &replace) {
   if (find.empty()) return;
+  // Replacing the first occurrence and searching again from position 1 is
+  // done in one pass: done holds the text in front of the search point, which
+  // holds no occurrence; rest holds the text still to search, reversed, so a
+  // replacement goes back in front of it at the cost of its own length. The
+  // first occurrence is the first one to end, found as done grows by a byte.
+  //
   // A replacement that holds the find text would be found again for ever:
-  // replace each occurrence of the original text once instead.
-  if (StrPos(1, find, replace) != 0) {
-    s = StrFindReplace(find, s, replace);
-    return;
+  // then each occurrence of the original text is replaced once, and the
+  // search resumes after the inserted text (fence).
+  const bool once = StrPos(1, find, replace) != 0;
+  // Some inputs still never end or grow exponentially ("aaba", "aba" ->
+  // "baab"; "ab" -> "bba" on many a's): the replacing stops, with StrError
+  // raised, before the text passes 16 MiB (or its own size, when larger) or
+  // the replacements pass 8 times the text's length.
+  const size_t maxSize = std::max<size_t>(size_t{16} << 20, s.size());
+  const size_t maxCount = 8 * (s.size() + 1);
+  const size_t n = find.size();
+  std::string done, rest(s.rbegin(), s.rend());
+  done.reserve(s.size());
+  size_t fence = 0, count = 0;
+  auto endsWithFind = [&] {
+    if (done.size() < fence + n) return false;
+    const char *tail = done.data() + done.size() - n;
+    for (size_t k = 0; k < n; ++k)
+      if (!SameUp(tail[k], find[k])) return false;
+    return true;
+  };
+  while (!rest.empty()) {
+    done += rest.back();
+    rest.pop_back();
+    if (!endsWithFind()) continue;
+    if (++count > maxCount || done.size() - n + replace.size() + rest.size() > maxSize) {
+      StrError = true;
+      break;
+    }
+    done.resize(done.size() - n);
+    if (once) {
+      done += replace;
+      fence = done.size();
+    } else {
+      rest.append(replace.rbegin(), replace.rend());
+    }
   }
-  // Searching again from 1 after each replacement finds the same as searching
-  // from where the replaced text could first overlap a new occurrence: the
-  // text in front of it is unchanged and held no occurrence.
-  int32_t from = 1;
-  for (;;) {
-    int32_t p = StrPos(from, find, s);
-    if (p == 0) return;
-    s.replace(static_cast<size_t>(p - 1), find.size(), replace);
-    from = p - static_cast<int32_t>(find.size()) + 1;
-    if (from < 1) from = 1;
-  }
+  done.append(rest.rbegin(), rest.rend());
+  s = std::move(done);
 }
 
 void StrChangeChar(std::string &s, char from, char to) {

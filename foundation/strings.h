@@ -51,6 +51,11 @@ int32_t StrPosChLast(char c, const std::string &s);
 int32_t StrPosWild(int32_t start, const std::string &pattern, const std::string &s);
 std::string StrFindReplace(const std::string &find, const std::string &s,
                            const std::string &replace);
+// Replaces the first occurrence of find (through UpCase) and searches again
+// from the start until none is left; a replace holding find replaces each
+// original occurrence once. Stops with StrError raised, s holding the text
+// reached so far, before s passes 16 MiB (or its size, when larger) or the
+// replacements pass 8 times its length: some inputs never end otherwise.
 void StrSubs(std::string &s, const std::string &find, const std::string &replace);
 void StrChangeChar(std::string &s, char from, char to);
 int32_t StrCountChar(const std::string &s, char c);

@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j2 --target Trovix
-exec build/app/Trovix "$@"
+exec build/app/trovix "$@"

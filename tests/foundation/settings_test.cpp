@@ -2,6 +2,7 @@
 #include "foundation/settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -226,6 +227,68 @@ TEST_F(SettingsTest, UnreadableFileIsNeverOverwritten) {
   INIWrite("More", "3");
   INIUninit();
   EXPECT_EQ(ReadBytes(ini), "Precious\t1\r\nMore\t3\r\n");
+}
+
+mode_t ModeOf(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// A save keeps the old file's mode, and writes through a link (a settings
+// file kept in a dotfiles folder) to its target, which stays the one file.
+TEST_F(SettingsTest, SaveKeepsModeAndWritesThroughLinks) {
+  auto save = [&](const std::string &ini, const std::string &value) {
+    INIInitFile(ini);
+    INIWrite("K", value);
+    INIUninit();
+  };
+  const std::string ini = dir_ / "m.ini";
+  save(ini, "new");
+  EXPECT_EQ(ModeOf(ini), 0600u);  // a new file is the user's alone
+  for (mode_t mode : {0600, 0640, 0664}) {
+    chmod(ini.c_str(), mode);
+    save(ini, std::to_string(mode));
+    EXPECT_EQ(ModeOf(ini), mode);
+    EXPECT_EQ(ReadBytes(ini), "K\t" + std::to_string(mode) + "\r\n");
+  }
+
+  // A relative link to a link to the real file, in other folders.
+  fs::create_directories(dir_ / "dotfiles/trovix");
+  fs::create_directories(dir_ / "home");
+  const std::string real = dir_ / "dotfiles/trovix/real.ini", link = dir_ / "home/t.ini";
+  WriteBytes(real, "K\told\r\n");
+  chmod(real.c_str(), 0640);
+  fs::create_symlink("../dotfiles/trovix/real.ini", dir_ / "dotfiles/hop.ini");
+  fs::create_symlink("../dotfiles/hop.ini", link);
+  save(link, "through");
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(fs::read_symlink(link), "../dotfiles/hop.ini");
+  EXPECT_EQ(ReadBytes(real), "K\tthrough\r\n");
+  EXPECT_EQ(ModeOf(real), 0640u);
+  EXPECT_EQ(Names(dir_ / "dotfiles/trovix"), Lines{"real.ini"});  // no temporary left
+  EXPECT_EQ(Names(dir_ / "home"), Lines{"t.ini"});
+
+  // TROVIX_INI naming a link to a missing file, or a missing file in an
+  // existing folder: created at exit, the link kept.
+  const std::string dangling = dir_ / "home/d.ini", target = dir_ / "dotfiles/trovix/d.ini";
+  fs::create_symlink(target, dangling);
+  for (const std::string &name : {dangling, dir_ / "home/fresh.ini"}) {
+    setenv("TROVIX_INI", name.c_str(), 1);
+    EXPECT_FALSE(INIStartup(dir_ / "bin/trovix"));
+    INIWrite("Made", "1");
+    INIShutdown();
+    EXPECT_EQ(ReadBytes(name), "Made\t1\r\n") << name;
+    EXPECT_EQ(ModeOf(name), 0600u);
+  }
+  EXPECT_TRUE(fs::is_symlink(dangling));
+  EXPECT_EQ(ReadBytes(target), "Made\t1\r\n");
+
+  // A loop of links is not a file to write: nothing changes.
+  fs::create_symlink(dir_ / "home/loop2", dir_ / "home/loop1");
+  fs::create_symlink(dir_ / "home/loop1", dir_ / "home/loop2");
+  save(dir_ / "home/loop1", "x");
+  EXPECT_TRUE(fs::is_symlink(dir_ / "home/loop1"));
+  EXPECT_EQ(Names(dir_ / "home"), (Lines{"d.ini", "fresh.ini", "loop1", "loop2", "t.ini"}));
 }
 
 TEST_F(SettingsTest, StartupChoosesTheFile) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <random>
 
 using namespace trovix;
 
@@ -100,6 +101,66 @@ TEST(Strings, SearchAndReplace) {
               {subs("a-a", "a", "AA"), "AA-AA"},
               {subs("abc", "", "x"), "abc"},
               {Edited("a.b.c", [](std::string &t) { StrChangeChar(t, '.', '/'); }), "a/b/c"}});
+}
+
+// Input that would make repeated replacing run for ever or grow without end
+// stops at a limit with StrError raised; ordinary input is untouched by it.
+TEST(Strings, SubsIsBoundedInTimeAndSize) {
+  auto start = std::chrono::steady_clock::now();
+  std::string cycle = "aaba";  // each replacement makes a new occurrence further on
+  EXPECT_TRUE(Fails([&] { StrSubs(cycle, "aba", "baab"); }));
+  EXPECT_LE(cycle.size(), 16u * 1024 * 1024);
+
+  std::string doubling = std::string(60, 'a') + "b";  // 2^60 b's if left alone
+  EXPECT_TRUE(Fails([&] { StrSubs(doubling, "ab", "bba"); }));
+  EXPECT_LE(doubling.size(), 16u * 1024 * 1024);
+  EXPECT_EQ(StrCountChar(doubling, 'a'), 60);  // stopped at a state of the replacing
+  // Few replacements, each growing the text by 1 MiB: cut at 16 MiB, whether
+  // or not the replacement holds the find text.
+  for (const std::string &by : {std::string(1 << 20, 'y'), "x" + std::string(1 << 20, 'y')}) {
+    std::string grown(20, 'x');
+    EXPECT_TRUE(Fails([&] { StrSubs(grown, "x", by); }));
+    EXPECT_LE(grown.size(), 16u * 1024 * 1024);
+    EXPECT_GT(grown.size(), 14u * 1024 * 1024);
+  }
+
+  // The same pattern on few a's finishes, with the full cascade.
+  std::string few = "aaab";
+  EXPECT_FALSE(Fails([&] { StrSubs(few, "ab", "bba"); }));
+  EXPECT_EQ(few, std::string(8, 'b') + "aaa");
+  // A long text with many replacements is neither cut nor slow.
+  std::string big;
+  for (int i = 0; i < 200000; ++i) big += "x\r\n";
+  EXPECT_FALSE(Fails([&] { StrSubs(big, "\r\n", "\n"); }));
+  EXPECT_EQ(big.size(), 400000u);
+  EXPECT_EQ(big.substr(0, 4), "x\nx\n");
+  std::string sorted = "aaaabbbb";  // a quadratic number of swaps, within bounds
+  EXPECT_FALSE(Fails([&] { StrSubs(sorted, "ab", "ba"); }));
+  EXPECT_EQ(sorted, "bbbbaaaa");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+  // Against the plain loop (replace the first occurrence, search again from
+  // the start) on random short texts, wherever that loop ends within bounds.
+  std::mt19937 random(7);
+  auto word = [&](int maxLength) {
+    std::string w(random() % maxLength, 'a');
+    for (char &c : w) c = "abAB"[random() % 4];
+    return w;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = word(12), find = word(3) + "a", by = word(4);
+    if (StrPos(1, find, by) != 0) continue;
+    std::string plain = text;
+    size_t count = 0;
+    for (int32_t p; count <= 8 * (text.size() + 1) && (p = StrPos(1, find, plain)) != 0; ++count)
+      plain.replace(static_cast<size_t>(p - 1), find.size(), by);
+    std::string fast = text;
+    bool failed = Fails([&] { StrSubs(fast, find, by); });
+    EXPECT_EQ(failed, count > 8 * (text.size() + 1)) << text << " " << find << " " << by;
+    if (!failed) {
+      EXPECT_EQ(fast, plain) << text << " " << find << " " << by;
+    }
+  }
 }
 
 TEST(Strings, Comparison) {
