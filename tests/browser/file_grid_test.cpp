@@ -119,7 +119,7 @@ TEST_F(FileGridTest, ClicksMarkAndDoubleClickViews) {
   for (auto [col, mode] : clicks) {
     list.ClickCredit = 0;
     Click(CellCentre(col, 0));
-    EXPECT_EQ(list.SortMode, mode);
+    EXPECT_EQ(list.SortMode, mode) << "header click on column " << col;
   }
   ASSERT_NE(grid_.CurrentEntry(), nullptr);
   EXPECT_EQ(grid_.CurrentEntry()->Name, "beta");
@@ -246,8 +246,8 @@ TEST_F(FileGridTest, PaintsOnlyVisibleRowsAndWheelScrolls) {
   EXPECT_EQ(grid_.TopRow(), 1001 - visible);
 }
 
-TEST_F(FileGridTest, PaintsMarksZebraAndOverlay) {
-  Show({Entry("one"), Entry("two", faDirectory), Entry("three", faReadOnly), Entry("four")});
+TEST_F(FileGridTest, PaintsMarksAndZebra) {
+  Show({Entry("one"), Entry("two", faDirectory), Entry("three"), Entry("four")});
   list.FileList[1].Selected = true;
   grid_.setFocus();
   const QImage image = grid_.viewport()->grab().toImage();
@@ -258,18 +258,4 @@ TEST_F(FileGridTest, PaintsMarksZebraAndOverlay) {
   EXPECT_EQ(QColor(image.pixel(even.left() + 3, even.bottom() - 1)), grid_.ColourEven());
   EXPECT_EQ(QColor(image.pixel(marked.left() + 3, marked.bottom() - 1)),
             grid_.palette().color(QPalette::Highlight));
-  // Rows 1 and 3 hold plain files on the same background; only the
-  // read-only one carries the overlay.
-  const QRect icon1 = grid_.CellRect(0, 1);
-  const QRect icon3 = grid_.CellRect(0, 3);
-  int differing = 0;
-  for (int x = 0; x < 18; ++x) {
-    for (int y = 0; y < icon1.height(); ++y) {
-      if (image.pixel(icon1.left() + x, icon1.top() + y) !=
-          image.pixel(icon3.left() + x, icon3.top() + y)) {
-        ++differing;
-      }
-    }
-  }
-  EXPECT_GT(differing, 10);
 }
