@@ -76,7 +76,10 @@ FileManagerService::FileManagerService(QDBusConnection connection) : bus_(std::m
 
 FileManagerService::~FileManagerService() {
   if (!bus_.isConnected()) return;
-  if (servesFileManager_) bus_.unregisterService(kFileManagerName);
+  if (servesFileManager_) {
+    SetShowItemHandler(nullptr);
+    bus_.unregisterService(kFileManagerName);
+  }
   if (ownsAppId_) bus_.unregisterService(kAppId);
   if (exported_) bus_.unregisterObject(kFileManagerPath);
 }
@@ -139,6 +142,16 @@ bool FileManagerService::HandOver(const std::vector<OpenTarget> &targets, std::s
 
 void FileManagerService::Serve(FileManagerObject::ShowHandler show,
                                FileManagerObject::TraceHandler trace) {
+  // While this process is the desktop's file manager, its own "Open File
+  // Location" shows the item here directly.
+  if (servesFileManager_ && show) {
+    SetShowItemHandler([show](const std::string &path) {
+      OpenTarget target;
+      if (!TargetForItem(path, target)) return false;
+      show({target});
+      return true;
+    });
+  }
   object_.SetHandlers(std::move(show), std::move(trace));
 }
 

@@ -3,10 +3,14 @@
 // run in their fixed order, then the message loop; settings written at exit.
 #include <QApplication>
 #include <QMessageBox>
-#include <cstring>
+#include <cstdio>
 #include <exception>
+#include <filesystem>
 
+#include "app/command_line.h"
+#include "app/file_manager_service.h"
 #include "app/main_window.h"
+#include "app/show_targets_ui.h"
 #include "app/windows_ui.h"
 #include "dialogs/about_form.h"
 #include "dialogs/debug_form.h"
@@ -16,31 +20,18 @@ using namespace trovix;
 
 namespace {
 
-struct StartFlags {
-  bool debug = false;     // -debug: show the debug trace window
-  bool debugLog = false;  // -debuglog: the trace window's log flag
-  bool splash = true;     // -nosplash / -noabout: no About window at start
-};
-
-StartFlags ReadFlags(int argc, char **argv) {
-  StartFlags flags;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "-debug") == 0)
-      flags.debug = true;
-    else if (std::strcmp(argv[i], "-debuglog") == 0)
-      flags.debugLog = true;
-    else if (std::strcmp(argv[i], "-nosplash") == 0 || std::strcmp(argv[i], "-noabout") == 0)
-      flags.splash = false;
-  }
-  return flags;
-}
-
-int Run(QApplication &app, const StartFlags &flags) {
+int Run(QApplication &app, const CommandLine &line, FileManagerService &service) {
   CreateWindows();
-  DebugForm->DebugLog = flags.debugLog;
+  DebugForm->DebugLog = line.DebugLog;
   MainForm->show();
-  if (flags.debug) DebugForm->show();
-  if (flags.splash) AboutForm->ShowSplash(1500);
+  if (line.Debug) DebugForm->show();  // before the service writes its trace
+  ShowTargets(*MainForm, line.Targets);
+  service.Serve(
+      [](const std::vector<OpenTarget> &targets) {
+        if (MainForm) ShowTargets(*MainForm, targets);
+      },
+      [](const std::string &text) { DebugAdd(text, Qt::darkBlue); });
+  if (line.Splash) AboutForm->ShowSplash(1500);
   int result = app.exec();
   delete MainForm;  // its child windows go with it
   return result;
@@ -49,14 +40,30 @@ int Run(QApplication &app, const StartFlags &flags) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  std::error_code noFolder;
+  const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc),
+                                            std::filesystem::current_path(noFolder).native());
+  if (line.Exit) {
+    std::fputs(line.Output.c_str(), stdout);
+    std::fputs(line.Error.c_str(), stderr);
+    return line.ExitCode;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Trovix");
   QApplication::setApplicationDisplayName("Trovix");
+  QGuiApplication::setDesktopFileName(kAppId);
+  QApplication::setWindowIcon(TrovixIcon());
+  // One Trovix per session: a second start hands its folders over and ends.
+  FileManagerService service;
+  if (service.Start() == FileManagerService::Role::Second) {
+    std::string error;
+    if (service.HandOver(line.Targets, error)) return 0;
+    std::fprintf(stderr, "trovix: the running Trovix did not answer (%s)\n", error.c_str());
+  }
   INIStartup(QCoreApplication::applicationFilePath().toStdString(), "Trovix");
-  StartFlags flags = ReadFlags(argc, argv);
   int result = 1;
   try {
-    result = Run(app, flags);
+    result = Run(app, line, service);
   } catch (const std::exception &error) {
     QMessageBox::critical(nullptr, "Trovix", QString::fromUtf8(error.what()));
   }

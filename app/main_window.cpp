@@ -29,6 +29,8 @@
 #include "dialogs/event_log_form.h"
 #include "dialogs/markup.h"
 #include "dialogs/message_box.h"
+#include "dialogs/options_form.h"
+#include "dialogs/options_ui.h"
 #include "fileops/drag_drop_ui.h"
 #include "fileops/file_commands_ui.h"
 #include "fileops/query_form.h"
@@ -37,6 +39,8 @@
 #include "foundation/settings.h"
 #include "foundation/settings_qt.h"
 #include "foundation/strings.h"
+#include "viewer/find_macros.h"
+#include "viewer/view_window.h"
 
 namespace trovix {
 
@@ -72,6 +76,7 @@ void TMainForm::CreateActions() {
   ToolBar->setMovable(false);
   ToolBar->setIconSize(QSize(22, 22));
   ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  FollowOptionGradient(ToolBar);
   auto button = [this](const char *name, const QString &hint, int image, bool checkable = false) {
     QAction *a = ToolBar->addAction(ToolbarIcon(image), hint);
     a->setObjectName(name);
@@ -113,6 +118,12 @@ void TMainForm::CreateActions() {
 
   connect(bBack, &QAction::triggered, this, &TMainForm::bBackClick);
   connect(bRefresh, &QAction::triggered, this, &TMainForm::bRefreshClick);
+  connect(bProperties, &QAction::triggered, this, [] {
+    if (!OptionsForm) return;
+    OptionsForm->show();
+    OptionsForm->raise();
+    OptionsForm->activateWindow();
+  });
   connect(bAbout, &QAction::triggered, this, [] {
     if (AboutForm) AboutForm->show();
   });
@@ -121,7 +132,9 @@ void TMainForm::CreateActions() {
   connect(bMapDrive, &QAction::triggered, this, &TMainForm::bMapDriveClick);
   // Commands that arrive with their own windows stay disabled until then;
   // Rename waits for the first listing to know its mode.
-  for (QAction *a : {bViewFile, bViewFileAlways, bRename, bFind, bProperties}) a->setEnabled(false);
+  for (QAction *a : {bRename, bFind}) a->setEnabled(false);
+  connect(bViewFile, &QAction::triggered, this, [this] { bViewFileClick(); });
+  connect(bViewFileAlways, &QAction::triggered, this, &TMainForm::bViewFileAlwaysClick);
 }
 
 void TMainForm::CreateMenus() {
@@ -166,7 +179,14 @@ void TMainForm::CreateMenus() {
   connect(mOpenWith, &QAction::triggered, this, [this] { bOpenFileClick(mOpenWith); });
   connect(mOpenfilelocation, &QAction::triggered, this, &TMainForm::mOpenfilelocationClick);
   connect(mCopyFullPath, &QAction::triggered, this, &TMainForm::mCopyFullPathClick);
-  for (QAction *a : {mView, mViewHex, mViewAlways, mCloseViews, mRename}) a->setEnabled(false);
+  mRename->setEnabled(false);
+  connect(mView, &QAction::triggered, this, [this] { bViewFileClick(); });
+  connect(mViewHex, &QAction::triggered, this, [this] { bViewFileClick(true); });
+  connect(mViewAlways, &QAction::triggered, this, [this] {
+    bViewFileAlways->setChecked(!bViewFileAlways->isChecked());
+    bViewFileAlwaysClick();
+  });
+  connect(mCloseViews, &QAction::triggered, this, [] { CloseAllViews(); });
 
   mTree = new QMenu(this);
   mTree->setObjectName("mTree");
@@ -235,7 +255,10 @@ void TMainForm::CreateClientArea() {
   filesLayout->addWidget(GFileInfo);
   connect(GFileInfo, &TFileGrid::marksChanged, this, &TMainForm::ItemsChanged);
   connect(GFileInfo, &TFileGrid::sortChanged, this, &TMainForm::ItemsChanged);
-  connect(GFileInfo, &TFileGrid::viewFileRequested, this, &TMainForm::bViewFileClick);
+  connect(GFileInfo, &TFileGrid::viewFileRequested, this, [this] { bViewFileClick(); });
+  connect(GFileInfo, &TFileGrid::currentRowChanged, this, [this](int) {
+    if (List.PressRow < 0 && bViewFileAlways->isChecked()) ViewLockedFile();
+  });
   connect(GFileInfo, &TFileGrid::openFileRequested, this, [this] { bOpenFileClick(mOpen); });
   connect(GFileInfo, &TFileGrid::contextMenuRequested, this, [this](const QPoint &pos) {
     PopupPoint = pos;  // where "Select to here" marks to
@@ -277,6 +300,14 @@ void TMainForm::FormShow() {
   Splitter->setSizes({std::max(8, treeWidth), std::max(100, width() - treeWidth)});
   INIGridLoad(FileGridColumns(), "MainGrid");
   NiceLabelFormatChar = '|';
+  LoadMacros();
+  // A save in a view changes what the current folder holds; a closed locked
+  // view sets the lock button up.
+  ViewerHooks().listAgain = [this] {
+    List.ListedFolder.clear();
+    TCTrovixFill(TCTrovix->TabIndex());
+  };
+  ViewerHooks().lockReleased = [this] { bViewFileAlways->setChecked(false); };
   if (EditStringForm) INIComboLoad(EditStringForm->Edit, TEditStringForm::HistoryKey);
   FolderTree->Init();
 
@@ -295,7 +326,8 @@ bool TMainForm::FormCloseQuery() {
     ShowOperationInProgress();
     return false;
   }
-  return true;
+  // Views with unsaved changes ask first; a cancelled question keeps the program open.
+  return CloseAllViews();
 }
 
 void TMainForm::closeEvent(QCloseEvent *event) {
@@ -318,6 +350,10 @@ void TMainForm::FormClose() {
   INIWrite("CurrentFolders", folders);
   INIWrite("CurrentFiles", files);
   if (EditStringForm) INIComboSave(EditStringForm->Edit, TEditStringForm::HistoryKey);
+  SaveMacros();
+  ClearMacros();
+  ViewerHooks().listAgain = nullptr;
+  ViewerHooks().lockReleased = nullptr;
 }
 
 void TMainForm::changeEvent(QEvent *event) {
@@ -326,7 +362,7 @@ void TMainForm::changeEvent(QEvent *event) {
 }
 
 void TMainForm::FormActivate() {
-  // The tree's and the grid's fonts come from the options; defaults until then.
+  // The tree and the grid take the options' fonts themselves, whenever they change.
 }
 
 // ---- Tabs -------------------------------------------------------------------------
@@ -469,7 +505,7 @@ void TMainForm::OpenInNewTab(const std::string &folder) {
   }
 }
 
-void TMainForm::bViewFileClick() {
+void TMainForm::bViewFileClick(bool hex) {
   if (bViewFileAlways->isChecked()) {
     bViewFileAlways->setChecked(false);
     return;
@@ -478,6 +514,22 @@ void TMainForm::bViewFileClick() {
   if (!entry || !GFileInfo->hasFocus()) return;
   if (entry->Attributes & faDirectory)
     FolderTree->SelectedFolderWrite(List.ListedFolder + entry->Name + PathDelim);
+  else
+    ViewFile(List.ListedFolder + entry->Name, true, hex, "", this);
+}
+
+void TMainForm::bViewFileAlwaysClick() {
+  if (bViewFileAlways->isChecked()) {
+    ViewLockedFile();
+  } else if (LockedView) {
+    LockedView->close();
+  }
+}
+
+void TMainForm::ViewLockedFile() {
+  const FileEntry *entry = GFileInfo->CurrentEntry();
+  if (entry && !(entry->Attributes & faDirectory))
+    ViewFile(List.ListedFolder + entry->Name, false, false, "", this);
 }
 
 void TMainForm::bRefreshClick() { FolderTree->Init(FolderTree->SelectedFolderRead()); }
@@ -632,6 +684,10 @@ bool TMainForm::FormKeyDown(QKeyEvent *event) {
   }
   if (event->key() == Qt::Key_Escape) {
     if (bViewFileAlways->isChecked()) bViewFileAlways->setChecked(false);
+    if (LockedView) {
+      LockedView->close();
+      LockedView = nullptr;
+    }
     return true;
   }
   return false;

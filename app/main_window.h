@@ -111,8 +111,13 @@ class TMainForm : public QMainWindow, public TBrowserHost {
   void ItemsChanged();
   // A folder of the grid or the tree shown in a new tab.
   void OpenInNewTab(const std::string &folder) override;
-  // View: a folder row is entered; files go to the viewer.
-  void bViewFileClick();
+  // View: a folder row is entered; files go to the viewer (hex for View Hex).
+  void bViewFileClick(bool hex = false);
+  // The lock button went down (the current file goes to the locked view) or up
+  // (the locked view closes).
+  void bViewFileAlwaysClick();
+  // The current file, when it is not a folder, into the locked view.
+  void ViewLockedFile();
 
   // The status text as last painted by the timer.
   std::string LastShownStatus;

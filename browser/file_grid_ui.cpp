@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "dialogs/options_ui.h"
 #include "foundation/file_system.h"
 #include "foundation/settings_qt.h"
 #include "foundation/strings.h"
@@ -784,20 +785,17 @@ TFileGrid::TFileGrid(TFileListState &list, QWidget *parent)
   SetColumnWidth(2, 123);
   SetFixedRows(1);
   SetRowCount(2);
+  // Row colours and icons are read from the options at each paint; the font
+  // is their "Items" font from the time the options are loaded.
+  TOptionsNotifier &notifier = OptionsNotifier();
+  connect(&notifier, &TOptionsNotifier::coloursChanged, this, [this] { InvalidateGrid(); });
+  connect(&notifier, &TOptionsNotifier::multimediaChanged, this, [this] { InvalidateGrid(); });
+  connect(&notifier, &TOptionsNotifier::fontsChanged, this,
+          [this] { setFont(OptionQFont(fuItems)); });
 }
 
 void TFileGrid::SetRemote(bool remote) {
   remote_ = remote;
-  InvalidateGrid();
-}
-
-void TFileGrid::SetColourOdd(const QColor &color) {
-  colourOdd_ = color;
-  InvalidateGrid();
-}
-
-void TFileGrid::SetColourEven(const QColor &color) {
-  colourEven_ = color;
   InvalidateGrid();
 }
 
@@ -913,7 +911,7 @@ void TFileGrid::DrawEntry(QPainter &painter, int32_t col, int32_t row, const QRe
     painter.fillRect(rect, pal.color(QPalette::Highlight));
     painter.setPen(pal.color(QPalette::HighlightedText));
   } else {
-    painter.fillRect(rect, row % 2 == 1 ? colourOdd_ : colourEven_);
+    painter.fillRect(rect, OptionQColor(row % 2 == 1 ? csOdd : csEven));
     painter.setPen(pal.color(QPalette::Text));
   }
   switch (col) {

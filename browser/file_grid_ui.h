@@ -228,10 +228,6 @@ class TFileGrid : public TDrawGridMouseWheel {
 
   bool Remote() const { return remote_; }
   void SetRemote(bool remote);
-  void SetColourOdd(const QColor &color);
-  void SetColourEven(const QColor &color);
-  QColor ColourOdd() const { return colourOdd_; }
-  QColor ColourEven() const { return colourEven_; }
 
  signals:
   void viewFileRequested();             // double click, Enter, middle click on a file
@@ -264,8 +260,6 @@ class TFileGrid : public TDrawGridMouseWheel {
 
   TFileListState &list_;
   bool remote_ = false;
-  QColor colourOdd_ = ColorFromNumber(15794175);
-  QColor colourEven_ = ColorFromNumber(14286847);
 };
 
 }  // namespace trovix

@@ -5,12 +5,11 @@
 #include <ctime>
 #include <string_view>
 
+#include "dialogs/options.h"
 #include "foundation/file_system.h"
 #include "foundation/strings.h"
 
 namespace trovix {
-
-std::function<std::string()> MultimediaExtensionsSource;
 
 void TFileListState::EnsureTabStates(int32_t n) {
   if (n > static_cast<int32_t>(TabStates.size())) TabStates.resize(n);
@@ -382,9 +381,7 @@ int32_t FileIconIndex(const std::string &name, uint32_t attributes, bool remote,
 }
 
 int32_t FileIconIndex(const std::string &name, uint32_t attributes, bool remote) {
-  const std::string list =
-      MultimediaExtensionsSource ? MultimediaExtensionsSource() : std::string("mp3 wav avi");
-  return FileIconIndex(name, attributes, remote, list);
+  return FileIconIndex(name, attributes, remote, OptionMultimediaExtensions());
 }
 
 bool FileDateText(int64_t fileTime, std::string &date, std::string &time) {

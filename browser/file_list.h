@@ -140,10 +140,6 @@ struct TFileListState {
   void WalkMarking(int32_t &row, int32_t target);
 };
 
-// Where the Options' multimedia extension list is read from when the icon of
-// a file is chosen; unset means the default "mp3 wav avi".
-extern std::function<std::string()> MultimediaExtensionsSource;
-
 // ---- Listing ---------------------------------------------------------------------
 
 // True when a folder-listing entry belongs in the list: everything but the
@@ -188,6 +184,7 @@ enum : int32_t {
 };
 int32_t FileIconIndex(const std::string &name, uint32_t attributes, bool remote,
                       const std::string &multimediaExtensions);
+// With the options' multimedia extension list.
 int32_t FileIconIndex(const std::string &name, uint32_t attributes, bool remote);
 
 // The local date ("2024 Mar 07") and time ("09:05:03") of a file time;

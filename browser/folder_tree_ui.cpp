@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <filesystem>
 
+#include "dialogs/options_ui.h"
 #include "foundation/platform_ui.h"
 #include "foundation/strings.h"
 
@@ -68,6 +69,20 @@ TFolderTree::TFolderTree(QWidget *parent) : QTreeWidget(parent) {
             ChangeHandling();
           });
   connect(this, &QTreeWidget::itemChanged, this, &TFolderTree::ItemEdited);
+
+  // The background is the options' tree colour, the font their "Folders" font
+  // (from the time the options are loaded); both follow every change.
+  ApplyOptionColour();
+  connect(&OptionsNotifier(), &TOptionsNotifier::coloursChanged, this,
+          [this] { ApplyOptionColour(); });
+  connect(&OptionsNotifier(), &TOptionsNotifier::fontsChanged, this,
+          [this] { setFont(OptionQFont(fuFolders)); });
+}
+
+void TFolderTree::ApplyOptionColour() {
+  QPalette pal = palette();
+  pal.setColor(QPalette::Base, OptionQColor(csTree));
+  setPalette(pal);
 }
 
 std::string TFolderTree::NodeName(const QTreeWidgetItem *node) {

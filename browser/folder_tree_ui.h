@@ -46,6 +46,7 @@ class TFolderTree : public QTreeWidget {
   void keyPressEvent(QKeyEvent *event) override;
 
  private:
+  void ApplyOptionColour();
   void AddChild(QTreeWidgetItem *parent, const std::string &name, int32_t image);
   void SetImage(QTreeWidgetItem *node, bool selected);
   void ChangeHandling();

@@ -24,7 +24,10 @@ std::string NetworkMountOf(const std::string &folder) {
 bool FolderOnNetwork(const std::string &folder) { return !NetworkMountOf(folder).empty(); }
 
 std::string RunCommandText(const FileEntry *currentEntry, bool gridFocused) {
-  return gridFocused && currentEntry ? currentEntry->Name : std::string();
+  if (!gridFocused || !currentEntry || currentEntry->Name.empty()) return std::string();
+  // "./": the file of this folder, never a program found in PATH nor an
+  // option; quoted, so no byte of the name is read as shell syntax.
+  return ShellQuote("./" + currentEntry->Name);
 }
 
 }  // namespace trovix

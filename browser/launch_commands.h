@@ -19,8 +19,9 @@ bool FolderOnNetwork(const std::string &folder);
 // The prompt of Map drive, asking for the network address to mount.
 extern const char *const MapDrivePrompt;
 
-// The command Run starts from: the current entry's name when the grid has
-// the focus and its current row holds one, else empty.
+// The command Run starts from: when the grid has the focus and its current
+// row holds an entry, "./" and its name quoted for the shell ('./a b'), else
+// empty.
 std::string RunCommandText(const FileEntry *currentEntry, bool gridFocused);
 
 }  // namespace trovix

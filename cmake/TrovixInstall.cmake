@@ -12,11 +12,18 @@ install(FILES ${data}/${TROVIX_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_
 install(DIRECTORY ${data}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 # D-Bus activation of the program's own name and of the file manager name;
 # the second file is named after the program so that it never collides with
-# another file manager's file for the same name.
+# another file manager's file for the same name. Their Exec paths are written
+# at install time, from the prefix the install (or the package) uses.
 foreach(service ${TROVIX_APP_ID} ${TROVIX_APP_ID}.FileManager1)
-  configure_file(${data}/${service}.service.in ${CMAKE_BINARY_DIR}/data/${service}.service @ONLY)
-  install(FILES ${CMAKE_BINARY_DIR}/data/${service}.service
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/services)
+  install(CODE "
+    set(prefix \"\${CMAKE_INSTALL_PREFIX}\")
+    set(folder \"\$ENV{DESTDIR}\${prefix}/${CMAKE_INSTALL_DATADIR}/dbus-1/services\")
+    file(READ \"${data}/${service}.service.in\" text)
+    string(REPLACE \"@TROVIX_BINDIR@\" \"\${prefix}/${CMAKE_INSTALL_BINDIR}\" text \"\${text}\")
+    message(STATUS \"Installing: \${folder}/${service}.service\")
+    file(MAKE_DIRECTORY \"\${folder}\")
+    file(WRITE \"\${folder}/${service}.service\" \"\${text}\")
+  ")
 endforeach()
 # Debian keeps the licence of a package as its copyright file.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/trovix
@@ -27,10 +34,9 @@ set(CPACK_PACKAGE_NAME trovix)
 set(CPACK_PACKAGE_VENDOR "The Trovix developers")
 set(CPACK_PACKAGE_CONTACT "The Trovix developers <trovix@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "fast, safe file manager with a viewer, search and compare")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Trovix is a desktop file manager with browse tabs, a folder tree and a file grid.\n"
-  "Copies, moves and deletes run in the background and never harm an existing file;\n"
-  "a built-in viewer, a file search with duplicate finding and a text compare come with it.")
+set(CPACK_PACKAGE_DESCRIPTION "Trovix is a desktop file manager with browse tabs, a folder tree \
+and a file grid. Copies, moves and deletes run in the background and never harm an existing \
+file; a built-in viewer, a file search that finds duplicates and a text compare come with it.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://github.com/trovix/trovix")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

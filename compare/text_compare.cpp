@@ -111,35 +111,42 @@ bool LinesSame(std::string_view a, std::string_view b) {
   return rest == 0 || UpCase8(Load8(a.data() + k, rest)) == UpCase8(Load8(b.data() + k, rest));
 }
 
-// Numbers lines by their StrSame class.
+// Numbers lines by their StrSame class: an open-addressing table of the
+// first line of each class, referred to by its index into one of two arrays.
 class TLineClasses {
  public:
-  explicit TLineClasses(size_t lines) {
+  TLineClasses(const std::vector<std::string_view> &a, const std::vector<std::string_view> &b)
+      : a_(a), b_(b) {
     size_t capacity = 16;
-    while (capacity < 2 * lines) capacity *= 2;
+    while (capacity < (a.size() + b.size()) * 3 / 2) capacity *= 2;
     slots_.assign(capacity, Slot{});
     mask_ = capacity - 1;
   }
-  // The class of line and its hash.
-  int32_t Add(std::string_view line, uint64_t &hash) {
+  // The class of line number ref (A's lines first, then B's) and its hash.
+  int32_t Add(uint32_t ref, uint64_t &hash) {
+    const std::string_view line = Line(ref);
     hash = LineHash(line);
     for (size_t k = hash & mask_;; k = (k + 1) & mask_) {
       Slot &slot = slots_[k];
       if (slot.id < 0) {
-        slot = {hash, count_, line};
+        slot = {hash, count_, ref};
         return count_++;
       }
-      if (slot.hash == hash && LinesSame(slot.line, line)) return slot.id;
+      if (slot.hash == hash && LinesSame(Line(slot.ref), line)) return slot.id;
     }
   }
-  int32_t Count() const { return count_; }
 
  private:
   struct Slot {
     uint64_t hash = 0;
     int32_t id = -1;
-    std::string_view line;
+    uint32_t ref = 0;
   };
+  std::string_view Line(uint32_t ref) const {
+    return ref < a_.size() ? a_[ref] : b_[ref - a_.size()];
+  }
+  const std::vector<std::string_view> &a_;
+  const std::vector<std::string_view> &b_;
   std::vector<Slot> slots_;
   size_t mask_ = 0;
   int32_t count_ = 0;
@@ -184,20 +191,20 @@ uint64_t Power(int32_t n) {
 TResyncFinder::TResyncFinder(const std::vector<std::string_view> &a,
                              const std::vector<std::string_view> &b)
     : a_(new Side), b_(new Side) {
-  TLineClasses classes(a.size() + b.size());
-  auto fill = [&classes](Side &side, const std::vector<std::string_view> &lines) {
-    side.count = static_cast<int32_t>(lines.size());
-    side.ids.resize(lines.size());
-    side.prefix.resize(lines.size() + 1);
+  TLineClasses classes(a, b);
+  auto fill = [&classes](Side &side, size_t count, uint32_t first) {
+    side.count = static_cast<int32_t>(count);
+    side.ids.resize(count);
+    side.prefix.resize(count + 1);
     side.prefix[0] = 0;
-    for (size_t k = 0; k < lines.size(); ++k) {
+    for (size_t k = 0; k < count; ++k) {
       uint64_t hash;
-      side.ids[k] = classes.Add(lines[k], hash);
+      side.ids[k] = classes.Add(first + static_cast<uint32_t>(k), hash);
       side.prefix[k + 1] = side.prefix[k] * kBase + hash;
     }
   };
-  fill(*a_, a);
-  fill(*b_, b);
+  fill(*a_, a.size(), 0);
+  fill(*b_, b.size(), static_cast<uint32_t>(a.size()));
 }
 
 TResyncFinder::~TResyncFinder() {

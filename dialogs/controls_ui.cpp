@@ -239,9 +239,9 @@ TComboBoxAutoFill::TComboBoxAutoFill(QWidget *parent) : QComboBox(parent) {
   connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString &t) { TextEdited(t); });
 }
 
-std::string TComboBoxAutoFill::Text() const { return FromQ(currentText()); }
+std::string TComboBoxAutoFill::Text() const { return ComboText(this); }
 
-void TComboBoxAutoFill::SetText(const std::string &text) { setEditText(DisplayText(text)); }
+void TComboBoxAutoFill::SetText(const std::string &text) { ComboSetText(this, text); }
 
 std::vector<std::string> TComboBoxAutoFill::Items() const {
   std::vector<std::string> items;

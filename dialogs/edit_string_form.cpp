@@ -27,15 +27,6 @@ constexpr int kFrame = TMessageBoxForm::Frame;
 constexpr int kMinClientWidth = 420;
 constexpr int kMargin = 8;
 
-// Text of the combo box as bytes. When the user left the text as it was
-// shown, the original bytes come back unchanged, so a value that is not
-// valid UTF-8 (a file name) survives the round trip.
-std::string EditBytes(const QComboBox *edit, const std::string &original) {
-  const QString text = edit->currentText();
-  if (text == QString::fromUtf8(original)) return original;
-  return text.toUtf8().toStdString();
-}
-
 }  // namespace
 
 TEditStringForm::TEditStringForm(QWidget *parent)
@@ -91,11 +82,11 @@ bool TEditStringForm::Execute(const std::string &prompt, std::string &value) {
   setWindowTitle(QString::fromUtf8(MarkupPlainText(prompt)).simplified());
   Arrange();
   Edit->setCurrentIndex(-1);
-  Edit->setEditText(QString::fromUtf8(value));
+  ComboSetText(Edit, value);
   Edit->lineEdit()->selectAll();
   Edit->setFocus();
   if (exec() != QDialog::Accepted) return false;
-  value = EditBytes(Edit, value);
+  value = ComboText(Edit);  // the bytes given back when the text was left as shown
   ComboFill(Edit);
   return true;
 }
@@ -159,7 +150,7 @@ bool EditString(const std::string &prompt, std::string &value) {
     std::string answer = value;
     if (!answerer(prompt, answer)) return false;
     value = answer;
-    EditStringForm->Edit->setEditText(QString::fromUtf8(value));
+    ComboSetText(EditStringForm->Edit, value);
     ComboFill(EditStringForm->Edit);
     return true;
   }

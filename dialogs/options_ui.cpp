@@ -1,7 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/options_ui.h"
 
+#include <QEvent>
 #include <QFontDatabase>
+#include <QPainter>
+#include <QWidget>
+
+#include "dialogs/message_box_form.h"
+#include "foundation/platform_ui.h"
 
 namespace trovix {
 
@@ -32,6 +38,39 @@ QFont OptionQFont(int use) {
 TOptionsNotifier &OptionsNotifier() {
   static TOptionsNotifier notifier;
   return notifier;
+}
+
+bool PaintOptionGradient(QPainter &painter, const QRect &rect) {
+  if (!OptionUseGradients()) return false;
+  CanvasGradientFill(painter, rect, DialogFaceColour(), DialogStripColour());
+  return true;
+}
+
+namespace {
+// Paints the gradient in the bar's paint event instead of the bar's own
+// background; while the option is off the bar paints as usual.
+class TGradientBackground : public QObject {
+ public:
+  explicit TGradientBackground(QWidget *bar) : QObject(bar), bar_(bar) {
+    connect(&OptionsNotifier(), &TOptionsNotifier::gradientsChanged, this,
+            [this] { bar_->update(); });
+  }
+
+ protected:
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    if (watched != bar_ || event->type() != QEvent::Paint || !OptionUseGradients()) return false;
+    QPainter painter(bar_);
+    return PaintOptionGradient(painter, bar_->rect());
+  }
+
+ private:
+  QWidget *bar_;
+};
+}  // namespace
+
+void FollowOptionGradient(QWidget *bar) {
+  if (!bar) return;
+  bar->installEventFilter(new TGradientBackground(bar));
 }
 
 }  // namespace trovix

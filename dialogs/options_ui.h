@@ -6,6 +6,10 @@
 #include <QFont>
 #include <QObject>
 
+class QPainter;
+class QRect;
+class QWidget;
+
 #include "dialogs/options.h"
 
 namespace trovix {
@@ -33,5 +37,16 @@ class TOptionsNotifier : public QObject {
   void textViewChanged();    // compare threshold or tab size
 };
 TOptionsNotifier &OptionsNotifier();
+
+// Bars with a gradient background ("Use Gradients"): from the button face at
+// the top to the scroll-bar colour at the bottom.
+//
+// Fills rect with the gradient when the option is on; false (and nothing
+// painted) when it is off. For bars that paint themselves.
+bool PaintOptionGradient(QPainter &painter, const QRect &rect);
+// Gives bar (a tool bar, a panel) the gradient background while the option is
+// on, in place of its own, and repaints it when the option changes. Its child
+// widgets paint over it as usual.
+void FollowOptionGradient(QWidget *bar);
 
 }  // namespace trovix

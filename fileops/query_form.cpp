@@ -15,15 +15,18 @@
 #include <algorithm>
 
 #include "browser/operation_state.h"
+#include "compare/compare_form.h"
 #include "dialogs/controls_ui.h"
 #include "dialogs/markup_ui.h"
 #include "dialogs/message_box.h"
 #include "dialogs/message_box_form.h"
+#include "dialogs/options_ui.h"
 #include "fileops/file_operations.h"
 #include "fileops/query.h"
 #include "foundation/platform_ui.h"
 #include "foundation/settings.h"
 #include "foundation/settings_qt.h"
+#include "viewer/view_window.h"
 
 namespace trovix {
 
@@ -40,9 +43,6 @@ constexpr int32_t kClientHeight = 298;
 constexpr int32_t kLabelHeight = 25;
 constexpr int32_t kToolbarHeight = 33;
 constexpr int32_t kTickBox = 10;
-
-// "Use Gradients" of the options (key "Grtadient", on by default).
-bool GradientsOn() { return INIReadNum("Grtadient", 1) != 0; }
 
 // A paint box: its owner paints it.
 class TPaintBox : public QWidget {
@@ -174,6 +174,8 @@ TQueryForm::TQueryForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   paintBox->setObjectName("pbToolbar");
   paintBox->OnPaint = [this](QPainter &painter) { pbToolbarPaint(painter); };
   pbToolbar = paintBox;
+  connect(&OptionsNotifier(), &TOptionsNotifier::gradientsChanged, pbToolbar,
+          [this] { pbToolbar->update(); });
   auto *toolbarLayout = new QVBoxLayout(pToolbar);
   toolbarLayout->setContentsMargins(0, 0, 0, 0);
   toolbarLayout->addWidget(pbToolbar);
@@ -202,9 +204,6 @@ TQueryForm::TQueryForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   mViewSource = mIssues->addAction("View Source");
   mViewDestination = mIssues->addAction("View Destination");
   mCompareSourceDestination = mIssues->addAction("Compare Source && Destination");
-  // Viewing opens a view window, which this build does not have yet.
-  mViewSource->setEnabled(false);
-  mViewDestination->setEnabled(false);
 
   connect(mSelectAllNone, &QAction::triggered, this, [this] { mSelectAllNoneClick(); });
   connect(mProceed, &QAction::triggered, this, [this] { bProceedClick(); });
@@ -369,9 +368,10 @@ void TQueryForm::mSwapSourceDestinationClick() {
 }
 
 void TQueryForm::ViewIssueFile(bool source) {
-  // Opens the file in a view window once the viewer is part of the program;
-  // until then the menu items are disabled and a double click does nothing.
-  (void)source;
+  OperationIssue issue;
+  if (CurrentIssue() >= shown_ || !IssueList.Get(CurrentIssue(), issue)) return;
+  const std::string &path = source ? issue.Source : issue.Destination;
+  if (!path.empty()) ViewFile(path, true, false, "", this);
 }
 
 void TQueryForm::mViewSourceClick() { ViewIssueFile(true); }
@@ -381,9 +381,12 @@ void TQueryForm::mViewDestinationClick() { ViewIssueFile(false); }
 void TQueryForm::mCompareSourceDestinationClick() {
   OperationIssue issue;
   if (CurrentIssue() >= shown_ || !IssueList.Get(CurrentIssue(), issue)) return;
-  // Two texts go to the compare window once it is part of the program;
-  // until then every pair is described.
-  DisplayMessage(QueryCompareMessage(issue.Source, issue.Destination));
+  if (FileIsText(issue.Source) && FileIsText(issue.Destination)) {
+    CompareTexts(FileToString(issue.Source), FileToString(issue.Destination), false,
+                 QueryFolderPart(issue.Source), QueryFolderPart(issue.Destination));
+  } else {
+    DisplayMessage(QueryCompareMessage(issue.Source, issue.Destination));
+  }
 }
 
 void TQueryForm::bProceedClick() {
@@ -398,9 +401,7 @@ void TQueryForm::bProceedClick() {
 void TQueryForm::bCancelClick() { close(); }
 
 void TQueryForm::pbToolbarPaint(QPainter &painter) {
-  if (!GradientsOn()) return;
-  CanvasGradientFill(painter, QRect(0, 0, pbToolbar->width(), pbToolbar->height() - 2),
-                     DialogFaceColour(), DialogStripColour());
+  PaintOptionGradient(painter, QRect(0, 0, pbToolbar->width(), pbToolbar->height() - 2));
 }
 
 }  // namespace trovix

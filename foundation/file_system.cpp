@@ -530,6 +530,9 @@ std::string FsErrorText(int error) {
 
 // ---- Folder reading ---------------------------------------------------------
 
+static int CheckRegularFile(int fd, const struct stat &st);
+static int FinishOpen(int fd, int error, const std::string &path);
+
 FsFolderReader::~FsFolderReader() { Close(); }
 
 bool FsFolderReader::Open(const std::string &folder) {
@@ -584,6 +587,72 @@ bool FsFolderReader::Next(FsEntry &entry) {
     return Ok();
   }
   return false;
+}
+
+bool FsFolderReader::OpenAt(const FsFolderReader &parent, const std::string &name,
+                            const std::string &path) {
+  auto *parentState = static_cast<FolderState *>(parent.dir_);
+  Close();
+  folder_ = path;
+  if (!parentState) return Fail(EBADF);
+  if (Injected(FsOp::List, path)) return false;
+  int fd = Retry([&] {
+    return openat(parentState->fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  });
+  if (fd < 0) return FailErrno();
+  auto *state = new FolderState;
+  state->fd = fd;
+  dir_ = state;
+  return Ok();
+}
+
+bool FsFolderReader::NextKind(std::string &name, FsKind &kind) {
+  auto *state = static_cast<FolderState *>(dir_);
+  if (!state) return Fail(EBADF);
+  const dirent64 *d = NextFolderEntry(state);
+  if (!d) return false;
+  name.assign(d->d_name);
+  switch (d->d_type) {
+    case DT_REG: kind = FsKind::File; break;
+    case DT_DIR: kind = FsKind::Folder; break;
+    case DT_LNK: kind = FsKind::Link; break;
+    case DT_UNKNOWN: kind = FsKind::Unknown; break;
+    default: kind = FsKind::Other; break;
+  }
+  return Ok();
+}
+
+bool FsFolderReader::Info(const std::string &name, FsEntry &entry) {
+  auto *state = static_cast<FolderState *>(dir_);
+  if (!state) return Fail(EBADF);
+  entry.name = name;
+  if (!StatEntry(state->fd, name.c_str(), entry)) return FailErrno();
+  return Ok();
+}
+
+bool FsFolderReader::Identity(uint64_t &device, uint64_t &inode) {
+  auto *state = static_cast<FolderState *>(dir_);
+  if (!state) return Fail(EBADF);
+  struct stat st;
+  if (fstat(state->fd, &st) != 0) return FailErrno();
+  device = st.st_dev;
+  inode = st.st_ino;
+  return Ok();
+}
+
+int FsFolderReader::OpenFile(const std::string &name, const std::string &path) {
+  auto *state = static_cast<FolderState *>(dir_);
+  if (!state) return Fail(EBADF), FsInvalidHandle;
+  if (Injected(FsOp::Open, path)) return FsInvalidHandle;
+  // Non-blocking, so that a named pipe cannot hang the caller; O_NOATIME is
+  // refused (EPERM) for files of other owners unless privileged.
+  const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
+  int fd = Retry([&] { return openat(state->fd, name.c_str(), flags | O_NOATIME); });
+  if (fd < 0 && errno == EPERM) fd = Retry([&] { return openat(state->fd, name.c_str(), flags); });
+  if (fd < 0) return FailErrno(), FsInvalidHandle;
+  struct stat st;
+  int error = fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : CheckRegularFile(fd, st);
+  return FinishOpen(fd, error, path);
 }
 
 bool FsFolderReader::NextName(std::string &name) {

@@ -46,6 +46,10 @@ struct FsEntry {
   uint32_t attr = 0;
 };
 
+// What a folder tells of an entry's kind without examining it (Unknown on
+// file systems that do not say).
+enum class FsKind : uint8_t { Unknown, File, Folder, Link, Other };
+
 // Reads a folder entry by entry ("." and ".." left out).
 class FsFolderReader {
  public:
@@ -54,11 +58,28 @@ class FsFolderReader {
   FsFolderReader(const FsFolderReader &) = delete;
   FsFolderReader &operator=(const FsFolderReader &) = delete;
   bool Open(const std::string &folder);
+  // Opens the sub folder name of the open folder parent, relative to it and
+  // never through a link (a link fails with ELOOP or ENOTDIR), so a folder
+  // swapped for a link while a tree is walked cannot lead outside the tree.
+  // path, the sub folder's full path, is what List faults look at.
+  bool OpenAt(const FsFolderReader &parent, const std::string &name, const std::string &path);
   // False at the end of the folder or on an error (FsLastError tells which:
   // 0 at the end).
   bool Next(FsEntry &entry);
   // The next name only, without reading the entry's details: for counting.
   bool NextName(std::string &name);
+  // The next name and the kind the folder gives for it, without examining
+  // the entry.
+  bool NextKind(std::string &name, FsKind &kind);
+  // Examines the entry name of the open folder, as Next reports it.
+  bool Info(const std::string &name, FsEntry &entry);
+  // The open folder's device and inode, to recognise a folder met again.
+  bool Identity(uint64_t &device, uint64_t &inode);
+  // Opens the regular file name of the open folder for reading: never
+  // through a link (ELOOP), never a pipe, socket or device (EINVAL), and
+  // where the system allows without changing the file's access time. path,
+  // the file's full path, is what Open and Read faults look at.
+  int OpenFile(const std::string &name, const std::string &path);
   void Close();
 
  private:

@@ -63,8 +63,12 @@ bool FileIsText(const std::string &path) {
     if (got <= 0) break;
     n += got;
   }
-  if (n == 0) return true;
-  const unsigned char *b = buffer.get();
+  return FileIsTextBytes(buffer.get(), n);
+}
+
+bool FileIsTextBytes(const unsigned char *b, int64_t n) {
+  n = std::min<int64_t>(n, 32768);
+  if (n <= 0) return true;
   int64_t odd = 0, lines = 0;
   // The last byte is looked at only as part of what starts before it.
   for (int64_t i = 0; i <= n - 2;) {

@@ -14,6 +14,9 @@ int Utf8SequenceLength(const unsigned char *p, const unsigned char *end);
 // True when the first 32 KiB of the file look like text (each valid UTF-8
 // sequence counts as one plain character).
 bool FileIsText(const std::string &path);
+// The same test on the first bytes of a file already read (at most 32 KiB of
+// them are looked at; fewer only when the file is shorter).
+bool FileIsTextBytes(const unsigned char *bytes, int64_t count);
 // The whole file; empty when it cannot be opened.
 std::string FileToString(const std::string &path);
 

@@ -179,17 +179,6 @@ CommandRunner &InstalledRunner() {
   return runner;
 }
 
-std::string ShellQuote(const std::string &s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'')
-      out += "'\\''";
-    else
-      out += c;
-  }
-  return out + "'";
-}
-
 char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 bool SameIgnoringCase(const std::string &a, const std::string &b) {
@@ -495,6 +484,19 @@ std::shared_ptr<LockState> lockState;
 
 // ---- External programs ---------------------------------------------------------
 
+std::string ShellQuote(const std::string &s) {
+  std::string out = "'";
+  for (char c : s) {
+    if (c == '\'')
+      out += "'\\''";
+    else if (c == '\\')
+      out += "'\\\\'";
+    else
+      out += c;
+  }
+  return out + "'";
+}
+
 int RunCommand(const ExternalCommand &command) {
   const CommandRunner &runner = InstalledRunner();
   if (runner) return runner(command);
@@ -535,9 +537,15 @@ bool RunInTerminal(const std::string &folder, const std::string &command) {
   run.args.assign(terminal.begin() + 1, terminal.end());
   // The command runs in the user's shell, which then replaces itself with an
   // interactive one; a line break (not ";") keeps a trailing comment in the
-  // command from swallowing the exec.
+  // command from swallowing the exec. The shell first enters folder itself: a
+  // terminal that serves every window from one process starts its shells in
+  // that process's folder, whatever folder it was started in.
   std::vector<std::string> tail;
-  if (!command.empty()) tail = {"-e", shell, "-c", command + "\nexec " + ShellQuote(shell)};
+  if (!command.empty()) {
+    std::string script = folder.empty() ? "" : "cd " + ShellQuote(folder) + " || exit\n";
+    script += command + "\nexec " + ShellQuote(shell);
+    tail = {"-e", shell, "-c", script};
+  }
   run.args.insert(run.args.end(), tail.begin(), tail.end());
   int result = RunCommand(run);
   if (result == CommandNotStarted && run.program != "x-terminal-emulator") {
@@ -548,7 +556,16 @@ bool RunInTerminal(const std::string &folder, const std::string &command) {
   return result == 0;
 }
 
+namespace {
+std::function<bool(const std::string &)> showItemHandler;
+}  // namespace
+
+void SetShowItemHandler(std::function<bool(const std::string &path)> handler) {
+  showItemHandler = std::move(handler);
+}
+
 bool ShowItemInFileManager(const std::string &path) {
+  if (showItemHandler) return showItemHandler(path);
   const std::string uri = FileUri(path);  // holds no "," (dbus-send splits arrays at it) nor "'"
   ExternalCommand call;
   call.wait = true;

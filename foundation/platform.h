@@ -43,6 +43,11 @@ int RunCommand(const ExternalCommand &command);
 // Replaces the runner (tests); an empty function restores the real one.
 void SetCommandRunner(CommandRunner runner);
 
+// s as one word of a shell command line: in single quotes, with each quote
+// and backslash written outside them ('\'' and '\\'), which reads the same in
+// sh, bash, zsh, fish and csh.
+std::string ShellQuote(const std::string &s);
+
 // "file://" and path with every byte other than letters, digits, "-._~" and
 // "/" percent-encoded, so that any name (commas, spaces, bytes that are not
 // UTF-8) travels intact.
@@ -53,8 +58,9 @@ std::string FileUri(const std::string &path);
 std::vector<std::string> TerminalCommand();
 
 // Opens a terminal in folder running command with the user's shell ($SHELL,
-// else /bin/sh) and then staying open with that shell. An empty command opens
-// just the shell. When $TERMINAL cannot be started x-terminal-emulator is
+// else /bin/sh) and then staying open with that shell. command is the user's
+// shell text; it runs in folder (the shell enters it first). An empty command
+// opens just the shell. When $TERMINAL cannot be started x-terminal-emulator is
 // tried. True when a terminal started.
 bool RunInTerminal(const std::string &folder, const std::string &command);
 
@@ -62,6 +68,10 @@ bool RunInTerminal(const std::string &folder, const std::string &command);
 // org.freedesktop.FileManager1.ShowItems call through dbus-send, else gdbus).
 // True when the call succeeded; false when no file manager answered.
 bool ShowItemInFileManager(const std::string &path);
+// When this program is itself the desktop's file manager, it shows the item
+// through handler instead of calling itself over the bus (which would wait on
+// its own answer). An empty function restores the bus call.
+void SetShowItemHandler(std::function<bool(const std::string &path)> handler);
 
 // ---- Network mounts ------------------------------------------------------------
 

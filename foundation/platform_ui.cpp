@@ -576,13 +576,65 @@ void WindowToMouse(QWidget *form) {
   form->move(x, y);
 }
 
+namespace {
+
+// The dynamic property holding the bytes of a combo's edit text.
+constexpr const char *kTextBytes = "trovixTextBytes";
+
+}  // namespace
+
+void ComboInsertItem(QComboBox *combo, int index, const std::string &bytes) {
+  if (!combo) return;
+  combo->insertItem(index, DisplayText(bytes),
+                    QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+std::string ComboItemBytes(const QComboBox *combo, int index) {
+  if (!combo || index < 0 || index >= combo->count()) return std::string();
+  const QString text = combo->itemText(index);
+  const QVariant data = combo->itemData(index);
+  if (data.typeId() == QMetaType::QByteArray) {
+    const QByteArray bytes = data.toByteArray();
+    std::string s(bytes.constData(), static_cast<size_t>(bytes.size()));
+    if (DisplayText(s) == text) return s;
+  }
+  return text.toUtf8().toStdString();
+}
+
+void ComboSetText(QComboBox *combo, const std::string &bytes) {
+  if (!combo) return;
+  combo->setProperty(kTextBytes, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  // The item holding these bytes becomes current, so the current item never
+  // names other bytes that show the same.
+  int found = -1;
+  for (int i = 0; i < combo->count() && found < 0; ++i)
+    if (ComboItemBytes(combo, i) == bytes) found = i;
+  combo->setCurrentIndex(found);
+  if (combo->isEditable()) combo->setEditText(DisplayText(bytes));
+}
+
+std::string ComboText(const QComboBox *combo) {
+  if (!combo) return std::string();
+  const QString text = combo->currentText();
+  // The item chosen from the list, then the text last set, then any item
+  // showing this text; else the user typed it.
+  const int current = combo->currentIndex();
+  if (current >= 0 && combo->itemText(current) == text) return ComboItemBytes(combo, current);
+  const QByteArray set = combo->property(kTextBytes).toByteArray();
+  std::string bytes(set.constData(), static_cast<size_t>(set.size()));
+  if (!set.isEmpty() && DisplayText(bytes) == text) return bytes;
+  const int found = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+  if (found >= 0) return ComboItemBytes(combo, found);
+  return text.toUtf8().toStdString();
+}
+
 void ComboFill(QComboBox *combo) {
   if (!combo) return;
-  const QString text = combo->currentText();
-  if (text.isEmpty()) return;
+  const std::string text = ComboText(combo);
+  if (text.empty()) return;
   int found = -1;
   for (int i = 0; i < combo->count(); ++i)
-    if (combo->itemText(i) == text) {
+    if (ComboItemBytes(combo, i) == text) {
       found = i;
       break;
     }
@@ -591,9 +643,9 @@ void ComboFill(QComboBox *combo) {
   } else {
     while (combo->count() >= ComboHistoryMax) combo->removeItem(combo->count() - 1);
   }
-  combo->insertItem(0, text);
+  ComboInsertItem(combo, 0, text);
   combo->setCurrentIndex(0);
-  if (combo->isEditable()) combo->setEditText(text);
+  ComboSetText(combo, text);
 }
 
 }  // namespace trovix

@@ -181,9 +181,21 @@ class TSplitter : public QSplitter {
 // right of the virtual desktop and up to end 32 pixels above the bottom of
 // the primary screen, never past the desktop's top-left.
 void WindowToMouse(QWidget *form);
-// Puts the combo box's text at the top of its list: an existing equal item
-// moves up, a new one is added with at most 16 items kept. An empty text
-// changes nothing.
+// Combo boxes as byte strings: each item keeps the bytes it was added with
+// (a path need not be UTF-8) beside the text it shows, and the edit text the
+// bytes it was last set to. Text the user typed or changed reads as UTF-8.
+void ComboInsertItem(QComboBox *combo, int index, const std::string &bytes);
+std::string ComboItemBytes(const QComboBox *combo, int index);
+// Sets the text and remembers its bytes: the item with these bytes becomes
+// current (none when no item has them), an editable combo shows the text.
+void ComboSetText(QComboBox *combo, const std::string &bytes);
+// The bytes of the current text: those it was set to or those of the item it
+// shows, while the text still reads the same.
+std::string ComboText(const QComboBox *combo);
+
+// Puts the combo box's text at the top of its list: an existing item with the
+// same bytes moves up, a new one is added with at most 16 items kept. An
+// empty text changes nothing.
 void ComboFill(QComboBox *combo);
 inline constexpr int ComboHistoryMax = 16;
 

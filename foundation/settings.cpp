@@ -351,7 +351,12 @@ bool INIStartup(const std::string &executablePath, const std::string &title) {
   }
   if (name.empty()) name = "Trovix";
 
-  if (!FolderWritable(INIFolder.empty() ? std::string("./") : INIFolder)) {
+  // An installed program (PREFIX/bin beside PREFIX/share/applications with
+  // its desktop entry) never writes into the system's program folder, even
+  // when root runs it.
+  const bool installed =
+      FsExists(INIFolder + "../share/applications/io.github.trovix.Trovix.desktop");
+  if (installed || !FolderWritable(INIFolder.empty() ? std::string("./") : INIFolder)) {
     std::string config = Env("XDG_CONFIG_HOME");
     if (config.empty() || config[0] != PathDelim) {
       std::string home = Env("HOME");

@@ -98,8 +98,10 @@ void INIUninit();
 //  - the file named by the environment variable TROVIX_INI, when set;
 //  - else INIFolder + title (+ ".ini"), title defaulting to the executable's
 //    name without extension;
-//  - else, when INIFolder is not writable, $XDG_CONFIG_HOME/trovix/Trovix.ini
-//    (~/.config when XDG_CONFIG_HOME is unset).
+//  - else, when INIFolder is not writable or the program is installed (its
+//    folder's ../share/applications holds io.github.trovix.Trovix.desktop),
+//    $XDG_CONFIG_HOME/trovix/Trovix.ini (~/.config when XDG_CONFIG_HOME is
+//    unset).
 // The result is INIInit's.
 bool INIStartup(const std::string &executablePath, const std::string &title = "");
 // End of the program: INIUninit (which saves), then the store is emptied.

@@ -130,23 +130,19 @@ void INIComboLoad(QComboBox *combo, const std::string &name) {
     std::string key = name + "." + NumToStr(i);
     if (INIStore.IndexOf(key) < 0) break;
     std::string s = INIRead(key);
-    if (!s.empty()) combo->addItem(DisplayText(s));
+    if (!s.empty()) ComboInsertItem(combo, combo->count(), s);
   }
   // After the items: adding the first item would replace the edit text.
-  if (combo->isEditable())
-    combo->setEditText(DisplayText(text));
-  else
-    combo->setCurrentIndex(combo->findText(DisplayText(text)));
+  ComboSetText(combo, text);  // a non-editable combo selects the item, if any
 }
 
 void INIComboSave(QComboBox *combo, const std::string &name, int maxItems) {
   if (!combo) return;
   int n = combo->count();
   if (maxItems >= 0 && n > maxItems) n = maxItems;
-  INIWrite(name + ".Text", combo->currentText().toStdString());
+  INIWrite(name + ".Text", ComboText(combo));
   INIWriteNum(name + ".Count", n);
-  for (int i = 1; i <= n; ++i)
-    INIWrite(name + "." + NumToStr(i), combo->itemText(i - 1).toStdString());
+  for (int i = 1; i <= n; ++i) INIWrite(name + "." + NumToStr(i), ComboItemBytes(combo, i - 1));
 }
 
 }  // namespace trovix

@@ -3,8 +3,9 @@
 // Settings helpers over Qt widgets: a window's position and size, a grid's or
 // list view's column widths, a combo box's text and history. Keys are built
 // as the settings store documents them (WinMainFormLeft, MainGrid1,
-// EditStringFormEdit.Count, ...). Text goes between the byte strings of the
-// store and the widgets as UTF-8.
+// EditStringFormEdit.Count, ...). Combo items and texts keep their bytes
+// (ComboInsertItem, ComboText), so a history of paths that are not UTF-8
+// comes back unchanged.
 #include <functional>
 #include <limits>
 #include <string>

@@ -4,7 +4,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
   libjpeg-dev libpng-dev libgif-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core ccache clang-format
-  libimagequant-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav)
+  libimagequant-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+  desktop-file-utils appstream dbus dbus-daemon file dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

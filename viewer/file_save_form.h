@@ -1,16 +1,74 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The image save and convert window; created at start, shown from a view window.
-#include <QWidget>
+// "File Save / Convert": chooses the folder, name and type under which a
+// view's content is saved. Created at start; view windows ask it through
+// FileSaveAsk. Its buttons end it with fsrSave ("Save", also Enter),
+// fsrDontSave ("Don't Save") and fsrCancel ("Cancel", also Esc).
+#include <QDialog>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
 
 namespace trovix {
 
-class TFileSaveForm : public QWidget {
+class TFolderTree;
+
+inline constexpr int fsrSave = 6;
+inline constexpr int fsrDontSave = 7;
+inline constexpr int fsrCancel = 2;
+
+// What the dialog starts with and what the user chose.
+struct TFileSaveRequest {
+  std::string folder;              // ends with PathDelim
+  std::string name;                // file name with extension
+  std::vector<std::string> types;  // the type list
+  int type = 0;                    // index into types, -1 for none
+};
+
+class TFileSaveForm : public QDialog {
   Q_OBJECT
  public:
   explicit TFileSaveForm(QWidget *parent = nullptr);
+
+  TFolderTree *FolderTree = nullptr;
+  QWidget *pFilename = nullptr;
+  QLineEdit *eFilename = nullptr;
+  QComboBox *cbFileType = nullptr;
+  QWidget *pOptions = nullptr;  // the image options (shown by the image save)
+  QWidget *pToolbar = nullptr;
+  QPushButton *bOK = nullptr;
+  QPushButton *bDontSave = nullptr;
+  QPushButton *bCancel = nullptr;
+
+  // Shows the dialog modally for request (image options hidden) and returns
+  // the result; request holds the choice afterwards.
+  int Execute(TFileSaveRequest &request);
+
+  void bOKClick();
+  void bDontSaveClick();
+  void bCancelClick();
+
+ protected:
+  void keyPressEvent(QKeyEvent *event) override;
+  void showEvent(QShowEvent *event) override;
+
+ private:
+  bool treeReady_ = false;
 };
 
 extern TFileSaveForm *FileSaveForm;
+
+// Tests answer the dialog without showing it: the answerer may change the
+// request and returns the result.
+using TFileSaveAnswerer = std::function<int(TFileSaveRequest &request)>;
+void SetFileSaveAnswerer(TFileSaveAnswerer answerer);
+
+// The answerer's answer when one is set, else the dialog's (FileSaveForm,
+// created on first use when the program made none).
+int FileSaveAsk(TFileSaveRequest &request, QWidget *parent);
 
 }  // namespace trovix

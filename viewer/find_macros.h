@@ -31,10 +31,10 @@ void SearchHistoryAdd(const std::string &text);
 
 // ---- Key macros ---------------------------------------------------------------
 
-inline constexpr int MacroTableSize = 2047;   // key codes 0..2046
-inline constexpr int MacroMaxLength = 1000;   // codes per macro
-inline constexpr int MacroMaxDepth = 16;      // macros replayed inside each other
-inline constexpr int MacroMaxReplay = 100000; // keys replayed by one key press
+inline constexpr int MacroTableSize = 2047;    // key codes 0..2046
+inline constexpr int MacroMaxLength = 1000;    // codes per macro
+inline constexpr int MacroMaxDepth = 16;       // macros replayed inside each other
+inline constexpr int MacroMaxReplay = 100000;  // keys replayed by one key press
 
 // The macro of each key code; an empty entry means none.
 extern std::vector<std::vector<uint16_t>> MacroTable;

@@ -149,8 +149,7 @@ TIndentResult IndentLines(const std::string &text, size_t selStart, size_t selLe
     if (outdent) {
       size_t from = hasBlank ? line + 1 : line;
       size_t stop = NextLineStart(block, line);
-      r.replacement.append(block, from,
-                           (stop == std::string::npos ? block.size() : stop) - from);
+      r.replacement.append(block, from, (stop == std::string::npos ? block.size() : stop) - from);
       if (stop == std::string::npos || stop >= block.size()) break;
       line = stop;
       continue;

@@ -17,9 +17,10 @@ int32_t ViewCascadeNext() {
   return position;
 }
 
-TViewAction ViewFileAction(bool lockedExists, const std::string &lockedFile,
-                           uint8_t lockedMode, const std::string &path, bool newWindow, bool hex) {
-  if (lockedExists && lockedFile == path && (lockedMode == vmHex) == hex) return TViewAction::Nothing;
+TViewAction ViewFileAction(bool lockedExists, const std::string &lockedFile, uint8_t lockedMode,
+                           const std::string &path, bool newWindow, bool hex) {
+  if (lockedExists && lockedFile == path && (lockedMode == vmHex) == hex)
+    return TViewAction::Nothing;
   if (!newWindow && lockedExists) return TViewAction::Reuse;
   return TViewAction::Create;
 }

@@ -25,8 +25,8 @@ enum class TViewAction {
   Reuse,    // load into the locked view
   Create,   // a new window
 };
-TViewAction ViewFileAction(bool lockedExists, const std::string &lockedFile,
-                           uint8_t lockedMode, const std::string &path, bool newWindow, bool hex);
+TViewAction ViewFileAction(bool lockedExists, const std::string &lockedFile, uint8_t lockedMode,
+                           const std::string &path, bool newWindow, bool hex);
 
 // How the file is shown. Image and multimedia files are recognised only
 // when a recogniser is installed (the image view installs them).

@@ -58,12 +58,9 @@ std::string SideName(const std::string &target, const char *kind) {
 
 const char *LineEndBytes(TLineEnd lineEnd) {
   switch (lineEnd) {
-    case TLineEnd::LF:
-      return "\n";
-    case TLineEnd::CR:
-      return "\r";
-    default:
-      return "\r\n";
+    case TLineEnd::LF: return "\n";
+    case TLineEnd::CR: return "\r";
+    default: return "\r\n";
   }
 }
 
@@ -200,8 +197,8 @@ std::string TextEncode(const std::string &text, const TTextCoding &coding) {
   return bytes;
 }
 
-TReadResult ReadWholeFile(const std::string &path, int64_t limit, std::string &bytes,
-                          int64_t &size, int &error) {
+TReadResult ReadWholeFile(const std::string &path, int64_t limit, std::string &bytes, int64_t &size,
+                          int &error) {
   bytes.clear();
   error = 0;
   THandleCloser file(FsOpenRead(path));

@@ -52,8 +52,8 @@ char32_t NextCodePoint(const std::string &text, size_t &i);
 // opened or read (error holds errno); 2 larger than limit (size holds its
 // size); 3 it grew while it was read.
 enum class TReadResult { Ok, Failed, TooLarge, Changed };
-TReadResult ReadWholeFile(const std::string &path, int64_t limit, std::string &bytes,
-                          int64_t &size, int &error);
+TReadResult ReadWholeFile(const std::string &path, int64_t limit, std::string &bytes, int64_t &size,
+                          int &error);
 
 // The backup name of a target: its folder followed by the file name with
 // its extension plus "~" as extension (notes.txt -> notes.txt~).

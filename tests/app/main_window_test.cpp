@@ -1,19 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <QCheckBox>
 #include <QClipboard>
 #include <QImage>
 #include <QListWidget>
 #include <QSplitter>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <optional>
 
 #include "browser/browse_tabs_ui.h"
 #include "browser/folder_tree_ui.h"
 #include "browser/status_bar_ui.h"
+#include "dialogs/controls_ui.h"
+#include "dialogs/options_form.h"
+#include "dialogs/options_ui.h"
 #include "foundation/file_system.h"
 #include "foundation/platform.h"
 #include "foundation/platform_ui.h"
 #include "main_window_fixture.h"
+#include "viewer/view_window.h"
 
 using namespace trovix;
 
@@ -115,6 +121,42 @@ TEST_F(MainWindowTest, CloseRefusedWhileOperationsRunAndTimerReacts) {
   EXPECT_EQ(List().FileCount(), 4);
   SetOperationStatus("");
   EXPECT_TRUE(form->close());
+}
+
+// The options window comes from the tool bar; its values act on the window
+// and last from one run to the next, "Check Size only" excepted.
+TEST_F(MainWindowTest, PropertiesShowsTheOptionsWhichLastAcrossRuns) {
+  INIWrite("ColourTree", "FF");
+  Start();
+  OptionsForm = new TOptionsForm(form.get());
+  EXPECT_EQ(form->FolderTree->palette().color(QPalette::Base), QColor(255, 0, 0));
+  form->bProperties->trigger();
+  EXPECT_TRUE(OptionsForm->isVisible());
+  // Half way down the tool bar the gradient is darker than the plain face.
+  const auto barMiddle = [this] {
+    const QImage bar = form->ToolBar->grab().toImage();
+    return bar.pixelColor(bar.width() - 2, bar.height() / 2);
+  };
+  const QColor gradient = barMiddle();
+  OptionsForm->cbCheckSizeOnly->setChecked(true);
+  OptionsForm->cbGradient->setChecked(false);
+  OptionsForm->eTabSize->SetValue(3);
+  const QColor plain = barMiddle();
+  EXPECT_NE(gradient, plain);
+
+  Restart();  // the options window goes with the main window and stores them
+  EXPECT_EQ(OptionsForm, nullptr);
+  OptionsForm = new TOptionsForm(form.get());
+  EXPECT_FALSE(OptionsForm->cbCheckSizeOnly->isChecked());
+  EXPECT_FALSE(CheckSizeOnly);
+  EXPECT_FALSE(OptionUseGradients());
+  EXPECT_EQ(OptionTabSize(), 3);
+  EXPECT_EQ(form->FolderTree->palette().color(QPalette::Base), QColor(255, 0, 0));
+  EXPECT_EQ(barMiddle(), plain);
+  // The next tests start from the defaults.
+  SetOptionColour(csTree, DefaultColour(csTree));
+  SetOptionUseGradients(true);
+  SetOptionTabSize(8);
 }
 
 TEST_F(MainWindowTest, FirstRunBackDoubleClickAndF3) {
@@ -394,11 +436,11 @@ TEST_F(LaunchTest, FileLocationCopyPathAndRun) {
   form->bRunClick();
   ASSERT_EQ(commands.size(), 1u);
   EXPECT_EQ(prompts[0], "|b" + work);
-  EXPECT_EQ(defaults[0], "note.txt");
+  EXPECT_EQ(defaults[0], "'./note.txt'");
   EXPECT_EQ(commands[0].program, "myterm");
   EXPECT_EQ(commands[0].workingFolder, work);
   ASSERT_EQ(commands[0].args.size(), 4u);
-  EXPECT_EQ(commands[0].args[3].substr(0, 6), "ls -l\n");
+  EXPECT_EQ(commands[0].args[3], "cd '" + work + "' || exit\nls -l\nexec '/bin/sh'");
   // With the tree focused the command starts empty; no terminal starts.
   form->FolderTree->setFocus();
   runner = NotStarted;
@@ -449,4 +491,37 @@ TEST_F(LaunchTest, MapDriveOpensTheMountInANewTabAndDisconnects) {
   EXPECT_EQ(Captions(), (std::vector<std::string>{Cap("work/"), ""}));
   EXPECT_EQ(List().ListedFolder, work);
   EXPECT_EQ(messages.size(), 1u);
+}
+
+// View and View Hex open new windows; locked viewing follows the grid's
+// current file; Esc releases the lock; Close All Views closes every view.
+TEST_F(MainWindowTest, ViewCommandsAndLockedViewing) {
+  Write(work + "one.txt", "first\n");
+  Write(work + "two.txt", "second\n");
+  Start();
+  form->GFileInfo->SetRow(RowOf("one.txt"));
+  form->GFileInfo->setFocus();
+  form->bViewFileClick();
+  ASSERT_NE(LockedView, nullptr);
+  EXPECT_EQ(LockedView->FileName, work + "one.txt");
+  TViewFileForm *text = LockedView;
+  form->mViewHex->trigger();
+  ASSERT_NE(LockedView, text);
+  EXPECT_EQ(LockedView->Mode, vmHex);
+  form->bViewFileAlways->trigger();  // down: the current file in the locked view
+  EXPECT_EQ(LockedView->Mode, vmText);
+  form->GFileInfo->SetRow(RowOf("two.txt"));
+  EXPECT_EQ(LockedView->FileName, work + "two.txt");
+  EXPECT_EQ(LockedView->Memo->toPlainText(), "second\n");
+  form->bViewFileClick();  // View while locked only releases the button
+  EXPECT_FALSE(form->bViewFileAlways->isChecked());
+  form->bViewFileAlways->trigger();
+  QTest::keyClick(form->GFileInfo, Qt::Key_Escape);
+  EXPECT_FALSE(form->bViewFileAlways->isChecked());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(LockedView, nullptr);
+  form->mCloseViews->trigger();
+  EXPECT_EQ(ViewCascade, 0);
+  for (QWidget *w : QApplication::topLevelWidgets())
+    EXPECT_EQ(qobject_cast<TViewFileForm *>(w), nullptr);
 }

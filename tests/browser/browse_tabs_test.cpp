@@ -164,7 +164,7 @@ TEST(LaunchCommands, NetworkMountsAndRunText) {
 
   FileEntry entry;
   entry.Name = "run me.sh";
-  EXPECT_EQ(RunCommandText(&entry, true), "run me.sh");
+  EXPECT_EQ(RunCommandText(&entry, true), "'./run me.sh'");
   EXPECT_EQ(RunCommandText(&entry, false), "");
   EXPECT_EQ(RunCommandText(nullptr, true), "");
 }

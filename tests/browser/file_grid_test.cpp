@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QWheelEvent>
 
+#include "dialogs/options_ui.h"
 #include "foundation/file_system.h"
 
 using namespace trovix;
@@ -254,8 +255,8 @@ TEST_F(FileGridTest, PaintsMarksAndZebra) {
   const QRect odd = grid_.CellRect(1, 3);
   const QRect even = grid_.CellRect(1, 4);
   const QRect marked = grid_.CellRect(1, 2);
-  EXPECT_EQ(QColor(image.pixel(odd.left() + 3, odd.bottom() - 1)), grid_.ColourOdd());
-  EXPECT_EQ(QColor(image.pixel(even.left() + 3, even.bottom() - 1)), grid_.ColourEven());
+  EXPECT_EQ(QColor(image.pixel(odd.left() + 3, odd.bottom() - 1)), OptionQColor(csOdd));
+  EXPECT_EQ(QColor(image.pixel(even.left() + 3, even.bottom() - 1)), OptionQColor(csEven));
   EXPECT_EQ(QColor(image.pixel(marked.left() + 3, marked.bottom() - 1)),
             grid_.palette().color(QPalette::Highlight));
 }

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <fstream>
 
+#include "dialogs/options.h"
 #include "foundation/file_system.h"
 #include "test_util.h"
 
@@ -347,10 +348,10 @@ TEST_F(FileListTest, IconsAndDates) {
   EXPECT_EQ(FileIconIndex("exe", 0, false, "exe"), fiIconFile);  // no "." means no extension
   EXPECT_EQ(FileIconIndex("a.exe.txt", 0, false, ""), fiIconFile);
   EXPECT_EQ(FileIconIndex("a.wav", 0, false), fiIconMultimedia);  // the default list
-  MultimediaExtensionsSource = [] { return std::string("ogg"); };
+  SetOptionMultimediaExtensions("ogg");                           // the options' list
   EXPECT_EQ(FileIconIndex("a.wav", 0, false), fiIconFile);
   EXPECT_EQ(FileIconIndex("a.OGG", 0, false), fiIconMultimedia);
-  MultimediaExtensionsSource = nullptr;
+  SetOptionMultimediaExtensions("mp3 wav avi");
 
   const char *oldTz = std::getenv("TZ");
   const std::string saved = oldTz ? oldTz : "";

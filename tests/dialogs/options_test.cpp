@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCursor>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QLabel>
@@ -298,6 +299,18 @@ TEST_F(OptionsFormTest, AnUninstalledFontIsShownAsTheFontInUseAndKept) {
   QTest::keyClick(frame->cbFontName->lineEdit(), Qt::Key_End);
   QTest::keyClick(frame->cbFontName->lineEdit(), 'Q');
   EXPECT_EQ(frame->cbFontName->currentText(), "DejaVu Serif");
+}
+
+TEST_F(OptionsFormTest, EachShowingMovesTheWindowToTheMouse) {
+  Open();
+  form->hide();
+  QCursor::setPos(40, 50);
+  form->show();
+  EXPECT_EQ(form->pos(), QPoint(40, 50));
+  QCursor::setPos(60, 30);
+  form->hide();
+  form->show();
+  EXPECT_EQ(form->pos(), QPoint(60, 30));
 }
 
 // Every caption fits its control and no two controls of a group overlap.

@@ -14,16 +14,19 @@
 #include <fstream>
 
 #include "browser/operation_state.h"
+#include "compare/compare_form.h"
 #include "dialogs/controls_ui.h"
 #include "dialogs/event_log.h"
 #include "dialogs/markup.h"
 #include "dialogs/markup_ui.h"
 #include "dialogs/message_box.h"
 #include "dialogs/message_box_form.h"
+#include "dialogs/options.h"
 #include "fileops/query.h"
 #include "foundation/file_system.h"
 #include "foundation/settings.h"
 #include "test_util.h"
+#include "viewer/view_window.h"
 
 namespace trovix {
 namespace {
@@ -38,7 +41,7 @@ class QueryFormTest : public ::testing::Test {
     IssueList.Clear();
     LogClear();
     FsClearFaults();
-    INIWriteNum("Grtadient", 1);
+    SetOptionUseGradients(true);
     form = new TQueryForm;
     form->OnRefresh = [this] { ++refreshes; };
   }
@@ -269,12 +272,10 @@ TEST_F(QueryFormTest, ClosingForgetsWhatWasShown) {
   EXPECT_EQ(FileToString(root + "dst.txt"), "b");
 }
 
-TEST_F(QueryFormTest, CompareDescribesFilesViewingWaitsForTheViewer) {
+TEST_F(QueryFormTest, CompareDescribesFilesAndViewOpensThem) {
   Write("a.bin", std::string(3000, '\0'), kBase);
   IssueList.Add(okCopy, root + "a.bin", root + "missing.bin", prSizeDifferent);
   Show();
-  EXPECT_FALSE(form->mViewSource->isEnabled());
-  EXPECT_FALSE(form->mViewDestination->isEnabled());
   EXPECT_TRUE(form->mCompareSourceDestination->isEnabled());
   std::string message;
   int boxes = 0;
@@ -289,8 +290,45 @@ TEST_F(QueryFormTest, CompareDescribesFilesViewingWaitsForTheViewer) {
   EXPECT_NE(message.find("|t3,000 bytes|n"), std::string::npos) << message;
   EXPECT_NE(message.find("|bDestination: " + root + "missing.bin|b|n|t|b|1CAN NOT BE OPENED"),
             std::string::npos);
-  Mouse(QEvent::MouseButtonDblClick, 2, 1, Qt::LeftButton);  // viewing: nothing yet
-  EXPECT_EQ(boxes, 1);
+  // The source column views the source: not text, so the desktop opens it.
+  std::vector<std::string> opened;
+  ViewerHooks().openFile = [&](QWidget *, const std::string &path) {
+    opened.push_back(path);
+    return true;
+  };
+  Mouse(QEvent::MouseButtonDblClick, 2, 1, Qt::LeftButton);
+  EXPECT_EQ(opened, std::vector<std::string>{root + "a.bin"});
+  // The destination cannot be read: the viewer says so and no window stays.
+  SetMessageBoxAnswerer([&](uint8_t kind, const std::string &text, const std::string &) {
+    EXPECT_EQ(kind, mbError);
+    message = text;
+    return 0;
+  });
+  form->mViewDestination->trigger();
+  EXPECT_EQ(message.rfind("|b|1ERROR: Can not View file", 0), 0u) << message;
+  EXPECT_EQ(LockedView, nullptr);
+  ViewerHooks().openFile = nullptr;
+}
+
+TEST_F(QueryFormTest, CompareOpensTwoTextFilesInTheCompareWindow) {
+  Write("s/a.txt", "one\ntwo\nthree\n", kBase);
+  Write("d/a.txt", "one\r\nTWO\r\n3\r\n", kBase);
+  IssueList.Add(okCopy, root + "s/a.txt", root + "d/a.txt", prSizeDifferent);
+  Show();
+  TCompareForm compare;
+  TCompareForm *saved = CompareForm;
+  CompareForm = &compare;
+  int boxes = 0;
+  SetMessageBoxAnswerer([&](uint8_t, const std::string &, const std::string &) {
+    ++boxes;
+    return 0;
+  });
+  Mouse(QEvent::MouseButtonDblClick, 4, 1, Qt::LeftButton);
+  CompareForm = saved;
+  EXPECT_EQ(boxes, 0);
+  EXPECT_TRUE(compare.isVisible());
+  EXPECT_EQ(compare.Memo->toPlainText(), "one\ntwo\nthree\n3");
+  EXPECT_EQ(compare.CompareSummary(), "|b2 differing sections: |<" + root + "s/ |2" + root + "d/");
 }
 
 TEST_F(QueryFormTest, ToolbarGradientFollowsTheOption) {
@@ -301,7 +339,7 @@ TEST_F(QueryFormTest, ToolbarGradientFollowsTheOption) {
   QImage image = form->pbToolbar->grab().toImage();
   EXPECT_NEAR(image.pixelColor(2, 0).red(), DialogFaceColour().red(), 2);  // face at the top
   EXPECT_NE(image.pixelColor(2, h - 3), image.pixelColor(2, 0));
-  INIWriteNum("Grtadient", 0);
+  SetOptionUseGradients(false);
   image = form->pbToolbar->grab().toImage();
   EXPECT_EQ(image.pixelColor(2, h - 3), image.pixelColor(2, 0));
 }

@@ -329,8 +329,8 @@ TEST_F(PlatformSeams, TerminalMountsAndFileManager) {
   EXPECT_TRUE(RunInTerminal("/home/u/src/", "make # all"));
   ASSERT_EQ(commands.size(), 1u);
   EXPECT_EQ(commands[0].program, "kitty");
-  EXPECT_EQ(commands[0].args,
-            (Args{"--single-instance", "-e", "/bin/zsh", "-c", "make # all\nexec '/bin/zsh'"}));
+  EXPECT_EQ(commands[0].args, (Args{"--single-instance", "-e", "/bin/zsh", "-c",
+                                    "cd '/home/u/src/' || exit\nmake # all\nexec '/bin/zsh'"}));
   EXPECT_EQ(commands[0].workingFolder, "/home/u/src/");
   EXPECT_FALSE(commands[0].wait);
 

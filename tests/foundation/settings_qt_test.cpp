@@ -11,7 +11,9 @@
 #include <QTableWidget>
 #include <QTreeWidget>
 
+#include "foundation/platform_ui.h"
 #include "foundation/settings.h"
+#include "test_util.h"
 
 using namespace trovix;
 
@@ -162,6 +164,57 @@ TEST_F(SettingsQtTest, ComboHistory) {
   INIComboLoad(&damaged, "D");
   EXPECT_EQ(damaged.count(), 1);
   EXPECT_LE(INIStore.Count(), before + 1);  // D.Text at most
+}
+
+// Paths that are not UTF-8 stay the same bytes through the history, a save,
+// a restart and a load; two that show alike stay two items.
+TEST_F(SettingsQtTest, ComboHistoryKeepsBytes) {
+  test::TempFolder dir("trovix-combo");
+  const std::string latin1 = "/srv/caf\xe9", other = "/srv/caf\xff", ini = dir / "c.ini";
+  // Loaded and saved again unchanged.
+  INIStore.SetText("L.Text\t" + latin1 + "\r\nL.Count\t1\r\nL.1\t" + latin1 + "\r\n");
+  {
+    QComboBox combo;
+    combo.setEditable(true);
+    INIComboLoad(&combo, "L");
+    ComboFill(&combo);
+    INIComboSave(&combo, "L");
+    EXPECT_EQ(INIStore.Text(), "L.Text\t" + latin1 + "\r\nL.Count\t1\r\nL.1\t" + latin1 + "\r\n");
+  }
+  INIInitFile(ini);
+  {
+    QComboBox combo;
+    combo.setEditable(true);
+    for (const std::string &path : {other, latin1}) {
+      ComboSetText(&combo, path);
+      ComboFill(&combo);
+    }
+    EXPECT_EQ(combo.count(), 2);
+    EXPECT_EQ(ComboText(&combo), latin1);
+    INIComboSave(&combo, "H");
+  }
+  INIUninit();
+  INIInitFile(ini);  // the next run
+  QComboBox combo;
+  combo.setEditable(true);
+  INIComboLoad(&combo, "H");
+  EXPECT_EQ(ComboText(&combo), latin1);
+  ASSERT_EQ(combo.count(), 2);
+  EXPECT_EQ(ComboItemBytes(&combo, 0), latin1);
+  EXPECT_EQ(ComboItemBytes(&combo, 1), other);
+  // Chosen from the list, the older one comes back as its bytes and moves up.
+  combo.setCurrentIndex(1);
+  EXPECT_EQ(ComboText(&combo), other);
+  ComboFill(&combo);
+  EXPECT_EQ(ComboItemBytes(&combo, 0), other);
+  EXPECT_EQ(combo.count(), 2);
+  // Typed text is the user's UTF-8.
+  combo.setEditText(QString::fromUtf8("/srv/caf\xc3\xa9"));
+  EXPECT_EQ(ComboText(&combo), "/srv/caf\xc3\xa9");
+  INIComboSave(&combo, "H");
+  EXPECT_EQ(INIRead("H.1"), other);
+  EXPECT_EQ(INIRead("H.2"), latin1);
+  INIFilename.clear();
 }
 
 }  // namespace

@@ -339,4 +339,22 @@ TEST_F(SettingsTest, StartupChoosesTheFile) {
     unsetenv("XDG_CONFIG_HOME");
 }
 
+TEST_F(SettingsTest, AnInstalledProgramKeepsItsSettingsInTheUsersFolder) {
+  const char *xdg = std::getenv("XDG_CONFIG_HOME");
+  const std::string savedXdg = xdg ? xdg : "", exe = dir_ / "usr/bin/trovix";
+  fs::create_directories(dir_ / "usr/bin");
+  fs::create_directories(dir_ / "usr/share/applications");
+  WriteBytes(exe, "program");
+  WriteBytes(dir_ / "usr/share/applications/io.github.trovix.Trovix.desktop", "[Desktop Entry]\n");
+  setenv("XDG_CONFIG_HOME", (folder_ + "config").c_str(), 1);
+  INIStartup(exe, "Trovix");
+  EXPECT_EQ(INIFilename, folder_ + "config/trovix/Trovix.ini");
+  INIShutdown();
+  EXPECT_EQ(Names(dir_ / "usr/bin"), (Lines{"trovix"}));
+  if (xdg)
+    setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_HOME");
+}
+
 }  // namespace

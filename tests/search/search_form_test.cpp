@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "search/search_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "dialogs/markup.h"
+#include "dialogs/message_box.h"
+#include "search/summary_form.h"
+#include "test_util.h"
+
+namespace trovix {
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteFile(const std::string &path, const std::string &bytes) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class SearchFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteFile(t / "alpha.txt", "hello world\n");
+    WriteFile(t / "beta.TXT", "HELLO again\n");
+    WriteFile(t / "sub/gamma.log", "nothing here\n");
+    WriteFile(t / "sub/delta.txt", "hello\n");
+    SetMessageBoxAnswerer([this](uint8_t, const std::string &message, const std::string &) {
+      messages.push_back(message);
+      return 0;
+    });
+    NiceLabelFormatChar = '|';
+    if (!SummaryForm) SummaryForm = new TSummaryForm;
+    form = new TSearchForm(t.path());
+  }
+  void TearDown() override {
+    if (form) {
+      form->WaitWorker();
+      form->close();
+    }
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    SetMessageBoxAnswerer(nullptr);
+  }
+  void RunSearch(const std::string &names, const std::string &contents = "") {
+    form->eFilename->setEditText(QString::fromStdString(names));
+    form->eContaining->setEditText(QString::fromStdString(contents));
+    form->bSearchClick();
+    form->WaitWorker();
+  }
+
+  test::TempFolder t;
+  QPointer<TSearchForm> form;
+  std::vector<std::string> messages;
+};
+
+TEST_F(SearchFormTest, SearchesShowsAndKeepsHistories) {
+  EXPECT_EQ(form->windowTitle().toStdString(), "Search - " + t.path());
+  EXPECT_EQ(form->property("Tag").toInt(), 2);
+  RunSearch(".txt");
+  EXPECT_EQ(form->Job().ResultCount, 3);
+  EXPECT_EQ(form->GFileInfo->RowCount(), 4);
+  EXPECT_TRUE(form->bSearch->isEnabled());
+  EXPECT_EQ(form->StatusText(), "|b3 items found:    |430 Bytes.|0    (1 selected)");
+  RunSearch("", "hello");
+  EXPECT_EQ(form->Job().ResultCount, 3);
+  RunSearch(".txt");
+  EXPECT_EQ(NameHistory.front(), ".txt");
+  EXPECT_EQ(NameHistory.size(), 1u);  // "" is not added, ".txt" moved up
+  EXPECT_EQ(ContentsHistory.front(), "hello");
+  // A second window starts with the latest name text.
+  TSearchForm other(t.path());
+  EXPECT_EQ(other.eFilename->currentText().toStdString(), ".txt");
+  EXPECT_TRUE(other.eContaining->currentText().isEmpty());
+}
+
+TEST_F(SearchFormTest, RefusedHexLeavesEverythingAsItWas) {
+  RunSearch("alpha");
+  ASSERT_EQ(form->Job().ResultCount, 1);
+  form->cbHex->setChecked(true);
+  RunSearch("", "4G");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], SearchHexError);
+  EXPECT_EQ(form->Job().State, ssReady);
+  EXPECT_EQ(form->Job().ResultCount, 1);
+  EXPECT_NE(form->StatusText().find("1 items found"), std::string::npos);
+  RunSearch("", "\"hello\" 0A");
+  ASSERT_EQ(form->Job().ResultCount, 1);  // only delta ends a line right after it
+  EXPECT_EQ(form->Job().Results[0].name, "delta.txt");
+}
+
+TEST_F(SearchFormTest, HeaderClicksAndSpecialBoxes) {
+  RunSearch("");
+  EXPECT_EQ(form->Job().SortKey, skName);
+  form->HeaderClick(0);
+  form->WaitWorker();
+  EXPECT_EQ(form->Job().SortKey, skExtension);
+  form->HeaderClick(0);
+  form->WaitWorker();
+  EXPECT_EQ(form->Job().SortKey, skName);
+  form->HeaderClick(2);
+  form->WaitWorker();
+  EXPECT_EQ(form->Job().SortKey, skSize);
+  EXPECT_EQ(form->SortGridColumn, 2);
+
+  form->cbDuplicatesOnly->click();
+  EXPECT_TRUE(form->cbSameName->isEnabled());
+  form->cbSameSize->setChecked(false);
+  form->cbUniquesOnly->click();
+  EXPECT_FALSE(form->cbDuplicatesOnly->isChecked());
+  form->cbUniquesOnly->click();
+  EXPECT_FALSE(form->cbSameName->isEnabled());
+  EXPECT_FALSE(form->cbSameSize->isChecked());  // ticks stay as they were
+  EXPECT_TRUE(form->cbSameDate->isChecked());
+}
+
+TEST_F(SearchFormTest, DeleteGreysAndSummaryFollows) {
+  RunSearch(".txt");
+  ASSERT_EQ(form->Job().ResultCount, 3);
+  form->GFileInfo->SelectRange(1, 2);
+  form->bDeleteClick();
+  form->WaitWorker();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "|b|4Delete 2 File(s)?");
+  EXPECT_EQ(form->Job().Results[0].flag, 1);
+  EXPECT_EQ(form->Job().Results[1].flag, 1);
+  EXPECT_EQ(form->Job().TotalSize, 30u);
+
+  form->bSummarizeClick();
+  ASSERT_EQ(SummaryForm->TypeItems.size(), 1u);  // only the file left
+  EXPECT_EQ(SummaryForm->TypeItems[0].count, 1);
+  EXPECT_EQ(SummaryForm->gSummaryFiles->RowCount(), 2);
+  SummaryForm->gSummaryFolders->SetRow(1);
+  SummaryForm->GridDblClick(SummaryForm->gSummaryFolders);
+  EXPECT_EQ(form->GFileInfo->Row(), 3);
+  form->close();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(form.isNull());
+  EXPECT_TRUE(SummaryForm->SummarySource.isNull());
+  SummaryForm->GridDblClick(SummaryForm->gSummaryFolders);  // nothing happens
+}
+
+TEST_F(SearchFormTest, ClosingWhileBusyWaitsForTheWorker) {
+  for (int i = 0; i < 3000; ++i) WriteFile(t / ("many/f" + std::to_string(i) + ".txt"), "x\n");
+  form->eContaining->setEditText("needle");
+  form->bSearchClick();
+  const bool busy = form->Busy();
+  form->close();
+  if (busy) {
+    EXPECT_TRUE(form->CloseRequested);
+  }
+  for (int i = 0; i < 400 && form; ++i) {
+    QTest::qWait(10);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  EXPECT_TRUE(form.isNull());
+}
+
+TEST_F(SearchFormTest, Screenshots) {
+  form->resize(760, 420);
+  form->show();
+  RunSearch("a");
+  form->GFileInfo->SelectRange(1, 2);
+  form->grab().save("/tmp/trovix-search.png");
+  form->bSummarizeClick();
+  SummaryForm->grab().save("/tmp/trovix-summary.png");
+  SummaryForm->PageControl->setCurrentIndex(1);
+  SummaryForm->grab().save("/tmp/trovix-summary-folders.png");
+  SummaryForm->hide();
+}
+
+}  // namespace
+}  // namespace trovix

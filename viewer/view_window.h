@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// TViewFileForm: a window showing one file as editable text or as an
+// editable hex dump, with the text tools, find and key macros; ViewFile is
+// the one entry by which the rest of the program opens a file in a view.
+// Image and multimedia modes plug in through ViewRecognisers (view_file.h)
+// and ViewerHooks below.
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "viewer/view_file.h"
+#include "viewer/view_text.h"
+
+class QAction;
+class QComboBox;
+class QMenu;
+class QToolBar;
+
+namespace trovix {
+
+class TViewFileForm;
+
+// Opens path in a view window (see the rules in view_file.h): a new window,
+// or the locked view (the newest window) when newWindow is false. findText
+// goes to the top of the find history. Returns the window showing the file,
+// or nullptr when none stays open (the file went to the desktop, or could
+// not be read: an error message has then been shown).
+TViewFileForm *ViewFile(const std::string &path, bool newWindow, bool hex,
+                        const std::string &findText, QWidget *caller);
+
+// The newest view window, which locked viewing loads the next file into;
+// nullptr when it has closed.
+extern TViewFileForm *LockedView;
+
+// Closes every window marked with a non-zero "Tag" property (view windows 1,
+// search windows 2) and resets the cascade. A window whose close the user
+// refuses (Cancel in its save question) stays; the result is then false.
+bool CloseAllViews();
+
+// What view windows need from the rest of the program.
+struct TViewerHooks {
+  std::function<void()> listAgain;     // a save changed a folder: list the current tab again
+  std::function<void()> lockReleased;  // the locked view closed: set the lock button up
+  // Image and multimedia modes: load path into the window, true when shown.
+  std::function<bool(TViewFileForm *form, const std::string &path)> showImage;
+  std::function<bool(TViewFileForm *form, const std::string &path)> playMedia;
+  std::function<void(TViewFileForm *form)> stopMedia;
+  // Hands a file that is not text to the desktop (WinOpenFile when empty).
+  std::function<bool(QWidget *caller, const std::string &path)> openFile;
+};
+TViewerHooks &ViewerHooks();
+
+// The editor: its keys and mouse buttons go through the window first.
+class TViewMemo : public QPlainTextEdit {
+  Q_OBJECT
+ public:
+  explicit TViewMemo(QWidget *parent = nullptr) : QPlainTextEdit(parent) {}
+};
+
+// The status bar: one panel painting the window's markup status text.
+class TViewStatusBar : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TViewStatusBar(QWidget *parent = nullptr);
+  std::string Text;
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent *event) override;
+};
+
+class TViewFileForm : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TViewFileForm(QWidget *parent = nullptr);
+  ~TViewFileForm() override;
+
+  std::string FileName;
+  QPointer<QWidget> Caller;
+  uint8_t Mode = vmEmpty;
+  TTextCoding Coding;  // how the text goes back to the file's bytes
+
+  // Controls.
+  QWidget *pMemo = nullptr;
+  QWidget *pToolBar = nullptr;
+  QToolBar *ToolBar = nullptr;   // first row
+  QToolBar *ToolBar2 = nullptr;  // second row
+  TViewMemo *Memo = nullptr;
+  TViewStatusBar *StatusBar = nullptr;
+  QWidget *pImage = nullptr;
+  QWidget *ToolBarImage = nullptr;
+  QWidget *pbImage = nullptr;
+  QAction *bSave, *bSelectAll, *bCut, *bCopy, *bPaste, *bSelectionCopy, *bHexAscii, *bTabsSpaces,
+      *bCase, *bOutdent, *bIndent, *bCompare, *bExchange, *bWordWrap;
+  QAction *bRecordMacro, *bFind, *bPrev, *bNext, *bIgnoreCase, *bWildSearch, *bSecurity;
+  QComboBox *eTarget = nullptr;
+  QMenu *PopupMenuMemo = nullptr;
+  QAction *mUndo, *mSaveAs, *mSelectAll, *mCut, *mCopy, *mPaste, *mHexAscii, *mTabsSpaces, *mCase,
+      *mOutdent, *mIndent, *mCompare, *mExchange, *mWordWrap, *mRecordMacro, *mFind, *mFindPrevious,
+      *mFindNext, *mIgnoreCase, *mWildSearch, *mClose, *mCloseAllViews;
+
+  // The status bar's markup text.
+  const std::string &StatusText() const { return StatusBar->Text; }
+  void SetStatusText(const std::string &text);
+
+  // Loading (ViewFile's steps for text and hex); false after an error message.
+  void ResetView();
+  void PrepareText();
+  bool LoadText(const std::string &path);
+  bool LoadHex(const std::string &path);
+  void UpdateCaption();
+
+  // Handlers.
+  void FormActivate();
+  bool SaveTextFile();  // true when the window may close
+  void MemoChange();
+  void MemoClick(bool copySelection = false);
+  void MemoEnter();
+  void HexAsciiClick();
+  void CovertTabsSpacesClick();
+  void CaseClick();
+  void IndentOutdentClick(bool outdent);
+  void ExchangeClick();
+  void CompareClick();
+  void WordWrapClick();
+  void bSecurityClick();
+  void bFindClick();
+  void SearchClick(int direction);
+  void RecordMacroClick();
+  // The key preview of the window; true when the key was consumed.
+  bool FormKeyDown(QKeyEvent *event);
+  bool MemoKeyDown(QKeyEvent *event);
+  void SwitchWindow();
+
+  // The editor's text as UTF-8 bytes ("\n" between lines), and positions
+  // between the editor (UTF-16 units) and those bytes.
+  std::string MemoBytes() const;
+  static size_t Utf8Offset(const QString &text, int position);
+  static int EditorPosition(const QString &text, size_t offset);
+  // Replaces the editor's characters [start, end) by text and selects it.
+  void ReplaceRange(int start, int end, const QString &text);
+
+ protected:
+  bool eventFilter(QObject *watched, QEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+  void resizeEvent(QResizeEvent *event) override;
+  void changeEvent(QEvent *event) override;
+
+ private:
+  void CreateToolBars();
+  void CreateMenu();
+  void ApplyFontAndTabs();
+  void MacroReplay(int32_t code, int shiftState);
+};
+
+}  // namespace trovix
