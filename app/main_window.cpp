@@ -226,6 +226,7 @@ void TMainForm::CreateClientArea() {
   TCTrovix->OnDrawTab = [this](QPainter &p, int index, const QRect &r, bool active) {
     TCTrovixDrawTab(p, index, r, active);
   };
+  TCTrovix->OnTabHint = [this](int index) { return TabFolder(index); };
   TCTrovix->OnMouseUp = [this](QMouseEvent *event, int index) {
     TCTrovixMouseUp(event->button(), index);
   };
@@ -254,24 +255,24 @@ void TMainForm::CreateClientArea() {
   pFiles->setObjectName("pFiles");
   auto *filesLayout = new QVBoxLayout(pFiles);
   filesLayout->setContentsMargins(0, 0, 0, 0);
-  GFileInfo = new TFileGrid(pFiles);
+  GFileInfo = new TFileGrid(List, pFiles);
   GFileInfo->setObjectName("GFileInfo");
   filesLayout->addWidget(GFileInfo);
   connect(GFileInfo, &TFileGrid::marksChanged, this, &TMainForm::ItemsChanged);
   connect(GFileInfo, &TFileGrid::sortChanged, this, &TMainForm::ItemsChanged);
   connect(GFileInfo, &TFileGrid::viewFileRequested, this, [this] { bViewFileClick(); });
   connect(GFileInfo, &TFileGrid::currentRowChanged, this, [this](int) {
-    if (PressRow < 0 && bViewFileAlways->isChecked()) ViewLockedFile();
+    if (List.PressRow < 0 && bViewFileAlways->isChecked()) ViewLockedFile();
   });
   connect(GFileInfo, &TFileGrid::findRequested, this, &TMainForm::bFindClick);
   connect(GFileInfo, &TFileGrid::openFileRequested, this, [this] { bOpenFileClick(mOpen); });
   connect(GFileInfo, &TFileGrid::contextMenuRequested, this, [this](const QPoint &pos) {
-    PopupPoint = pos;
+    PopupPoint = pos;  // where "Select to here" marks to
     mItems->popup(pos);
   });
   connect(GFileInfo, &TFileGrid::openInNewTabRequested, this, [this](int row) {
-    if (row >= 1 && row <= FileCount)
-      OpenInNewTab(ListedFolder + FileList[row - 1].Name + PathDelim);
+    if (row >= 1 && row <= List.FileCount())
+      OpenInNewTab(List.ListedFolder + List.FileList[row - 1].Name + PathDelim);
   });
   FolderTree->OnMouseUp = [this](Qt::MouseButton button, QTreeWidgetItem *node) {
     if (button == Qt::MiddleButton && node) OpenInNewTab(FolderTree->NodeToFolder(node));
@@ -284,7 +285,7 @@ void TMainForm::CreateClientArea() {
   layout->addWidget(Splitter, 1);
 
   StatusBar = new TStatusPanels(client);
-  StatusBar->OnSummary = [this] { return CurrentStatusSummary(TCTrovix->TabIndex()); };
+  StatusBar->OnSummary = [this] { return CurrentStatusSummary(List, TCTrovix->TabIndex()); };
   layout->addWidget(StatusBar);
   setCentralWidget(client);
 }
@@ -309,7 +310,7 @@ void TMainForm::FormShow() {
   // A save in a view changes what the current folder holds; a closed locked
   // view sets the lock button up.
   ViewerHooks().listAgain = [this] {
-    ListedFolder.clear();
+    List.ListedFolder.clear();
     TCTrovixFill(TCTrovix->TabIndex());
   };
   ViewerHooks().lockReleased = [this] { bViewFileAlways->setChecked(false); };
@@ -320,7 +321,8 @@ void TMainForm::FormShow() {
   // the new-tab tab is the only one and its listing turns it into a tab for
   // the tree's folder.
   TCTrovix->SetTabs(
-      RestoreTabStates(TabsFromSettings(INIRead("CurrentFolders"), INIRead("CurrentFiles"))), 0);
+      RestoreTabStates(List, TabsFromSettings(INIRead("CurrentFolders"), INIRead("CurrentFiles"))),
+      0);
   TCTrovix->LastIndex = 0;
   TCTrovixFill(0);
 }
@@ -378,7 +380,7 @@ void TMainForm::FormClose() {
   INIWrite("CurrentFolder", FolderTree->SelectedFolderRead());
   TCTrovixRead(TCTrovix->TabIndex());
   std::string folders, files;
-  TabsToSettings(*TCTrovix, folders, files);
+  TabsToSettings(List, *TCTrovix, folders, files);
   INIWrite("CurrentFolders", folders);
   INIWrite("CurrentFiles", files);
   if (EditStringForm) INIComboSave(EditStringForm->Edit, TEditStringForm::HistoryKey);
@@ -400,18 +402,19 @@ void TMainForm::FormActivate() {
 // ---- Tabs -------------------------------------------------------------------------
 
 void TMainForm::TCTrovixRead(int index) {
-  if (index < 0 || index >= static_cast<int>(TabStates.size())) return;
+  if (index < 0 || index >= static_cast<int>(List.TabStates.size())) return;
   int row = GFileInfo->Row();
-  if (row >= 1 && row - 1 < FileCount) TabStates[index].CurrentFile = FileList[row - 1].Name;
+  if (row >= 1 && row - 1 < List.FileCount())
+    List.TabStates[index].CurrentFile = List.FileList[row - 1].Name;
 }
 
 void TMainForm::TCTrovixFill(int index) {
   if (!isVisible()) return;
   if (index >= 0) {
-    EnsureTabStates(index + 2);
-    ++FillDepth;
+    List.EnsureTabStates(index + 2);
+    ++List.FillDepth;
     bool list = true;
-    TabState &tab = TabStates[index];
+    TabState &tab = List.TabStates[index];
     std::string caption = TCTrovix->Caption(index);
     if (!caption.empty()) {
       FolderTree->SelectedFolderWrite(tab.Folder);
@@ -422,20 +425,20 @@ void TMainForm::TCTrovixFill(int index) {
         TCTrovix->SetCaption(index, FolderCaption(tab.Folder));
         TCTrovix->AddTab("");
       }
-      ListedFolder.clear();
+      List.ListedFolder.clear();
     }
     if (list) {
       tab.ImageIndex = FolderTree->SelectedImage();
       setWindowTitle(DisplayText("Trovix - " + tab.Folder));
-      ListTabFolder(tab);
+      List.ListTabFolder(tab);
       bMapDrive->setChecked(FolderOnNetwork(tab.Folder));
     } else {
-      ClearTabListing(tab);
+      List.ClearTabListing(tab);
     }
     GFileInfo->SetRemote(FolderTree->PathRemoteRead());
-    GFileInfo->ShowListing(tab);
-    --FillDepth;
-    TakePendingSelectName(tab);
+    GFileInfo->ShowListing();
+    --List.FillDepth;
+    List.TakePendingSelectName(tab);
     GFileInfo->SelectByName(tab.CurrentFile);
   }
   ItemsChanged();
@@ -443,24 +446,26 @@ void TMainForm::TCTrovixFill(int index) {
 
 void TMainForm::FolderTreeChangeFolder() {
   int index = TCTrovix->TabIndex();
-  if (index < 0 || FillDepth != 0) return;
-  EnsureTabStates(index + 1);
+  if (index < 0 || List.FillDepth != 0) return;
+  List.EnsureTabStates(index + 1);
   // The row keeps ending with the new-tab tab when that tab takes the folder.
   bool wasNewTab = TCTrovix->Caption(index).empty() && index == TCTrovix->TabCount() - 1;
-  TabStates[index].Folder = FolderTree->SelectedFolderRead();
-  TCTrovix->SetCaption(index, FolderCaption(TabStates[index].Folder));
+  List.TabStates[index].Folder = FolderTree->SelectedFolderRead();
+  TCTrovix->SetCaption(index, FolderCaption(List.TabStates[index].Folder));
   if (wasNewTab) TCTrovix->AddTab("");
-  ListedFolder.clear();
+  List.ListedFolder.clear();
   TCTrovixFill(index);
 }
 
-void TMainForm::TCTrovixSwapData(int index1, int index2) { SwapTabStates(index1, index2); }
+void TMainForm::TCTrovixSwapData(int index1, int index2) { SwapTabStates(List, index1, index2); }
 
 void TMainForm::TCTrovixDrawTab(QPainter &painter, int index, const QRect &rect, bool) {
-  std::string caption = TCTrovix->Caption(index);
-  if (!caption.empty()) EnsureTabStates(index + 1);
+  // Paints what the state holds and changes nothing: a tab without a record
+  // yet is drawn as not listed.
   static const TabState kNone;
-  const TabState &tab = index < static_cast<int>(TabStates.size()) ? TabStates[index] : kNone;
+  const bool known = index >= 0 && index < static_cast<int>(List.TabStates.size());
+  const TabState &tab = known ? List.TabStates[index] : kNone;
+  const std::string caption = TCTrovix->Caption(index);
   DrawBrowseTab(painter, rect, caption, tab, palette());
 }
 
@@ -478,11 +483,11 @@ void TMainForm::TCTrovixMouseUp(Qt::MouseButton button, int index) {
 }
 
 void TMainForm::mCloseTabClick() {
-  if (CloseCurrentTab(*TCTrovix)) ItemsChanged();
+  if (CloseCurrentTab(List, *TCTrovix)) ItemsChanged();
 }
 
 void TMainForm::mCloseOtherTabsClick() {
-  if (CloseOtherTabs(*TCTrovix)) ItemsChanged();
+  if (CloseOtherTabs(List, *TCTrovix)) ItemsChanged();
 }
 
 void TMainForm::mCloseTabstotheRightClick() {
@@ -542,9 +547,9 @@ void TMainForm::bViewFileClick(bool hex) {
   const FileEntry *entry = GFileInfo->CurrentEntry();
   if (!entry || !GFileInfo->hasFocus()) return;
   if (entry->Attributes & faDirectory)
-    FolderTree->SelectedFolderWrite(ListedFolder + entry->Name + PathDelim);
+    FolderTree->SelectedFolderWrite(List.ListedFolder + entry->Name + PathDelim);
   else
-    ViewFile(ListedFolder + entry->Name, true, hex, "", this);
+    ViewFile(List.ListedFolder + entry->Name, true, hex, "", this);
 }
 
 void TMainForm::bViewFileAlwaysClick() {
@@ -558,7 +563,7 @@ void TMainForm::bViewFileAlwaysClick() {
 void TMainForm::ViewLockedFile() {
   const FileEntry *entry = GFileInfo->CurrentEntry();
   if (entry && !(entry->Attributes & faDirectory))
-    ViewFile(ListedFolder + entry->Name, false, false, "", this);
+    ViewFile(List.ListedFolder + entry->Name, false, false, "", this);
 }
 
 void TMainForm::bRefreshClick() { FolderTree->Init(FolderTree->SelectedFolderRead()); }
@@ -581,8 +586,8 @@ void TMainForm::RepeatTypeAhead() {
 // ---- Launch commands ---------------------------------------------------------------
 
 std::string TMainForm::TabFolder(int32_t index) const {
-  if (index < 0 || index >= static_cast<int>(TabStates.size())) return std::string();
-  return TabStates[index].Folder;
+  if (index < 0 || index >= static_cast<int>(List.TabStates.size())) return std::string();
+  return List.TabStates[index].Folder;
 }
 
 std::string TMainForm::CurrentFolder() const { return TabFolder(TCTrovix->TabIndex()); }
@@ -601,7 +606,7 @@ void TMainForm::GoToFile(const std::string &folder, const std::string &name) {
 }
 
 void TMainForm::ListAgain() {
-  ListedFolder.clear();
+  List.ListedFolder.clear();
   TCTrovixFill(TCTrovix->TabIndex());
 }
 
@@ -722,7 +727,7 @@ bool TMainForm::FormKeyDown(QKeyEvent *event) {
     return true;
   }
   if (event->key() == Qt::Key_F3 && mods == Qt::NoModifier) {
-    if (FileCount > 0) RepeatTypeAhead();
+    if (List.FileCount() > 0) RepeatTypeAhead();
     return true;
   }
   if (event->key() == Qt::Key_Escape) {

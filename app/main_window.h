@@ -10,6 +10,7 @@
 #include <string>
 
 #include "browser/browser_host.h"
+#include "browser/file_list.h"
 
 class QAction;
 class QPainter;
@@ -56,8 +57,15 @@ class TMainForm : public QMainWindow, public TBrowserHost {
   // Rename, Delete, Duplicate, New File, New Folder and Test Read.
   TFileCommands *FileCommands = nullptr;
 
+  // The tabs' records and the current tab's entries, shared with the grid
+  // and the commands.
+  TFileListState List;
+  // The screen point of the last context menu of the grid.
+  QPoint PopupPoint;
+
   // TBrowserHost.
   QWidget *HostWindow() override { return this; }
+  TFileListState &ListState() override { return List; }
   TTabControlSmart *Tabs() override { return TCTrovix; }
   TFolderTree *Tree() override { return FolderTree; }
   TFileGrid *Grid() override { return GFileInfo; }

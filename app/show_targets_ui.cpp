@@ -12,21 +12,21 @@ namespace {
 
 void ShowTarget(TMainForm &form, const OpenTarget &target) {
   TTabControlSmart &tabs = *form.TCTrovix;
-  for (int i = 0; i < tabs.TabCount() && i < static_cast<int>(TabStates.size()); ++i) {
-    if (!IsFolderTab(tabs, i) || TabStates[i].Folder != target.Folder) continue;
+  for (int i = 0; i < tabs.TabCount() && i < static_cast<int>(form.List.TabStates.size()); ++i) {
+    if (!IsFolderTab(tabs, i) || form.List.TabStates[i].Folder != target.Folder) continue;
     if (i != tabs.LastIndex) {
       form.TCTrovixRead(tabs.LastIndex);
       tabs.SetTabIndex(i);
       tabs.LastIndex = i;
     }
-    if (!target.CurrentFile.empty()) TabStates[i].CurrentFile = target.CurrentFile;
+    if (!target.CurrentFile.empty()) form.List.TabStates[i].CurrentFile = target.CurrentFile;
     form.TCTrovixFill(i);
     return;
   }
   // The new tab's listing takes the entry to make current.
-  PendingSelectName = target.CurrentFile;
+  form.List.PendingSelectName = target.CurrentFile;
   form.OpenInNewTab(target.Folder);
-  PendingSelectName.clear();
+  form.List.PendingSelectName.clear();
 }
 
 }  // namespace

@@ -72,11 +72,14 @@ bool PrepareFolder(const std::string &folder) {
   return true;
 }
 
+// The listing the benchmarks fill.
+TFileListState List;
+
 double ListAndSortSeconds(const std::string &folder, int32_t &count) {
   const auto start = std::chrono::steady_clock::now();
   TabState tab;
   tab.Folder = folder;
-  ListTabFolder(tab);
+  List.ListTabFolder(tab);
   count = tab.EntryCount;
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -96,7 +99,7 @@ double LsSeconds(const std::string &folder, int64_t &bytes) {
 }
 
 void BM_ListAndSort(benchmark::State &state, std::string folder) {
-  SortMode = smName;
+  List.SortMode = smName;
   int32_t count = 0;
   for (auto _ : state) {
     state.SetIterationTime(ListAndSortSeconds(folder, count));
@@ -140,16 +143,16 @@ void BM_ListVersusLs(benchmark::State &state, std::string folder) {
 void BM_SortOrder(benchmark::State &state, std::string folder) {
   TabState tab;
   tab.Folder = folder;
-  ListTabFolder(tab);
-  const std::vector<FileEntry> listed = FileList;
-  SortMode = static_cast<int32_t>(state.range(0));
+  List.ListTabFolder(tab);
+  const std::vector<FileEntry> listed = List.FileList;
+  List.SortMode = static_cast<int32_t>(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();
-    FileList = listed;
+    List.FileList = listed;
     state.ResumeTiming();
-    SortFileList();
+    List.SortFileList();
   }
-  SortMode = smName;
+  List.SortMode = smName;
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(listed.size()));
 }
 
@@ -158,23 +161,22 @@ void BM_SortOrder(benchmark::State &state, std::string folder) {
 void BM_ListMemory(benchmark::State &state, std::string folder) {
   size_t records = 0, heap = 0;
   for (auto _ : state) {
-    FileList = std::vector<FileEntry>();
-    FileCount = 0;
+    List.FileList = std::vector<FileEntry>();
     const size_t before = mallinfo2().uordblks;
     TabState tab;
     tab.Folder = folder;
-    ListTabFolder(tab);
+    List.ListTabFolder(tab);
     heap = mallinfo2().uordblks - before;
-    records = FileList.capacity() * sizeof(FileEntry);
-    for (const FileEntry &e : FileList) {
+    records = List.FileList.capacity() * sizeof(FileEntry);
+    for (const FileEntry &e : List.FileList) {
       if (e.Name.capacity() > std::string().capacity()) records += e.Name.capacity() + 1;
     }
   }
-  state.counters["entries"] = FileCount;
+  state.counters["entries"] = List.FileCount();
   state.counters["sizeof_FileEntry"] = sizeof(FileEntry);
   state.counters["record_bytes"] = static_cast<double>(records);
   state.counters["heap_bytes"] = static_cast<double>(heap);
-  state.counters["bytes_per_entry"] = static_cast<double>(records) / FileCount;
+  state.counters["bytes_per_entry"] = static_cast<double>(records) / List.FileCount();
 }
 
 }  // namespace

@@ -86,10 +86,10 @@ bool TTabRow::DropCurrentOn(int32_t target) {
 
 // ---- The main window's tab commands ----------------------------------------------
 
-void SwapTabStates(int32_t i, int32_t j) {
-  const auto size = static_cast<int32_t>(TabStates.size());
+void SwapTabStates(TFileListState &list, int32_t i, int32_t j) {
+  const auto size = static_cast<int32_t>(list.TabStates.size());
   if (i < 0 || j < 0 || i >= size || j >= size || i == j) return;
-  std::swap(TabStates[static_cast<size_t>(i)], TabStates[static_cast<size_t>(j)]);
+  std::swap(list.TabStates[static_cast<size_t>(i)], list.TabStates[static_cast<size_t>(j)]);
 }
 
 bool IsFolderTab(const TTabRow &row, int32_t index) {
@@ -100,28 +100,28 @@ namespace {
 
 // The current tab when it is a folder tab with a folder, in a row of at least
 // two tabs; -1 otherwise.
-int32_t CurrentFolderTab(const TTabRow &row) {
+int32_t CurrentFolderTab(const TFileListState &list, const TTabRow &row) {
   int32_t index = row.TabIndex();
   if (row.TabCount() < 2 || !IsFolderTab(row, index)) return -1;
-  if (index >= static_cast<int32_t>(TabStates.size())) return -1;
-  return TabStates[static_cast<size_t>(index)].Folder.empty() ? -1 : index;
+  if (index >= static_cast<int32_t>(list.TabStates.size())) return -1;
+  return list.TabStates[static_cast<size_t>(index)].Folder.empty() ? -1 : index;
 }
 
 }  // namespace
 
-bool CloseCurrentTab(TTabRow &row) {
-  int32_t index = CurrentFolderTab(row);
+bool CloseCurrentTab(TFileListState &list, TTabRow &row) {
+  int32_t index = CurrentFolderTab(list, row);
   return index >= 0 && row.CloseTab(index);
 }
 
-bool CloseOtherTabs(TTabRow &row) {
-  int32_t index = CurrentFolderTab(row);
+bool CloseOtherTabs(TFileListState &list, TTabRow &row) {
+  int32_t index = CurrentFolderTab(list, row);
   if (index < 0) return false;
   row.FocusLost();  // the tab on show remembers its current file first
-  TabStates[0] = TabStates[static_cast<size_t>(index)];
-  EnsureTabStates(2);
-  TabStates[1] = TabState();
-  row.SetTabs({FolderCaption(TabStates[0].Folder), std::string()}, 0);
+  list.TabStates[0] = list.TabStates[static_cast<size_t>(index)];
+  list.EnsureTabStates(2);
+  list.TabStates[1] = TabState();
+  row.SetTabs({FolderCaption(list.TabStates[0].Folder), std::string()}, 0);
   row.LastIndex = 0;
   return true;
 }
@@ -210,13 +210,14 @@ std::vector<SavedTab> TabsFromSettings(const std::string &folders, const std::st
   return tabs;
 }
 
-void TabsToSettings(const TTabRow &row, std::string &folders, std::string &files) {
+void TabsToSettings(const TFileListState &list, const TTabRow &row, std::string &folders,
+                    std::string &files) {
   folders.clear();
   files.clear();
   bool first = true;
   for (int32_t i = 0; i < row.TabCount(); ++i) {
-    if (row.Caption(i).empty() || i >= static_cast<int32_t>(TabStates.size())) continue;
-    const TabState &tab = TabStates[static_cast<size_t>(i)];
+    if (row.Caption(i).empty() || i >= static_cast<int32_t>(list.TabStates.size())) continue;
+    const TabState &tab = list.TabStates[static_cast<size_t>(i)];
     if (tab.Folder.empty()) continue;  // would end the list when read back
     // Joined by hand: an empty current file must keep its place in the list.
     if (!first) {
@@ -229,11 +230,11 @@ void TabsToSettings(const TTabRow &row, std::string &folders, std::string &files
   }
 }
 
-std::vector<std::string> RestoreTabStates(const std::vector<SavedTab> &tabs) {
+std::vector<std::string> RestoreTabStates(TFileListState &list, const std::vector<SavedTab> &tabs) {
   std::vector<std::string> captions;
-  EnsureTabStates(static_cast<int32_t>(tabs.size()) + 1);
+  list.EnsureTabStates(static_cast<int32_t>(tabs.size()) + 1);
   for (size_t n = 0; n < tabs.size(); ++n) {
-    TabState &state = TabStates[n];
+    TabState &state = list.TabStates[n];
     state = TabState();
     state.Folder = tabs[n].Folder;
     state.CurrentFile = tabs[n].CurrentFile;

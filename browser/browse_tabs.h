@@ -73,16 +73,16 @@ class TTabRow {
 
 // ---- The main window's tab commands ----------------------------------------------
 
-// Exchanges two entries of TabStates when both exist.
-void SwapTabStates(int32_t i, int32_t j);
+// Exchanges two entries of list.TabStates when both exist.
+void SwapTabStates(TFileListState &list, int32_t i, int32_t j);
 // A tab of the row that stands for a folder (not the new-tab tab).
 bool IsFolderTab(const TTabRow &row, int32_t index);
 // "Close Tab": closes the current tab when it is a folder tab and the row has
 // at least two tabs. False when nothing was closed.
-bool CloseCurrentTab(TTabRow &row);
+bool CloseCurrentTab(TFileListState &list, TTabRow &row);
 // "Close other Tabs": the current folder tab becomes the only one (tab 0,
 // with its data), followed by the new-tab tab. Nothing is listed again.
-bool CloseOtherTabs(TTabRow &row);
+bool CloseOtherTabs(TFileListState &list, TTabRow &row);
 // "Close Tabs to the right": closes every folder tab after the current one,
 // one at a time; the new-tab tab stays. Returns how many were closed.
 int32_t CloseTabsToTheRight(TTabRow &row);
@@ -111,10 +111,11 @@ struct SavedTab {
 std::vector<SavedTab> TabsFromSettings(const std::string &folders, const std::string &files);
 // The two lists for the folder tabs of the row (tabs with a caption), from
 // their TabStates entries.
-void TabsToSettings(const TTabRow &row, std::string &folders, std::string &files);
+void TabsToSettings(const TFileListState &list, const TTabRow &row, std::string &folders,
+                    std::string &files);
 
 // The captions of restored tabs: each folder's caption, then the empty
 // new-tab tab. TabStates takes the folders and current files, images -1.
-std::vector<std::string> RestoreTabStates(const std::vector<SavedTab> &tabs);
+std::vector<std::string> RestoreTabStates(TFileListState &list, const std::vector<SavedTab> &tabs);
 
 }  // namespace trovix

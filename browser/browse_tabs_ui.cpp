@@ -254,9 +254,10 @@ bool TTabControlSmart::event(QEvent *event) {
     // The tip of a folder tab is its whole folder.
     auto *help = static_cast<QHelpEvent *>(event);
     const int index = tabAt(help->pos());
-    if (IsFolderTab(*this, index) && index < static_cast<int>(TabStates.size()))
-      QToolTip::showText(help->globalPos(),
-                         DisplayText(TabStates[static_cast<size_t>(index)].Folder), this);
+    const std::string hint =
+        IsFolderTab(*this, index) && OnTabHint ? OnTabHint(index) : std::string();
+    if (!hint.empty())
+      QToolTip::showText(help->globalPos(), DisplayText(hint), this);
     else
       QToolTip::hideText();
     return true;

@@ -41,6 +41,8 @@ class TTabControlSmart : public QTabBar, public TTabRow {
   // Paints a tab's content after its background (the pen is the text colour,
   // the font bold, the background transparent).
   std::function<void(QPainter &, int32_t index, const QRect &rect, bool active)> OnDrawTab;
+  // The tool tip of a folder tab (its whole folder); none when unset or empty.
+  std::function<std::string(int32_t index)> OnTabHint;
   // A mouse button released over the row; index is the tab under the mouse.
   std::function<void(QMouseEvent *, int32_t index)> OnMouseUp;
   // The owner's handling of something dragged over a tab (files dropped on a

@@ -4,7 +4,6 @@
 // window that browses (the main window in app/), so they never include it.
 // They get the widgets of the browse area, the folders of the tabs, and the
 // requests to list the current tab again or to open a folder in a new tab.
-// The marked entries are those of the file list the grid shows.
 #include <cstdint>
 #include <string>
 
@@ -13,6 +12,7 @@ class QWidget;
 namespace trovix {
 
 class TFileGrid;
+struct TFileListState;
 class TFolderTree;
 class TTabControlSmart;
 
@@ -26,6 +26,8 @@ class TBrowserHost {
   virtual TTabControlSmart *Tabs() = 0;
   virtual TFolderTree *Tree() = 0;
   virtual TFileGrid *Grid() = 0;
+  // The tabs' records and the current tab's entries (with their marks).
+  virtual TFileListState &ListState() = 0;
 
   // The folder of tab index, empty for the new-tab tab or no such tab.
   virtual std::string TabFolder(int32_t index) const = 0;

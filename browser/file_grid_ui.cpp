@@ -24,8 +24,6 @@
 
 namespace trovix {
 
-QPoint PopupPoint;
-
 namespace {
 
 constexpr int32_t kIconSize = 16;
@@ -778,7 +776,8 @@ void TDrawGridZebra::PrepareCell(QPainter &painter, int32_t col, int32_t row, co
 
 // ---- TFileGrid ----------------------------------------------------------------------------
 
-TFileGrid::TFileGrid(QWidget *parent) : TDrawGridMouseWheel(parent) {
+TFileGrid::TFileGrid(TFileListState &list, QWidget *parent)
+    : TDrawGridMouseWheel(parent), list_(list) {
   setObjectName(QStringLiteral("GFileInfo"));
   SetColumnCount(3);
   SetColumnWidth(0, 114);
@@ -800,17 +799,16 @@ void TFileGrid::SetRemote(bool remote) {
   InvalidateGrid();
 }
 
-void TFileGrid::ShowListing(const TabState &tab) {
-  entryCount_ = tab.EntryCount;
-  SetRowCount(FileGridRowCount(tab.EntryCount));
+void TFileGrid::ShowListing() {
+  SetRowCount(FileGridRowCount(list_.FileCount()));
   InvalidateGrid();
 }
 
 bool TFileGrid::ListFolder(TabState &tab) {
-  const bool ok = ListTabFolder(tab);
+  const bool ok = list_.ListTabFolder(tab);
   remote_ = FolderIsRemote(tab.Folder);
-  ShowListing(tab);
-  TakePendingSelectName(tab);
+  ShowListing();
+  list_.TakePendingSelectName(tab);
   SelectByName(tab.CurrentFile);
   return ok;
 }
@@ -821,12 +819,12 @@ bool TFileGrid::Refresh(TabState &tab) {
 }
 
 void TFileGrid::SelectByName(const std::string &name) {
-  SetRow(trovix::SelectByName(name, Row()));
+  SetRow(list_.SelectByName(name, Row()));
   InvalidateGrid();
 }
 
 const FileEntry *TFileGrid::CurrentEntry() const {
-  return RowHasEntry(Row()) ? &FileList[Row() - 1] : nullptr;
+  return list_.RowHasEntry(Row()) ? &list_.FileList[Row() - 1] : nullptr;
 }
 
 void TFileGrid::Changed() {
@@ -835,7 +833,7 @@ void TFileGrid::Changed() {
 }
 
 void TFileGrid::SelectAll(bool marked) {
-  MarkAll(marked);
+  list_.MarkAll(marked);
   Changed();
 }
 
@@ -843,20 +841,20 @@ void TFileGrid::SelectToHere(const QPoint &globalPos) {
   int32_t col;
   int32_t row;
   MouseToCell(viewport()->mapFromGlobal(globalPos), col, row);
-  trovix::SelectToHere(Row(), row);
+  list_.SelectToHere(Row(), row);
   Changed();
 }
 
 void TFileGrid::RepeatSearch() {
   bool beep = false;
-  const int32_t row = trovix::RepeatSearch(Row(), beep);
+  const int32_t row = list_.RepeatSearch(Row(), beep);
   if (beep) QApplication::beep();
   if (row > 0) SetRow(row);
 }
 
 void TFileGrid::HeaderClick(int32_t col) {
   if (col < 0 || col > 2) return;
-  SetRow(SortByHeader(col, Row()));
+  SetRow(list_.SortByHeader(col, Row()));
   InvalidateGrid();
   emit sortChanged();
   emit marksChanged();
@@ -870,15 +868,10 @@ void TFileGrid::PrepareCell(QPainter &painter, int32_t col, int32_t row, const Q
 void TFileGrid::DrawCell(QPainter &painter, int32_t col, int32_t row, const QRect &rect,
                          GridDrawState state) {
   PrepareCell(painter, col, row, rect, state);
-  try {
-    if (row == 0) {
-      DrawHeader(painter, col, rect);
-    } else if (row - 1 < entryCount_) {
-      DrawEntry(painter, col, row, rect);
-    }
-  } catch (...) {
-    painter.drawText(QRect(rect.left() + 2, rect.top() + 2, rect.width() - 2, rect.height() - 2),
-                     Qt::AlignLeft | Qt::AlignTop, QStringLiteral("**********"));
+  if (row == 0) {
+    DrawHeader(painter, col, rect);
+  } else if (list_.RowHasEntry(row)) {
+    DrawEntry(painter, col, row, rect);
   }
 }
 
@@ -888,9 +881,9 @@ void TFileGrid::DrawHeader(QPainter &painter, int32_t col, const QRect &rect) {
   switch (col) {
     case 0: {
       int32_t x = rect.left() + 2;
-      x += DrawHeaderPiece(painter, QStringLiteral("Name"), x, top, SortMode == smName);
+      x += DrawHeaderPiece(painter, QStringLiteral("Name"), x, top, list_.SortMode == smName);
       x += DrawHeaderPiece(painter, QStringLiteral("."), x, top, false);
-      DrawHeaderPiece(painter, QStringLiteral("Ext"), x, top, SortMode == smExtension);
+      DrawHeaderPiece(painter, QStringLiteral("Ext"), x, top, list_.SortMode == smExtension);
       break;
     }
     case 1: {
@@ -899,11 +892,12 @@ void TFileGrid::DrawHeader(QPainter &painter, int32_t col, const QRect &rect) {
       const int32_t width = QFontMetrics(bold).horizontalAdvance(QStringLiteral("Size"));
       // Ends 4 pixels left of right - 2, as right-aligned canvas text does.
       DrawHeaderPiece(painter, QStringLiteral("Size"), RightOf(rect) - 2 - width - 4, top,
-                      SortMode == smSize);
+                      list_.SortMode == smSize);
       break;
     }
     case 2:
-      DrawHeaderPiece(painter, QStringLiteral("Date"), rect.left() + 2, top, SortMode == smDate);
+      DrawHeaderPiece(painter, QStringLiteral("Date"), rect.left() + 2, top,
+                      list_.SortMode == smDate);
       break;
     default: break;
   }
@@ -911,7 +905,7 @@ void TFileGrid::DrawHeader(QPainter &painter, int32_t col, const QRect &rect) {
 }
 
 void TFileGrid::DrawEntry(QPainter &painter, int32_t col, int32_t row, const QRect &rect) {
-  const FileEntry &entry = FileList.at(row - 1);
+  const FileEntry &entry = list_.FileList[static_cast<size_t>(row - 1)];
   const QPalette &pal = palette();
   if (entry.Selected) {
     painter.fillRect(rect, pal.color(QPalette::Highlight));
@@ -949,7 +943,7 @@ void TFileGrid::PaintOver(QPainter &painter) {
 }
 
 void TFileGrid::SelectCell(int32_t row) {
-  CurrentRowChanged();
+  list_.CurrentRowChanged();
   TDrawGridMouseWheel::SelectCell(row);
 }
 
@@ -962,14 +956,14 @@ void TFileGrid::CellMouseDown(QMouseEvent *event, int32_t col, int32_t row) {
   }
   const Qt::KeyboardModifiers mods = event->modifiers();
   const GridAction action =
-      GridMouseDown(row, (mods & Qt::ShiftModifier) != 0, (mods & Qt::ControlModifier) != 0);
-  if (DragPending) StopSelecting();  // a press on a marked row may start a drag
+      list_.GridMouseDown(row, (mods & Qt::ShiftModifier) != 0, (mods & Qt::ControlModifier) != 0);
+  if (list_.DragPending) StopSelecting();  // a press on a marked row may start a drag
   if (action == GridAction::Repaint) Changed();
 }
 
 void TFileGrid::CellMouseMove(QMouseEvent *event, int32_t col, int32_t row) {
   TDrawGridMouseWheel::CellMouseMove(event, col, row);
-  const GridAction action = GridMouseMove(row);
+  const GridAction action = list_.GridMouseMove(row);
   if (action == GridAction::StartDrag) {
     StopSelecting();
     emit dragStartRequested();
@@ -988,7 +982,7 @@ void TFileGrid::CellMouseUp(QMouseEvent *event, int32_t col, int32_t row) {
     default: return;
   }
   const bool ctrl = (event->modifiers() & Qt::ControlModifier) != 0;
-  const GridAction action = GridMouseUp(button, row, ctrl);
+  const GridAction action = list_.GridMouseUp(button, row, ctrl);
   InvalidateGrid();
   switch (action) {
     case GridAction::ViewFile: emit viewFileRequested(); break;
@@ -1001,14 +995,13 @@ void TFileGrid::CellMouseUp(QMouseEvent *event, int32_t col, int32_t row) {
     default: break;
   }
   if (button == MouseButton::Right) {
-    PopupPoint = event->globalPosition().toPoint();
-    emit contextMenuRequested(PopupPoint);
+    emit contextMenuRequested(event->globalPosition().toPoint());
   }
   emit marksChanged();
 }
 
 bool TFileGrid::KeyDown(QKeyEvent *event) {
-  TypeAheadMoved = false;
+  list_.TypeAheadMoved = false;
   if (TDrawGridMouseWheel::KeyDown(event)) return true;
   const Qt::KeyboardModifiers mods = event->modifiers();
   const bool ctrl = (mods & Qt::ControlModifier) != 0;
@@ -1040,15 +1033,15 @@ bool TFileGrid::KeyDown(QKeyEvent *event) {
     return true;
   }
   if (key == Qt::Key_Space && !ctrl && !alt) {
-    ToggleMark(Row());
+    list_.ToggleMark(Row());
     Changed();
     return true;
   }
   const QString text = event->text();
   if (!ctrl && !alt && text.size() == 1 && text[0].unicode() >= 33 && text[0].unicode() <= 127) {
-    if (FileCount <= 0) return false;
+    if (list_.FileCount() <= 0) return false;
     bool beep = false;
-    const int32_t row = TypeAheadChar(static_cast<char>(text[0].unicode()), Row(), beep);
+    const int32_t row = list_.TypeAheadChar(static_cast<char>(text[0].unicode()), Row(), beep);
     if (beep) QApplication::beep();
     if (row > 0) SetRow(row);
     emit marksChanged();
@@ -1064,8 +1057,7 @@ void TFileGrid::contextMenuEvent(QContextMenuEvent *event) {
   if (event->reason() == QContextMenuEvent::Mouse) return;
   const QRect cell = CellRect(0, Row());
   const QPoint local = cell.isEmpty() ? QPoint(0, 0) : cell.bottomLeft() + QPoint(20, 0);
-  PopupPoint = viewport()->mapToGlobal(local);
-  emit contextMenuRequested(PopupPoint);
+  emit contextMenuRequested(viewport()->mapToGlobal(local));
 }
 
 }  // namespace trovix

@@ -26,9 +26,6 @@ class QPainter;
 
 namespace trovix {
 
-// Where the item menu of the file grid was opened (screen coordinates).
-extern QPoint PopupPoint;
-
 // ---- Cell painters (shared with the search, summary and issues grids) --------
 
 // Writes text 3 pixels below the rectangle's top and 2 pixels in from its
@@ -203,16 +200,18 @@ class TDrawGridZebra : public TDrawGridMouseWheel {
 class TFileGrid : public TDrawGridMouseWheel {
   Q_OBJECT
  public:
-  explicit TFileGrid(QWidget *parent = nullptr);
+  // list: the state the grid shows and feeds the mouse and keys into.
+  explicit TFileGrid(TFileListState &list, QWidget *parent = nullptr);
+  TFileListState &List() const { return list_; }
 
   // Reads tab.Folder into FileList and shows it: the rows, the icons of a
   // network folder, a pending name, and tab.CurrentFile made current.
   bool ListFolder(TabState &tab);
   // Lists tab again, keeping the current entry current.
   bool Refresh(TabState &tab);
-  // Shows FileList as the listing of tab left it (row count, repaint); the
-  // steps of a listing that the main window runs itself use this.
-  void ShowListing(const TabState &tab);
+  // Shows the list as a listing left it (row count, repaint); the steps of a
+  // listing that the main window runs itself use this.
+  void ShowListing();
   // Makes the named entry current and marks it (see SelectByName).
   void SelectByName(const std::string &name);
 
@@ -259,7 +258,7 @@ class TFileGrid : public TDrawGridMouseWheel {
   void DrawEntry(QPainter &painter, int32_t col, int32_t row, const QRect &rect);
   void Changed();
 
-  int32_t entryCount_ = 0;
+  TFileListState &list_;
   bool remote_ = false;
 };
 

@@ -11,21 +11,7 @@
 
 namespace trovix {
 
-std::vector<TabState> TabStates;
-std::vector<FileEntry> FileList;
-int32_t FileCount = 0;
-int32_t SortMode = smName;
-std::string PendingSelectName;
-std::string ListedFolder;
-int32_t FillDepth = 0;
-std::string TypeAheadText;
-bool TypeAheadMoved = false;
-int32_t PressRow = -1;
-int32_t AnchorRow = -1;
-bool DragPending = false;
-int32_t ClickCredit = 0;
-
-void EnsureTabStates(int32_t n) {
+void TFileListState::EnsureTabStates(int32_t n) {
   if (n > static_cast<int32_t>(TabStates.size())) TabStates.resize(n);
 }
 
@@ -36,10 +22,9 @@ bool FileEntryListed(const std::string &name, uint32_t attributes) {
   return name != "." && name != "..";
 }
 
-bool ReadFileList(const std::string &folder, uint64_t &totalBytes) {
+bool TFileListState::ReadFileList(const std::string &folder, uint64_t &totalBytes) {
   // Free the old list before reading so two lists never coexist.
   FileList = std::vector<FileEntry>();
-  FileCount = 0;
   totalBytes = 0;
 
   FsFolderReader reader;
@@ -71,29 +56,27 @@ bool ReadFileList(const std::string &folder, uint64_t &totalBytes) {
     reader.Close();
   }
   FileList = std::move(list);
-  FileCount = static_cast<int32_t>(FileList.size());
   return true;
 }
 
-bool ListTabFolder(TabState &tab) {
+bool TFileListState::ListTabFolder(TabState &tab) {
   ListedFolder = tab.Folder;
   tab.TotalBytes = 0;
   ResetMouseState();
   const bool ok = ReadFileList(tab.Folder, tab.TotalBytes);
-  tab.EntryCount = FileCount;
+  tab.EntryCount = FileCount();
   SortFileList();
   return ok;
 }
 
-void ClearTabListing(TabState &tab) {
+void TFileListState::ClearTabListing(TabState &tab) {
   tab.ImageIndex = -1;
   tab.EntryCount = 0;
   FileList = std::vector<FileEntry>();
-  FileCount = 0;
   ResetMouseState();
 }
 
-void TakePendingSelectName(TabState &tab) {
+void TFileListState::TakePendingSelectName(TabState &tab) {
   if (!PendingSelectName.empty()) tab.CurrentFile = PendingSelectName;
   PendingSelectName.clear();
 }
@@ -160,7 +143,7 @@ int32_t CompareFileEntries(const FileEntry &a, const FileEntry &b, int32_t mode)
   }
 }
 
-void SortFileList() {
+void TFileListState::SortFileList() {
   const int32_t mode = SortMode;
   std::stable_sort(FileList.begin(), FileList.end(),
                    [mode](const FileEntry &a, const FileEntry &b) {
@@ -177,7 +160,7 @@ int32_t HeaderClickSortMode(int32_t column, int32_t mode) {
   }
 }
 
-int32_t SortByHeader(int32_t column, int32_t currentRow) {
+int32_t TFileListState::SortByHeader(int32_t column, int32_t currentRow) {
   const std::string name = RowHasEntry(currentRow) ? FileList[currentRow - 1].Name : std::string();
   SortMode = HeaderClickSortMode(column, SortMode);
   SortFileList();
@@ -195,8 +178,8 @@ std::string FolderCaption(const std::string &folder) {
   return s.substr(0, s.find(PathDelim) + 1) + ".." + s.substr(s.rfind(PathDelim));
 }
 
-int32_t FindFileEntry(const std::string &name) {
-  const int32_t n = std::min<int32_t>(FileCount, static_cast<int32_t>(FileList.size()));
+int32_t TFileListState::FindFileEntry(const std::string &name) const {
+  const int32_t n = FileCount();
   for (int32_t i = 0; i < n; ++i) {
     if (FileList[i].Name == name) return i;
   }
@@ -206,7 +189,7 @@ int32_t FindFileEntry(const std::string &name) {
   return -1;
 }
 
-int32_t SelectByName(const std::string &name, int32_t currentRow) {
+int32_t TFileListState::SelectByName(const std::string &name, int32_t currentRow) {
   if (name.empty()) return currentRow;
   const int32_t i = FindFileEntry(name);
   if (i < 0) return 1;
@@ -216,51 +199,45 @@ int32_t SelectByName(const std::string &name, int32_t currentRow) {
 
 // ---- Marks ---------------------------------------------------------------------------------
 
-bool RowHasEntry(int32_t row) {
-  return row >= 1 && row <= FileCount && row <= static_cast<int32_t>(FileList.size());
-}
+bool TFileListState::RowHasEntry(int32_t row) const { return row >= 1 && row <= FileCount(); }
 
-void MarkAll(bool marked) {
+void TFileListState::MarkAll(bool marked) {
   for (FileEntry &e : FileList) e.Selected = marked;
 }
 
-int32_t MarkedCount() {
+int32_t TFileListState::MarkedCount() const {
   return static_cast<int32_t>(std::count_if(FileList.begin(), FileList.end(),
                                             [](const FileEntry &e) { return e.Selected; }));
 }
 
-bool ToggleMark(int32_t row) {
+bool TFileListState::ToggleMark(int32_t row) {
   if (!RowHasEntry(row)) return false;
   FileList[row - 1].Selected = !FileList[row - 1].Selected;
   return true;
 }
 
-namespace {
-
-void Mark(int32_t row) {
+void TFileListState::Mark(int32_t row) {
   if (RowHasEntry(row)) FileList[row - 1].Selected = true;
 }
 
 // Steps from row toward target one row at a time, marking each row reached
 // (not row itself). Leaves row at target.
-void WalkMarking(int32_t &row, int32_t target) {
+void TFileListState::WalkMarking(int32_t &row, int32_t target) {
   while (row != target) {
     row += row < target ? 1 : -1;
     Mark(row);
   }
 }
 
-}  // namespace
-
-bool SelectToHere(int32_t currentRow, int32_t row) {
-  if (FileCount < 2 || !RowHasEntry(row)) return false;
+bool TFileListState::SelectToHere(int32_t currentRow, int32_t row) {
+  if (FileCount() < 2 || !RowHasEntry(row)) return false;
   const int32_t from = std::max(1, std::min(currentRow, row));
   const int32_t to = std::max(currentRow, row);
   for (int32_t r = from; r <= to; ++r) Mark(r);
   return true;
 }
 
-GridAction GridMouseDown(int32_t row, bool shift, bool ctrl) {
+GridAction TFileListState::GridMouseDown(int32_t row, bool shift, bool ctrl) {
   if (!RowHasEntry(row)) return GridAction::None;
   if (FileList[row - 1].Selected) {
     DragPending = true;
@@ -278,7 +255,7 @@ GridAction GridMouseDown(int32_t row, bool shift, bool ctrl) {
   return GridAction::Repaint;
 }
 
-GridAction GridMouseMove(int32_t row) {
+GridAction TFileListState::GridMouseMove(int32_t row) {
   if (ClickCredit > 0) --ClickCredit;
   if (PressRow < 0) return GridAction::None;
   if (DragPending) {
@@ -292,7 +269,7 @@ GridAction GridMouseMove(int32_t row) {
   return GridAction::Repaint;
 }
 
-GridAction GridMouseUp(MouseButton button, int32_t row, bool ctrl) {
+GridAction TFileListState::GridMouseUp(MouseButton button, int32_t row, bool ctrl) {
   GridAction action = GridAction::None;
   switch (button) {
     case MouseButton::Left:
@@ -330,7 +307,7 @@ GridAction GridMouseUp(MouseButton button, int32_t row, bool ctrl) {
   return action;
 }
 
-void ResetMouseState() {
+void TFileListState::ResetMouseState() {
   PressRow = -1;
   AnchorRow = -1;
   DragPending = false;
@@ -338,9 +315,9 @@ void ResetMouseState() {
 
 // ---- Incremental search ----------------------------------------------------------------
 
-int32_t TypeAheadSearch(int32_t row, bool &beep) {
+int32_t TFileListState::TypeAheadSearch(int32_t row, bool &beep) {
   beep = false;
-  if (FileCount <= 0 || FileList.empty()) return 0;
+  if (FileCount() <= 0) return 0;
   if (!RowHasEntry(row)) row = 1;
   int32_t r = row;
   do {
@@ -355,25 +332,25 @@ int32_t TypeAheadSearch(int32_t row, bool &beep) {
   return 0;
 }
 
-int32_t TypeAheadChar(char c, int32_t currentRow, bool &beep) {
+int32_t TFileListState::TypeAheadChar(char c, int32_t currentRow, bool &beep) {
   beep = false;
   const uint8_t b = static_cast<uint8_t>(c);
-  if (b < 33 || b > 127 || FileCount <= 0) return 0;
+  if (b < 33 || b > 127 || FileCount() <= 0) return 0;
   TypeAheadText += c;
   const int32_t r = TypeAheadSearch(currentRow, beep);
   return r > 0 ? r : currentRow;
 }
 
-int32_t RepeatSearch(int32_t currentRow, bool &beep) {
+int32_t TFileListState::RepeatSearch(int32_t currentRow, bool &beep) {
   beep = false;
-  if (FileCount <= 0 || FileList.empty()) return 0;
+  if (FileCount() <= 0) return 0;
   TypeAheadMoved = true;
   const int32_t next = RowHasEntry(currentRow + 1) ? currentRow + 1 : 1;
   const int32_t r = TypeAheadSearch(next, beep);
   return r > 0 ? r : next;
 }
 
-void CurrentRowChanged() {
+void TFileListState::CurrentRowChanged() {
   if (!TypeAheadMoved) TypeAheadText.clear();
   TypeAheadMoved = false;
 }

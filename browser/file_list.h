@@ -32,91 +32,7 @@ struct TabState {
   std::string CurrentFile;  // item to make current when the tab is shown
 };
 
-// ---- Module state (main thread only) -----------------------------------------
-
-extern std::vector<TabState> TabStates;
-// Grows TabStates to exactly n entries when it is shorter; never shrinks it.
-void EnsureTabStates(int32_t n);
-
-extern std::vector<FileEntry> FileList;  // the current tab's entries
-extern int32_t FileCount;                // FileList's length
-
 enum : int32_t { smName = 0, smExtension = 1, smSize = 2, smDate = 3 };
-extern int32_t SortMode;  // starts at smName; not saved
-
-extern std::string PendingSelectName;  // made current by the next listing
-extern std::string ListedFolder;       // folder of the last successful listing
-extern int32_t FillDepth;              // non-zero while a listing runs
-extern std::string TypeAheadText;      // characters typed for the incremental search
-extern bool TypeAheadMoved;            // the last row change came from the search or F3
-extern int32_t PressRow;               // row of the left button press, -1 for none
-extern int32_t AnchorRow;              // row of the last completed left click, -1 for none
-extern bool DragPending;               // the press was on an already marked row
-extern int32_t ClickCredit;            // double-click detector
-
-// ---- Listing ---------------------------------------------------------------------
-
-// True when a folder-listing entry belongs in the list: everything but the
-// folders named "." and "..".
-bool FileEntryListed(const std::string &name, uint32_t attributes);
-
-// Reads folder (ending with PathDelim) into FileList in two passes: the first
-// counts the entries, the second fills exactly that many in the order the
-// listing gives them. A folder that cannot be read gives an empty list and
-// false. totalBytes is the sum of the sizes.
-bool ReadFileList(const std::string &folder, uint64_t &totalBytes);
-
-// Lists tab.Folder: ListedFolder, TotalBytes, FileList, EntryCount, then sorts.
-bool ListTabFolder(TabState &tab);
-// A tab whose folder cannot be reached: no image, no entries, an empty list.
-void ClearTabListing(TabState &tab);
-// After a listing: a pending name becomes the tab's current file.
-void TakePendingSelectName(TabState &tab);
-// Rows of the grid for a listing: the header and at least one data row.
-int32_t FileGridRowCount(int32_t entryCount);
-// True when the folder lies on a network volume.
-bool FolderIsRemote(const std::string &folder);
-
-// ---- Sorting -------------------------------------------------------------------------
-
-// The extension key of a name: from its last "." to the end, or empty.
-std::string FileExtension(const std::string &name);
-// Negative when a goes first in the given order.
-int32_t CompareFileEntries(const FileEntry &a, const FileEntry &b, int32_t mode);
-// Stable sort of FileList by SortMode.
-void SortFileList();
-// The order a left click on the header of column gives, from the current one:
-// Name toggles name and extension order, Size gives size, Date gives date.
-int32_t HeaderClickSortMode(int32_t column, int32_t mode);
-// A header click: new order, sort, and the entry that was current stays
-// current (and gets marked). Returns the new current row.
-int32_t SortByHeader(int32_t column, int32_t currentRow);
-
-// ---- Captions and names ---------------------------------------------------------------
-
-// Tab caption of a folder: the path without its trailing delimiter, shortened
-// to first delimiter + ".." + last part once two delimiters remain: "/usr/"
-// gives "/usr", "/usr/share/doc/" gives "/../doc". The root stays "/".
-std::string FolderCaption(const std::string &folder);
-
-// Index in FileList of the entry called name: an exact match wins, else the
-// first that is the same ignoring case; -1 for none.
-int32_t FindFileEntry(const std::string &name);
-// Select by name: an empty name changes nothing (returns currentRow).
-// Otherwise the named entry is marked and its row returned; with no such
-// entry row 1 is returned and nothing is marked.
-int32_t SelectByName(const std::string &name, int32_t currentRow);
-
-// ---- Marks ---------------------------------------------------------------------------------
-
-bool RowHasEntry(int32_t row);  // 1 <= row <= FileCount
-void MarkAll(bool marked);      // "Select All" / "Select None"
-int32_t MarkedCount();
-// Space: toggles the mark of the row's entry; false when the row has none.
-bool ToggleMark(int32_t row);
-// "Select to here": with at least two entries, marks every row from the
-// current row to row when row holds an entry. False when nothing changed.
-bool SelectToHere(int32_t currentRow, int32_t row);
 
 // What a mouse event asks of the window after the list has taken it.
 enum class GridAction {
@@ -128,34 +44,128 @@ enum class GridAction {
   OpenInNewTab,  // middle click on a folder
   ViewRow,       // middle click on a file: make it current and view it
 };
-
-// Left button down on row (the grid has made it current). Marks, arms a drag
-// or starts a drag-marking walk. Returns Repaint when marks changed.
-GridAction GridMouseDown(int32_t row, bool shift, bool ctrl);
-// Mouse move over row (-1 outside the rows): spends click credit, starts a
-// pending drag once the mouse leaves the pressed row, or walks the marks.
-GridAction GridMouseMove(int32_t row);
 enum class MouseButton { Left, Middle, Right };
-// Button released over row: double click, mark fix-ups, middle click.
-GridAction GridMouseUp(MouseButton button, int32_t row, bool ctrl);
-// Forgets a press in progress and the anchor (after a new listing).
-void ResetMouseState();
 
-// ---- Incremental search ----------------------------------------------------------------
+// The browse state of one window: the tabs' records, the current tab's
+// entries and what the mouse, the keys and the listings leave between events.
+// The window that shows the list owns it; its grid and commands share it.
+// User-interface thread only.
+struct TFileListState {
+  std::vector<TabState> TabStates;
+  std::vector<FileEntry> FileList;  // the current tab's entries
+  int32_t SortMode = smName;        // not saved
+  std::string PendingSelectName;    // made current by the next listing
+  std::string ListedFolder;         // folder of the last successful listing
+  int32_t FillDepth = 0;            // non-zero while a listing runs
+  std::string TypeAheadText;        // characters typed for the incremental search
+  bool TypeAheadMoved = false;      // the last row change came from the search or F3
+  int32_t PressRow = -1;            // row of the left button press, -1 for none
+  int32_t AnchorRow = -1;           // row of the last completed left click, -1 for none
+  bool DragPending = false;         // the press was on an already marked row
+  int32_t ClickCredit = 0;          // double-click detector
 
-// Searches from row forward, wrapping at the end, for the first entry whose
-// name contains TypeAheadText ignoring case; stops back at row. Returns the
-// row found, or 0 when none matches: then beep is set and the text cleared.
-int32_t TypeAheadSearch(int32_t row, bool &beep);
-// A typed character (33..127) with the current row: appends it and searches.
-// Returns the new current row (currentRow when nothing moved); 0 when the
-// character is not for the search.
-int32_t TypeAheadChar(char c, int32_t currentRow, bool &beep);
-// F3: the search again from the row after currentRow (row 1 after the last).
-// Returns the new current row, or 0 when there are no entries.
-int32_t RepeatSearch(int32_t currentRow, bool &beep);
-// The current row changed: the typed text goes unless the search moved it.
-void CurrentRowChanged();
+  // The one count of the list.
+  int32_t FileCount() const { return static_cast<int32_t>(FileList.size()); }
+  // Grows TabStates to exactly n entries when it is shorter; never shrinks it.
+  void EnsureTabStates(int32_t n);
+
+  // ---- Listing
+
+  // Reads folder (ending with PathDelim) into FileList in two passes: the
+  // first counts the entries, the second fills at most that many in the order
+  // the listing gives them. A folder that cannot be read gives an empty list
+  // and false. totalBytes is the sum of the sizes.
+  bool ReadFileList(const std::string &folder, uint64_t &totalBytes);
+  // Lists tab.Folder: ListedFolder, TotalBytes, FileList, EntryCount, then sorts.
+  bool ListTabFolder(TabState &tab);
+  // A tab whose folder cannot be reached: no image, no entries, an empty list.
+  void ClearTabListing(TabState &tab);
+  // After a listing: a pending name becomes the tab's current file.
+  void TakePendingSelectName(TabState &tab);
+
+  // ---- Sorting and names
+
+  // Stable sort of FileList by SortMode.
+  void SortFileList();
+  // A header click: new order, sort, and the entry that was current stays
+  // current (and gets marked). Returns the new current row.
+  int32_t SortByHeader(int32_t column, int32_t currentRow);
+  // Index in FileList of the entry called name: an exact match wins, else the
+  // first that is the same ignoring case; -1 for none.
+  int32_t FindFileEntry(const std::string &name) const;
+  // Select by name: an empty name changes nothing (returns currentRow).
+  // Otherwise the named entry is marked and its row returned; with no such
+  // entry row 1 is returned and nothing is marked.
+  int32_t SelectByName(const std::string &name, int32_t currentRow);
+
+  // ---- Marks
+
+  bool RowHasEntry(int32_t row) const;  // 1 <= row <= FileCount()
+  void MarkAll(bool marked);            // "Select All" / "Select None"
+  int32_t MarkedCount() const;
+  // Space: toggles the mark of the row's entry; false when the row has none.
+  bool ToggleMark(int32_t row);
+  // "Select to here": with at least two entries, marks every row from the
+  // current row to row when row holds an entry. False when nothing changed.
+  bool SelectToHere(int32_t currentRow, int32_t row);
+  // Left button down on row (the grid has made it current). Marks, arms a
+  // drag or starts a drag-marking walk. Returns Repaint when marks changed.
+  GridAction GridMouseDown(int32_t row, bool shift, bool ctrl);
+  // Mouse move over row (-1 outside the rows): spends click credit, starts a
+  // pending drag once the mouse leaves the pressed row, or walks the marks.
+  GridAction GridMouseMove(int32_t row);
+  // Button released over row: double click, mark fix-ups, middle click.
+  GridAction GridMouseUp(MouseButton button, int32_t row, bool ctrl);
+  // Forgets a press in progress and the anchor (after a new listing).
+  void ResetMouseState();
+
+  // ---- Incremental search
+
+  // Searches from row forward, wrapping at the end, for the first entry whose
+  // name contains TypeAheadText ignoring case; stops back at row. Returns the
+  // row found, or 0 when none matches: then beep is set and the text cleared.
+  int32_t TypeAheadSearch(int32_t row, bool &beep);
+  // A typed character (33..127) with the current row: appends it and
+  // searches. Returns the new current row (currentRow when nothing moved); 0
+  // when the character is not for the search.
+  int32_t TypeAheadChar(char c, int32_t currentRow, bool &beep);
+  // F3: the search again from the row after currentRow (row 1 after the
+  // last). Returns the new current row, or 0 when there are no entries.
+  int32_t RepeatSearch(int32_t currentRow, bool &beep);
+  // The current row changed: the typed text goes unless the search moved it.
+  void CurrentRowChanged();
+
+ private:
+  void Mark(int32_t row);
+  void WalkMarking(int32_t &row, int32_t target);
+};
+
+// ---- Listing ---------------------------------------------------------------------
+
+// True when a folder-listing entry belongs in the list: everything but the
+// folders named "." and "..".
+bool FileEntryListed(const std::string &name, uint32_t attributes);
+// Rows of the grid for a listing: the header and at least one data row.
+int32_t FileGridRowCount(int32_t entryCount);
+// True when the folder lies on a network volume.
+bool FolderIsRemote(const std::string &folder);
+
+// ---- Sorting -------------------------------------------------------------------------
+
+// The extension key of a name: from its last "." to the end, or empty.
+std::string FileExtension(const std::string &name);
+// Negative when a goes first in the given order.
+int32_t CompareFileEntries(const FileEntry &a, const FileEntry &b, int32_t mode);
+// The order a left click on the header of column gives, from the current one:
+// Name toggles name and extension order, Size gives size, Date gives date.
+int32_t HeaderClickSortMode(int32_t column, int32_t mode);
+
+// ---- Captions --------------------------------------------------------------------------
+
+// Tab caption of a folder: the path without its trailing delimiter, shortened
+// to first delimiter + ".." + last part once two delimiters remain: "/usr/"
+// gives "/usr", "/usr/share/doc/" gives "/../doc". The root stays "/".
+std::string FolderCaption(const std::string &folder);
 
 // ---- Cell contents -------------------------------------------------------------------
 

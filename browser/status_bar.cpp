@@ -14,16 +14,16 @@ std::string Size(uint64_t bytes) { return FormatSizeBytes(static_cast<int64_t>(b
 
 }  // namespace
 
-StatusSummary CurrentStatusSummary(int32_t tabIndex) {
+StatusSummary CurrentStatusSummary(const TFileListState &list, int32_t tabIndex) {
   StatusSummary s;
-  for (const FileEntry &entry : FileList) {
+  for (const FileEntry &entry : list.FileList) {
     if (!entry.Selected) continue;
     ++s.Marked;
     s.MarkedBytes += entry.Size;
   }
-  s.Count = FileCount;
-  if (tabIndex >= 0 && tabIndex < static_cast<int32_t>(TabStates.size())) {
-    const TabState &tab = TabStates[static_cast<size_t>(tabIndex)];
+  s.Count = list.FileCount();
+  if (tabIndex >= 0 && tabIndex < static_cast<int32_t>(list.TabStates.size())) {
+    const TabState &tab = list.TabStates[static_cast<size_t>(tabIndex)];
     s.TotalBytes = tab.TotalBytes;
     if (!tab.Folder.empty())
       s.HaveSpace =

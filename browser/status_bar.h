@@ -9,6 +9,8 @@
 namespace trovix {
 
 // What panel 0 reports.
+struct TFileListState;
+
 struct StatusSummary {
   int64_t Marked = 0;        // marked entries
   uint64_t MarkedBytes = 0;  // their sizes
@@ -21,7 +23,7 @@ struct StatusSummary {
 
 // The summary for the current listing (FileList) and the tab at index of
 // TabStates, with the free space of the tab's folder.
-StatusSummary CurrentStatusSummary(int32_t tabIndex);
+StatusSummary CurrentStatusSummary(const TFileListState &list, int32_t tabIndex);
 
 // Percent of the volume that is free, truncated; -1 when the size is unknown.
 int32_t FreeSpacePercent(int64_t freeBytes, int64_t sizeBytes);

@@ -26,9 +26,10 @@ bool TreeAcceptsDrag(DragSource source) {
 
 bool TabsAcceptDrag(DragSource source) { return TreeAcceptsDrag(source); }
 
-bool GridAcceptsDrag(DragSource source, int32_t row) {
-  if (source != DragSource::Grid || !RowHasEntry(row)) return false;
-  const FileEntry &entry = FileList[static_cast<size_t>(row - 1)];
+bool GridAcceptsDrag(const std::vector<FileEntry> &list, DragSource source, int32_t row) {
+  if (source != DragSource::Grid || row < 1 || row > static_cast<int32_t>(list.size()))
+    return false;
+  const FileEntry &entry = list[static_cast<size_t>(row - 1)];
   return (entry.Attributes & faDirectory) != 0 && !entry.Selected;
 }
 
@@ -43,8 +44,9 @@ bool InsideFolder(const std::string &destination, const std::string &folder) {
   return destination.compare(0, folder.size(), folder) == 0;
 }
 
-bool MarkedFoldersMayGoTo(const std::string &sourceFolder, const std::string &destinationFolder) {
-  for (const FileEntry &entry : FileList) {
+bool MarkedFoldersMayGoTo(const std::vector<FileEntry> &list, const std::string &sourceFolder,
+                          const std::string &destinationFolder) {
+  for (const FileEntry &entry : list) {
     if (!entry.Selected || !(entry.Attributes & faDirectory)) continue;
     if (InsideFolder(destinationFolder, sourceFolder + entry.Name + PathDelim)) return false;
   }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "browser/file_list.h"
+
 namespace trovix {
 
 // Where a drag comes from. Outside: another program (file URLs only).
@@ -24,9 +26,10 @@ DragSource DragSourceFromTag(const std::string &tag);
 // The tree and the tab row take drags of the grid and of the tree.
 bool TreeAcceptsDrag(DragSource source);
 bool TabsAcceptDrag(DragSource source);
-// The grid takes its own entries over a row (of FileList) holding a folder
-// that is not marked: never onto a dragged entry, never onto a file.
-bool GridAcceptsDrag(DragSource source, int32_t row);
+// The grid takes its own entries over a row (of list, the grid's entries)
+// holding a folder that is not marked: never onto a dragged entry, never
+// onto a file.
+bool GridAcceptsDrag(const std::vector<FileEntry> &list, DragSource source, int32_t row);
 
 // Where a dragged tree folder goes when dropped on targetFolder: into a
 // sub-folder of the node's name, or, for a top-level node (a volume), its
@@ -37,9 +40,10 @@ std::string TreeFolderDestination(const std::string &targetFolder, const std::st
 // True when destination is folder or lies inside it: copying or moving a
 // folder there would walk into its own copy without end.
 bool InsideFolder(const std::string &destination, const std::string &folder);
-// True when the marked folders of FileList (inside sourceFolder) may go into
+// True when the marked folders of list (inside sourceFolder) may go into
 // destinationFolder: none of them is the destination or holds it.
-bool MarkedFoldersMayGoTo(const std::string &sourceFolder, const std::string &destinationFolder);
+bool MarkedFoldersMayGoTo(const std::vector<FileEntry> &list, const std::string &sourceFolder,
+                          const std::string &destinationFolder);
 
 // A path dropped from another program: the folder that holds it (ending with
 // PathDelim) and its name. A folder (with or without a trailing delimiter)

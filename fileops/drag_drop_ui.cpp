@@ -93,7 +93,7 @@ void ReceiveFiles(TBrowserHost &form, const QDropEvent *event) {
 void StartGridDrag(TBrowserHost &form) {
   const std::string folder = form.CurrentFolder();
   std::vector<std::string> paths;
-  for (const FileEntry &entry : FileList)
+  for (const FileEntry &entry : form.ListState().FileList)
     if (entry.Selected) paths.push_back(folder + entry.Name);
   if (folder.empty() || paths.empty()) return;
   auto *drag = new QDrag(form.Grid());
@@ -170,12 +170,13 @@ class TDragDropFilter : public QObject {
       int32_t col = -1, row = -1;
       return grid->MouseToCell(pos, col, row) ? row : -1;
     };
-    gridTarget_ = {
-        [](DragSource s) { return s == DragSource::Grid; },
-        [rowAt](DragSource s, const QPoint &pos) { return GridAcceptsDrag(s, rowAt(pos)); },
-        [rowAt](TBrowserHost &f, DragSource s, const QPoint &pos) {
-          GFileInfoDragDrop(f, s, rowAt(pos));
-        }};
+    gridTarget_ = {[](DragSource s) { return s == DragSource::Grid; },
+                   [grid, rowAt](DragSource s, const QPoint &pos) {
+                     return GridAcceptsDrag(grid->List().FileList, s, rowAt(pos));
+                   },
+                   [rowAt](TBrowserHost &f, DragSource s, const QPoint &pos) {
+                     GFileInfoDragDrop(f, s, rowAt(pos));
+                   }};
     windowTarget_ = {[](DragSource) { return false; },
                      [](DragSource, const QPoint &) { return false; },
                      [](TBrowserHost &, DragSource, const QPoint &) {}};
@@ -249,11 +250,12 @@ bool TreeDragPaths(TBrowserHost &form, const std::string &targetFolder, std::str
 }
 
 // The marked entries of the current tab go into destinationFolder.
-void StartGridOperation(const std::string &destinationFolder) {
+void StartGridOperation(TBrowserHost &form, const std::string &destinationFolder) {
+  const TFileListState &list = form.ListState();
   if (destinationFolder.empty()) return;
   // StartOperation takes the entries from the folder they were listed from.
-  if (!MarkedFoldersMayGoTo(ListedFolder, destinationFolder)) return;
-  StartOperation(destinationFolder);
+  if (!MarkedFoldersMayGoTo(list.FileList, list.ListedFolder, destinationFolder)) return;
+  StartOperation(list, destinationFolder);
 }
 
 }  // namespace
@@ -282,7 +284,7 @@ void FolderTreeDragDrop(TBrowserHost &form, DragSource source, QTreeWidgetItem *
   if (!target || target == form.Tree()->currentItem()) return;
   const std::string targetFolder = form.Tree()->NodeToFolder(target);
   if (source == DragSource::Grid) {
-    StartGridOperation(targetFolder);
+    StartGridOperation(form, targetFolder);
   } else if (source == DragSource::Tree) {
     std::string from, to;
     if (TreeDragPaths(form, targetFolder, from, to)) StartFolderOperation(from, to);
@@ -294,32 +296,33 @@ void TCTrovixDragDrop(TBrowserHost &form, DragSource source, int32_t index) {
   const std::string folder = form.TabFolder(index);
   if (folder.empty()) return;
   if (source == DragSource::Grid) {
-    StartGridOperation(folder);
+    StartGridOperation(form, folder);
   } else if (source == DragSource::Tree) {
     std::string from, to;
     if (TreeDragPaths(form, folder, from, to)) StartFolderOperation(from, to);
   }
 }
 
-bool GFileInfoDragOver(TBrowserHost &, DragSource source, int32_t row) {
-  return GridAcceptsDrag(source, row);
+bool GFileInfoDragOver(TBrowserHost &form, DragSource source, int32_t row) {
+  return GridAcceptsDrag(form.ListState().FileList, source, row);
 }
 
 void GFileInfoDragDrop(TBrowserHost &form, DragSource source, int32_t row) {
-  if (!GridAcceptsDrag(source, row)) return;
+  const std::vector<FileEntry> &list = form.ListState().FileList;
+  if (!GridAcceptsDrag(list, source, row)) return;
   const std::string folder = form.CurrentFolder();
   if (folder.empty()) return;
-  StartGridOperation(folder + FileList[static_cast<size_t>(row - 1)].Name + PathDelim);
+  StartGridOperation(form, folder + list[static_cast<size_t>(row - 1)].Name + PathDelim);
 }
 
 void ReceiveFilesReceiveFile(TBrowserHost &form, const std::string &path) {
   std::string folder, name;
   if (!SplitDroppedPath(path, folder, name)) return;
-  PendingSelectName = name;
+  form.ListState().PendingSelectName = name;
   // The tree's change event lists the new tab, which makes the item current.
   form.OpenInNewTab(folder);
   // Not listed (no such folder): the name must not surface in a later listing.
-  PendingSelectName.clear();
+  form.ListState().PendingSelectName.clear();
 }
 
 void InstallDragDrop(TBrowserHost &form) {

@@ -64,17 +64,18 @@ bool ValidItemName(const std::string &name) {
   return name.find(PathDelim) == std::string::npos && name.find('\0') == std::string::npos;
 }
 
-RenameResult RenameMarked(const std::string &folder, int32_t mode, const std::string &typed) {
+RenameResult RenameMarked(TFileListState &list, const std::string &folder, int32_t mode,
+                          const std::string &typed) {
   RenameResult result;
   if (typed.empty() || folder.empty()) return result;
   // The list is walked by index: nothing here changes it, but the names are
   // copied before the disk is touched.
-  for (const FileEntry &entry : FileList) {
+  for (const FileEntry &entry : list.FileList) {
     if (!entry.Selected) continue;
     const std::string oldName = entry.Name;
     const std::string newName = RenamedName(mode, typed, oldName);
     if (newName == oldName) {  // nothing to do for this one
-      PendingSelectName = newName;
+      list.PendingSelectName = newName;
       continue;
     }
     if (!ValidItemName(newName) || !FsMove(folder + oldName, folder + newName)) {
@@ -83,7 +84,7 @@ RenameResult RenameMarked(const std::string &folder, int32_t mode, const std::st
       return result;
     }
     ++result.Renamed;
-    PendingSelectName = newName;
+    list.PendingSelectName = newName;
     LogDetail(folder + oldName + " renamed to " + newName);
   }
   return result;

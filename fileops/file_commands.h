@@ -51,12 +51,13 @@ struct RenameResult {
   std::string FailedName;  // the old name whose rename failed
   int32_t Renamed = 0;
 };
-// Renames every marked entry of FileList inside folder, in list order: each
-// success sets PendingSelectName to its new name and logs
+// Renames every marked entry of list.FileList inside folder, in list order:
+// each success sets list.PendingSelectName to its new name and logs
 // folder + old + " renamed to " + new. Stops at the first failure (a name that
 // is not valid, or a name already taken: nothing is ever replaced); renames
 // done before it stay.
-RenameResult RenameMarked(const std::string &folder, int32_t mode, const std::string &typed);
+RenameResult RenameMarked(TFileListState &list, const std::string &folder, int32_t mode,
+                          const std::string &typed);
 
 // ---- Delete ---------------------------------------------------------------------
 

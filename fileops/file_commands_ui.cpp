@@ -73,7 +73,7 @@ bool TFileCommands::ForTree(QObject *sender) const {
 }
 
 void TFileCommands::UpdateRenameMode() {
-  const RenameModeState state = RenameModeOf(FileList);
+  const RenameModeState state = RenameModeOf(host_.ListState().FileList);
   const QString caption = DisplayText(RenameCaption(state.Mode));
   for (QAction *control : {c_.bRename, c_.mRename}) {
     control->setData(state.Mode);
@@ -101,7 +101,7 @@ void TFileCommands::bRenameClick(QObject *sender) {
   if (typed.empty()) return;
   auto *action = qobject_cast<QAction *>(sender);
   const int32_t mode = action ? action->data().toInt() : promptMode;
-  const RenameResult result = RenameMarked(folder, mode, typed);
+  const RenameResult result = RenameMarked(host_.ListState(), folder, mode, typed);
   if (!result.Ok) DisplayError(msgRenameFailed + MarkupEscape(result.FailedName));
   host_.ListAgain();
 }
@@ -118,12 +118,13 @@ void TFileCommands::bDeleteClick(QObject *sender) {
     TCopyMoveThread::Start({folder}, okDelete, {});
     return;
   }
+  TFileListState &list = host_.ListState();
   const std::string folder = host_.CurrentFolder();
-  const std::string question = DeleteQuestion(FileList);
+  const std::string question = DeleteQuestion(list.FileList);
   if (folder.empty() || question.empty() || !DisplayYesNo(question)) return;
   LogAdd("Delete Item(s)");
-  const DeleteRequest request = BuildDeleteRequest(folder, FileList);
-  if (!request.NextName.empty()) PendingSelectName = request.NextName;
+  const DeleteRequest request = BuildDeleteRequest(folder, list.FileList);
+  if (!request.NextName.empty()) list.PendingSelectName = request.NextName;
   TCopyMoveThread::Start(request.Sources, okDelete, {});
 }
 
@@ -131,8 +132,9 @@ void TFileCommands::bDuplicateClick() {
   const std::string folder = host_.CurrentFolder();
   if (folder.empty() || !DisplayYesNo(msgDuplicateQuestion)) return;
   LogAdd("Duplicate");
-  const DuplicateRequest request = BuildDuplicateRequest(folder, FileList);
-  if (!request.LastName.empty()) PendingSelectName = request.LastName;
+  TFileListState &list = host_.ListState();
+  const DuplicateRequest request = BuildDuplicateRequest(folder, list.FileList);
+  if (!request.LastName.empty()) list.PendingSelectName = request.LastName;
   TCopyMoveThread::Start(request.Sources, okCopy, request.Destinations);
 }
 
@@ -145,7 +147,7 @@ void TFileCommands::bNewFileClick() {
     DisplayError(msgCreateFailed);
     return;
   }
-  PendingSelectName = name;
+  host_.ListState().PendingSelectName = name;
   host_.ListAgain();
 }
 
@@ -153,7 +155,7 @@ void TFileCommands::bNewFolderClick() { host_.Tree()->FolderAdd(NewFolderDefault
 
 void TFileCommands::mTestReadClick() {
   LogAdd("Test");
-  StartOperation(std::string());
+  StartOperation(host_.ListState(), std::string());
 }
 
 }  // namespace trovix

@@ -21,13 +21,14 @@ OperationKind AskCopyOrMove(const std::string &sourceFolder, const std::string &
   }
 }
 
-OperationRequest SelectionRequest(OperationKind kind, const std::string &sourceFolder,
+OperationRequest SelectionRequest(const std::vector<FileEntry> &list, OperationKind kind,
+                                  const std::string &sourceFolder,
                                   const std::string &destinationFolder) {
   OperationRequest request;
   request.Kind = kind;
   if (kind == okCopySpecial) request.Exclusions = CopyXExclusions;
   const bool test = kind == okTest || destinationFolder.empty();
-  for (const FileEntry &entry : FileList) {
+  for (const FileEntry &entry : list) {
     if (!entry.Selected) continue;
     const std::string tail = (entry.Attributes & faDirectory) ? std::string(1, PathDelim) : "";
     request.Sources.push_back(sourceFolder + entry.Name + tail);
@@ -36,13 +37,13 @@ OperationRequest SelectionRequest(OperationKind kind, const std::string &sourceF
   return request;
 }
 
-void StartOperation(const std::string &destinationFolder) {
-  // FileList holds the entries of the current tab's folder, as listed.
-  const std::string sourceFolder = ListedFolder;
+void StartOperation(const TFileListState &list, const std::string &destinationFolder) {
+  // The list holds the entries of the current tab's folder, as listed.
+  const std::string sourceFolder = list.ListedFolder;
   OperationKind kind = AskCopyOrMove(sourceFolder, destinationFolder);
   if (kind == okNoOp) return;
   LogAdd(OperationKindName(kind) + " to " + destinationFolder);
-  TCopyMoveThread::Start(SelectionRequest(kind, sourceFolder, destinationFolder));
+  TCopyMoveThread::Start(SelectionRequest(list.FileList, kind, sourceFolder, destinationFolder));
 }
 
 void StartFolderOperation(const std::string &sourceFolder, const std::string &destinationFolder) {

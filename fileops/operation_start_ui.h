@@ -5,6 +5,7 @@
 // User-interface thread only.
 #include <string>
 
+#include "browser/file_list.h"
 #include "fileops/file_operations.h"
 
 namespace trovix {
@@ -14,16 +15,17 @@ namespace trovix {
 // answer to "Copy or Move?" (Copy, Move, Copy X; Cancel or closing: nothing).
 OperationKind AskCopyOrMove(const std::string &sourceFolder, const std::string &destinationFolder);
 
-// The request for the marked entries of FileList, in list order: a folder
+// The request for the marked entries of list, in list order: a folder
 // gives sourceFolder + name + PathDelim and destinationFolder + name +
 // PathDelim, a file the same without the delimiter. For Test the
 // destinations are empty; CopySpecial takes the Copy X option's text.
-OperationRequest SelectionRequest(OperationKind kind, const std::string &sourceFolder,
+OperationRequest SelectionRequest(const std::vector<FileEntry> &list, OperationKind kind,
+                                  const std::string &sourceFolder,
                                   const std::string &destinationFolder);
 
 // The marked entries of the current tab onto destinationFolder: asks, starts
 // an event-log entry ("Copy to /backup/") and a worker.
-void StartOperation(const std::string &destinationFolder);
+void StartOperation(const TFileListState &list, const std::string &destinationFolder);
 // One folder onto another: asks and starts a worker (no log entry).
 void StartFolderOperation(const std::string &sourceFolder, const std::string &destinationFolder);
 

@@ -31,9 +31,7 @@ class MainWindowFixture : public ::testing::Test {
     oldCwd = std::filesystem::current_path();
     std::filesystem::current_path(work);
     INIInitFile(root + "Trovix.ini");
-    TabStates.clear();
     LogClear();
-    PendingSelectName.clear();
     // Button 0 (Yes, Copy) unless the test queued other answers.
     SetMessageBoxAnswerer([this](uint8_t, const std::string &message, const std::string &) {
       messages.push_back(message);
@@ -83,19 +81,20 @@ class MainWindowFixture : public ::testing::Test {
     form.reset();
     INIBackup();
     INIInitFile(root + "Trovix.ini");
-    TabStates.clear();
     Start();
   }
   // Marks exactly the named entries and lets the window react, as a click does.
   void Mark(std::initializer_list<const char *> names) {
-    for (FileEntry &e : FileList) {
+    for (FileEntry &e : List().FileList) {
       e.Selected = false;
       for (const char *n : names)
         if (e.Name == n) e.Selected = true;
     }
     form->ItemsChanged();
   }
-  int32_t RowOf(const std::string &name) { return FindFileEntry(name) + 1; }
+  int32_t RowOf(const std::string &name) { return List().FindFileEntry(name) + 1; }
+  // The window's tabs' records and current listing.
+  TFileListState &List() { return form->List; }
   std::string CurrentName() {
     const FileEntry *e = form->GFileInfo->CurrentEntry();
     return e ? e->Name : std::string();

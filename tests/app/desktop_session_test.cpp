@@ -30,12 +30,14 @@ class DesktopSessionTest : public MainWindowFixture {
   }
   std::string CurrentFolder() {
     int index = form->TCTrovix->TabIndex();
-    return index >= 0 && index < static_cast<int>(TabStates.size()) ? TabStates[index].Folder : "";
+    return index >= 0 && index < static_cast<int>(List().TabStates.size())
+               ? List().TabStates[index].Folder
+               : "";
   }
   std::vector<std::string> Folders() {
     std::vector<std::string> folders;
     for (int i = 0; i < form->TCTrovix->TabCount(); ++i)
-      if (!form->TCTrovix->Caption(i).empty()) folders.push_back(TabStates[i].Folder);
+      if (!form->TCTrovix->Caption(i).empty()) folders.push_back(List().TabStates[i].Folder);
     return folders;
   }
   // Runs the program itself as a second start in this session.
@@ -71,7 +73,7 @@ TEST_F(DesktopSessionTest, ShowItemsOpensTheFolderWithTheItemCurrent) {
   EXPECT_EQ(Folders(), (std::vector<std::string>{work, root + "docs/"}));
   EXPECT_EQ(CurrentFolder(), root + "docs/");
   EXPECT_EQ(CurrentName(), "report.txt");
-  EXPECT_EQ(TabStates[0].CurrentFile, "one.txt");
+  EXPECT_EQ(List().TabStates[0].CurrentFile, "one.txt");
 }
 
 TEST_F(DesktopSessionTest, ASecondStartHandsItsArgumentsOverAndEnds) {

@@ -68,7 +68,7 @@ class MainWindowTest : public MainWindowFixture {
   std::string Cap(const std::string &folder) { return FolderCaption(root + folder); }
   std::vector<std::string> Names() {
     std::vector<std::string> names;
-    for (const FileEntry &e : FileList) names.push_back(e.Name);
+    for (const FileEntry &e : List().FileList) names.push_back(e.Name);
     return names;
   }
 };
@@ -82,10 +82,10 @@ TEST_F(MainWindowTest, TabsAndLayoutSurviveRestart) {
   Write(odd + "f,1.txt");
   Start();
   form->FolderTree->SelectedFolderWrite(root + "a,b/");
-  EXPECT_EQ(TabStates[0].Folder, root + "a,b/");
+  EXPECT_EQ(List().TabStates[0].Folder, root + "a,b/");
   form->OpenInNewTab(odd);
   form->GFileInfo->SetRow(1);
-  TabStates[0].CurrentFile.clear();  // an empty current file keeps its place
+  List().TabStates[0].CurrentFile.clear();  // an empty current file keeps its place
   form->Splitter->setSizes({211, 500});
   form->GFileInfo->SetColumnWidth(1, 99);
   form->close();
@@ -100,13 +100,13 @@ TEST_F(MainWindowTest, TabsAndLayoutSurviveRestart) {
 
   Restart();
   ASSERT_EQ(form->TCTrovix->TabCount(), 3);
-  EXPECT_EQ(TabStates[0].Folder, root + "a,b/");
-  EXPECT_EQ(TabStates[1].Folder, odd);
-  EXPECT_EQ(TabStates[1].CurrentFile, "f,1.txt");
+  EXPECT_EQ(List().TabStates[0].Folder, root + "a,b/");
+  EXPECT_EQ(List().TabStates[1].Folder, odd);
+  EXPECT_EQ(List().TabStates[1].CurrentFile, "f,1.txt");
   EXPECT_EQ(form->TCTrovix->Caption(2), "");  // the new-tab tab was not saved, only appended
   EXPECT_EQ(form->pTree->width(), 211);
   EXPECT_EQ(form->GFileInfo->ColumnWidth(1), 99);
-  EXPECT_EQ(FileList[0].Name, "x.txt");
+  EXPECT_EQ(List().FileList[0].Name, "x.txt");
 }
 
 TEST_F(MainWindowTest, CloseRefusedWhileOperationsRunAndTimerReacts) {
@@ -126,7 +126,7 @@ TEST_F(MainWindowTest, CloseRefusedWhileOperationsRunAndTimerReacts) {
   EXPECT_FALSE(OperationsDone);
   EXPECT_FALSE(CancelRequested);
   EXPECT_EQ(form->LastShownStatus, "Copying x");
-  EXPECT_EQ(FileCount, 4);
+  EXPECT_EQ(List().FileCount(), 4);
   SetOperationStatus("");
   EXPECT_TRUE(form->close());
 }
@@ -224,22 +224,22 @@ TEST_F(MainWindowTest, PropertiesShowsTheOptionsWhichLastAcrossRuns) {
 TEST_F(MainWindowTest, FirstRunBackDoubleClickAndF3) {
   Start();  // the current folder in one tab, then the new-tab tab
   EXPECT_EQ(Captions(), (std::vector<std::string>{Cap("work/"), ""}));
-  EXPECT_EQ(TabStates[0].Folder, work);
+  EXPECT_EQ(List().TabStates[0].Folder, work);
   EXPECT_EQ(Names(), (std::vector<std::string>{"sub", "one.txt", "two.txt"}));
   EXPECT_EQ(form->windowTitle().toStdString(), "Trovix - " + work);
   form->GFileInfo->SetRow(1);  // "sub"
   form->bViewFileClick();
-  EXPECT_EQ(ListedFolder, work + "sub/");
+  EXPECT_EQ(List().ListedFolder, work + "sub/");
   form->bBackClick();
-  EXPECT_EQ(ListedFolder, work);
+  EXPECT_EQ(List().ListedFolder, work);
   // F3 at form level moves on one row, wrapping.
   const int before = form->GFileInfo->Row();
   QTest::keyClick(form->GFileInfo, Qt::Key_F3);
-  EXPECT_EQ(form->GFileInfo->Row(), before % FileCount + 1);
+  EXPECT_EQ(form->GFileInfo->Row(), before % List().FileCount() + 1);
   form->bBackClick();
-  EXPECT_EQ(ListedFolder, root);
+  EXPECT_EQ(List().ListedFolder, root);
   form->bBackClick();  // the home root has no parent
-  EXPECT_EQ(ListedFolder, root);
+  EXPECT_EQ(List().ListedFolder, root);
 }
 
 TEST_F(MainWindowTest, TabsCloseMoveAndKeepTheirFiles) {
@@ -249,16 +249,16 @@ TEST_F(MainWindowTest, TabsCloseMoveAndKeepTheirFiles) {
 
   // Choosing a tab with the mouse reads the one left and lists the new one.
   ClickTab(0);
-  EXPECT_EQ(TabStates[2].CurrentFile, "b.txt");
-  EXPECT_EQ(ListedFolder, root + "t1/");
+  EXPECT_EQ(List().TabStates[2].CurrentFile, "b.txt");
+  EXPECT_EQ(List().ListedFolder, root + "t1/");
   EXPECT_EQ(form->TCTrovix->LastIndex, 0);
 
   // Dragging t3 onto t1 gives t3, t1, t2; each keeps folder and current file.
   ClickTab(2);
   ASSERT_TRUE(form->TCTrovix->DropCurrentOn(0));
-  EXPECT_EQ(TabStates[0].Folder, root + "t3 x, y z/");
-  EXPECT_EQ(TabStates[1].Folder, root + "t1/");
-  EXPECT_EQ(TabStates[2].Folder, root + "t2/");
+  EXPECT_EQ(List().TabStates[0].Folder, root + "t3 x, y z/");
+  EXPECT_EQ(List().TabStates[1].Folder, root + "t1/");
+  EXPECT_EQ(List().TabStates[2].Folder, root + "t2/");
   EXPECT_EQ(form->TCTrovix->Caption(1), Cap("t1/"));
   EXPECT_EQ(form->TCTrovix->TabIndex(), 0);
   EXPECT_EQ(form->TCTrovix->LastIndex, 0);
@@ -271,10 +271,10 @@ TEST_F(MainWindowTest, TabsCloseMoveAndKeepTheirFiles) {
   form->mCloseTabClick();
   ASSERT_EQ(Captions(), (std::vector<std::string>{Cap("t3 x, y z/"), Cap("t2/"), ""}));
   EXPECT_EQ(form->TCTrovix->TabIndex(), 0);
-  EXPECT_EQ(ListedFolder, root + "t3 x, y z/");
-  EXPECT_EQ(TabStates[1].CurrentFile, "b.txt");
+  EXPECT_EQ(List().ListedFolder, root + "t3 x, y z/");
+  EXPECT_EQ(List().TabStates[1].CurrentFile, "b.txt");
   ClickTab(1);
-  EXPECT_EQ(FileList[form->GFileInfo->Row() - 1].Name, "b.txt");
+  EXPECT_EQ(List().FileList[form->GFileInfo->Row() - 1].Name, "b.txt");
 
   // A middle click closes the tab under the mouse; the only tab stays.
   ClickTab(0, Qt::MiddleButton);
@@ -283,8 +283,8 @@ TEST_F(MainWindowTest, TabsCloseMoveAndKeepTheirFiles) {
   EXPECT_EQ(form->TCTrovix->TabCount(), 2);
   // "Close Tab" on the new-tab tab does nothing, even with stale data behind it.
   form->TCTrovix->SetTabIndex(1);
-  EnsureTabStates(2);
-  TabStates[1].Folder = root + "t1/";
+  List().EnsureTabStates(2);
+  List().TabStates[1].Folder = root + "t1/";
   form->mCloseTabClick();
   EXPECT_EQ(Captions(), (std::vector<std::string>{Cap("t2/"), ""}));
   // Choosing the new-tab tab makes it a tab for the tree's folder.
@@ -292,7 +292,7 @@ TEST_F(MainWindowTest, TabsCloseMoveAndKeepTheirFiles) {
   form->FolderTree->SelectedFolderWrite(work);
   ClickTab(1);
   EXPECT_EQ(Captions(), (std::vector<std::string>{Cap("work/"), Cap("work/"), ""}));
-  EXPECT_EQ(TabStates[1].Folder, work);
+  EXPECT_EQ(List().TabStates[1].Folder, work);
   EXPECT_EQ(form->TCTrovix->LastIndex, 1);
 }
 
@@ -302,8 +302,8 @@ TEST_F(MainWindowTest, CloseOtherTabsTabsToTheRightAndEditPath) {
   // Close others on the folder whose name holds spaces and commas.
   form->mCloseOtherTabsClick();
   EXPECT_EQ(Captions(), (std::vector<std::string>{Cap("t3 x, y z/"), ""}));
-  EXPECT_EQ(TabStates[0].Folder, root + "t3 x, y z/");
-  EXPECT_EQ(TabStates[0].CurrentFile, "b.txt");
+  EXPECT_EQ(List().TabStates[0].Folder, root + "t3 x, y z/");
+  EXPECT_EQ(List().TabStates[0].CurrentFile, "b.txt");
   EXPECT_EQ(form->TCTrovix->LastIndex, 0);
 
   // Close to the right of the first keeps only it and the new-tab tab.
@@ -313,7 +313,7 @@ TEST_F(MainWindowTest, CloseOtherTabsTabsToTheRightAndEditPath) {
   ClickTab(0);
   form->mCloseTabstotheRightClick();
   EXPECT_EQ(Captions(), (std::vector<std::string>{Cap("t3 x, y z/"), ""}));
-  EXPECT_EQ(ListedFolder, root + "t3 x, y z/");
+  EXPECT_EQ(List().ListedFolder, root + "t3 x, y z/");
   EXPECT_EQ(CloseTabsToTheRight(*form->TCTrovix), 0);
 
   // Edit Path: the tree takes as much of the typed path as exists.
@@ -321,7 +321,7 @@ TEST_F(MainWindowTest, CloseOtherTabsTabsToTheRightAndEditPath) {
   form->mEditPathClick();
   EXPECT_EQ(prompts, std::vector<std::string>{"|b|4Enter New Path"});
   EXPECT_EQ(defaults, std::vector<std::string>{root + "t3 x, y z/"});
-  EXPECT_EQ(TabStates[0].Folder, work + "sub/");
+  EXPECT_EQ(List().TabStates[0].Folder, work + "sub/");
   EXPECT_EQ(form->TCTrovix->Caption(0), Cap("work/sub/"));
 }
 
@@ -331,9 +331,9 @@ TEST_F(MainWindowTest, TabCaptionLinesAndIcons) {
   INIWrite("CurrentFolders", root + "one/," + root + "empty/");
   Start();
   ASSERT_EQ(form->TCTrovix->TabCount(), 3);
-  EXPECT_EQ(TabCountLine(TabStates[0]), "1 item: 5 Bytes");
-  EXPECT_EQ(TabStates[1].ImageIndex, -1);  // not listed since the start
-  EXPECT_EQ(TabCountLine(TabStates[1]), "");
+  EXPECT_EQ(TabCountLine(List().TabStates[0]), "1 item: 5 Bytes");
+  EXPECT_EQ(List().TabStates[1].ImageIndex, -1);  // not listed since the start
+  EXPECT_EQ(TabCountLine(List().TabStates[1]), "");
 
   // A tab not yet listed shows neither icon nor second line: its icon and
   // count-line areas hold only the background's rows.
@@ -348,7 +348,7 @@ TEST_F(MainWindowTest, TabCaptionLinesAndIcons) {
   EXPECT_FALSE(plainRows(0));
   EXPECT_TRUE(plainRows(1));
   ClickTab(1);
-  EXPECT_EQ(TabCountLine(TabStates[1]), "0 items: 0 Bytes");
+  EXPECT_EQ(TabCountLine(List().TabStates[1]), "0 items: 0 Bytes");
   EXPECT_FALSE(plainRows(1));
 }
 
@@ -356,14 +356,14 @@ TEST_F(MainWindowTest, StatusBarCountsAndCancelSquare) {
   for (int i = 0; i < 10; ++i) Write(root + "ten/f" + std::to_string(i), std::string(100, 'x'));
   Start();
   form->FolderTree->SelectedFolderWrite(root + "ten/");
-  ASSERT_EQ(FileCount, 10);
+  ASSERT_EQ(List().FileCount(), 10);
   form->StatusBar->grab();
   const std::string freePart = "|1Free Space: |b";
   std::string text = form->StatusBar->Panel0Text();
   EXPECT_EQ(text.substr(0, text.find(freePart)), "|4|b10 |bitems: |b1,000 Bytes |b       ");
   EXPECT_NE(text.find(freePart), std::string::npos);
   EXPECT_EQ(text.back(), ')');  // the volume's share
-  for (int i : {1, 4, 7}) FileList[i].Selected = true;
+  for (int i : {1, 4, 7}) List().FileList[i].Selected = true;
   form->StatusBar->grab();
   text = form->StatusBar->Panel0Text();
   EXPECT_EQ(text.substr(0, text.find(freePart)),
@@ -564,8 +564,8 @@ TEST_F(LaunchTest, MapDriveOpensTheMountInANewTabAndDisconnects) {
   ASSERT_EQ(commands.back().args.back(), "smb://srv/docs");
   ASSERT_EQ(form->TCTrovix->TabCount(), 3);
   EXPECT_EQ(form->TCTrovix->TabIndex(), 1);
-  EXPECT_EQ(TabStates[1].Folder, mount);
-  EXPECT_EQ(ListedFolder, mount);
+  EXPECT_EQ(List().TabStates[1].Folder, mount);
+  EXPECT_EQ(List().ListedFolder, mount);
   EXPECT_TRUE(form->bMapDrive->isChecked());  // the listed folder is on a network mount
   ClickTab(0);
   EXPECT_FALSE(form->bMapDrive->isChecked());
@@ -576,7 +576,7 @@ TEST_F(LaunchTest, MapDriveOpensTheMountInANewTabAndDisconnects) {
   form->bMapDrive->trigger();
   EXPECT_EQ(commands.back().args, (std::vector<std::string>{"mount", "-u", "-f", "--", mount}));
   EXPECT_EQ(Captions(), (std::vector<std::string>{Cap("work/"), ""}));
-  EXPECT_EQ(ListedFolder, work);
+  EXPECT_EQ(List().ListedFolder, work);
   EXPECT_EQ(messages.size(), 1u);
 }
 

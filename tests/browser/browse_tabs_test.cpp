@@ -20,14 +20,14 @@ using Strings = std::vector<std::string>;
 // A tab row over a vector of captions that records the events it fires.
 class FakeRow : public TTabRow {
  public:
-  explicit FakeRow(std::vector<std::string> captions, int32_t index = 0)
+  FakeRow(TFileListState &list, std::vector<std::string> captions, int32_t index = 0)
       : captions_(std::move(captions)), index_(index) {
     LastIndex = index;
     OnFill = [this](int32_t i) { events.push_back("fill " + std::to_string(i)); };
     OnRead = [this](int32_t i) { events.push_back("read " + std::to_string(i)); };
-    OnSwapData = [this](int32_t i, int32_t j) {
+    OnSwapData = [this, &list](int32_t i, int32_t j) {
       events.push_back("swap " + std::to_string(i) + " " + std::to_string(j));
-      SwapTabStates(i, j);
+      SwapTabStates(list, i, j);
     };
   }
   int32_t TabCount() const override { return static_cast<int32_t>(captions_.size()); }
@@ -52,14 +52,14 @@ class FakeRow : public TTabRow {
 };
 
 // TabStates for A, B, C and the new-tab tab, each with its current file.
-void SetStates() {
-  TabStates.clear();
-  EnsureTabStates(5);
+void SetStates(TFileListState &list) {
+  list.TabStates.clear();
+  list.EnsureTabStates(5);
   const char *names[] = {"A", "B", "C"};
   for (int i = 0; i < 3; ++i) {
-    TabStates[i].Folder = std::string("/") + names[i] + "/";
-    TabStates[i].CurrentFile = std::string("file") + names[i];
-    TabStates[i].EntryCount = i;
+    list.TabStates[i].Folder = std::string("/") + names[i] + "/";
+    list.TabStates[i].CurrentFile = std::string("file") + names[i];
+    list.TabStates[i].EntryCount = i;
   }
 }
 
@@ -68,8 +68,9 @@ void SetStates() {
 // The window tests run the tab cases on the real tab row; these are the
 // edges they do not reach.
 TEST(TabRow, ChoosingAgainFirstTabDropToTheRightAndNoCurrentTab) {
-  SetStates();
-  FakeRow row({"A", "B", "C", ""});
+  TFileListState list;
+  SetStates(list);
+  FakeRow row(list, {"A", "B", "C", ""});
   // Choosing the tab on show again reads and fills nothing.
   row.SetTabIndex(1);
   row.TabChosen();
@@ -81,21 +82,21 @@ TEST(TabRow, ChoosingAgainFirstTabDropToTheRightAndNoCurrentTab) {
   ASSERT_TRUE(row.CloseTab(0));
   EXPECT_EQ(row.Captions(), (Strings{"B", "C", ""}));
   EXPECT_EQ(row.events.back(), "fill 0");
-  EXPECT_EQ(TabStates[0].CurrentFile, "fileB");
+  EXPECT_EQ(list.TabStates[0].CurrentFile, "fileB");
   // Dropped to the right, the tab takes its data along.
   ASSERT_TRUE(row.DropCurrentOn(1));
   EXPECT_EQ(row.Captions(), (Strings{"C", "B", ""}));
-  EXPECT_EQ(TabStates[1].CurrentFile, "fileB");
+  EXPECT_EQ(list.TabStates[1].CurrentFile, "fileB");
   EXPECT_EQ(row.LastIndex, 1);
   // Close others lists nothing again: it only reads the tab on show.
   row.events.clear();
-  ASSERT_TRUE(CloseOtherTabs(row));
+  ASSERT_TRUE(CloseOtherTabs(list, row));
   EXPECT_EQ(row.events, Strings{"read 1"});
   EXPECT_EQ(row.Captions(), (Strings{"/B", ""}));
   // Without a current tab nothing closes.
-  FakeRow none({"A", "B", ""}, -1);
+  FakeRow none(list, {"A", "B", ""}, -1);
   EXPECT_EQ(CloseTabsToTheRight(none), 0);
-  EXPECT_FALSE(CloseCurrentTab(none));
+  EXPECT_FALSE(CloseCurrentTab(list, none));
   EXPECT_EQ(none.TabCount(), 3);
   // A large listing's count line.
   TabState tab;
@@ -138,16 +139,17 @@ TEST(SavedTabs, EncodingKeepsEveryByte) {
 
 // The round trip through a restart runs in the window tests.
 TEST(SavedTabs, StaleNewTabDataAndEmptyLists) {
-  SetStates();  // the new-tab tab's entry still holds a folder
-  TabStates[1].Folder = "/stale/";
-  FakeRow row({"/A", ""});
+  TFileListState list;
+  SetStates(list);  // the new-tab tab's entry still holds a folder
+  list.TabStates[1].Folder = "/stale/";
+  FakeRow row(list, {"/A", ""});
   std::string folders, files;
-  TabsToSettings(row, folders, files);
+  TabsToSettings(list, row, folders, files);
   EXPECT_EQ(folders, "/A/");
   EXPECT_EQ(files, "fileA");
   EXPECT_TRUE(TabsFromSettings("", "").empty());
   EXPECT_EQ(TabsFromSettings("/a/,,/c/", "").size(), 1u);  // an empty folder ends the list
-  EXPECT_EQ(RestoreTabStates({}), Strings{""});
+  EXPECT_EQ(RestoreTabStates(list, {}), Strings{""});
 }
 
 // The saved lists of many tabs: read in time proportional to their length

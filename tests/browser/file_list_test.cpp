@@ -26,40 +26,28 @@ FileEntry Entry(const std::string &name, uint32_t attr = 0, uint64_t size = 0, i
   return e;
 }
 
-void SetList(std::vector<FileEntry> list) {
-  FileList = std::move(list);
-  FileCount = static_cast<int32_t>(FileList.size());
-}
-
-Strings Names() {
-  Strings names;
-  for (const FileEntry &e : FileList) names.push_back(e.Name);
-  return names;
-}
-
-std::vector<int32_t> MarkedRows() {
-  std::vector<int32_t> rows;
-  for (int32_t i = 0; i < FileCount; ++i)
-    if (FileList[i].Selected) rows.push_back(i + 1);
-  return rows;
-}
-
 void MakeFile(const std::string &path, const std::string &content) {
   std::ofstream(path) << content;
 }
 
 class FileListTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetList({});
-    SortMode = smName;
-    TypeAheadText.clear();
-    TypeAheadMoved = false;
-    PendingSelectName.clear();
-    ListedFolder.clear();
-    ClickCredit = 0;
-    ResetMouseState();
+  void SetList(std::vector<FileEntry> entries) { list.FileList = std::move(entries); }
+
+  Strings Names() {
+    Strings names;
+    for (const FileEntry &e : list.FileList) names.push_back(e.Name);
+    return names;
   }
+
+  std::vector<int32_t> MarkedRows() {
+    std::vector<int32_t> rows;
+    for (int32_t i = 0; i < list.FileCount(); ++i)
+      if (list.FileList[i].Selected) rows.push_back(i + 1);
+    return rows;
+  }
+
+  TFileListState list;
   test::TempFolder dir{"trovix-filelist"};
   const std::string d = dir.path();
 };
@@ -78,36 +66,36 @@ TEST_F(FileListTest, ListsAFolderInTwoPasses) {
 
   TabState tab;
   tab.Folder = d;
-  EXPECT_TRUE(ListTabFolder(tab));
-  EXPECT_EQ(ListedFolder, d);
+  EXPECT_TRUE(list.ListTabFolder(tab));
+  EXPECT_EQ(list.ListedFolder, d);
   EXPECT_EQ(tab.EntryCount, 6);
-  EXPECT_EQ(FileCount, 6);
-  EXPECT_EQ(FileList.size(), FileList.capacity());  // one exact allocation
-  EXPECT_EQ(tab.TotalBytes, 3u + 10u + 1u + 4u);    // folders count 0
+  EXPECT_EQ(list.FileCount(), 6);
+  EXPECT_EQ(list.FileList.size(), list.FileList.capacity());  // one exact allocation
+  EXPECT_EQ(tab.TotalBytes, 3u + 10u + 1u + 4u);              // folders count 0
   // Folders first, then names ignoring case; hidden files are listed.
   EXPECT_EQ(Names(), (Strings{"Adir", "zdir", ".hidden", "A.doc", "b.txt", "locked"}));
-  EXPECT_EQ(FileList[0].Size, 0u);
-  EXPECT_NE(FileList[0].Attributes & faDirectory, 0u);
-  EXPECT_NE(FileList[2].Attributes & faHidden, 0u);
-  EXPECT_NE(FileList[5].Attributes & faReadOnly, 0u);
-  EXPECT_EQ(FileList[4].Size, 3u);
-  EXPECT_GT(FileList[4].LastWrite, FileTimeFromUnixNs(0));
-  EXPECT_EQ(MarkedCount(), 0);
+  EXPECT_EQ(list.FileList[0].Size, 0u);
+  EXPECT_NE(list.FileList[0].Attributes & faDirectory, 0u);
+  EXPECT_NE(list.FileList[2].Attributes & faHidden, 0u);
+  EXPECT_NE(list.FileList[5].Attributes & faReadOnly, 0u);
+  EXPECT_EQ(list.FileList[4].Size, 3u);
+  EXPECT_GT(list.FileList[4].LastWrite, FileTimeFromUnixNs(0));
+  EXPECT_EQ(list.MarkedCount(), 0);
   FsSetReadOnly(d + "locked", false);
 
   // An empty folder has one empty data row; a missing one lists nothing.
   ASSERT_TRUE(FsCreateFolders(d + "empty"));
   tab.Folder = d + "empty/";
-  EXPECT_TRUE(ListTabFolder(tab));
+  EXPECT_TRUE(list.ListTabFolder(tab));
   EXPECT_EQ(tab.EntryCount, 0);
   EXPECT_EQ(tab.TotalBytes, 0u);
   EXPECT_EQ(FileGridRowCount(tab.EntryCount), 2);
   uint64_t total = 7;
-  EXPECT_FALSE(ReadFileList(d + "missing/", total));
-  EXPECT_EQ(FileCount, 0);
+  EXPECT_FALSE(list.ReadFileList(d + "missing/", total));
+  EXPECT_EQ(list.FileCount(), 0);
   EXPECT_EQ(total, 0u);
 
-  ClearTabListing(tab);
+  list.ClearTabListing(tab);
   EXPECT_EQ(tab.ImageIndex, -1);
   EXPECT_EQ(tab.EntryCount, 0);
 
@@ -124,13 +112,13 @@ TEST_F(FileListTest, FolderWithNonUtf8NameIsListedAndEntered) {
   MakeFile(d + bad + "/inside.txt", "hello");
   TabState tab;
   tab.Folder = d;
-  ASSERT_TRUE(ListTabFolder(tab));
-  ASSERT_EQ(FileCount, 1);
-  EXPECT_EQ(FileList[0].Name, bad);
-  tab.Folder = d + FileList[0].Name + "/";
-  EXPECT_TRUE(ListTabFolder(tab));
-  ASSERT_EQ(FileCount, 1);
-  EXPECT_EQ(FileList[0].Name, "inside.txt");
+  ASSERT_TRUE(list.ListTabFolder(tab));
+  ASSERT_EQ(list.FileCount(), 1);
+  EXPECT_EQ(list.FileList[0].Name, bad);
+  tab.Folder = d + list.FileList[0].Name + "/";
+  EXPECT_TRUE(list.ListTabFolder(tab));
+  ASSERT_EQ(list.FileCount(), 1);
+  EXPECT_EQ(list.FileList[0].Name, "inside.txt");
   EXPECT_EQ(tab.TotalBytes, 5u);
   EXPECT_EQ(FolderCaption(tab.Folder), "/../" + bad);
 }
@@ -145,8 +133,8 @@ TEST_F(FileListTest, FourSortOrdersAreStable) {
   };
   auto sorted = [&](int32_t mode) {
     SetList(listing);
-    SortMode = mode;
-    SortFileList();
+    list.SortMode = mode;
+    list.SortFileList();
     return Names();
   };
   // Equal names ignoring case keep their listing order.
@@ -169,9 +157,9 @@ TEST_F(FileListTest, FourSortOrdersAreStable) {
   // ".." always goes first, whatever the order.
   SetList({Entry("a"), Entry("..", 0, 9, 0), Entry("b", faDirectory)});
   for (int32_t mode = smName; mode <= smDate; ++mode) {
-    SortMode = mode;
-    SortFileList();
-    EXPECT_EQ(FileList[0].Name, "..") << mode;
+    list.SortMode = mode;
+    list.SortFileList();
+    EXPECT_EQ(list.FileList[0].Name, "..") << mode;
   }
   EXPECT_EQ(CompareFileEntries(Entry(".."), Entry(".."), smName), 0);
 }
@@ -184,12 +172,12 @@ TEST_F(FileListTest, HeaderClicksChooseTheOrder) {
 
   SetList({Entry("a.z", 0, 3, 1), Entry("b.y", 0, 1, 3), Entry("c.x", 0, 2, 2)});
   // Row 2 (b.y) is current; after sorting by size it is row 1 and marked.
-  EXPECT_EQ(SortByHeader(1, 2), 1);
-  EXPECT_EQ(SortMode, smSize);
+  EXPECT_EQ(list.SortByHeader(1, 2), 1);
+  EXPECT_EQ(list.SortMode, smSize);
   EXPECT_EQ(Names(), (Strings{"b.y", "c.x", "a.z"}));
   EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{1}));
-  SortMode = smName;
-  EXPECT_EQ(SortByHeader(0, 1), 2);  // Name in name order: extension order, b.y still current
+  list.SortMode = smName;
+  EXPECT_EQ(list.SortByHeader(0, 1), 2);  // Name in name order: extension order, b.y still current
   EXPECT_EQ(Names(), (Strings{"c.x", "b.y", "a.z"}));
 }
 
@@ -199,37 +187,37 @@ TEST_F(FileListTest, CaptionsTabsAndSelectByName) {
   EXPECT_EQ(FolderCaption("/usr/share/doc/"), "/../doc");
   EXPECT_EQ(FolderCaption(""), "");
 
-  TabStates.clear();
-  EnsureTabStates(2);
-  TabStates[1].Folder = "/tmp/";
-  TabStates[1].ImageIndex = 4;
-  EnsureTabStates(1);  // never shrinks
-  ASSERT_EQ(TabStates.size(), 2u);
-  EnsureTabStates(4);
-  ASSERT_EQ(TabStates.size(), 4u);
-  EXPECT_EQ(TabStates[1].Folder, "/tmp/");
-  EXPECT_EQ(TabStates[1].ImageIndex, 4);
-  EXPECT_EQ(TabStates[3].ImageIndex, 0);
-  EXPECT_TRUE(TabStates[3].Folder.empty());
+  list.TabStates.clear();
+  list.EnsureTabStates(2);
+  list.TabStates[1].Folder = "/tmp/";
+  list.TabStates[1].ImageIndex = 4;
+  list.EnsureTabStates(1);  // never shrinks
+  ASSERT_EQ(list.TabStates.size(), 2u);
+  list.EnsureTabStates(4);
+  ASSERT_EQ(list.TabStates.size(), 4u);
+  EXPECT_EQ(list.TabStates[1].Folder, "/tmp/");
+  EXPECT_EQ(list.TabStates[1].ImageIndex, 4);
+  EXPECT_EQ(list.TabStates[3].ImageIndex, 0);
+  EXPECT_TRUE(list.TabStates[3].Folder.empty());
 
   TabState tab;
   tab.CurrentFile = "old";
-  TakePendingSelectName(tab);
+  list.TakePendingSelectName(tab);
   EXPECT_EQ(tab.CurrentFile, "old");
-  PendingSelectName = "new";
-  TakePendingSelectName(tab);
+  list.PendingSelectName = "new";
+  list.TakePendingSelectName(tab);
   EXPECT_EQ(tab.CurrentFile, "new");
-  EXPECT_TRUE(PendingSelectName.empty());
+  EXPECT_TRUE(list.PendingSelectName.empty());
 
   SetList({Entry("Readme"), Entry("README"), Entry("other")});
-  EXPECT_EQ(SelectByName("", 3), 3);  // empty: nothing changes
-  EXPECT_EQ(MarkedCount(), 0);
-  EXPECT_EQ(SelectByName("README", 3), 2);  // the exact name wins
-  EXPECT_EQ(SelectByName("OTHER", 1), 3);   // else ignoring case
+  EXPECT_EQ(list.SelectByName("", 3), 3);  // empty: nothing changes
+  EXPECT_EQ(list.MarkedCount(), 0);
+  EXPECT_EQ(list.SelectByName("README", 3), 2);  // the exact name wins
+  EXPECT_EQ(list.SelectByName("OTHER", 1), 3);   // else ignoring case
   EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 3}));
-  MarkAll(false);
-  EXPECT_EQ(SelectByName("gone", 3), 1);  // no such entry: row 1, no mark
-  EXPECT_EQ(MarkedCount(), 0);
+  list.MarkAll(false);
+  EXPECT_EQ(list.SelectByName("gone", 3), 1);  // no such entry: row 1, no mark
+  EXPECT_EQ(list.MarkedCount(), 0);
 }
 
 // Plain, Ctrl and Shift clicks, dragged marks, drag starts, double clicks and
@@ -237,115 +225,115 @@ TEST_F(FileListTest, CaptionsTabsAndSelectByName) {
 // the cases they leave out.
 TEST_F(FileListTest, MarkingByClickCtrlShiftAndDrag) {
   SetList({Entry("a"), Entry("b"), Entry("c"), Entry("d"), Entry("e"), Entry("f", faDirectory)});
-  auto click = [](int32_t row, bool ctrl = false) {
-    ClickCredit = 0;
-    GridMouseDown(row, false, ctrl);
-    return GridMouseUp(MouseButton::Left, row, ctrl);
+  auto click = [this](int32_t row, bool ctrl = false) {
+    list.ClickCredit = 0;
+    list.GridMouseDown(row, false, ctrl);
+    return list.GridMouseUp(MouseButton::Left, row, ctrl);
   };
   click(2);
   click(4, true);
   click(5, true);
   ASSERT_EQ(MarkedRows(), (std::vector<int32_t>{2, 4, 5}));
   // Ctrl+click on a marked row unmarks it at the release.
-  ClickCredit = 0;
-  EXPECT_EQ(GridMouseDown(5, false, true), GridAction::None);
-  EXPECT_TRUE(DragPending);
-  EXPECT_EQ(GridMouseUp(MouseButton::Left, 5, true), GridAction::Repaint);
+  list.ClickCredit = 0;
+  EXPECT_EQ(list.GridMouseDown(5, false, true), GridAction::None);
+  EXPECT_TRUE(list.DragPending);
+  EXPECT_EQ(list.GridMouseUp(MouseButton::Left, 5, true), GridAction::Repaint);
   EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 4}));
   // A plain click on a marked row keeps only that row at the release.
-  ClickCredit = 0;
-  GridMouseDown(4, false, false);
+  list.ClickCredit = 0;
+  list.GridMouseDown(4, false, false);
   EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 4}));
-  GridMouseUp(MouseButton::Left, 4, false);
+  list.GridMouseUp(MouseButton::Left, 4, false);
   EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{4}));
   // A drag start ends the press.
-  ClickCredit = 0;
-  GridMouseDown(4, false, false);
-  EXPECT_EQ(GridMouseMove(4), GridAction::None);
-  EXPECT_EQ(GridMouseMove(5), GridAction::StartDrag);
-  EXPECT_EQ(PressRow, -1);
-  EXPECT_FALSE(DragPending);
-  GridMouseUp(MouseButton::Left, 5, false);
+  list.ClickCredit = 0;
+  list.GridMouseDown(4, false, false);
+  EXPECT_EQ(list.GridMouseMove(4), GridAction::None);
+  EXPECT_EQ(list.GridMouseMove(5), GridAction::StartDrag);
+  EXPECT_EQ(list.PressRow, -1);
+  EXPECT_FALSE(list.DragPending);
+  list.GridMouseUp(MouseButton::Left, 5, false);
   // Dragging from an unmarked row marks every row passed, both ways.
-  ClickCredit = 0;
-  GridMouseDown(2, false, false);
-  EXPECT_EQ(GridMouseMove(4), GridAction::Repaint);
-  GridMouseMove(-1);  // outside the rows: nothing
-  EXPECT_EQ(GridMouseMove(1), GridAction::Repaint);
+  list.ClickCredit = 0;
+  list.GridMouseDown(2, false, false);
+  EXPECT_EQ(list.GridMouseMove(4), GridAction::Repaint);
+  list.GridMouseMove(-1);  // outside the rows: nothing
+  EXPECT_EQ(list.GridMouseMove(1), GridAction::Repaint);
   EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{1, 2, 3, 4}));
-  GridMouseUp(MouseButton::Left, 1, false);
+  list.GridMouseUp(MouseButton::Left, 1, false);
   // A press on a row without an entry changes nothing.
-  EXPECT_EQ(GridMouseDown(9, false, false), GridAction::None);
-  EXPECT_EQ(GridMouseDown(0, false, false), GridAction::None);
+  EXPECT_EQ(list.GridMouseDown(9, false, false), GridAction::None);
+  EXPECT_EQ(list.GridMouseDown(0, false, false), GridAction::None);
 
   // Select None, space, Select to here.
-  MarkAll(false);
-  EXPECT_TRUE(ToggleMark(3));
-  EXPECT_FALSE(ToggleMark(7));
-  EXPECT_TRUE(SelectToHere(5, 2));
+  list.MarkAll(false);
+  EXPECT_TRUE(list.ToggleMark(3));
+  EXPECT_FALSE(list.ToggleMark(7));
+  EXPECT_TRUE(list.SelectToHere(5, 2));
   EXPECT_EQ(MarkedRows(), (std::vector<int32_t>{2, 3, 4, 5}));
-  EXPECT_FALSE(SelectToHere(5, 0));  // the header is not a data row
+  EXPECT_FALSE(list.SelectToHere(5, 0));  // the header is not a data row
   SetList({Entry("only")});
-  EXPECT_FALSE(SelectToHere(1, 1));  // needs two entries
+  EXPECT_FALSE(list.SelectToHere(1, 1));  // needs two entries
 
   // Double clicks: three moves between the clicks still make one; a right
   // click in between takes the credit away; on the header nothing is viewed.
   SetList({Entry("a"), Entry("b"), Entry("dir", faDirectory)});
   click(2);
-  for (int i = 0; i < 3; ++i) GridMouseMove(2);
-  GridMouseDown(2, false, true);
-  EXPECT_EQ(GridMouseUp(MouseButton::Left, 2, true), GridAction::OpenFile);
-  EXPECT_EQ(ClickCredit, 0);
-  EXPECT_EQ(AnchorRow, -1);
+  for (int i = 0; i < 3; ++i) list.GridMouseMove(2);
+  list.GridMouseDown(2, false, true);
+  EXPECT_EQ(list.GridMouseUp(MouseButton::Left, 2, true), GridAction::OpenFile);
+  EXPECT_EQ(list.ClickCredit, 0);
+  EXPECT_EQ(list.AnchorRow, -1);
   click(1);
-  GridMouseUp(MouseButton::Right, 1, false);
-  GridMouseDown(1, false, false);
-  EXPECT_NE(GridMouseUp(MouseButton::Left, 1, false), GridAction::ViewFile);
-  ClickCredit = 0;
-  GridMouseUp(MouseButton::Left, 0, false);
-  EXPECT_EQ(GridMouseUp(MouseButton::Left, 0, false), GridAction::None);
-  EXPECT_EQ(ClickCredit, 0);
+  list.GridMouseUp(MouseButton::Right, 1, false);
+  list.GridMouseDown(1, false, false);
+  EXPECT_NE(list.GridMouseUp(MouseButton::Left, 1, false), GridAction::ViewFile);
+  list.ClickCredit = 0;
+  list.GridMouseUp(MouseButton::Left, 0, false);
+  EXPECT_EQ(list.GridMouseUp(MouseButton::Left, 0, false), GridAction::None);
+  EXPECT_EQ(list.ClickCredit, 0);
   // Middle button: a file is viewed; outside the rows nothing happens.
-  EXPECT_EQ(GridMouseUp(MouseButton::Middle, 2, false), GridAction::ViewRow);
-  EXPECT_EQ(GridMouseUp(MouseButton::Middle, 8, false), GridAction::None);
+  EXPECT_EQ(list.GridMouseUp(MouseButton::Middle, 2, false), GridAction::ViewRow);
+  EXPECT_EQ(list.GridMouseUp(MouseButton::Middle, 8, false), GridAction::None);
 }
 
 TEST_F(FileListTest, TypeAheadAndRepeatWrapAround) {
   SetList({Entry("alpha"), Entry("xAByz"), Entry("beta"), Entry("cab"), Entry("delta")});
   bool beep = false;
   // "ab" anywhere in the name, ignoring case, from the current row on.
-  EXPECT_EQ(TypeAheadChar('a', 2, beep), 2);
-  EXPECT_EQ(TypeAheadChar('b', 2, beep), 2);
-  EXPECT_EQ(RepeatSearch(2, beep), 4);
+  EXPECT_EQ(list.TypeAheadChar('a', 2, beep), 2);
+  EXPECT_EQ(list.TypeAheadChar('b', 2, beep), 2);
+  EXPECT_EQ(list.RepeatSearch(2, beep), 4);
   EXPECT_FALSE(beep);
   // A character that matches nothing beeps and starts afresh.
-  EXPECT_EQ(TypeAheadChar('q', 2, beep), 2);
+  EXPECT_EQ(list.TypeAheadChar('q', 2, beep), 2);
   EXPECT_TRUE(beep);
-  EXPECT_TRUE(TypeAheadText.empty());
+  EXPECT_TRUE(list.TypeAheadText.empty());
   // Starting from the last row wraps to the first.
-  EXPECT_EQ(TypeAheadChar('l', 5, beep), 5);
-  EXPECT_EQ(TypeAheadChar('p', 5, beep), 1);
+  EXPECT_EQ(list.TypeAheadChar('l', 5, beep), 5);
+  EXPECT_EQ(list.TypeAheadChar('p', 5, beep), 1);
   EXPECT_FALSE(beep);
   // With no text F3 moves one row down, wrapping after the last.
-  TypeAheadText.clear();
-  EXPECT_EQ(RepeatSearch(3, beep), 4);
-  EXPECT_EQ(RepeatSearch(5, beep), 1);
+  list.TypeAheadText.clear();
+  EXPECT_EQ(list.RepeatSearch(3, beep), 4);
+  EXPECT_EQ(list.RepeatSearch(5, beep), 1);
   // Only characters 33..127 search.
-  EXPECT_EQ(TypeAheadChar(' ', 1, beep), 0);
-  EXPECT_EQ(TypeAheadChar('\xE9', 1, beep), 0);
-  EXPECT_TRUE(TypeAheadText.empty());
+  EXPECT_EQ(list.TypeAheadChar(' ', 1, beep), 0);
+  EXPECT_EQ(list.TypeAheadChar('\xE9', 1, beep), 0);
+  EXPECT_TRUE(list.TypeAheadText.empty());
 
   // The typed text lives while the search moves the row, and goes otherwise.
-  TypeAheadText = "de";
-  TypeAheadMoved = true;
-  CurrentRowChanged();
-  EXPECT_EQ(TypeAheadText, "de");
-  CurrentRowChanged();
-  EXPECT_TRUE(TypeAheadText.empty());
+  list.TypeAheadText = "de";
+  list.TypeAheadMoved = true;
+  list.CurrentRowChanged();
+  EXPECT_EQ(list.TypeAheadText, "de");
+  list.CurrentRowChanged();
+  EXPECT_TRUE(list.TypeAheadText.empty());
 
   SetList({});
-  EXPECT_EQ(TypeAheadChar('a', 1, beep), 0);
-  EXPECT_EQ(RepeatSearch(1, beep), 0);
+  EXPECT_EQ(list.TypeAheadChar('a', 1, beep), 0);
+  EXPECT_EQ(list.RepeatSearch(1, beep), 0);
 }
 
 TEST_F(FileListTest, IconsAndDates) {

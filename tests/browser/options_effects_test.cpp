@@ -45,16 +45,12 @@ class OptionsEffectsTest : public ::testing::Test {
     tree.show();
     grid.resize(420, 200);
     grid.show();
-    FileList.clear();
     for (const char *name : {"a.mp3", "b.txt", "song.mid", "d.txt"}) {
       FileEntry e;
       e.Name = name;
-      FileList.push_back(e);
+      list.FileList.push_back(e);
     }
-    FileCount = static_cast<int32_t>(FileList.size());
-    TabState tab;
-    tab.EntryCount = FileCount;
-    grid.ShowListing(tab);
+    grid.ShowListing();
     grid.SetRow(2);
     form = std::make_unique<TOptionsForm>();
     form->show();
@@ -64,8 +60,6 @@ class OptionsEffectsTest : public ::testing::Test {
     form.reset();
     SetOptionMultimediaExtensions("mp3 wav avi");
     for (int slot = 0; slot < csCount; ++slot) SetOptionColour(slot, DefaultColour(slot));
-    FileList.clear();
-    FileCount = 0;
     INIUninit();
   }
   // The colour dialog answers colour.
@@ -87,7 +81,8 @@ class OptionsEffectsTest : public ::testing::Test {
   test::TempFolder home{"trovix-effects"};
   std::string ini = home / "Trovix.ini";
   TFolderTree tree;
-  TFileGrid grid;
+  TFileListState list;
+  TFileGrid grid{list};
   std::unique_ptr<TOptionsForm> form;
 };
 

@@ -294,23 +294,22 @@ TEST_F(CopyMoveThread, StartedFromTheMarkedEntries) {
   Tree("src/d/", 3);
   std::ofstream(P("src/a")) << "a";
   std::ofstream(P("src/b")) << "b";
-  const std::vector<FileEntry> saved = FileList;
-  const std::string savedFolder = ListedFolder;
-  FileList = {{"a", 1, 0, 0, true}, {"b", 1, 0, 0, false}, {"d", 0, 0, faDirectory, true}};
-  ListedFolder = P("src/");
+  TFileListState list;
+  list.FileList = {{"a", 1, 0, 0, true}, {"b", 1, 0, 0, false}, {"d", 0, 0, faDirectory, true}};
+  list.ListedFolder = P("src/");
   CopyXExclusions = "zzz";
-  OperationRequest r = SelectionRequest(okCopySpecial, P("src/"), P("dst/"));
+  OperationRequest r = SelectionRequest(list.FileList, okCopySpecial, P("src/"), P("dst/"));
   EXPECT_EQ(r.Sources, (Strings{P("src/a"), P("src/d/")}));
   EXPECT_EQ(r.Destinations, (Strings{P("dst/a"), P("dst/d/")}));
   EXPECT_EQ(r.Exclusions, "zzz");
-  EXPECT_EQ(SelectionRequest(okTest, P("src/"), "").Destinations, (Strings{"", ""}));
+  EXPECT_EQ(SelectionRequest(list.FileList, okTest, P("src/"), "").Destinations, (Strings{"", ""}));
   CopyXExclusions = "";
 
   answer = 3;  // Cancel: nothing happens
-  StartOperation(P("dst/"));
+  StartOperation(list, P("dst/"));
   EXPECT_EQ(ActiveOperations, 0);
   answer = 0;
-  StartOperation(P("dst/"));
+  StartOperation(list, P("dst/"));
   EXPECT_EQ(WaitAndReact(), 1);
   EXPECT_EQ(LogLines().at(0), "Copy to " + P("dst/"));
   EXPECT_EQ(Count("dst/"), 4u);
@@ -320,8 +319,6 @@ TEST_F(CopyMoveThread, StartedFromTheMarkedEntries) {
   EXPECT_EQ(WaitAndReact(), 1);
   EXPECT_EQ(Count("moved/"), 4u);
   EXPECT_FALSE(fs::exists(P("dst")));
-  FileList = saved;
-  ListedFolder = savedFolder;
   SetMessageBoxAnswerer(nullptr);
 }
 

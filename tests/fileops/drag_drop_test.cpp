@@ -145,8 +145,8 @@ TEST_F(DragDropWindow, TreeFolderGoesIntoASubFolderOfItsName) {
   TCTrovixDragDrop(*form, DragSource::Tree, form->TCTrovix->TabCount() - 1);
   EXPECT_EQ(messages.size(), 1u);
   int otherTab = -1;
-  for (int i = 0; i < static_cast<int>(TabStates.size()); ++i)
-    if (TabStates[i].Folder == root + "other/") otherTab = i;
+  for (int i = 0; i < static_cast<int>(List().TabStates.size()); ++i)
+    if (List().TabStates[i].Folder == root + "other/") otherTab = i;
   ASSERT_GE(otherTab, 0);
   TCTrovixDragDrop(*form, DragSource::Tree, otherTab);
   FinishOperations();
@@ -172,11 +172,11 @@ TEST_F(DragDropWindow, FilesFromAnotherProgramOpenInNewTabs) {
 
   ASSERT_EQ(form->TCTrovix->TabCount(), tabs + 3);
   const int first = tabs - 1;  // the former new-tab tab
-  EXPECT_EQ(TabStates[first].Folder, work);
-  EXPECT_EQ(TabStates[first].CurrentFile, "b.txt");
-  EXPECT_EQ(TabStates[first + 1].Folder, root + "data/Photos/");
-  EXPECT_EQ(TabStates[first + 1].CurrentFile, "one.jpg");
-  EXPECT_EQ(TabStates[first + 2].Folder, root + "data/");
+  EXPECT_EQ(List().TabStates[first].Folder, work);
+  EXPECT_EQ(List().TabStates[first].CurrentFile, "b.txt");
+  EXPECT_EQ(List().TabStates[first + 1].Folder, root + "data/Photos/");
+  EXPECT_EQ(List().TabStates[first + 1].CurrentFile, "one.jpg");
+  EXPECT_EQ(List().TabStates[first + 2].Folder, root + "data/");
   EXPECT_EQ(form->GFileInfo->CurrentEntry()->Name, "Photos");
   EXPECT_EQ(form->TCTrovix->TabIndex(), first + 2);
   EXPECT_EQ(form->TCTrovix->Caption(form->TCTrovix->TabCount() - 1), "");

@@ -67,8 +67,9 @@ TEST_F(FileCommands, RenamesNeverReplaceAndDuplicatesNeverCollide) {
   Write(work + "y.txt", "Y");
   Write(work + "a.md", "A");
   Write(work + "z.md", "old");
-  FileList = {Entry("y.txt", true), Entry("a.md", true)};
-  RenameResult r = RenameMarked(work, rmBaseNames, "z");
+  TFileListState list;
+  list.FileList = {Entry("y.txt", true), Entry("a.md", true)};
+  RenameResult r = RenameMarked(list, work, rmBaseNames, "z");
   EXPECT_FALSE(r.Ok);
   EXPECT_EQ(r.Renamed, 1);
   EXPECT_EQ(r.FailedName, "a.md");
@@ -76,8 +77,8 @@ TEST_F(FileCommands, RenamesNeverReplaceAndDuplicatesNeverCollide) {
   EXPECT_EQ(Read(work + "z.md"), "old");
   EXPECT_EQ(Read(work + "a.md"), "A");
   // A name that would leave the folder is refused.
-  FileList = {Entry("z.txt", true)};
-  EXPECT_FALSE(RenameMarked(work, rmName, "../z.txt").Ok);
+  list.FileList = {Entry("z.txt", true)};
+  EXPECT_FALSE(RenameMarked(list, work, rmName, "../z.txt").Ok);
   EXPECT_EQ(Read(work + "z.txt"), "Y");
 
   EXPECT_EQ(DuplicateStep(".profile"), "_.profile");
@@ -95,7 +96,6 @@ TEST_F(FileCommands, RenamesNeverReplaceAndDuplicatesNeverCollide) {
   EXPECT_FALSE(CreateNewFile(work, "dangling"));
   EXPECT_FALSE(fs::exists(work + "nowhere"));
   EXPECT_FALSE(CreateNewFile(work, "sub/inner.txt"));
-  FileList.clear();
 }
 
 // ---- The commands in the main window ----------------------------------------------
