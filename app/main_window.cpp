@@ -598,7 +598,7 @@ void TMainForm::bFindClick() {
 }
 
 void TMainForm::GoToFile(const std::string &folder, const std::string &name) {
-  PendingSelectName = name;
+  List.PendingSelectName = name;
   FolderTree->SelectedFolderWrite(folder);  // lists the current tab, even for the same folder
   activateWindow();
   raise();

@@ -179,9 +179,9 @@ TEST_F(MainWindowTest, ManySavedTabsRestoreQuickly) {
   Start();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   ASSERT_EQ(form->TCTrovix->TabCount(), 10001);
-  EXPECT_EQ(TabStates[9999].Folder, root + "t10000/");
-  ASSERT_GE(FileCount, 1);  // tab 0 (t1) is listed
-  EXPECT_EQ(FileList[0].Name, "a.txt");
+  EXPECT_EQ(form->List.TabStates[9999].Folder, root + "t10000/");
+  ASSERT_GE(form->List.FileCount(), 1);  // tab 0 (t1) is listed
+  EXPECT_EQ(form->List.FileList[0].Name, "a.txt");
   EXPECT_TRUE(form->close());
 }
 
@@ -459,7 +459,7 @@ TEST_F(MainWindowTest, FindOpensASearchThatGoesBackAndClosesWithTheViews) {
   ASSERT_EQ(search->Job().ResultCount, 1);
   form->bBackClick();  // elsewhere, so that Go has to come back
   search->bGoClick();
-  EXPECT_EQ(ListedFolder, work);
+  EXPECT_EQ(form->List.ListedFolder, work);
   EXPECT_EQ(CurrentName(), "two.txt");
   EXPECT_TRUE(CloseAllViews());
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -185,14 +185,15 @@ TEST(SavedTabs, ManyTabsRestore) {
   window.show();
   std::string folders, files;
   lists(10000, folders, files);
+  TFileListState list;
   const auto start = std::chrono::steady_clock::now();
-  row.SetTabs(RestoreTabStates(TabsFromSettings(folders, files)), 0);
+  row.SetTabs(RestoreTabStates(list, TabsFromSettings(folders, files)), 0);
   QApplication::processEvents();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   ASSERT_EQ(row.TabCount(), 10001);
   EXPECT_EQ(row.Caption(10000), "");
-  EXPECT_EQ(TabStates[9999].Folder, "/home/u/projects, old/f 9999/");
-  EXPECT_EQ(TabStates[9999].CurrentFile, "file9999.txt");
+  EXPECT_EQ(list.TabStates[9999].Folder, "/home/u/projects, old/f 9999/");
+  EXPECT_EQ(list.TabStates[9999].CurrentFile, "file9999.txt");
   // Each tab as wide as its caption, measured once.
   EXPECT_GT(row.tabRect(1).width(), row.tabRect(10000).width());
 }
