@@ -3,6 +3,8 @@
 // Helpers shared by the test programs.
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace trovix::test {
@@ -30,5 +32,14 @@ class TempFolder {
  private:
   std::string path_;
 };
+
+// A file's whole contents, and a file made to hold exactly bytes.
+inline std::string ReadAll(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+inline void WriteAll(const std::string &path, const std::string &bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 }  // namespace trovix::test

@@ -20,14 +20,8 @@
 namespace trovix {
 namespace {
 
-std::string ReadAll(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const std::string &path, const std::string &bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using test::ReadAll;
+using test::WriteAll;
 
 TEST(TextCoding, EveryKindOfFileRoundTripsByteForByte) {
   std::string all;
