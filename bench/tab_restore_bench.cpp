@@ -40,7 +40,6 @@ void BM_WindowWithSavedTabs(benchmark::State &state) {
     INIStore.Clear();
     INIWrite("CurrentFolders", folders);
     INIWrite("CurrentFiles", files);
-    TabStates.clear();
     state.ResumeTiming();
     auto *form = new TMainForm;
     form->show();
