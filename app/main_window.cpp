@@ -314,6 +314,8 @@ void TMainForm::FormShow() {
     TCTrovixFill(TCTrovix->TabIndex());
   };
   ViewerHooks().lockReleased = [this] { bViewFileAlways->setChecked(false); };
+  // A full-screen view follows the current file until it leaves full screen.
+  ViewerHooks().lockedViewing = [this](bool down) { bViewFileAlways->setChecked(down); };
   if (EditStringForm) INIComboLoad(EditStringForm->Edit, TEditStringForm::HistoryKey);
   FolderTree->Init();
 
@@ -388,6 +390,7 @@ void TMainForm::FormClose() {
   ClearMacros();
   ViewerHooks().listAgain = nullptr;
   ViewerHooks().lockReleased = nullptr;
+  ViewerHooks().lockedViewing = nullptr;
 }
 
 void TMainForm::changeEvent(QEvent *event) {
