@@ -167,8 +167,8 @@ QImage DecodeDib(const TReader &info, const TReader &bits, bool keepAlpha, bool 
     if (!mask) return 0;
     int shift = 0;
     while (!(mask >> shift & 1)) ++shift;
-    uint32_t max = mask >> shift;
-    return int((value & mask) >> shift) * 255 / int(std::min<uint32_t>(max, 0x7FFFFFFF));
+    uint64_t max = mask >> shift;
+    return int(uint64_t((value & mask) >> shift) * 255 / max);
   };
   const auto *data = reinterpret_cast<const uint8_t *>(bits.Data().data());
   for (int64_t y = 0; y < height; ++y) {
@@ -851,7 +851,7 @@ TPenSpec EmfPen(const TReader &r) {
 
 void TPlayer::EmfPolyPoly(const TReader &r, bool small, bool closed) {
   uint32_t polygons = r.U32(24), total = r.U32(28);
-  if (polygons > (r.Size() - 32) / 4) return;
+  if (r.Size() < 32 || polygons > (r.Size() - 32) / 4) return;
   std::vector<QPointF> points;
   if (!ReadPoints(r, 32 + size_t(polygons) * 4, total, small, points)) return;
   QPainterPath path;

@@ -307,5 +307,26 @@ TEST(Metafile, ConversionKeepsThePicture) {
   EXPECT_EQ(emfBytes, source.Bytes);
 }
 
+TEST(Metafile, FilesWrittenByInkscapePlay) {
+  for (const char *name : {"shapes_inkscape.emf", "shapes_inkscape.wmf"}) {
+    SCOPED_TRACE(name);
+    std::ifstream in(std::string(TROVIX_TEST_DATA "/metafiles/") + name, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    TMetafile metafile = Parse(bytes.str());
+    EXPECT_EQ(metafile.Width, 200);
+    EXPECT_NEAR(metafile.Height, 150, 1);
+    QImage image = Render(metafile, 200, 150);
+    EXPECT_TRUE(Near(image.pixel(50, 30), Qt::red));
+    EXPECT_TRUE(Near(image.pixel(116, 40), QColor(0, 128, 0), 60));  // ellipse outline
+    EXPECT_TRUE(Near(image.pixel(150, 40), Qt::white));              // and its inside
+    EXPECT_TRUE(Near(image.pixel(60, 128), Qt::blue));
+    EXPECT_TRUE(Near(image.pixel(155, 115), Qt::yellow));
+    EXPECT_TRUE(Near(image.pixel(185, 135), Qt::blue));
+    EXPECT_GT(DarkPixels(image, QRect(120, 90, 30, 22)), 40);  // "Tx"
+    EXPECT_TRUE(Near(image.pixel(100, 20), Qt::white));
+  }
+}
+
 }  // namespace
 }  // namespace trovix
