@@ -313,6 +313,11 @@ void TMainForm::FormShow() {
     List.ListedFolder.clear();
     TCTrovixFill(TCTrovix->TabIndex());
   };
+  ViewerHooks().listAgainSelecting = [this](const std::string &name) {
+    List.PendingSelectName = name;
+    List.ListedFolder.clear();
+    TCTrovixFill(TCTrovix->TabIndex());
+  };
   ViewerHooks().lockReleased = [this] { bViewFileAlways->setChecked(false); };
   if (EditStringForm) INIComboLoad(EditStringForm->Edit, TEditStringForm::HistoryKey);
   FolderTree->Init();
@@ -387,6 +392,7 @@ void TMainForm::FormClose() {
   SaveMacros();
   ClearMacros();
   ViewerHooks().listAgain = nullptr;
+  ViewerHooks().listAgainSelecting = nullptr;
   ViewerHooks().lockReleased = nullptr;
 }
 
