@@ -48,7 +48,9 @@ bool CloseAllViews();
 
 // What view windows need from the rest of the program.
 struct TViewerHooks {
-  std::function<void()> listAgain;     // a save changed a folder: list the current tab again
+  std::function<void()> listAgain;  // a save changed a folder: list the current tab again
+  // The same, making the entry name the current one afterwards.
+  std::function<void(const std::string &name)> listAgainSelecting;
   std::function<void()> lockReleased;  // the locked view closed: set the lock button up
   // Image and multimedia modes: load path into the window, true when shown.
   std::function<bool(TViewFileForm *form, const std::string &path)> showImage;
