@@ -694,21 +694,29 @@ void TViewFileForm::bFindClick() {
 }
 
 void TViewFileForm::SearchClick(int direction) {
-  const QString typed = eTarget->currentText();
-  const std::string target = FromQ(typed);
+  // The history keeps the find text's bytes, which need not be UTF-8 (a text
+  // handed over by a search window).
+  const std::string target = ComboText(eTarget);
   SearchHistoryAdd(target);
   eTarget->blockSignals(true);
   eTarget->clear();
-  for (const std::string &entry : SearchHistory) eTarget->addItem(ToQ(entry));
-  eTarget->setEditText(typed);
+  for (const std::string &entry : SearchHistory) ComboInsertItem(eTarget, eTarget->count(), entry);
+  ComboSetText(eTarget, target);
   eTarget->blockSignals(false);
+  // A text that is not UTF-8 reads one character per byte, as a file that is
+  // not UTF-8 shows in the editor.
+  std::string needle = target;
+  if (!IsValidUtf8(target)) {
+    needle.clear();
+    for (unsigned char c : target) AppendUtf8(needle, c);
+  }
 
   QString text = Memo->document()->toRawText();
   text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
   const std::string bytes = FromQ(text);
   const QTextCursor cursor = Memo->textCursor();
   const int64_t selStart = static_cast<int64_t>(Utf8Offset(text, cursor.selectionStart()));
-  const int64_t found = SearchText(bytes, selStart, target, direction, bIgnoreCase->isChecked(),
+  const int64_t found = SearchText(bytes, selStart, needle, direction, bIgnoreCase->isChecked(),
                                    bWildSearch->isChecked());
   if (found < 0) {
     QApplication::beep();
@@ -716,7 +724,7 @@ void TViewFileForm::SearchClick(int direction) {
   }
   QTextCursor select(Memo->document());
   select.setPosition(EditorPosition(text, static_cast<size_t>(found)));
-  select.setPosition(EditorPosition(text, static_cast<size_t>(found) + target.size()),
+  select.setPosition(EditorPosition(text, static_cast<size_t>(found) + needle.size()),
                      QTextCursor::KeepAnchor);
   Memo->setTextCursor(select);
   Memo->setFocus();
@@ -930,8 +938,9 @@ TViewFileForm *ViewFile(const std::string &path, bool newWindow, bool hex,
 
   SearchHistoryAdd(findText);
   form->eTarget->clear();
-  for (const std::string &entry : SearchHistory) form->eTarget->addItem(ToQ(entry));
-  if (!SearchHistory.empty()) form->eTarget->setEditText(ToQ(SearchHistory.front()));
+  for (const std::string &entry : SearchHistory)
+    ComboInsertItem(form->eTarget, form->eTarget->count(), entry);
+  if (!SearchHistory.empty()) ComboSetText(form->eTarget, SearchHistory.front());
   form->Caller = caller;
   form->FileName = path;
 
