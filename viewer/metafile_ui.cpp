@@ -61,6 +61,7 @@ struct TPenKey {
   uint32_t Style = 0;
   int32_t Width = 0;
   uint32_t Colour = 0;
+  std::vector<uint32_t> Dashes;  // a user style, logical units
   bool operator==(const TPenKey &) const = default;
 };
 struct TBrushKey {
@@ -194,10 +195,12 @@ void TRecordEngine::SelectPen(const TPenKey &key) {
   if (PenKnown && key == PenNow) return;
   int slot = CreateObject();
   TWriter w;
-  if (Emf) {
-    w.U32(uint32_t(slot)), w.U32(key.Style), w.U32(uint32_t(key.Width)), w.U32(0),
-        w.U32(key.Colour);
-    Record(38, w.Data);
+  if (Emf) {  // EXTCREATEPEN: keeps end caps, joins and dash patterns
+    w.U32(uint32_t(slot)), w.U32(0), w.U32(0), w.U32(0), w.U32(0);
+    w.U32(key.Style), w.U32(uint32_t(std::max(key.Width, 1))), w.U32(0), w.U32(key.Colour);
+    w.U32(0), w.U32(uint32_t(key.Dashes.size()));
+    for (uint32_t d : key.Dashes) w.U32(d);
+    Record(95, w.Data);
     Fields(37, {slot});
   } else {
     w.U16(key.Style), w.U16(uint32_t(key.Width)), w.U16(0), w.U32(key.Colour);
@@ -309,6 +312,16 @@ void TRecordEngine::Sync(bool pen, bool brush) {
         key.Style |= 0x10000;  // PS_GEOMETRIC
         if (!Emf) key.Style &= 0xFFFF;
       }
+      if (Pen.style() == Qt::CustomDashLine) {
+        key.Style = (key.Style & ~0xFu) | 1;  // PS_DASH
+        QList<qreal> pattern = Pen.dashPattern();
+        double unit = cosmetic ? Unit : key.Width;
+        if (Emf && pattern.size() % 2 == 0 && pattern.size() <= 16 && unit > 0) {
+          key.Style = (key.Style & ~0xFu) | 7;  // PS_USERSTYLE
+          for (qreal d : pattern)
+            key.Dashes.push_back(uint32_t(std::max(1.0, std::round(d * unit))));
+        }
+      }
       key.Colour = ColourRef(Pen.color());
       if (Pen.brush().style() != Qt::SolidPattern && Pen.brush().style() != Qt::NoBrush)
         Dropped.insert("patterned pens (drawn in one colour)");
@@ -419,12 +432,15 @@ void TRecordEngine::drawPath(const QPainterPath &path) {
   };
   if (fill) {
     // The polygons are outlined with the pen selected: none unless they are the whole stroke.
-    if (!stroke || !allClosed) SelectPen({5, 0, 0});
+    if (!stroke || !allClosed) SelectPen({5, 0, 0, {}});
     TWriter w;
     std::vector<const QPolygonF *> kept;
-    for (const QPolygonF &p : polygons)
-      if (p.size() > 2 && p.size() <= 65535) kept.push_back(&p);
-    if (kept.size() < size_t(polygons.size())) Dropped.insert("polygons of over 65535 points");
+    for (const QPolygonF &p : polygons) {
+      if (p.size() > 65535)
+        Dropped.insert("polygons of over 65535 points");
+      else if (p.size() > 2)
+        kept.push_back(&p);
+    }
     if (!kept.empty() && kept.size() <= 65535) {
       w.U16(uint32_t(kept.size()));
       for (const QPolygonF *p : kept) w.U16(uint32_t(p->size()));
