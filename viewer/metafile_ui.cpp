@@ -109,6 +109,7 @@ class TRecordEngine : public QPaintEngine {
   void SelectBrush(const TBrushKey &key);
   void SyncClip();
   void EmfPath(const QPainterPath &device);
+  void DrawClipped(const QPainterPath &path);
 
   bool Emf;
   int Width, Height, Unit;
@@ -129,7 +130,8 @@ class TRecordEngine : public QPaintEngine {
   int BkModeNow = 0;
   uint32_t BkColourNow = 0xFFFFFFFF;
   int FillModeNow = 0;
-  bool ClipDirty = false, ClipOn = false, ClipSaved = false;
+  bool ClipDirty = false, ClipOn = false, ClipSaved = false, ClipShaped = false;
+  bool Baking = false;
   QPainterPath Clip;  // device coordinates
 };
 
@@ -282,8 +284,9 @@ void TRecordEngine::SyncClip() {
     QRectF box = unit.mapRect(Clip.boundingRect());
     QPainterPath rect;
     rect.addRect(Clip.boundingRect());
-    if (!rect.subtracted(Clip).isEmpty())
-      Dropped.insert("clip paths (clipped to their bounding box)");
+    // WMF clips only to rectangles: drawing inside another shape is cut to
+    // it before it is written.
+    ClipShaped = !rect.subtracted(Clip).isEmpty();
     Fields(0x001E, {});
     ClipSaved = true;
     Fields(0x0416, {Coord(box.bottom()), Coord(box.right()), Coord(box.top()), Coord(box.left())});
@@ -412,6 +415,13 @@ void TRecordEngine::EmfPath(const QPainterPath &device) {
 void TRecordEngine::drawPath(const QPainterPath &path) {
   bool stroke = Pen.style() != Qt::NoPen, fill = Brush.style() != Qt::NoBrush;
   if ((!stroke && !fill) || path.isEmpty()) return;
+  if (!Emf && !Baking) {
+    SyncClip();
+    if (ClipOn && ClipShaped) {
+      DrawClipped(path);
+      return;
+    }
+  }
   QPainterPath device = (Transform * QTransform::fromScale(Unit, Unit)).map(path);
   Sync(stroke, fill);
   int fillMode = path.fillRule() == Qt::WindingFill ? 2 : 1;
@@ -463,6 +473,37 @@ void TRecordEngine::drawPath(const QPainterPath &path) {
   }
 }
 
+// The fill and the pen's outline of path, each cut to the clip shape and
+// written as a plain fill.
+void TRecordEngine::DrawClipped(const QPainterPath &path) {
+  QPainterPath device = Transform.map(path);
+  device.setFillRule(path.fillRule());
+  QPen pen = Pen;
+  QBrush brush = Brush;
+  QTransform transform = Transform;
+  Baking = true;
+  Transform = QTransform();
+  Pen = Qt::NoPen;
+  if (brush.style() != Qt::NoBrush) {
+    Brush = brush;
+    drawPath(device.intersected(Clip));
+  }
+  if (pen.style() != Qt::NoPen) {
+    QPainterPathStroker stroker(pen);
+    bool cosmetic = pen.isCosmetic() || pen.widthF() == 0;
+    stroker.setWidth(cosmetic ? std::max(1.0, pen.widthF())
+                              : pen.widthF() * std::sqrt(std::fabs(transform.determinant())));
+    Brush = pen.brush().style() == Qt::NoBrush ? QBrush(pen.color()) : pen.brush();
+    QPainterPath outline = stroker.createStroke(device);
+    outline.setFillRule(Qt::WindingFill);
+    drawPath(outline.intersected(Clip));
+  }
+  Pen = pen;
+  Brush = brush;
+  Transform = transform;
+  Baking = false;
+}
+
 void TRecordEngine::drawPolygon(const QPointF *points, int count, PolygonDrawMode mode) {
   if (count <= 0) return;
   QPainterPath path(points[0]);
@@ -490,6 +531,8 @@ void TRecordEngine::drawImage(const QRectF &rect, const QImage &image, const QRe
   QPointF a = device.map(rect.topLeft()), b = device.map(rect.bottomRight());
   QRectF dest = device.isRotating() ? device.mapRect(rect) : QRectF(a, b);
   Sync(false, false);
+  if (!Emf && ClipOn && ClipShaped)
+    Dropped.insert("bitmaps clipped to a shape (clipped to its bounding box)");
   bool alpha =
       piece.hasAlphaChannel() && !piece.convertToFormat(QImage::Format_RGB32)
                                       .convertToFormat(QImage::Format_ARGB32)
