@@ -280,12 +280,16 @@ TEST(Metafile, ConversionKeepsThePicture) {
   emf.Rec(38, {2, 0, 3, 0, 0x00FF00}).Rec(37, {2});  // green pen
   emf.Rec(39, {3, 1, 0, 0}).Rec(37, {3});            // null brush
   emf.Rec(42, {100, 600, 400, 900});                 // ELLIPSE outline
+  // A red disc: a square clipped to a circle path, which WMF can only hold cut to shape.
+  emf.Rec(33, {}).Rec(59, {}).Rec(42, {600, 600, 900, 900}).Rec(60, {}).Rec(67, {5});
+  emf.Rec(37, {1}).Rec(37, {kNullPen}).Rec(43, {600, 600, 900, 900}).Rec(34, {-1});
   TMetafile source = Parse(emf.Bytes());
   QImage original = Render(source);
 
   std::string wmfBytes, emfBytes, error;
   std::vector<std::string> dropped;
   ASSERT_TRUE(ConvertMetafile(source, TMetafileKind::Wmf, wmfBytes, dropped, error)) << error;
+  EXPECT_TRUE(dropped.empty());
   TMetafile wmf = Parse(wmfBytes);
   EXPECT_EQ(wmf.Kind, TMetafileKind::Wmf);
   EXPECT_NEAR(wmf.Width, 96, 1);
@@ -300,6 +304,8 @@ TEST(Metafile, ConversionKeepsThePicture) {
     for (int y = 0; y < 96; ++y)
       for (int x = 0; x < 96; ++x)
         if (!Near(image.pixel(x, y), original.pixel(x, y), 60)) ++differing;
+    EXPECT_TRUE(Near(image.pixel(60, 60), Qt::white));  // outside the disc
+    EXPECT_TRUE(Near(image.pixel(72, 72), Qt::red));
     EXPECT_LT(differing, 96 * 96 / 100);
   }
   // The own format is written unchanged.
