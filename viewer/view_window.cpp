@@ -98,7 +98,7 @@ int ShiftStateOf(const QKeyEvent *event) {
 // (more than a screen holds), per piece afterwards, and the time one turn of
 // the event loop spends on it.
 constexpr size_t kFirstLoadPiece = 128 << 10;
-constexpr size_t kLoadPiece = 256 << 10;
+constexpr size_t kLoadPiece = 64 << 10;
 constexpr qint64 kLoadTurnMs = 25;
 
 bool IsModifierKey(int key) {
@@ -512,6 +512,7 @@ bool TViewFileForm::LoadPiece(size_t step) {
 void TViewFileForm::StopLoading() {
   LoadTimer->stop();
   if (!Pending.active) return;
+  std::string().swap(Pending.source);  // gives the memory back (an assignment may keep it)
   Pending = TPendingLoad{};
   Memo->setReadOnly(false);
   Memo->document()->setUndoRedoEnabled(true);
@@ -519,7 +520,7 @@ void TViewFileForm::StopLoading() {
 
 void TViewFileForm::FinishLoading() {
   // Pieces of a bounded size keep the converted text small.
-  while (LoadPiece(4 * kLoadPiece)) {
+  while (LoadPiece(16 * kLoadPiece)) {
   }
 }
 
