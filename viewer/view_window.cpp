@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewer/view_window.h"
 
+#include "viewer/view_tools_ui.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -16,6 +18,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QVideoWidget>
 #include <algorithm>
 
 #include "compare/compare_form.h"
@@ -30,6 +33,7 @@
 #include "foundation/strings.h"
 #include "viewer/file_save_form.h"
 #include "viewer/find_macros.h"
+#include "viewer/image_geometry.h"
 #include "viewer/text_tools.h"
 
 namespace trovix {
@@ -51,39 +55,6 @@ std::string FromQ(const QString &text) {
   const QByteArray utf8 = text.toUtf8();
   return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
 }
-
-// A tool icon: the desktop theme's when it has one, else a small drawn glyph.
-QIcon ToolIcon(const char *theme, const QString &glyph) {
-  QIcon icon = QIcon::fromTheme(QString::fromLatin1(theme));
-  if (!icon.isNull()) return icon;
-  QPixmap pixmap(20, 20);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  QFont font = painter.font();
-  font.setPixelSize(glyph.size() > 2 ? 8 : 11);
-  font.setBold(true);
-  painter.setFont(font);
-  painter.setPen(QColor(0, 0, 128));
-  painter.drawRoundedRect(QRectF(0.5, 0.5, 19, 19), 3, 3);
-  painter.drawText(QRect(0, 0, 20, 20), Qt::AlignCenter, glyph);
-  return QIcon(pixmap);
-}
-
-// The tool bar's background: a gradient when the options ask for one.
-class TToolPanel : public QWidget {
- public:
-  using QWidget::QWidget;
-
- protected:
-  void paintEvent(QPaintEvent *) override {
-    QPainter painter(this);
-    if (OptionUseGradients())
-      CanvasGradientFill(painter, rect(), palette().color(QPalette::Button),
-                         palette().color(QPalette::Mid));
-    else
-      painter.fillRect(rect(), palette().color(QPalette::Button));
-  }
-};
 
 int ShiftStateOf(const QKeyEvent *event) {
   int state = ShiftStateFromQt(event->modifiers());
@@ -164,14 +135,7 @@ TViewFileForm::TViewFileForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   layout->addWidget(pMemo);
   pMemo->hide();
 
-  // The image panel: the image view fills it.
-  pImage = new QWidget(this);
-  auto *imageLayout = new QVBoxLayout(pImage);
-  imageLayout->setContentsMargins(0, 0, 0, 0);
-  ToolBarImage = new QWidget(pImage);
-  pbImage = new QWidget(pImage);
-  imageLayout->addWidget(ToolBarImage);
-  imageLayout->addWidget(pbImage, 1);
+  CreateImagePanel();
   layout->addWidget(pImage);
   pImage->hide();
 
@@ -375,13 +339,24 @@ void TViewFileForm::SetStatusText(const std::string &text) {
   StatusBar->update();
 }
 
-void TViewFileForm::UpdateCaption() { setWindowTitle(DisplayText(ViewCaption(FileName, Mode))); }
+void TViewFileForm::UpdateCaption() {
+  setWindowTitle(DisplayText(Mode == vmImage
+                                 ? ImageCaption(FileName, PictureWidth(), PictureHeight(), Zoom)
+                                 : ViewCaption(FileName, Mode)));
+}
 
 // ---- Loading -------------------------------------------------------------------
 
 void TViewFileForm::ResetView() {
   if (Mode == vmMedia && ViewerHooks().stopMedia) ViewerHooks().stopMedia(this);
   pbImage->setVisible(true);
+  Picture = TPicture{};
+  Preview = QImage();
+  PreviewBytes.clear();
+  Scaled = QImage();
+  bSaveImage->setEnabled(static_cast<bool>(ViewerHooks().saveImage));
+  bPause->setVisible(false);
+  bPause->setChecked(false);
   Mode = vmEmpty;
   StopLoading();
   Memo->clear();
@@ -392,6 +367,11 @@ void TViewFileForm::ResetView() {
 
 void TViewFileForm::PrepareText() {
   if (pImage->isVisible()) ToolBarImage->show();
+  if (windowState() & Qt::WindowFullScreen) {
+    // Text has no full-screen mode: the window gets its border back.
+    setWindowState(Qt::WindowNoState);
+    if (ViewerHooks().lockedViewing) ViewerHooks().lockedViewing(false);
+  }
   setWindowState(Qt::WindowNoState);
   resize(INIReadNum("ViewWidth", width()), INIReadNum("ViewHeight", height()));
   bIgnoreCase->setChecked(INIReadNum("SearchIgnoreCase", 1) != 0);
@@ -808,21 +788,29 @@ void TViewFileForm::bFindClick() {
 
 void TViewFileForm::SearchClick(int direction) {
   FinishLoading();
-  const QString typed = eTarget->currentText();
-  const std::string target = FromQ(typed);
+  // The history keeps the find text's bytes, which need not be UTF-8 (a text
+  // handed over by a search window).
+  const std::string target = ComboText(eTarget);
   SearchHistoryAdd(target);
   eTarget->blockSignals(true);
   eTarget->clear();
-  for (const std::string &entry : SearchHistory) eTarget->addItem(ToQ(entry));
-  eTarget->setEditText(typed);
+  for (const std::string &entry : SearchHistory) ComboInsertItem(eTarget, eTarget->count(), entry);
+  ComboSetText(eTarget, target);
   eTarget->blockSignals(false);
+  // A text that is not UTF-8 reads one character per byte, as a file that is
+  // not UTF-8 shows in the editor.
+  std::string needle = target;
+  if (!IsValidUtf8(target)) {
+    needle.clear();
+    for (unsigned char c : target) AppendUtf8(needle, c);
+  }
 
   QString text = Memo->document()->toRawText();
   text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
   const std::string bytes = FromQ(text);
   const QTextCursor cursor = Memo->textCursor();
   const int64_t selStart = static_cast<int64_t>(Utf8Offset(text, cursor.selectionStart()));
-  const int64_t found = SearchText(bytes, selStart, target, direction, bIgnoreCase->isChecked(),
+  const int64_t found = SearchText(bytes, selStart, needle, direction, bIgnoreCase->isChecked(),
                                    bWildSearch->isChecked());
   if (found < 0) {
     QApplication::beep();
@@ -830,7 +818,7 @@ void TViewFileForm::SearchClick(int direction) {
   }
   QTextCursor select(Memo->document());
   select.setPosition(EditorPosition(text, static_cast<size_t>(found)));
-  select.setPosition(EditorPosition(text, static_cast<size_t>(found) + target.size()),
+  select.setPosition(EditorPosition(text, static_cast<size_t>(found) + needle.size()),
                      QTextCursor::KeepAnchor);
   Memo->setTextCursor(select);
   Memo->setFocus();
@@ -974,12 +962,26 @@ bool TViewFileForm::eventFilter(QObject *watched, QEvent *event) {
       return true;
     }
     if (watched == Memo && MemoKeyDown(key)) return true;
+    if (watched == pbImage && mods == Qt::ControlModifier &&
+        (key->key() == Qt::Key_C || key->key() == Qt::Key_V)) {
+      if (key->key() == Qt::Key_C)
+        mCopyImageClick();
+      else
+        mPasteImageClick();
+      return true;
+    }
     if (watched == eTarget->lineEdit() &&
         (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
       SearchClick(1);
       return true;
     }
     return false;
+  }
+  if (VideoWidget && watched == static_cast<QObject *>(static_cast<QWidget *>(VideoWidget)) &&
+      type == QEvent::MouseButtonDblClick) {
+    // Full screen replaces the video widget: not while it is handling an event.
+    QTimer::singleShot(0, this, &TViewFileForm::bFullScreenClick);
+    return true;
   }
   if (watched == Memo && type == QEvent::KeyRelease) {
     MemoClick(true);
@@ -1009,6 +1011,7 @@ bool TViewFileForm::eventFilter(QObject *watched, QEvent *event) {
 
 TViewFileForm *ViewFile(const std::string &path, bool newWindow, bool hex,
                         const std::string &findText, QWidget *caller) {
+  InstallImageView();
   TViewFileForm *form = LockedView;
   switch (ViewFileAction(LockedView != nullptr, LockedView ? LockedView->FileName : std::string(),
                          LockedView ? LockedView->Mode : uint8_t(vmEmpty), path, newWindow, hex)) {
@@ -1032,8 +1035,9 @@ TViewFileForm *ViewFile(const std::string &path, bool newWindow, bool hex,
 
   SearchHistoryAdd(findText);
   form->eTarget->clear();
-  for (const std::string &entry : SearchHistory) form->eTarget->addItem(ToQ(entry));
-  if (!SearchHistory.empty()) form->eTarget->setEditText(ToQ(SearchHistory.front()));
+  for (const std::string &entry : SearchHistory)
+    ComboInsertItem(form->eTarget, form->eTarget->count(), entry);
+  if (!SearchHistory.empty()) ComboSetText(form->eTarget, SearchHistory.front());
   form->Caller = caller;
   form->FileName = path;
 

@@ -303,6 +303,24 @@ TEST_F(ViewWindowTest, FindKeysAndHistory) {
   EXPECT_EQ(view->eTarget->currentText(), "ab");
 }
 
+// A find text that is not UTF-8 (handed over by a search) keeps its bytes in
+// the history and finds its bytes in a file shown one character per byte.
+TEST_F(ViewWindowTest, FindTextKeepsBytesThatAreNotUtf8) {
+  const std::string path = dir / "latin.txt", target = "caf\xe9";
+  WriteAll(path, "un caf\xe9 noir\n" + std::string(300, 'x') + "\n");
+  SearchHistory.clear();
+  SearchHistoryAdd("caf\xff");  // shows alike, other bytes
+  TViewFileForm *view = ViewFile(path, true, false, target, nullptr);
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(ComboText(view->eTarget), target);
+  view->SearchClick(1);
+  EXPECT_EQ(view->Memo->textCursor().selectionStart(), 3);
+  EXPECT_EQ(view->Memo->textCursor().selectedText(), QString::fromUtf8("caf\xc3\xa9"));
+  EXPECT_EQ(SearchHistory, (std::vector<std::string>{target, "caf\xff"}));
+  EXPECT_EQ(ComboText(view->eTarget), target);
+  EXPECT_EQ(ComboItemBytes(view->eTarget, 1), "caf\xff");
+}
+
 TEST_F(ViewWindowTest, ToolsChangeTheText) {
   const std::string path = dir / "tools.txt";
   WriteAll(path, "hello world\n\tone\n\ttwo\n");
