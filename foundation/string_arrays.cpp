@@ -125,6 +125,8 @@ std::string ForceExtension(const std::string &name, const std::string &ext) {
   return out;
 }
 
+std::string RemoveExtension(const std::string &name) { return ForceExtension(name, ""); }
+
 std::string AddExtension(const std::string &name, const std::string &ext) {
   if (name.find('.') != std::string::npos) return name;
   return ForceExtension(name, ext);

@@ -25,6 +25,7 @@ int32_t StrToBytes(const std::string &s, void *buf, int32_t max);
 // name cut before its first "." (unless that is the first byte), then ext
 // with a "." in front unless ext is empty or begins with one.
 std::string ForceExtension(const std::string &name, const std::string &ext);
+std::string RemoveExtension(const std::string &name);
 // name unchanged when it holds a "."; else ForceExtension.
 std::string AddExtension(const std::string &name, const std::string &ext);
 // The file-name part of path (after the last PathDelim) cut before its first ".".

@@ -40,6 +40,7 @@ TEST(FileNames, Extensions) {
       {"force cuts at the first dot", ForceExtension("my.file.txt", "bak"), "my.bak"},
       {"force keeps a given dot", ForceExtension("name", ".ini"), "name.ini"},
       {"force keeps a leading dot", ForceExtension(".profile", "bak"), ".profile.bak"},
+      {"remove cuts at the first dot", RemoveExtension("a.tar.gz"), "a"},
       {"add leaves a dotted name", AddExtension("a.b", "c"), "a.b"},
       {"name without folder and extensions", ExtractFileNameNoExt("/x.d/my.file.txt"), "my"},
       {"a colon is a name byte", ExtractFileNameNoExt("/x.d/c:name"), "c:name"},
