@@ -1,77 +1,59 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The image view from ViewFile to its first painted screen, and on to the
-// full-size picture in memory, for a 24-megapixel JPEG and PNG; with the
-// memory the view took above the process's size before it opened (the peak,
-// read from the kernel). bench/run_image.sh times djpeg and pngtopnm on the
-// same files and runs each case in a process of its own.
-//   image_bench FOLDER   (the folder holding photo24.jpg and photo24.png)
-#include <benchmark/benchmark.h>
-#include <sys/resource.h>
-
-#include <QApplication>
-#include <QPixmap>
+// The image encoders on one picture, run as a process so that a script can
+// time it the same way as ImageMagick and cjpeg:
+//   image_bench gif IN OUT.gif      256 colours, Floyd-Steinberg dithering
+//   image_bench jpeg IN OUT.jpg Q   JPEG at quality Q
+// IN is any picture Qt reads (PPM keeps the decoding cheap). Prints the
+// processor time of the encoding alone on standard error.
+#include <QImage>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
 #include <string>
 
-#include "dialogs/message_box.h"
-#include "viewer/view_window.h"
+#include "viewer/image_encode.h"
 
 namespace {
 
-std::string folder;
-
-double PeakMB() {
-  struct rusage usage {};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+double CpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
-
-void OpenAndPaint(benchmark::State &state, const std::string &name, bool full) {
-  const double before = PeakMB();
-  double decodedMB = 0;
-  for (auto _ : state) {
-    trovix::TViewFileForm *view = trovix::ViewFile(folder + name, true, false, "", nullptr);
-    if (!view) {
-      state.SkipWithError("the picture did not open");
-      break;
-    }
-    QPixmap screen = view->grab();  // the first painted screen
-    benchmark::DoNotOptimize(screen);
-    if (full) view->EnsureFullPicture();
-    decodedMB = double(view->PictureWidth()) * view->PictureHeight() * 4 / (1024.0 * 1024.0);
-    state.PauseTiming();
-    view->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    trovix::ViewCascade = 0;
-    state.ResumeTiming();
-  }
-  state.counters["decoded_MB"] = decodedMB;
-  state.counters["view_peak_MB"] = PeakMB() - before;
-}
-
-void BM_Jpeg24MP_FirstScreen(benchmark::State &state) { OpenAndPaint(state, "photo24.jpg", false); }
-void BM_Jpeg24MP_FullPicture(benchmark::State &state) { OpenAndPaint(state, "photo24.jpg", true); }
-void BM_Png24MP_FirstScreen(benchmark::State &state) { OpenAndPaint(state, "photo24.png", false); }
 
 }  // namespace
 
-BENCHMARK(BM_Jpeg24MP_FirstScreen)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_Jpeg24MP_FullPicture)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_Png24MP_FirstScreen)->Unit(benchmark::kMillisecond)->Iterations(3);
-
 int main(int argc, char **argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (argc < 2) {
-    fprintf(stderr, "usage: image_bench FOLDER\n");
+  if (argc < 4 || (std::strcmp(argv[1], "gif") != 0 && std::strcmp(argv[1], "jpeg") != 0)) {
+    std::fprintf(stderr, "usage: image_bench gif|jpeg IN OUT [QUALITY]\n");
     return 2;
   }
-  folder = argv[1];
-  if (folder.back() != '/') folder += '/';
-  trovix::SetMessageBoxAnswerer([](uint8_t, const std::string &m, const std::string &) {
-    fprintf(stderr, "message: %s\n", m.c_str());
-    return 0;
-  });
-  benchmark::RunSpecifiedBenchmarks();
+  const QImage image =
+      QImage(QString::fromLocal8Bit(argv[2])).convertToFormat(QImage::Format_RGB32);
+  if (image.isNull()) {
+    std::fprintf(stderr, "cannot read %s\n", argv[2]);
+    return 1;
+  }
+  trovix::TBitmap bitmap;
+  bitmap.Width = image.width();
+  bitmap.Height = image.height();
+  bitmap.Pixels.resize(static_cast<size_t>(bitmap.Width) * bitmap.Height);
+  for (int y = 0; y < bitmap.Height; ++y)
+    std::memcpy(bitmap.Pixels.data() + static_cast<size_t>(y) * bitmap.Width,
+                image.constScanLine(y), static_cast<size_t>(bitmap.Width) * 4);
+  std::string out;
+  std::string error;
+  const double start = CpuSeconds();
+  const bool ok = std::strcmp(argv[1], "gif") == 0
+                      ? trovix::EncodeGif(bitmap, trovix::gcNone, out, error)
+                      : trovix::EncodeJpeg(bitmap, argc > 4 ? std::atoi(argv[4]) : 70, out, error);
+  const double spent = CpuSeconds() - start;
+  if (!ok) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  std::ofstream(argv[3], std::ios::binary) << out;
+  std::fprintf(stderr, "  encoding %.3f s CPU, %zu bytes\n", spent, out.size());
   return 0;
 }

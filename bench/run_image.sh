@@ -1,29 +1,37 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The image view's benchmark against libjpeg-turbo's djpeg and netpbm's
-# pngtopnm on the same 24-megapixel files: bench/run_image.sh [BUILD_DIR].
-# Makes a 6000 x 4000 photo-like JPEG and PNG in a temporary folder, times
-# the two tools, then runs each image_bench case in a process of its own so
-# that each peak memory figure is that case's alone.
+# The image encoders against ImageMagick and cjpeg on the same pictures in
+# the same run: bench/run_image.sh [BUILD_DIR]. Makes three photo-like
+# pictures of 2.3 megapixels (ImageMagick's plasma fractal, smoothed, with
+# fine noise) and one of 24 megapixels, all as PPM, then for each tool the
+# whole process time (user + system) and the GIF's PSNR against the source
+# (`compare -metric PSNR`).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
 cmake -S . -B "$build" -DTROVIX_BENCH=ON >/dev/null
 cmake --build "$build" -j2 --target image_bench
+bench="$build/bench/image_bench"
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
-convert -size 1500x1000 plasma:fractal -blur 0x1 -resize 6000x4000! +noise Gaussian \
-  -quality 90 "$dir/photo24.jpg"
-convert "$dir/photo24.jpg" "$dir/photo24.png"
-ls -l "$dir"
-for run in 1 2 3; do
-  /usr/bin/time -f "djpeg -outfile /dev/null photo24.jpg: %e s wall, %U s user + %S s sys, %M KB peak" \
-    djpeg -outfile /dev/null "$dir/photo24.jpg"
+cpu() { /usr/bin/time -f "%U %S" "$@" 2>&1 >/dev/null | tail -1 | awk '{ printf "%.2f", $1 + $2 }'; }
+for i in 1 2 3; do
+  convert -seed "$i" -size 1920x1200 plasma:fractal -blur 0x2 \
+    \( -size 1920x1200 xc:gray50 +noise Gaussian -colorspace gray \) \
+    -compose overlay -composite -depth 8 "$dir/photo$i.ppm"
 done
-for run in 1 2 3; do
-  /usr/bin/time -f "pngtopnm photo24.png > /dev/null: %e s wall, %U s user + %S s sys, %M KB peak" \
-    pngtopnm "$dir/photo24.png" >/dev/null
+convert -seed 7 -size 6000x4000 plasma:fractal -blur 0x1.5 -depth 8 "$dir/big24.ppm"
+echo "GIF, 256 colours, Floyd-Steinberg (process CPU seconds; PSNR dB):"
+for i in 1 2 3; do
+  in="$dir/photo$i.ppm"
+  tm=$(cpu convert "$in" -dither FloydSteinberg -colors 256 "$dir/im$i.gif")
+  tt=$(cpu "$bench" gif "$in" "$dir/tx$i.gif")
+  pm=$(compare -metric PSNR "$in" "$dir/im$i.gif" null: 2>&1 || true)
+  pt=$(compare -metric PSNR "$in" "$dir/tx$i.gif" null: 2>&1 || true)
+  echo "  photo$i: Trovix $tt s, $pt dB; ImageMagick $tm s, $pm dB"
 done
-for case in Jpeg24MP_FirstScreen Jpeg24MP_FullPicture Png24MP_FirstScreen; do
-  "$build/bench/image_bench" "$dir" --benchmark_filter="$case"
-done
+echo "JPEG quality 70 of 6000x4000 (process CPU seconds):"
+tc=$(cpu cjpeg -quality 70 -outfile "$dir/cj.jpg" "$dir/big24.ppm")
+tt=$(cpu "$bench" jpeg "$dir/big24.ppm" "$dir/tx.jpg" 70)
+echo "  Trovix $tt s ($(stat -c %s "$dir/tx.jpg") bytes); cjpeg $tc s ($(stat -c %s "$dir/cj.jpg") bytes)"
+"$bench" jpeg "$dir/big24.ppm" "$dir/tx.jpg" 70

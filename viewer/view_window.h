@@ -48,7 +48,9 @@ bool CloseAllViews();
 
 // What view windows need from the rest of the program.
 struct TViewerHooks {
-  std::function<void()> listAgain;     // a save changed a folder: list the current tab again
+  std::function<void()> listAgain;  // a save changed a folder: list the current tab again
+  // The same, making the entry name the current one afterwards.
+  std::function<void(const std::string &name)> listAgainSelecting;
   std::function<void()> lockReleased;  // the locked view closed: set the lock button up
   // Image and multimedia modes: load path into the window, true when shown.
   std::function<bool(TViewFileForm *form, const std::string &path)> showImage;
@@ -59,9 +61,6 @@ struct TViewerHooks {
   // Full-screen mode sets the main window's locked viewing button down (true)
   // and up again (false) without opening or closing a view.
   std::function<void(bool down)> lockedViewing;
-  // Saves the window's picture in another format; the button is disabled
-  // while this is empty.
-  std::function<void(TViewFileForm *form)> saveImage;
 };
 TViewerHooks &ViewerHooks();
 // Installs the image view's recognisers and hooks where none are set
