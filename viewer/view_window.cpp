@@ -354,7 +354,7 @@ void TViewFileForm::ResetView() {
   Preview = QImage();
   PreviewBytes.clear();
   Scaled = QImage();
-  bSaveImage->setEnabled(static_cast<bool>(ViewerHooks().saveImage));
+  bSaveImage->setEnabled(true);
   bPause->setVisible(false);
   bPause->setChecked(false);
   Mode = vmEmpty;
