@@ -189,6 +189,29 @@ TEST(Metafile, ReadsSizeAndPaintsShapesWhereTheMappingPutsThem) {
   EXPECT_TRUE(Near(fromWmf.pixel(48, 52), Qt::white));
 }
 
+TEST(Metafile, ClippingLimitsDrawing) {
+  TWmf wmf;
+  wmf.Rec(0x02FC, {0, kRed, 0, 0}).Rec(0x012D, {0}).Rec(0x02FA, {5, 0, 0, 0, 0}).Rec(0x012D, {1});
+  wmf.Rec(0x001E, {}).Rec(0x0416, {720, 720, 0, 0});  // save, clip to the top-left quarter
+  wmf.Rec(0x041B, {1440, 1440, 0, 0}).Rec(0x0127, {-1});
+  // A region of one band (960..1440 both ways) selected as the clip.
+  wmf.Rec(0x06FF, {0, 6, 0, 0, 0, 1, 2, 960, 960, 1440, 1440, 2, 960, 1440, 960, 1440, 2});
+  wmf.Rec(0x012C, {2}).Rec(0x041B, {1440, 1440, 0, 0});
+  QImage image = Render(Parse(wmf.Bytes()));
+  EXPECT_TRUE(Near(image.pixel(24, 24), Qt::red));
+  EXPECT_TRUE(Near(image.pixel(72, 24), Qt::white));
+  EXPECT_TRUE(Near(image.pixel(24, 72), Qt::white));
+  EXPECT_TRUE(Near(image.pixel(80, 80), Qt::red));
+  EXPECT_TRUE(Near(image.pixel(56, 56), Qt::white));
+
+  TEmf emf;
+  emf.Rec(39, {1, 0, kRed, 0}).Rec(37, {1}).Rec(37, {kNullPen});
+  emf.Rec(29, {0, 0, 48, 96}).Rec(43, {0, 0, 96, 96});  // EXCLUDECLIPRECT, then fill all
+  QImage excluded = Render(Parse(emf.Bytes()));
+  EXPECT_TRUE(Near(excluded.pixel(24, 50), Qt::white));
+  EXPECT_TRUE(Near(excluded.pixel(72, 50), Qt::red));
+}
+
 TEST(Metafile, TextAndBitmapsLand) {
   // EXTTEXTOUTW "HH" with a 40-pixel font, top-left aligned at (10, 10).
   TEmf text;
