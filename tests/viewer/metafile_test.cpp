@@ -183,6 +183,15 @@ TEST(Metafile, ReadsSizeAndPaintsShapesWhereTheMappingPutsThem) {
   TMetafile parsed = Parse(wmf.Bytes());
   EXPECT_EQ(parsed.Kind, TMetafileKind::Wmf);
   EXPECT_EQ(parsed.Width, 96);
+  // Without the placeable header, the size is the window extent, or failing
+  // that, as far as the shapes reach.
+  std::string bare = wmf.Bytes().substr(22);
+  EXPECT_EQ(Parse(bare).Width, 1440);
+  TWmf noExtent;
+  noExtent.Rec(0x041B, {60, 200, 10, 10});
+  TMetafile reach = Parse(noExtent.Bytes().substr(22));
+  EXPECT_EQ(reach.Width, 200);
+  EXPECT_EQ(reach.Height, 60);
   QImage fromWmf = Render(parsed);
   EXPECT_TRUE(Near(fromWmf.pixel(48, 36), Qt::red));
   EXPECT_TRUE(Near(fromWmf.pixel(20, 36), Qt::white));
