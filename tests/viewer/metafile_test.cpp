@@ -258,6 +258,20 @@ TEST(Metafile, TextAndBitmapsLand) {
   EXPECT_TRUE(Near(blitted.pixel(30, 50), Qt::blue, 5));
   EXPECT_TRUE(Near(blitted.pixel(50, 50), Qt::green, 5));
   EXPECT_TRUE(Near(blitted.pixel(10, 10), Qt::white, 5));
+
+  // WMF STRETCHDIB: a 2 x 2 one-bit DIB with a red and blue palette, to (0,0)-(48,48).
+  TWmf dib;
+  dib.Rec(0x0F43,
+          {0x0020, 0x00CC, 0,      2, 2, 0, 0, 720, 720, 0, 0,  // rop ... x
+           40,     0,      2,      0, 2, 0, 1, 1,   0,   0, 8, 0, 0, 0, 0, 0, 2, 0, 0, 0,  // header
+           0,      0x00FF, 0x00FF, 0,    // red, blue
+           0x0080, 0,      0x0040, 0});  // rows bottom up: blue red, red blue
+  QImage fromDib = Render(Parse(dib.Bytes()));
+  EXPECT_TRUE(Near(fromDib.pixel(12, 12), Qt::red, 5));
+  EXPECT_TRUE(Near(fromDib.pixel(36, 12), Qt::blue, 5));
+  EXPECT_TRUE(Near(fromDib.pixel(12, 36), Qt::blue, 5));
+  EXPECT_TRUE(Near(fromDib.pixel(36, 36), Qt::red, 5));
+  EXPECT_TRUE(Near(fromDib.pixel(60, 60), Qt::white, 5));
 }
 
 TEST(Metafile, DamagedAndHostileFilesAreRefusedOrSkipped) {
