@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -192,6 +193,9 @@ bool EncodePngRun(const TBitmap &bitmap, bool alpha, TPngState *state) {
 
 // ---- GIF ----------------------------------------------------------------------
 
+// The size of the sample a large picture's palette is chosen from.
+constexpr size_t kGifSample = 40000;
+
 int GifWrite(GifFileType *gif, const GifByteType *data, int length) {
   static_cast<std::string *>(gif->UserData)->append(reinterpret_cast<const char *>(data), length);
   return length;
@@ -201,6 +205,7 @@ struct TLiqDeleter {
   void operator()(liq_attr *p) const { liq_attr_destroy(p); }
   void operator()(liq_image *p) const { liq_image_destroy(p); }
   void operator()(liq_result *p) const { liq_result_destroy(p); }
+  void operator()(liq_histogram *p) const { liq_histogram_destroy(p); }
 };
 
 // The palette entry nearest to colour among all but skip.
@@ -281,14 +286,50 @@ bool EncodeGif(const TBitmap &bitmap, int corner, std::string &out, std::string 
     return false;
   }
   liq_set_max_colors(attr.get(), 256);
+  // Speed 6 keeps the k-means refinement and error feedback that make the
+  // quality, and skips the slower noise-sensitive dithering map.
+  liq_set_speed(attr.get(), 6);
   std::unique_ptr<liq_image, TLiqDeleter> image(
       liq_image_create_rgba(attr.get(), rgba.data(), bitmap.Width, bitmap.Height, 0));
   if (!image) {
     error = "the colour reduction could not start";
     return false;
   }
+  // A large picture's palette is chosen from a regular grid sample of about
+  // kGifSample pixels: the palette search costs far less, and on photographs
+  // the result differs by hundredths of a dB. The transparent colour is a
+  // fixed entry, as a sample may miss it.
+  std::vector<uint8_t> sample;
+  std::unique_ptr<liq_image, TLiqDeleter> sampled;
+  liq_image *source = image.get();
+  if (count > 2 * kGifSample) {
+    const int st = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(count) / kGifSample)));
+    const int sw = (bitmap.Width + st - 1) / st, sh = (bitmap.Height + st - 1) / st;
+    sample.resize(static_cast<size_t>(sw) * sh * 4);
+    for (int y = 0; y < sh; ++y)
+      for (int x = 0; x < sw; ++x)
+        std::memcpy(&sample[(static_cast<size_t>(y) * sw + x) * 4],
+                    &rgba[(static_cast<size_t>(y) * st * bitmap.Width + x * st) * 4], 4);
+    sampled.reset(liq_image_create_rgba(attr.get(), sample.data(), sw, sh, 0));
+    if (!sampled) {
+      error = "the colour reduction could not start";
+      return false;
+    }
+    source = sampled.get();
+  }
+  std::unique_ptr<liq_histogram, TLiqDeleter> histogram(liq_histogram_create(attr.get()));
+  if (!histogram || liq_histogram_add_image(histogram.get(), attr.get(), source) != LIQ_OK ||
+      (transparent &&
+       liq_histogram_add_fixed_color(
+           histogram.get(),
+           liq_color{static_cast<unsigned char>(clear >> 16),
+                     static_cast<unsigned char>(clear >> 8), static_cast<unsigned char>(clear), 0},
+           0) != LIQ_OK)) {
+    error = "the colour reduction failed";
+    return false;
+  }
   liq_result *rawResult = nullptr;
-  if (liq_image_quantize(image.get(), attr.get(), &rawResult) != LIQ_OK || !rawResult) {
+  if (liq_histogram_quantize(histogram.get(), attr.get(), &rawResult) != LIQ_OK || !rawResult) {
     error = "the colour reduction failed";
     return false;
   }
