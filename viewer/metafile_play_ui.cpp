@@ -396,9 +396,9 @@ QPen TPlayer::MakePen() const {
   uint32_t style = spec.Style & 0xF;
   if (style == 5) return Qt::NoPen;
   QPen pen(spec.Colour);
-  double width = spec.Width * Scale();
+  double width = std::min(spec.Width * Scale(), 1e6);
   double device = width * std::sqrt(std::fabs(Base.determinant()));
-  bool cosmetic = !(device >= 1.0);
+  bool cosmetic = !(device >= 1.0) || !std::isfinite(width);
   pen.setWidthF(cosmetic ? 0 : width);
   pen.setCosmetic(cosmetic);
   switch (style) {

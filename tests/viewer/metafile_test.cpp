@@ -221,6 +221,38 @@ TEST(Metafile, ClippingLimitsDrawing) {
   EXPECT_TRUE(Near(excluded.pixel(72, 50), Qt::red));
 }
 
+TEST(Metafile, ArcsFollowTheDirectionAndTextTheAlignment) {
+  // A pie from 3 o'clock to 12 o'clock: anticlockwise a quarter, clockwise three.
+  for (bool clockwise : {false, true}) {
+    TEmf emf;
+    emf.Rec(39, {1, 0, kRed, 0}).Rec(37, {1}).Rec(37, {kNullPen});
+    if (clockwise) emf.Rec(57, {2});
+    emf.Rec(47, {0, 0, 96, 96, 96, 48, 48, 0});
+    QImage image = Render(Parse(emf.Bytes()));
+    EXPECT_TRUE(Near(image.pixel(72, 24), clockwise ? Qt::white : Qt::red)) << clockwise;
+    EXPECT_TRUE(Near(image.pixel(24, 24), clockwise ? Qt::red : Qt::white)) << clockwise;
+    EXPECT_TRUE(Near(image.pixel(72, 72), clockwise ? Qt::red : Qt::white)) << clockwise;
+  }
+  // "HH" centred on x = 48 with its baseline at y = 60 (TA_CENTER | TA_BASELINE).
+  TEmf text;
+  TBytes font;
+  font.U32(1).U32(uint32_t(-30)).U32(0).U32(0).U32(0).U32(700).U32(0).U32(0);
+  font.Raw(std::string(64, '\0'));
+  text.RecRaw(82, font.Data).Rec(37, {1}).Rec(18, {1}).Rec(22, {6 | 24});
+  TBytes out;
+  out.U32(0).U32(0).U32(0).U32(0).U32(1).U32(0).U32(0);
+  out.U32(48).U32(60).U32(2).U32(72).U32(0x100).U32(0);  // no rectangle, no advances
+  out.U32(0).U32(0).U32(0).U16('H').U16('H');
+  text.RecRaw(84, out.Data);
+  QImage image = Render(Parse(text.Bytes()));
+  int left = DarkPixels(image, QRect(0, 30, 48, 30)),
+      right = DarkPixels(image, QRect(48, 30, 48, 30));
+  EXPECT_GT(left, 40);
+  EXPECT_GT(right, 40);
+  EXPECT_LT(std::abs(left - right), (left + right) / 4);
+  EXPECT_EQ(DarkPixels(image, QRect(0, 62, 96, 34)), 0);
+}
+
 TEST(Metafile, TextAndBitmapsLand) {
   // EXTTEXTOUTW "HH" with a 40-pixel font, top-left aligned at (10, 10).
   TEmf text;
