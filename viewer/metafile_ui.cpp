@@ -61,6 +61,7 @@ struct TPenKey {
   uint32_t Style = 0;
   int32_t Width = 0;
   uint32_t Colour = 0;
+  std::vector<uint32_t> Dashes;  // a user style, logical units
   bool operator==(const TPenKey &) const = default;
 };
 struct TBrushKey {
@@ -108,6 +109,7 @@ class TRecordEngine : public QPaintEngine {
   void SelectBrush(const TBrushKey &key);
   void SyncClip();
   void EmfPath(const QPainterPath &device);
+  void DrawClipped(const QPainterPath &path);
 
   bool Emf;
   int Width, Height, Unit;
@@ -128,7 +130,8 @@ class TRecordEngine : public QPaintEngine {
   int BkModeNow = 0;
   uint32_t BkColourNow = 0xFFFFFFFF;
   int FillModeNow = 0;
-  bool ClipDirty = false, ClipOn = false, ClipSaved = false;
+  bool ClipDirty = false, ClipOn = false, ClipSaved = false, ClipShaped = false;
+  bool Baking = false;
   QPainterPath Clip;  // device coordinates
 };
 
@@ -194,10 +197,12 @@ void TRecordEngine::SelectPen(const TPenKey &key) {
   if (PenKnown && key == PenNow) return;
   int slot = CreateObject();
   TWriter w;
-  if (Emf) {
-    w.U32(uint32_t(slot)), w.U32(key.Style), w.U32(uint32_t(key.Width)), w.U32(0),
-        w.U32(key.Colour);
-    Record(38, w.Data);
+  if (Emf) {  // EXTCREATEPEN: keeps end caps, joins and dash patterns
+    w.U32(uint32_t(slot)), w.U32(0), w.U32(0), w.U32(0), w.U32(0);
+    w.U32(key.Style), w.U32(uint32_t(std::max(key.Width, 1))), w.U32(0), w.U32(key.Colour);
+    w.U32(0), w.U32(uint32_t(key.Dashes.size()));
+    for (uint32_t d : key.Dashes) w.U32(d);
+    Record(95, w.Data);
     Fields(37, {slot});
   } else {
     w.U16(key.Style), w.U16(uint32_t(key.Width)), w.U16(0), w.U32(key.Colour);
@@ -279,8 +284,9 @@ void TRecordEngine::SyncClip() {
     QRectF box = unit.mapRect(Clip.boundingRect());
     QPainterPath rect;
     rect.addRect(Clip.boundingRect());
-    if (!rect.subtracted(Clip).isEmpty())
-      Dropped.insert("clip paths (clipped to their bounding box)");
+    // WMF clips only to rectangles: drawing inside another shape is cut to
+    // it before it is written.
+    ClipShaped = !rect.subtracted(Clip).isEmpty();
     Fields(0x001E, {});
     ClipSaved = true;
     Fields(0x0416, {Coord(box.bottom()), Coord(box.right()), Coord(box.top()), Coord(box.left())});
@@ -308,6 +314,16 @@ void TRecordEngine::Sync(bool pen, bool brush) {
                                                         : 0x2000;
         key.Style |= 0x10000;  // PS_GEOMETRIC
         if (!Emf) key.Style &= 0xFFFF;
+      }
+      if (Pen.style() == Qt::CustomDashLine) {
+        key.Style = (key.Style & ~0xFu) | 1;  // PS_DASH
+        QList<qreal> pattern = Pen.dashPattern();
+        double unit = cosmetic ? Unit : key.Width;
+        if (Emf && pattern.size() % 2 == 0 && pattern.size() <= 16 && unit > 0) {
+          key.Style = (key.Style & ~0xFu) | 7;  // PS_USERSTYLE
+          for (qreal d : pattern)
+            key.Dashes.push_back(uint32_t(std::max(1.0, std::round(d * unit))));
+        }
       }
       key.Colour = ColourRef(Pen.color());
       if (Pen.brush().style() != Qt::SolidPattern && Pen.brush().style() != Qt::NoBrush)
@@ -399,6 +415,13 @@ void TRecordEngine::EmfPath(const QPainterPath &device) {
 void TRecordEngine::drawPath(const QPainterPath &path) {
   bool stroke = Pen.style() != Qt::NoPen, fill = Brush.style() != Qt::NoBrush;
   if ((!stroke && !fill) || path.isEmpty()) return;
+  if (!Emf && !Baking) {
+    SyncClip();
+    if (ClipOn && ClipShaped) {
+      DrawClipped(path);
+      return;
+    }
+  }
   QPainterPath device = (Transform * QTransform::fromScale(Unit, Unit)).map(path);
   Sync(stroke, fill);
   int fillMode = path.fillRule() == Qt::WindingFill ? 2 : 1;
@@ -419,12 +442,15 @@ void TRecordEngine::drawPath(const QPainterPath &path) {
   };
   if (fill) {
     // The polygons are outlined with the pen selected: none unless they are the whole stroke.
-    if (!stroke || !allClosed) SelectPen({5, 0, 0});
+    if (!stroke || !allClosed) SelectPen({5, 0, 0, {}});
     TWriter w;
     std::vector<const QPolygonF *> kept;
-    for (const QPolygonF &p : polygons)
-      if (p.size() > 2 && p.size() <= 65535) kept.push_back(&p);
-    if (kept.size() < size_t(polygons.size())) Dropped.insert("polygons of over 65535 points");
+    for (const QPolygonF &p : polygons) {
+      if (p.size() > 65535)
+        Dropped.insert("polygons of over 65535 points");
+      else if (p.size() > 2)
+        kept.push_back(&p);
+    }
     if (!kept.empty() && kept.size() <= 65535) {
       w.U16(uint32_t(kept.size()));
       for (const QPolygonF *p : kept) w.U16(uint32_t(p->size()));
@@ -445,6 +471,37 @@ void TRecordEngine::drawPath(const QPainterPath &path) {
       Record(0x0325, w.Data);
     }
   }
+}
+
+// The fill and the pen's outline of path, each cut to the clip shape and
+// written as a plain fill.
+void TRecordEngine::DrawClipped(const QPainterPath &path) {
+  QPainterPath device = Transform.map(path);
+  device.setFillRule(path.fillRule());
+  QPen pen = Pen;
+  QBrush brush = Brush;
+  QTransform transform = Transform;
+  Baking = true;
+  Transform = QTransform();
+  Pen = Qt::NoPen;
+  if (brush.style() != Qt::NoBrush) {
+    Brush = brush;
+    drawPath(device.intersected(Clip));
+  }
+  if (pen.style() != Qt::NoPen) {
+    QPainterPathStroker stroker(pen);
+    bool cosmetic = pen.isCosmetic() || pen.widthF() == 0;
+    stroker.setWidth(cosmetic ? std::max(1.0, pen.widthF())
+                              : pen.widthF() * std::sqrt(std::fabs(transform.determinant())));
+    Brush = pen.brush().style() == Qt::NoBrush ? QBrush(pen.color()) : pen.brush();
+    QPainterPath outline = stroker.createStroke(device);
+    outline.setFillRule(Qt::WindingFill);
+    drawPath(outline.intersected(Clip));
+  }
+  Pen = pen;
+  Brush = brush;
+  Transform = transform;
+  Baking = false;
 }
 
 void TRecordEngine::drawPolygon(const QPointF *points, int count, PolygonDrawMode mode) {
@@ -474,6 +531,8 @@ void TRecordEngine::drawImage(const QRectF &rect, const QImage &image, const QRe
   QPointF a = device.map(rect.topLeft()), b = device.map(rect.bottomRight());
   QRectF dest = device.isRotating() ? device.mapRect(rect) : QRectF(a, b);
   Sync(false, false);
+  if (!Emf && ClipOn && ClipShaped)
+    Dropped.insert("bitmaps clipped to a shape (clipped to its bounding box)");
   bool alpha =
       piece.hasAlphaChannel() && !piece.convertToFormat(QImage::Format_RGB32)
                                       .convertToFormat(QImage::Format_ARGB32)

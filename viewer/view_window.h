@@ -22,6 +22,7 @@ class QComboBox;
 class QMediaPlayer;
 class QMenu;
 class QPrinter;
+class QTimer;
 class QToolBar;
 class QVideoWidget;
 
@@ -61,9 +62,6 @@ struct TViewerHooks {
   // Full-screen mode sets the main window's locked viewing button down (true)
   // and up again (false) without opening or closing a view.
   std::function<void(bool down)> lockedViewing;
-  // Saves the window's picture in another format; the button is disabled
-  // while this is empty.
-  std::function<void(TViewFileForm *form)> saveImage;
 };
 TViewerHooks &ViewerHooks();
 // Installs the image view's recognisers and hooks where none are set
@@ -172,6 +170,11 @@ class TViewFileForm : public QWidget {
   bool LoadText(const std::string &path);
   bool LoadHex(const std::string &path);
   void UpdateCaption();
+  // A large file shows its first screens at once; the rest goes into the
+  // editor in steps from the event loop (the editor is read-only till then).
+  // Everything that reads or changes the whole text finishes the load first.
+  bool Loading() const { return Pending.active; }
+  void FinishLoading();
 
   // ViewFile's image and multimedia steps: load or play FileName and show
   // the window; false after an error message.
@@ -265,6 +268,21 @@ class TViewFileForm : public QWidget {
   void CreateMenu();
   void ApplyFontAndTabs();
   void MacroReplay(int32_t code, int shiftState);
+
+  // The part of a file not yet in the editor.
+  struct TPendingLoad {
+    bool active = false;
+    bool hex = false;    // source holds the file's bytes, else the editor's text
+    std::string source;  // the whole of it; freed when all is in
+    size_t done = 0;     // bytes of source already in the editor
+    int64_t lines = 0;   // the status's line count of the whole text
+  };
+  TPendingLoad Pending;
+  QTimer *LoadTimer = nullptr;
+  void StartLoading(std::string source, bool hex);
+  // Appends the next piece of about step bytes of source; false when all is in.
+  bool LoadPiece(size_t step);
+  void StopLoading();
 };
 
 }  // namespace trovix
