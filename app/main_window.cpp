@@ -333,7 +333,14 @@ void TMainForm::FormShow() {
     List.ListedFolder.clear();
     TCTrovixFill(TCTrovix->TabIndex());
   };
+  ViewerHooks().listAgainSelecting = [this](const std::string &name) {
+    List.PendingSelectName = name;
+    List.ListedFolder.clear();
+    TCTrovixFill(TCTrovix->TabIndex());
+  };
   ViewerHooks().lockReleased = [this] { bViewFileAlways->setChecked(false); };
+  // A full-screen view follows the current file until it leaves full screen.
+  ViewerHooks().lockedViewing = [this](bool down) { bViewFileAlways->setChecked(down); };
   if (EditStringForm) INIComboLoad(EditStringForm->Edit, TEditStringForm::HistoryKey);
   FolderTree->Init();
 
@@ -407,7 +414,9 @@ void TMainForm::FormClose() {
   SaveMacros();
   ClearMacros();
   ViewerHooks().listAgain = nullptr;
+  ViewerHooks().listAgainSelecting = nullptr;
   ViewerHooks().lockReleased = nullptr;
+  ViewerHooks().lockedViewing = nullptr;
 }
 
 void TMainForm::changeEvent(QEvent *event) {
