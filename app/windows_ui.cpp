@@ -36,7 +36,6 @@ TMainForm *CreateWindows() {
   search.GoTo = [](const std::string &folder, const std::string &name) {
     MainForm->GoToFile(folder, name);
   };
-  ViewerHooks().saveImage = [](TViewFileForm *form) { SaveImageAs(form); };
   search.IsRemote = [](const std::string &folder) { return FolderIsRemote(folder); };
   search.View = [](const std::string &path, bool newWindow, const std::string &findText,
                    QWidget *caller) { ViewFile(path, newWindow, false, findText, caller); };
