@@ -96,9 +96,34 @@ void JpegErrorExit(j_common_ptr cinfo) {
 
 void JpegOutputMessage(j_common_ptr) {}  // warnings are not shown
 
+// A destination appending to a string through a fixed buffer.
+struct TJpegDestination {
+  jpeg_destination_mgr mgr;
+  std::string *out;
+  JOCTET buffer[65536];
+};
+
+void JpegInitDestination(j_compress_ptr cinfo) {
+  auto *dest = reinterpret_cast<TJpegDestination *>(cinfo->dest);
+  dest->mgr.next_output_byte = dest->buffer;
+  dest->mgr.free_in_buffer = sizeof dest->buffer;
+}
+
+boolean JpegEmptyBuffer(j_compress_ptr cinfo) {
+  auto *dest = reinterpret_cast<TJpegDestination *>(cinfo->dest);
+  dest->out->append(reinterpret_cast<const char *>(dest->buffer), sizeof dest->buffer);
+  JpegInitDestination(cinfo);
+  return TRUE;
+}
+
+void JpegTermDestination(j_compress_ptr cinfo) {
+  auto *dest = reinterpret_cast<TJpegDestination *>(cinfo->dest);
+  dest->out->append(reinterpret_cast<const char *>(dest->buffer),
+                    sizeof dest->buffer - dest->mgr.free_in_buffer);
+}
+
 // Kept free of objects with destructors, so the jump skips nothing.
-bool EncodeJpegRun(const TBitmap &bitmap, int quality, unsigned char **buffer, unsigned long *size,
-                   char *message) {
+bool EncodeJpegRun(const TBitmap &bitmap, int quality, TJpegDestination *dest, char *message) {
   jpeg_compress_struct cinfo;
   TJpegError err;
   cinfo.err = jpeg_std_error(&err.mgr);
@@ -111,7 +136,10 @@ bool EncodeJpegRun(const TBitmap &bitmap, int quality, unsigned char **buffer, u
     return false;
   }
   jpeg_create_compress(&cinfo);
-  jpeg_mem_dest(&cinfo, buffer, size);
+  dest->mgr.init_destination = JpegInitDestination;
+  dest->mgr.empty_output_buffer = JpegEmptyBuffer;
+  dest->mgr.term_destination = JpegTermDestination;
+  cinfo.dest = &dest->mgr;
   cinfo.image_width = static_cast<JDIMENSION>(bitmap.Width);
   cinfo.image_height = static_cast<JDIMENSION>(bitmap.Height);
   // 0xAARRGGBB in memory is B, G, R, A: libjpeg-turbo reads it as it is.
@@ -232,13 +260,14 @@ bool EncodeJpeg(const TBitmap &bitmap, int quality, std::string &out, std::strin
   if (!CheckBitmap(bitmap, error)) return false;
   if (quality < 1) quality = 1;
   if (quality > 100) quality = 100;
-  unsigned char *buffer = nullptr;
-  unsigned long size = 0;
+  auto dest = std::make_unique<TJpegDestination>();
+  dest->out = &out;
   char message[JMSG_LENGTH_MAX] = {0};
-  const bool ok = EncodeJpegRun(bitmap, quality, &buffer, &size, message);
-  if (ok && buffer) out.assign(reinterpret_cast<const char *>(buffer), size);
-  std::free(buffer);
-  if (!ok) error = message[0] ? message : "JPEG error";
+  const bool ok = EncodeJpegRun(bitmap, quality, dest.get(), message);
+  if (!ok) {
+    out.clear();
+    error = message[0] ? message : "JPEG error";
+  }
   return ok;
 }
 

@@ -99,12 +99,6 @@ bool MetafileBytes(const TMetafile &metafile, TMetafileKind kind, std::string &o
 
 }  // namespace
 
-bool SaveImageAs(TViewFileForm *form) {
-  if (!form) return false;
-  form->EnsureFullPicture();
-  return SaveImageFile(form, form->Picture, form->FileName);
-}
-
 QImage RenderForSave(const TPicture &picture, int width, int height) {
   QImage bitmap(width, height, QImage::Format_RGB32);
   if (bitmap.isNull()) return bitmap;
