@@ -28,6 +28,10 @@ using metafile::TRecordWalker;
 constexpr size_t kMaxSavedStates = 1024;
 // Objects a WMF file may create beyond the count its header declares.
 constexpr size_t kMaxWmfObjects = 65535;
+// The most edges a combined clip may have.
+constexpr int kMaxClipElements = 2000;
+// The most edges all clip combinations of one playing may handle together.
+constexpr int64_t kMaxClipWork = 2000000;
 
 QColor ColourRef(uint32_t colour) {
   return QColor(int(colour & 0xFF), int(colour >> 8 & 0xFF), int(colour >> 16 & 0xFF));
@@ -309,6 +313,7 @@ class TPlayer {
   bool FigureOpen = false;
   QPainterPath Path;  // target coordinates
   bool ClipDirty = true;
+  int64_t ClipWork = 0;
   bool RasterOps;
 };
 
@@ -724,6 +729,16 @@ void TPlayer::PatternBlt(const QRectF &dest, uint32_t rop) {
 }
 
 void TPlayer::CombineClip(const QPainterPath &with, uint32_t mode) {
+  // Combining shapes costs more the more edges they have; a file that keeps
+  // cutting the clip stops being clipped further rather than hanging.
+  if (!S.Clipped && (mode == 1 || mode == 5)) {
+    S.Clip = with;
+    S.Clipped = ClipDirty = true;
+    return;
+  }
+  int64_t work = int64_t(S.Clip.elementCount()) + with.elementCount();
+  if (mode != 5 && (work > kMaxClipElements || ClipWork + work > kMaxClipWork)) return;
+  ClipWork += work;
   QPainterPath current;
   if (S.Clipped)
     current = S.Clip;
