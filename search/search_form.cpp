@@ -52,13 +52,13 @@ constexpr int kIconRoom = 18;
 const QColor kFlaggedText(0xC0, 0xC0, 0xC0);
 
 QString Q(const std::string &s) { return DisplayText(s); }
-std::string S(const QString &s) { return s.toUtf8().toStdString(); }
+std::string S(const QString &s) { return EditedBytes(s); }
 
 void FillCombo(QComboBox *combo, const std::vector<std::string> &history, bool setText) {
   const QString text = combo->currentText();
   combo->clear();
-  for (const std::string &item : history) combo->addItem(Q(item));
-  combo->setEditText(setText && !history.empty() ? Q(history.front()) : text);
+  for (const std::string &item : history) combo->addItem(EditableText(item));
+  combo->setEditText(setText && !history.empty() ? EditableText(history.front()) : text);
 }
 
 // Header text pieces in bold, underlined when they name the sort order.
