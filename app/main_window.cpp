@@ -15,12 +15,15 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "browser/browse_tabs.h"
 #include "browser/browse_tabs_ui.h"
 #include "browser/file_grid_ui.h"
 #include "browser/file_list.h"
+#include "browser/folder_lister_ui.h"
 #include "browser/folder_tree_ui.h"
+#include "browser/folder_watch_ui.h"
 #include "browser/icons_ui.h"
 #include "browser/launch_commands.h"
 #include "browser/operation_state.h"
@@ -288,7 +291,24 @@ void TMainForm::CreateClientArea() {
   layout->addWidget(Splitter, 1);
 
   StatusBar = new TStatusPanels(client);
-  StatusBar->OnSummary = [this] { return CurrentStatusSummary(List, TCTrovix->TabIndex()); };
+  Lister = new TFolderLister(this);
+  FreeSpace = new TFreeSpaceProbe(this);
+  StatusBar->OnSummary = [this] {
+    StatusSummary summary = CurrentStatusSummary(
+        List, TCTrovix->TabIndex(),
+        [this](const std::string &folder, int64_t &freeBytes, int64_t &sizeBytes) {
+          return FreeSpace->Read(folder, freeBytes, sizeBytes);
+        });
+    summary.Listing = Lister->StatusText();
+    return summary;
+  };
+  connect(Lister, &TFolderLister::progressed, StatusBar, [this] { StatusBar->update(); });
+  connect(Lister, &TFolderLister::finished, this, [this] { ItemsChanged(); });
+  connect(FreeSpace, &TFreeSpaceProbe::changed, StatusBar, [this] { StatusBar->update(); });
+  Watch = new TFolderWatch(this);
+  Watch->OnChanged = [this](const std::set<std::string> &changed) { FoldersChanged(changed); };
+  connect(FolderTree, &QTreeWidget::itemExpanded, this, [this] { UpdateWatch(); });
+  connect(FolderTree, &QTreeWidget::itemCollapsed, this, [this] { UpdateWatch(); });
   layout->addWidget(StatusBar);
   setCentralWidget(client);
 }
@@ -317,7 +337,14 @@ void TMainForm::FormShow() {
     List.ListedFolder.clear();
     TCTrovixFill(TCTrovix->TabIndex());
   };
+  ViewerHooks().listAgainSelecting = [this](const std::string &name) {
+    List.PendingSelectName = name;
+    List.ListedFolder.clear();
+    TCTrovixFill(TCTrovix->TabIndex());
+  };
   ViewerHooks().lockReleased = [this] { bViewFileAlways->setChecked(false); };
+  // A full-screen view follows the current file until it leaves full screen.
+  ViewerHooks().lockedViewing = [this](bool down) { bViewFileAlways->setChecked(down); };
   if (EditStringForm) INIComboLoad(EditStringForm->Edit, TEditStringForm::HistoryKey);
   FolderTree->Init();
 
@@ -391,7 +418,9 @@ void TMainForm::FormClose() {
   SaveMacros();
   ClearMacros();
   ViewerHooks().listAgain = nullptr;
+  ViewerHooks().listAgainSelecting = nullptr;
   ViewerHooks().lockReleased = nullptr;
+  ViewerHooks().lockedViewing = nullptr;
 }
 
 void TMainForm::changeEvent(QEvent *event) {
@@ -434,11 +463,38 @@ void TMainForm::TCTrovixFill(int index) {
     if (list) {
       tab.ImageIndex = FolderTree->SelectedImage();
       setWindowTitle(DisplayText("Trovix - " + tab.Folder));
-      List.ListTabFolder(tab);
       bMapDrive->setChecked(FolderOnNetwork(tab.Folder));
-    } else {
-      List.ClearTabListing(tab);
+      GFileInfo->SetRemote(FolderTree->PathRemoteRead());
+      --List.FillDepth;
+      // The listing runs on a worker. Another folder's entries go at once
+      // (no command may act on them under this folder's name); the same
+      // folder's stay until the new listing lands.
+      const std::string folder = tab.Folder;
+      if (List.ListedFolder != folder) {
+        Lister->Cancel();
+        List.FileList = std::vector<FileEntry>();
+        List.ListedFolder.clear();
+        List.ResetMouseState();
+      }
+      // A large folder shows its first screen first; the whole listing then
+      // keeps what the user did with it meanwhile (row, marks, scroll).
+      auto previewed = std::make_shared<bool>(false);
+      auto landed = [this, folder, previewed](TFolderListing &listing) {
+        if (*previewed)
+          LiveListingLanded(folder, listing);
+        else
+          TabListingLanded(folder, listing);
+      };
+      auto first = [this, folder, previewed](TFolderListing &listing) {
+        *previewed = true;
+        TabListingLanded(folder, listing);
+      };
+      if (!Lister->Start(folder, List.SortMode, landed, -1, first)) GFileInfo->ShowListing();
+      ItemsChanged();
+      return;
     }
+    List.ClearTabListing(tab);
+    Lister->Cancel();
     GFileInfo->SetRemote(FolderTree->PathRemoteRead());
     GFileInfo->ShowListing();
     --List.FillDepth;
@@ -446,6 +502,68 @@ void TMainForm::TCTrovixFill(int index) {
     GFileInfo->SelectByName(tab.CurrentFile);
   }
   ItemsChanged();
+}
+
+void TMainForm::TabListingLanded(const std::string &folder, TFolderListing &listing) {
+  const bool again = relistAgain_;
+  relistAgain_ = false;
+  // Only for the tab that still shows the folder it was started for.
+  const int index = TCTrovix->TabIndex();
+  if (index < 0 || index >= static_cast<int>(List.TabStates.size())) return;
+  TabState &tab = List.TabStates[index];
+  if (tab.Folder != folder) return;
+  List.InstallListing(tab, listing);
+  GFileInfo->ShowListing();
+  List.TakePendingSelectName(tab);
+  GFileInfo->SelectByName(tab.CurrentFile);
+  ItemsChanged();
+  UpdateWatch();
+  if (again) FoldersChanged({folder});
+}
+
+void TMainForm::UpdateWatch() {
+  std::vector<std::string> folders = FolderTree->ExpandedFolders();
+  if (!List.ListedFolder.empty()) folders.push_back(List.ListedFolder);
+  Watch->SetFolders(folders);
+}
+
+void TMainForm::FoldersChanged(const std::set<std::string> &changed) {
+  for (const std::string &folder : changed) FolderTree->ReReadFolder(folder);
+  const std::string listed = List.ListedFolder;
+  if (listed.empty() || !changed.count(listed)) return;
+  if (Lister->Pending()) {
+    // Read again once the listing running lands (a listing of another
+    // folder drops this one anyway).
+    relistAgain_ = Lister->Folder() == listed;
+    return;
+  }
+  relistAgain_ = false;
+  Lister->Start(
+      listed, List.SortMode,
+      [this, listed](TFolderListing &listing) { LiveListingLanded(listed, listing); }, 0);
+}
+
+void TMainForm::LiveListingLanded(const std::string &folder, TFolderListing &listing) {
+  const int index = TCTrovix->TabIndex();
+  if (index < 0 || index >= static_cast<int>(List.TabStates.size())) return;
+  TabState &tab = List.TabStates[index];
+  if (tab.Folder != folder || List.ListedFolder != folder) return;
+  // What the user sees stays: the current entry (or its row when it went),
+  // the marks and the scroll position.
+  const FileEntry *current = GFileInfo->CurrentEntry();
+  const std::string currentName = current ? current->Name : std::string();
+  const int32_t row = GFileInfo->Row(), top = GFileInfo->TopRow();
+  std::set<std::string> marked;
+  for (const FileEntry &e : List.FileList)
+    if (e.Selected) marked.insert(e.Name);
+  List.InstallListing(tab, listing);
+  for (FileEntry &e : List.FileList) e.Selected = marked.count(e.Name) > 0;
+  GFileInfo->ShowListing();
+  GFileInfo->SetTopRow(top);
+  const int32_t found = currentName.empty() ? -1 : List.FindFileEntry(currentName);
+  GFileInfo->SetRow(found >= 0 ? found + 1 : std::min(row, FileGridRowCount(List.FileCount()) - 1));
+  ItemsChanged();
+  if (relistAgain_) FoldersChanged({folder});
 }
 
 void TMainForm::FolderTreeChangeFolder() {
@@ -739,6 +857,8 @@ bool TMainForm::FormKeyDown(QKeyEvent *event) {
     return true;
   }
   if (event->key() == Qt::Key_Escape) {
+    // A listing that takes long is given up: the folder stays empty.
+    if (Lister->Pending()) Lister->Cancel();
     if (bViewFileAlways->isChecked()) bViewFileAlways->setChecked(false);
     if (LockedView) {
       LockedView->close();

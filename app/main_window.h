@@ -7,6 +7,7 @@
 // It is the program's hub: it creates the browse area and hands it to the
 // other folders' commands and windows as a TBrowserHost.
 #include <QMainWindow>
+#include <set>
 #include <string>
 
 #include "browser/browser_host.h"
@@ -27,6 +28,9 @@ struct TGridColumns;
 class TStatusPanels;
 class TTabControlSmart;
 class TFileCommands;
+class TFolderLister;
+class TFreeSpaceProbe;
+class TFolderWatch;
 
 class TMainForm : public QMainWindow, public TBrowserHost {
   Q_OBJECT
@@ -130,6 +134,19 @@ class TMainForm : public QMainWindow, public TBrowserHost {
   // The current file, when it is not a folder, into the locked view.
   void ViewLockedFile();
 
+  // Lists the current tab's folder on a worker; reads its volume's free space.
+  TFolderLister *Lister = nullptr;
+  TFreeSpaceProbe *FreeSpace = nullptr;
+  // Watches the listed folder and the expanded tree nodes for changes made
+  // by other programs.
+  TFolderWatch *Watch = nullptr;
+  // A listing of the current tab's folder landed (at once or later): installs it.
+  void TabListingLanded(const std::string &folder, TFolderListing &listing);
+  // Folders changed outside: the tree's nodes and the listed folder are read
+  // again, the list keeping its current row, marks and scroll position.
+  void FoldersChanged(const std::set<std::string> &changed);
+  void UpdateWatch();
+
   // The status text as last painted by the timer.
   std::string LastShownStatus;
 
@@ -151,6 +168,8 @@ class TMainForm : public QMainWindow, public TBrowserHost {
   bool shown_ = false;
   bool signalClosePending_ = false;  // a signal's close waits for operations to end
   bool mapping_ = false;             // a Map drive click is being handled
+  bool relistAgain_ = false;         // the listed folder changed again while it was read
+  void LiveListingLanded(const std::string &folder, TFolderListing &listing);
 };
 
 extern TMainForm *MainForm;

@@ -13,6 +13,7 @@
 #include "search/search_form.h"
 #include "search/summary_form.h"
 #include "viewer/file_save_form.h"
+#include "viewer/image_save_ui.h"
 #include "viewer/view_window.h"
 
 namespace trovix {
@@ -35,6 +36,7 @@ TMainForm *CreateWindows() {
   search.GoTo = [](const std::string &folder, const std::string &name) {
     MainForm->GoToFile(folder, name);
   };
+  ViewerHooks().saveImage = [](TViewFileForm *form) { SaveImageAs(form); };
   search.IsRemote = [](const std::string &folder) { return FolderIsRemote(folder); };
   search.View = [](const std::string &path, bool newWindow, const std::string &findText,
                    QWidget *caller) { ViewFile(path, newWindow, false, findText, caller); };

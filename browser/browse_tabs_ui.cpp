@@ -8,7 +8,10 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QToolButton>
 #include <QToolTip>
+#include <algorithm>
 
 #include "browser/file_grid_ui.h"
 #include "browser/folder_tree_ui.h"
@@ -17,10 +20,6 @@
 namespace trovix {
 
 namespace {
-
-QByteArray Bytes(const std::string &s) {
-  return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // The lower colour of the inactive tabs' gradient (the system's scroll-bar
 // grey, a shade darker than the button face).
@@ -41,14 +40,21 @@ int CountLineTop(const QRect &rect, const QFont &bold) {
 
 const char *const TTabControlSmart::TabMimeType = "application/x-trovix-tab";
 
-TTabControlSmart::TTabControlSmart(QWidget *parent) : QTabBar(parent) {
+TTabControlSmart::TTabControlSmart(QWidget *parent) : QWidget(parent) {
+  auto arrow = [this](Qt::ArrowType type, int32_t step) {
+    auto *button = new QToolButton(this);
+    button->setArrowType(type);
+    button->setAutoRepeat(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->hide();
+    connect(button, &QToolButton::clicked, this, [this, step] { Scroll(step); });
+    return button;
+  };
+  scrollLeft_ = arrow(Qt::LeftArrow, -1);
+  scrollRight_ = arrow(Qt::RightArrow, 1);
   setObjectName("TCTrovix");
   setFocusPolicy(Qt::NoFocus);
-  setExpanding(false);
-  setDrawBase(false);
-  setElideMode(Qt::ElideNone);
-  setUsesScrollButtons(true);
-  setMovable(false);
+  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   setAcceptDrops(true);
   setFont(BoldFont());
   setContextMenuPolicy(Qt::CustomContextMenu);
@@ -63,52 +69,152 @@ QFont TTabControlSmart::BoldFont() const {
 // ---- TTabRow ------------------------------------------------------------------------
 
 std::string TTabControlSmart::Caption(int32_t index) const {
-  QByteArray bytes = tabData(index).toByteArray();
-  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+  if (index < 0 || index >= TabCount()) return std::string();
+  return tabs_[static_cast<size_t>(index)].caption;
 }
 
 void TTabControlSmart::SetCaption(int32_t index, const std::string &caption) {
-  if (index < 0 || index >= count()) return;
-  if (static_cast<size_t>(index) < widths_.size()) widths_[index] = TabWidth(caption);
-  setTabData(index, Bytes(caption));
-  setTabText(index, DisplayText(caption));  // lays the row out again for the new width
+  if (index < 0 || index >= TabCount()) return;
+  Tab &tab = tabs_[static_cast<size_t>(index)];
+  tab.caption = caption;
+  const int32_t width = TabWidth(caption);
+  if (width != tab.width) {
+    tab.width = width;
+    TabsChanged();
+  }
   update();
 }
 
 int32_t TTabControlSmart::AddTab(const std::string &caption) {
-  const QSignalBlocker blocker(this);
-  // The width first: adding lays the row out.
-  widths_.resize(static_cast<size_t>(count()));
-  widths_.push_back(TabWidth(caption));
-  int index = addTab(DisplayText(caption));
-  setTabData(index, Bytes(caption));
-  return index;
+  tabs_.push_back({caption, TabWidth(caption)});
+  if (current_ < 0) current_ = 0;  // the first tab becomes current
+  TabsChanged();
+  return TabCount() - 1;
 }
 
 void TTabControlSmart::DeleteTab(int32_t index) {
-  if (index < 0 || index >= count()) return;
-  const QSignalBlocker blocker(this);
-  if (static_cast<size_t>(index) < widths_.size()) widths_.erase(widths_.begin() + index);
-  removeTab(index);
+  if (index < 0 || index >= TabCount()) return;
+  tabs_.erase(tabs_.begin() + index);
+  // The tab to the right of a deleted current tab takes its place; the last
+  // one's left neighbour when there is none.
+  if (index < current_ || current_ >= TabCount()) --current_;
+  TabsChanged();
 }
 
 void TTabControlSmart::SetTabIndex(int32_t index) {
-  if (index < 0 || index >= count()) return;
-  const QSignalBlocker blocker(this);
-  setCurrentIndex(index);
+  if (index < 0 || index >= TabCount()) return;
+  current_ = index;
+  MakeVisible(index);
   update();
 }
 
 void TTabControlSmart::SetTabs(const std::vector<std::string> &captions, int32_t index) {
-  // Hidden meanwhile, the bar neither scrolls, repaints nor asks its parent
-  // for a new geometry on each tab added or removed, only once when shown.
-  const QSignalBlocker blocker(this);
-  const bool visible = isVisible();
-  setUpdatesEnabled(false);
-  if (visible) hide();
-  TTabRow::SetTabs(captions, index);
-  if (visible) show();
-  setUpdatesEnabled(true);
+  tabs_.clear();
+  tabs_.reserve(captions.size());
+  for (const std::string &caption : captions) tabs_.push_back({caption, TabWidth(caption)});
+  current_ = tabs_.empty() ? -1 : 0;
+  first_ = 0;
+  TabsChanged();
+  SetTabIndex(index);
+}
+
+// ---- Layout --------------------------------------------------------------------------
+
+void TTabControlSmart::TabsChanged() {
+  leftsDirty_ = true;
+  first_ = std::clamp(first_, 0, std::max(0, TabCount() - 1));
+  updateGeometry();
+  MakeVisible(current_);
+  update();
+}
+
+const std::vector<int32_t> &TTabControlSmart::Lefts() const {
+  if (leftsDirty_) {
+    lefts_.resize(tabs_.size() + 1);
+    int32_t x = 0;
+    for (size_t i = 0; i < tabs_.size(); ++i) {
+      lefts_[i] = x;
+      x += tabs_[i].width;
+    }
+    lefts_[tabs_.size()] = x;
+    leftsDirty_ = false;
+  }
+  return lefts_;
+}
+
+int32_t TTabControlSmart::TabsWidth() const {
+  if (Lefts().back() <= width()) return width();
+  return std::max(0, width() - 2 * style()->pixelMetric(QStyle::PM_TabBarScrollButtonWidth));
+}
+
+QRect TTabControlSmart::tabRect(int32_t index) const {
+  if (index < 0 || index >= TabCount()) return QRect();
+  const std::vector<int32_t> &lefts = Lefts();
+  const int32_t left = lefts[static_cast<size_t>(index)] - lefts[static_cast<size_t>(first_)];
+  return QRect(left, 0, tabs_[static_cast<size_t>(index)].width, TabHeight());
+}
+
+int32_t TTabControlSmart::TabAt(const QPoint &pos) const {
+  if (pos.y() < 0 || pos.y() >= TabHeight() || pos.x() < 0 || pos.x() >= TabsWidth()) return -1;
+  const std::vector<int32_t> &lefts = Lefts();
+  const int32_t x = pos.x() + lefts[static_cast<size_t>(first_)];
+  // The last left edge not beyond x.
+  auto it = std::upper_bound(lefts.begin(), lefts.end(), x);
+  const int32_t index = static_cast<int32_t>(it - lefts.begin()) - 1;
+  return index >= 0 && index < TabCount() ? index : -1;
+}
+
+void TTabControlSmart::MakeVisible(int32_t index) {
+  const std::vector<int32_t> &lefts = Lefts();
+  const bool overflow = lefts.back() > width();
+  if (!overflow) {
+    first_ = 0;
+  } else if (index >= 0 && index < TabCount()) {
+    const size_t i = static_cast<size_t>(index);
+    if (index < first_) first_ = index;
+    // Scroll right by whole tabs until the tab's right edge is in view.
+    const int32_t avail = TabsWidth();
+    while (first_ < index && lefts[i + 1] - lefts[static_cast<size_t>(first_)] > avail) ++first_;
+  }
+  PlaceScrollButtons();
+  update();
+}
+
+void TTabControlSmart::PlaceScrollButtons() {
+  const bool overflow = Lefts().back() > width();
+  scrollLeft_->setVisible(overflow);
+  scrollRight_->setVisible(overflow);
+  if (!overflow) return;
+  const int32_t w = style()->pixelMetric(QStyle::PM_TabBarScrollButtonWidth);
+  const int32_t h = std::min(height(), TabHeight());
+  scrollLeft_->setGeometry(width() - 2 * w, 0, w, h);
+  scrollRight_->setGeometry(width() - w, 0, w, h);
+  const std::vector<int32_t> &lefts = Lefts();
+  scrollLeft_->setEnabled(first_ > 0);
+  scrollRight_->setEnabled(lefts.back() - lefts[static_cast<size_t>(first_)] > TabsWidth());
+}
+
+void TTabControlSmart::Scroll(int32_t step) {
+  const std::vector<int32_t> &lefts = Lefts();
+  const int32_t next = std::clamp(first_ + step, 0, std::max(0, TabCount() - 1));
+  // Right only while tabs remain hidden beyond the right end.
+  if (step > 0 && lefts.back() - lefts[static_cast<size_t>(first_)] <= TabsWidth()) return;
+  first_ = next;
+  PlaceScrollButtons();
+  update();
+}
+
+void TTabControlSmart::resizeEvent(QResizeEvent *event) {
+  QWidget::resizeEvent(event);
+  MakeVisible(current_);
+}
+
+QSize TTabControlSmart::sizeHint() const { return QSize(Lefts().back(), TabHeight()); }
+
+QSize TTabControlSmart::minimumSizeHint() const {
+  // Room for the scroll buttons and a new-tab tab.
+  return QSize(2 * style()->pixelMetric(QStyle::PM_TabBarScrollButtonWidth) + kNewTabWidth,
+               TabHeight());
 }
 
 // ---- Size and painting ---------------------------------------------------------------
@@ -133,27 +239,21 @@ int32_t TTabControlSmart::TabWidth(const std::string &caption) const {
   return kTextLeft + std::max(captionWidth, countWidth) + 10;
 }
 
-QSize TTabControlSmart::tabSizeHint(int index) const {
-  // The row is laid out again whenever a tab comes or goes, asking every
-  // tab's size: each tab's width is measured once, when its caption is set.
-  if (index >= 0 && static_cast<size_t>(index) < widths_.size())
-    return QSize(widths_[static_cast<size_t>(index)], TabHeight());
-  return QSize(TabWidth(Caption(index)), TabHeight());
-}
-
-QSize TTabControlSmart::minimumTabSizeHint(int index) const { return tabSizeHint(index); }
-
 void TTabControlSmart::paintEvent(QPaintEvent *event) {
   QPainter p(this);
   const QPalette &pal = palette();
   const QColor line = pal.mid().color();
   p.fillRect(rect(), pal.window());
-  const int current = currentIndex();
+  const int current = current_;
   // The tabs stand on a line that the current tab breaks.
   p.setPen(line);
   p.drawLine(0, height() - 1, width(), height() - 1);
-  for (int i = 0; i < count(); ++i) {
+  // Only the tabs in view, left of the scroll buttons.
+  const int32_t tabsWidth = TabsWidth();
+  p.setClipRect(QRect(0, 0, tabsWidth, height()));
+  for (int i = first_; i < TabCount(); ++i) {
     QRect r = tabRect(i);
+    if (r.left() >= tabsWidth) break;
     if (!r.intersects(event->rect())) continue;
     const bool active = i == current;
     r.setBottom(std::min(r.bottom(), r.top() + TabHeight() - 1));
@@ -176,7 +276,7 @@ void TTabControlSmart::paintEvent(QPaintEvent *event) {
     }
     if (OnDrawTab) {
       p.save();
-      p.setClipRect(face.adjusted(1, 1, -1, 0));
+      p.setClipRect(face.adjusted(1, 1, -1, 0), Qt::IntersectClip);
       p.setFont(BoldFont());
       p.setPen(pal.windowText().color());
       p.setBackgroundMode(Qt::TransparentMode);
@@ -224,12 +324,15 @@ void DrawBrowseTab(QPainter &painter, const QRect &rect, const std::string &capt
 // ---- Mouse ------------------------------------------------------------------------
 
 void TTabControlSmart::mousePressEvent(QMouseEvent *event) {
-  QTabBar::mousePressEvent(event);                           // the bar changes the tab first
-  if (event->button() == Qt::MiddleButton) event->accept();  // its release closes a tab
+  // Every press is taken so that its release arrives (a middle release closes a tab).
+  event->accept();
   if (event->button() != Qt::LeftButton) return;
+  // The row changes the tab first.
+  const int32_t index = TabAt(event->position().toPoint());
+  if (index >= 0) SetTabIndex(index);
   TabChosen();
   // A drag of the tab begins once the mouse has moved far enough.
-  dragArmed_ = tabAt(event->position().toPoint()) >= 0;
+  dragArmed_ = index >= 0;
   pressPos_ = event->position().toPoint();
 }
 
@@ -240,20 +343,20 @@ void TTabControlSmart::mouseMoveEvent(QMouseEvent *event) {
     StartDrag();
     return;
   }
-  QTabBar::mouseMoveEvent(event);
+  QWidget::mouseMoveEvent(event);
 }
 
 void TTabControlSmart::mouseReleaseEvent(QMouseEvent *event) {
   dragArmed_ = false;
-  QTabBar::mouseReleaseEvent(event);
-  if (OnMouseUp) OnMouseUp(event, tabAt(event->position().toPoint()));
+  event->accept();
+  if (OnMouseUp) OnMouseUp(event, TabAt(event->position().toPoint()));
 }
 
 bool TTabControlSmart::event(QEvent *event) {
   if (event->type() == QEvent::ToolTip) {
     // The tip of a folder tab is its whole folder.
     auto *help = static_cast<QHelpEvent *>(event);
-    const int index = tabAt(help->pos());
+    const int index = TabAt(help->pos());
     const std::string hint =
         IsFolderTab(*this, index) && OnTabHint ? OnTabHint(index) : std::string();
     if (!hint.empty())
@@ -262,7 +365,7 @@ bool TTabControlSmart::event(QEvent *event) {
       QToolTip::hideText();
     return true;
   }
-  return QTabBar::event(event);
+  return QWidget::event(event);
 }
 
 void TTabControlSmart::wheelEvent(QWheelEvent *event) {
@@ -271,12 +374,12 @@ void TTabControlSmart::wheelEvent(QWheelEvent *event) {
 }
 
 void TTabControlSmart::focusOutEvent(QFocusEvent *event) {
-  QTabBar::focusOutEvent(event);
+  QWidget::focusOutEvent(event);
   FocusLost();
 }
 
 void TTabControlSmart::changeEvent(QEvent *event) {
-  QTabBar::changeEvent(event);
+  QWidget::changeEvent(event);
   if (event->type() == QEvent::FontChange) {
     // Keep the tab font bold whatever font the window hands down.
     QFont f = font();
@@ -285,13 +388,13 @@ void TTabControlSmart::changeEvent(QEvent *event) {
       setFont(f);
     }
     tabHeight_ = -1;
-    for (int i = 0; i < count() && static_cast<size_t>(i) < widths_.size(); ++i)
-      widths_[static_cast<size_t>(i)] = TabWidth(Caption(i));
+    for (Tab &tab : tabs_) tab.width = TabWidth(tab.caption);
+    TabsChanged();
   }
 }
 
 void TTabControlSmart::StartDrag() {
-  int index = currentIndex();
+  int index = current_;
   if (index < 0) return;
   auto *data = new QMimeData;
   data->setData(TabMimeType, QByteArray::number(index));
@@ -306,7 +409,7 @@ void TTabControlSmart::StartDrag() {
 // ---- Dropping -----------------------------------------------------------------------
 
 bool TTabControlSmart::AcceptDrag(QDropEvent *event) {
-  const int index = tabAt(event->position().toPoint());
+  const int index = TabAt(event->position().toPoint());
   if (OnDragOver && OnDragOver(event, index)) return true;
   return event->source() == this && event->mimeData()->hasFormat(TabMimeType) &&
          AcceptsTabDrop(index);
@@ -329,7 +432,7 @@ void TTabControlSmart::dragMoveEvent(QDragMoveEvent *event) {
 }
 
 void TTabControlSmart::dropEvent(QDropEvent *event) {
-  const int target = tabAt(event->position().toPoint());
+  const int target = TabAt(event->position().toPoint());
   if (OnDragDrop) OnDragDrop(event, target);
   if (event->source() == this && event->mimeData()->hasFormat(TabMimeType)) {
     DropCurrentOn(target);

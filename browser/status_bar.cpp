@@ -14,7 +14,8 @@ std::string Size(uint64_t bytes) { return FormatSizeBytes(static_cast<int64_t>(b
 
 }  // namespace
 
-StatusSummary CurrentStatusSummary(const TFileListState &list, int32_t tabIndex) {
+StatusSummary CurrentStatusSummary(const TFileListState &list, int32_t tabIndex,
+                                   const FreeSpaceReader &freeSpace) {
   StatusSummary s;
   for (const FileEntry &entry : list.FileList) {
     if (!entry.Selected) continue;
@@ -25,9 +26,14 @@ StatusSummary CurrentStatusSummary(const TFileListState &list, int32_t tabIndex)
   if (tabIndex >= 0 && tabIndex < static_cast<int32_t>(list.TabStates.size())) {
     const TabState &tab = list.TabStates[static_cast<size_t>(tabIndex)];
     s.TotalBytes = tab.TotalBytes;
-    if (!tab.Folder.empty())
+    if (!tab.Folder.empty() && freeSpace) {
+      const FreeSpaceState state = freeSpace(tab.Folder, s.FreeBytes, s.SizeBytes);
+      s.HaveSpace = state == FreeSpaceState::Have && s.FreeBytes >= 0 && s.SizeBytes >= 0;
+      s.SpaceUnknown = state == FreeSpaceState::Waiting;
+    } else if (!tab.Folder.empty()) {
       s.HaveSpace =
           FsFreeSpace(tab.Folder, s.FreeBytes, s.SizeBytes) && s.FreeBytes >= 0 && s.SizeBytes >= 0;
+    }
   }
   return s;
 }
@@ -40,11 +46,13 @@ int32_t FreeSpacePercent(int64_t freeBytes, int64_t sizeBytes) {
 }
 
 std::string StatusPanel0Text(const StatusSummary &s) {
+  if (!s.Listing.empty()) return s.Listing;
   std::string text = "|4|b";
   if (s.Marked > 0) text += NumToStrCommas(s.Marked) + " / ";
   text += NumToStrCommas(s.Count) + " |b" + ItemWord(s.Count) + ": |b";
   if (s.Marked > 0) text += Size(s.MarkedBytes) + " / ";
   text += Size(s.TotalBytes) + " |b       ";
+  if (s.SpaceUnknown) return text + "|1Free Space: |b?";
   if (!s.HaveSpace) return text;
   text += "|1Free Space: |b" + FormatSizeBytes(s.FreeBytes) + " / " + FormatSizeBytes(s.SizeBytes);
   int32_t percent = FreeSpacePercent(s.FreeBytes, s.SizeBytes);

@@ -8,10 +8,12 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <algorithm>
 #include <utility>
 
 #include "foundation/platform_ui.h"
@@ -547,6 +549,155 @@ void TBox::paintEvent(QPaintEvent *) {
   if (LineBottom) etched(r.bottomLeft() - QPoint(0, 1), r.bottomRight() - QPoint(0, 1), {0, 1});
   if (LineLeft) etched(r.topLeft(), r.bottomLeft(), {1, 0});
   if (LineRight) etched(r.topRight() - QPoint(1, 0), r.bottomRight() - QPoint(1, 0), {1, 0});
+}
+
+// ---- TSlider ----
+
+TSlider::TSlider(QWidget *parent) : QWidget(parent) {
+  setFocusPolicy(Qt::StrongFocus);
+  setCursor(Qt::SizeHorCursor);
+}
+
+void TSlider::SetValueInternal(int64_t value) {
+  if (value < min_) value = min_;
+  if (value > max_) value = max_;
+  value_ = static_cast<int32_t>(value);
+  update();
+  if (OnChange) OnChange();
+}
+
+void TSlider::SetValue(int32_t value) { SetValueInternal(value); }
+
+void TSlider::SetRange(int32_t min, int32_t max) {
+  if (max < min) std::swap(min, max);
+  min_ = min;
+  max_ = max;
+  value_ = std::clamp(value_, min_, max_);
+  update();
+}
+
+void TSlider::SetKnobThickness(int32_t pixels) {
+  knobThickness_ = std::max<int32_t>(0, pixels);
+  update();
+}
+
+void TSlider::SetKnobText(bool on) {
+  knobText_ = on;
+  update();
+}
+
+int TSlider::KnobLength() const {
+  const int shortSide = Vertical() ? width() : height();
+  const int longSide = Vertical() ? height() : width();
+  return std::min(knobThickness_ > 0 ? knobThickness_ : shortSide, longSide);
+}
+
+int TSlider::TrackLength() const {
+  const int longSide = Vertical() ? height() : width();
+  return std::max(0, longSide - 2 * (KnobLength() / 2));
+}
+
+int TSlider::KnobCentre() const {
+  const int start = KnobLength() / 2;
+  int offset = 0;
+  if (max_ != min_)
+    offset = static_cast<int>((static_cast<int64_t>(value_) - min_) * TrackLength() /
+                              (static_cast<int64_t>(max_) - min_));
+  // A vertical slider has Min at the bottom.
+  return Vertical() ? height() - 1 - (start + offset) : start + offset;
+}
+
+int32_t TSlider::ValueAtPoint(const QPoint &pos) const {
+  const int along = Vertical() ? height() - 1 - pos.y() : pos.x();
+  const int length = TrackLength();
+  if (length <= 0) return min_;
+  const int64_t offset = std::clamp(along - KnobLength() / 2, 0, length);
+  return static_cast<int32_t>(min_ + offset * (static_cast<int64_t>(max_) - min_) / length);
+}
+
+QSize TSlider::sizeHint() const { return {120, 24}; }
+
+void TSlider::resizeEvent(QResizeEvent *event) {
+  setCursor(Vertical() ? Qt::SizeVerCursor : Qt::SizeHorCursor);
+  QWidget::resizeEvent(event);
+}
+
+void TSlider::paintEvent(QPaintEvent *) {
+  QPainter p(this);
+  const QPalette &pal = palette();
+  const bool vertical = Vertical();
+  const int knob = KnobLength();
+  const int half = knob / 2;
+  // The track: an etched line along the centre.
+  p.setPen(pal.color(QPalette::Dark));
+  if (vertical) {
+    const int x = width() / 2;
+    p.drawLine(x - 1, half, x - 1, height() - 1 - half);
+    p.setPen(pal.color(QPalette::Light));
+    p.drawLine(x, half, x, height() - 1 - half);
+  } else {
+    const int y = height() / 2;
+    p.drawLine(half, y - 1, width() - 1 - half, y - 1);
+    p.setPen(pal.color(QPalette::Light));
+    p.drawLine(half, y, width() - 1 - half, y);
+  }
+  if (!isEnabled()) return;
+  const int centre = KnobCentre();
+  const QRect box =
+      vertical ? QRect(0, centre - half, width(), knob) : QRect(centre - half, 0, knob, height());
+  p.fillRect(box, pal.color(QPalette::Button));
+  PaintBevel(p, box, 1, false, pal);
+  if (hasFocus()) {
+    p.setPen(QPen(pal.color(QPalette::Highlight), 1, Qt::DotLine));
+    p.drawRect(box.adjusted(2, 2, -3, -3));
+  }
+  if (knobText_) {
+    const QString text =
+        OnFormatKnobText ? OnFormatKnobText(value_) : QString::number(static_cast<int>(value_));
+    p.setPen(pal.color(QPalette::ButtonText));
+    p.drawText(box, Qt::AlignCenter, text);
+  }
+}
+
+void TSlider::mousePressEvent(QMouseEvent *event) {
+  if (event->button() == Qt::LeftButton) {
+    setFocus(Qt::MouseFocusReason);
+    SetValue(ValueAtPoint(event->position().toPoint()));
+  }
+  event->accept();
+}
+
+void TSlider::mouseMoveEvent(QMouseEvent *event) {
+  if (event->buttons() & Qt::LeftButton) SetValue(ValueAtPoint(event->position().toPoint()));
+  event->accept();
+}
+
+void TSlider::mouseReleaseEvent(QMouseEvent *event) {
+  if (rect().contains(event->position().toPoint()) && OnChange) OnChange();
+  event->accept();
+}
+
+void TSlider::keyPressEvent(QKeyEvent *event) {
+  const int64_t page = (static_cast<int64_t>(max_) - min_) / 10;
+  switch (event->key()) {
+    case Qt::Key_Home: SetValueInternal(max_); break;
+    case Qt::Key_End: SetValueInternal(min_); break;
+    case Qt::Key_Up:
+    case Qt::Key_Right: SetValueInternal(static_cast<int64_t>(value_) + 1); break;
+    case Qt::Key_Down:
+    case Qt::Key_Left: SetValueInternal(static_cast<int64_t>(value_) - 1); break;
+    case Qt::Key_PageUp: SetValueInternal(value_ + page); break;
+    case Qt::Key_PageDown: SetValueInternal(value_ - page); break;
+    default: QWidget::keyPressEvent(event); return;
+  }
+  event->accept();
+}
+
+void TSlider::wheelEvent(QWheelEvent *event) {
+  const int delta = event->angleDelta().y();
+  if (delta > 0) SetValueInternal(static_cast<int64_t>(value_) + 1);
+  if (delta < 0) SetValueInternal(static_cast<int64_t>(value_) - 1);
+  event->accept();
 }
 
 }  // namespace trovix

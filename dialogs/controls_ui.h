@@ -247,4 +247,66 @@ class TBox : public QWidget {
   void paintEvent(QPaintEvent *event) override;
 };
 
+// ---- TSlider ----
+
+// A focusable slider. Vertical when it is not wider than high (Min at the
+// bottom), else horizontal (Min at the left). The track runs along the long
+// side's centre line, half a knob in from either end; the knob sits at the
+// value's position. The left button sets the value from the mouse, Home/End
+// give Max/Min, arrows step by 1, Page Up/Down by a tenth of the range, the
+// wheel by 1. OnChange is raised whenever the value is set, changed or not,
+// and when a mouse button is released over the control.
+class TSlider : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TSlider(QWidget *parent = nullptr);
+
+  int32_t Value() const { return value_; }
+  int32_t Min() const { return min_; }
+  int32_t Max() const { return max_; }
+  // Keeps the value within Min..Max and raises OnChange.
+  void SetValue(int32_t value);
+  // A range given backwards is taken in order; the value is clamped to it
+  // (without OnChange).
+  void SetRange(int32_t min, int32_t max);
+  // Knob length along the track; 0 means the control's short side.
+  int32_t KnobThickness() const { return knobThickness_; }
+  void SetKnobThickness(int32_t pixels);
+  bool KnobText() const { return knobText_; }
+  void SetKnobText(bool on);
+
+  std::function<void()> OnChange;
+  // Supplies the knob's text instead of the decimal value.
+  std::function<QString(int32_t value)> OnFormatKnobText;
+
+  bool Vertical() const { return width() <= height(); }
+  // The knob's length, the track's start (Min end: left, or bottom for a
+  // vertical slider, in widget coordinates) and its length in pixels.
+  int KnobLength() const;
+  int TrackLength() const;
+  // The value the mouse at pos (widget coordinates) chooses.
+  int32_t ValueAtPoint(const QPoint &pos) const;
+  // The knob's centre along the long side, in widget coordinates.
+  int KnobCentre() const;
+
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent *event) override;
+  void mousePressEvent(QMouseEvent *event) override;
+  void mouseMoveEvent(QMouseEvent *event) override;
+  void mouseReleaseEvent(QMouseEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
+  void wheelEvent(QWheelEvent *event) override;
+  void resizeEvent(QResizeEvent *event) override;
+
+ private:
+  void SetValueInternal(int64_t value);
+  int32_t value_ = 0;
+  int32_t min_ = 0;
+  int32_t max_ = 100;
+  int32_t knobThickness_ = 0;
+  bool knobText_ = false;
+};
+
 }  // namespace trovix

@@ -15,6 +15,8 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -166,6 +168,53 @@ std::atomic<bool> gAnyFaults{false};  // faults or a hook; lets every call skip 
 thread_local bool tInHook = false;
 
 bool AnyFaults() { return gAnyFaults.load(std::memory_order_acquire); }
+
+// Delay faults: their own lock and wake-up, so that a call held by one never
+// holds up the fault lock that other threads' calls take.
+struct Delay {
+  FsDelayOp op;
+  std::string pathPart;
+  int64_t millis;
+};
+// Made once and never destroyed: a worker may still wait on a delay when the
+// program exits, and destroying a condition variable waits for its waiters.
+struct DelayState {
+  std::mutex mutex;
+  std::condition_variable released;
+  std::vector<Delay> delays;
+  uint64_t generation = 0;  // grows at every release
+  int waiting = 0;
+};
+DelayState &Delays() {
+  static DelayState *state = new DelayState;
+  return *state;
+}
+std::atomic<bool> gAnyDelays{false};
+
+// Waits as a delay fault of kind op for path says, if any; keeps errno.
+void DelayPoint(FsDelayOp op, const std::string &path) {
+  if (!gAnyDelays.load(std::memory_order_acquire)) return;
+  DelayState &d = Delays();
+  std::unique_lock lock(d.mutex);
+  int64_t millis = 0;
+  bool found = false;
+  for (const Delay &delay : d.delays)
+    if (delay.op == op && path.find(delay.pathPart) != std::string::npos) {
+      millis = delay.millis;
+      found = true;
+    }
+  if (!found) return;
+  const uint64_t generation = d.generation;
+  const int saved = errno;
+  ++d.waiting;
+  auto released = [&] { return d.generation != generation; };
+  if (millis < 0)
+    d.released.wait(lock, released);
+  else
+    d.released.wait_for(lock, std::chrono::milliseconds(millis), released);
+  --d.waiting;
+  errno = saved;
+}
 
 // Calls the hook, if any, outside the lock and never from inside itself.
 void CallHook(FsOp op, const std::string &path) {
@@ -596,6 +645,7 @@ FsFolderReader::~FsFolderReader() { Close(); }
 bool FsFolderReader::Open(const std::string &folder) {
   Close();
   folder_ = folder;
+  DelayPoint(FsDelayOp::List, folder);
   if (Injected(FsOp::List, folder)) return false;
   int fd = Retry([&] { return open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
   if (fd < 0) return FailErrno();
@@ -851,6 +901,7 @@ bool FsListFolder(const std::string &folder, std::vector<FsEntry> &entries) {
 // ---- Information ------------------------------------------------------------
 
 bool FsGetInfo(const std::string &path, FsEntry &info) {
+  DelayPoint(FsDelayOp::Stat, path);
   info.name = LastComponent(path);
   if (!StatEntry(AT_FDCWD, NoTrailingDelim(path).c_str(), info)) return FailErrno();
   return Ok();
@@ -865,6 +916,7 @@ bool FsGetInfo(int handle, FsEntry &info) {
 }
 
 bool FsExists(const std::string &path) {
+  DelayPoint(FsDelayOp::Stat, path);
   struct stat st;
   if (lstat(NoTrailingDelim(path).c_str(), &st) != 0) return FailErrno();
   return Ok();
@@ -877,6 +929,7 @@ bool FsFileExists(const std::string &path) {
 }
 
 bool FsFolderExists(const std::string &path) {
+  DelayPoint(FsDelayOp::Stat, path);
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return FailErrno();
   Ok();
@@ -1287,6 +1340,7 @@ std::vector<FsVolume> FsVolumesFromMountInfo(const std::string &mountInfo) {
 }
 
 std::vector<FsVolume> FsVolumes() {
+  DelayPoint(FsDelayOp::Volumes, std::string());
   std::vector<FsVolume> volumes;
   for (const Mount &m : CurrentMounts()) volumes.push_back(Describe(m));
   Ok();
@@ -1294,6 +1348,7 @@ std::vector<FsVolume> FsVolumes() {
 }
 
 bool FsVolumeOf(const std::string &path, FsVolume &volume) {
+  DelayPoint(FsDelayOp::Volumes, std::string());
   if (path.empty() || path[0] != PathDelim) return Fail(EINVAL);
   std::string p = path.back() == PathDelim ? path : path + PathDelim;
   const Mount *best = nullptr;
@@ -1307,6 +1362,7 @@ bool FsVolumeOf(const std::string &path, FsVolume &volume) {
 }
 
 bool FsFreeSpace(const std::string &path, int64_t &freeBytes, int64_t &totalBytes) {
+  DelayPoint(FsDelayOp::FreeSpace, path);
   struct statvfs sv;
   if (Retry([&] { return statvfs(path.c_str(), &sv); }) != 0) return FailErrno();
   freeBytes = static_cast<int64_t>(sv.f_bavail) * static_cast<int64_t>(sv.f_frsize);
@@ -1323,11 +1379,36 @@ void FsInjectFault(FsOp op, const std::string &pathPart, int error, int64_t afte
 }
 
 void FsClearFaults() {
-  std::lock_guard lock(gFaultMutex);
-  gFaults.clear();
-  gHook = nullptr;
-  gTracked.clear();
-  gAnyFaults.store(false, std::memory_order_release);
+  {
+    std::lock_guard lock(gFaultMutex);
+    gFaults.clear();
+    gHook = nullptr;
+    gTracked.clear();
+    gAnyFaults.store(false, std::memory_order_release);
+  }
+  FsReleaseDelays();
+}
+
+void FsInjectDelay(FsDelayOp op, const std::string &pathPart, int64_t millis) {
+  DelayState &d = Delays();
+  std::lock_guard lock(d.mutex);
+  d.delays.push_back(Delay{op, pathPart, millis});
+  gAnyDelays.store(true, std::memory_order_release);
+}
+
+void FsReleaseDelays() {
+  DelayState &d = Delays();
+  std::lock_guard lock(d.mutex);
+  d.delays.clear();
+  ++d.generation;
+  gAnyDelays.store(false, std::memory_order_release);
+  d.released.notify_all();
+}
+
+int FsDelayedCalls() {
+  DelayState &d = Delays();
+  std::lock_guard lock(d.mutex);
+  return d.waiting;
 }
 
 void FsSetHook(std::function<void(FsOp op, const std::string &path)> hook) {

@@ -275,6 +275,20 @@ enum class FsOp {
 void FsInjectFault(FsOp op, const std::string &pathPart, int error, int64_t afterBytes = 0);
 void FsClearFaults();
 
+// Delay faults, for tests: a slow or hung disk or mount. Every call of the
+// kind on a path that contains pathPart waits millis milliseconds before it
+// runs, or with millis < 0 until the delays are released. List delays
+// FsFolderReader::Open and FsListFolder; Stat FsGetInfo (by path), FsExists,
+// FsFileExists, FsFolderExists and FsGetAttributes; FreeSpace FsFreeSpace;
+// Volumes FsVolumes and FsVolumeOf (their path is empty, so only an empty
+// pathPart matches). FsReleaseDelays removes every delay and lets the calls
+// waiting on one go on; FsClearFaults does too.
+enum class FsDelayOp { List, Stat, FreeSpace, Volumes };
+void FsInjectDelay(FsDelayOp op, const std::string &pathPart, int64_t millis);
+void FsReleaseDelays();
+// Calls now waiting on a delay (for tests, to know a worker is stuck).
+int FsDelayedCalls();
+
 // A hook, for tests, called at the start of every call that a fault could
 // fail (and of FsRead, FsWrite and FsCopyRange as Read and Write) with its
 // kind and path, before any fault applies: to act between two steps of an

@@ -51,14 +51,6 @@ std::string Digits(uint64_t v) {
   return r;
 }
 
-// Decimal digits of a non-negative whole number held in a long double.
-std::string WholeDigits(long double v) {
-  if (v < 18446744073709551616.0L) return Digits(static_cast<uint64_t>(v));
-  char buf[5000];
-  std::snprintf(buf, sizeof buf, "%.0Lf", v);
-  return buf;
-}
-
 // Magnitude digits padded to at least decimals + 1 digits, with "." in front
 // of the last decimals digits when decimals > 0.
 std::string InsertDecimalPoint(std::string digits, int64_t decimals) {
@@ -87,21 +79,6 @@ std::string GetField(const std::string &s, int32_t n, char sep) {
   size_t end = s.find(sep, start);
   if (end == std::string::npos) end = s.size();
   return s.substr(start, end - start);
-}
-
-void SetField(std::string &s, int32_t n, const std::string &value, char sep) {
-  if (n < 0) return;
-  int32_t fields = 1;
-  for (char c : s) fields += c == sep;
-  if (n >= fields) {
-    s.append(static_cast<size_t>(n - fields + 1), sep);
-    s += value;
-    return;
-  }
-  size_t start = FieldStart(s, n, sep);
-  size_t end = s.find(sep, start);
-  if (end == std::string::npos) end = s.size();
-  s.replace(start, end - start, value);
 }
 
 // Fixed-width readers with 64-bit positions so that i + k never overflows.
@@ -144,15 +121,6 @@ bool IsAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); 
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool IsDigits(const std::string &s) {
-  if (s.empty()) return false;
-  for (char c : s)
-    if (!IsDigit(c)) return false;
-  return true;
-}
-
-bool IsNum(const std::string &s) { return IsDigits(s); }
-
 char UpCase(char c) { return IsAlpha(c) ? static_cast<char>(c & ~0x20) : c; }
 
 char LoCase(char c) { return IsAlpha(c) ? static_cast<char>(c | 0x20) : c; }
@@ -161,29 +129,6 @@ std::string UpperCase(const std::string &s) {
   std::string r(s);
   for (char &c : r) c = UpCase(c);
   return r;
-}
-
-void StrCase(std::string &s, TCaseMode mode) {
-  bool wordStart = true;
-  bool sentenceStart = true;
-  for (char &c : s) {
-    if (IsAlpha(c)) {
-      bool upper = false;
-      switch (mode) {
-        case cLower: upper = false; break;
-        case cUpper: upper = true; break;
-        case cMixed: upper = wordStart; break;
-        case cSentence: upper = wordStart && sentenceStart; break;
-      }
-      c = upper ? UpCase(c) : LoCase(c);
-      wordStart = false;
-      sentenceStart = false;
-    }
-    if (c == ' ')
-      wordStart = true;
-    else if (c == '.' || c == ':')
-      sentenceStart = true;
-  }
 }
 
 std::string ChangeCase(const std::string &s) {
@@ -202,15 +147,6 @@ std::string ChangeCase(const std::string &s) {
   } else {
     for (char &c : r) c = UpCase(c);
   }
-  return r;
-}
-
-std::string StrGetInitials(const std::string &s) {
-  std::string r;
-  if (s.empty()) return r;
-  r += UpCase(s[0]);
-  for (size_t i = 1; i < s.size(); ++i)
-    if (s[i - 1] == ' ' && s[i] != ' ') r += UpCase(s[i]);
   return r;
 }
 
@@ -264,22 +200,6 @@ int32_t StrPosWild(int32_t start, const std::string &pattern, const std::string 
   }
 }
 
-std::string StrFindReplace(const std::string &find, const std::string &s,
-                           const std::string &replace) {
-  if (find.empty()) return s;  // nothing to find: unchanged rather than endless
-  std::string r;
-  int32_t from = 1;
-  for (;;) {
-    int32_t p = StrPos(from, find, s);
-    if (p == 0) break;
-    r.append(s, static_cast<size_t>(from - 1), static_cast<size_t>(p - from));
-    r += replace;
-    from = p + static_cast<int32_t>(find.size());
-  }
-  r.append(s, static_cast<size_t>(from - 1), std::string::npos);
-  return r;
-}
-
 void StrSubs(std::string &s, const std::string &find, const std::string &replace) {
   if (find.empty()) return;
   // Replacing the first occurrence and searching again from position 1 is
@@ -329,11 +249,6 @@ void StrSubs(std::string &s, const std::string &find, const std::string &replace
   s = std::move(done);
 }
 
-void StrChangeChar(std::string &s, char from, char to) {
-  for (char &c : s)
-    if (c == from) c = to;
-}
-
 int32_t StrCountChar(const std::string &s, char c) {
   int32_t n = 0;
   for (char x : s) n += x == c;
@@ -378,49 +293,7 @@ bool StrSame(const std::string &a, const std::string &b) {
   return a.size() == b.size() && StrCompare(a, b) == 0;
 }
 
-bool StrMatch(const std::string &a, const std::string &b) {
-  if (a.size() != b.size()) return false;
-  for (size_t k = 0; k < a.size(); ++k)
-    if (a[k] != b[k] && a[k] != '?' && b[k] != '?') return false;
-  return true;
-}
-
 // ---- Layout and padding -------------------------------------------------------
-
-std::string StrLeft(const std::string &s, int32_t n) {
-  if (n <= 0) return std::string();
-  std::string r = s.substr(0, static_cast<size_t>(n));
-  r.resize(static_cast<size_t>(n), ' ');
-  return r;
-}
-
-std::string StrRight(const std::string &s, int32_t n) {
-  if (n <= 0) return std::string();
-  size_t w = static_cast<size_t>(n);
-  if (s.size() >= w) return s.substr(s.size() - w);
-  return std::string(w - s.size(), ' ') + s;
-}
-
-std::string StrCenter(const std::string &s, int32_t n) {
-  size_t front = 0, back = 0;
-  for (int64_t len = Len(s); len < n; ++len) (len % 2 == 0 ? front : back)++;
-  return std::string(front, ' ') + s + std::string(back, ' ');
-}
-
-std::string StrPad(const std::string &s, int32_t n) {
-  int64_t width = n < 0 ? -static_cast<int64_t>(n) : n;
-  if (Len(s) >= width) return s;
-  std::string fill(static_cast<size_t>(width - Len(s)), ' ');
-  return n >= 1 ? s + fill : fill + s;
-}
-
-std::string StrRepeat(const std::string &s, int32_t n) {
-  std::string r;
-  if (n <= 0) return r;
-  r.reserve(s.size() * static_cast<size_t>(n));
-  for (int32_t k = 0; k < n; ++k) r += s;
-  return r;
-}
 
 void StrTrim(std::string &s) {
   size_t end = s.size();
@@ -435,101 +308,21 @@ std::string StrStripSpaces(const std::string &s) {
   return s.substr(a, b - a);
 }
 
-void StrReformat(std::string &s) {
-  std::string r;
-  r.reserve(s.size());
-  bool inRun = false;
-  for (char c : s) {
-    bool blank = c == ' ' || c == '\t';
-    if (!(blank && inRun)) r += c;
-    inRun = blank;
-  }
-  s = r;
-}
-
-std::string StrExpTabs(const std::string &s) {
-  std::string r;
-  r.reserve(s.size());
-  for (char c : s) {
-    if (c == '\t')
-      r.append(8 - r.size() % 8, ' ');
-    else
-      r += c;
-  }
-  return r;
-}
-
 void StrAdd(std::string &s, const std::string &sep, const std::string &add) {
   if (add.empty()) return;
   if (!s.empty()) s += sep;
   s += add;
 }
 
-void StrAddComma(std::string &s, const std::string &add) { StrAdd(s, ",", add); }
-
-void StrAddSpace(std::string &s, const std::string &add) { StrAdd(s, " ", add); }
-
-std::string StrAppend(const std::string &a, const std::string &sep, const std::string &b) {
-  return (!a.empty() && !b.empty()) ? a + sep + b : a + b;
-}
-
-std::string StrInclude(bool flag, const std::string &s) { return flag ? s : std::string(); }
-
-std::string StrIncludeHyphen(bool flag, const std::string &s) { return flag ? s : "-"; }
-
-std::string StrCreateLines(int32_t n) {
-  std::string r;
-  if (n > 0) {
-    for (int32_t k = 0; k < n; ++k) r += crlf;
-  } else {
-    for (int64_t k = 1; k <= -static_cast<int64_t>(n); ++k) {
-      r += Digits(static_cast<uint64_t>(k));
-      r += crlf;
-    }
-  }
-  return r;
-}
-
-std::string StrExpand(int32_t a, int32_t b) {
-  std::string r;
-  for (int64_t k = a; k <= b; ++k) {
-    if (k != a) r += ',';
-    r += NumToStr(static_cast<int32_t>(k));
-  }
-  return r;
-}
-
-std::string BoolToStr(bool flag) { return StrBoolean[flag ? 1 : 0]; }
-
 // ---- Tab and comma fields -----------------------------------------------------
 
 std::string StrGetField(const std::string &s, int32_t n) { return GetField(s, n, '\t'); }
 
-void StrSetField(std::string &s, int32_t n, const std::string &value) {
-  SetField(s, n, value, '\t');
-}
-
 std::string StrGetFieldComma(const std::string &s, int32_t n) { return GetField(s, n, ','); }
-
-void StrSetFieldComma(std::string &s, int32_t n, const std::string &value) {
-  SetField(s, n, value, ',');
-}
 
 int32_t StrFields(const std::string &s) { return StrCountChar(s, '\t') + 1; }
 
 int32_t StrCommaFields(const std::string &s) { return StrCountChar(s, ',') + 1; }
-
-std::string StrGetField_(const std::string &s, int32_t &pos) {
-  NormalisePos(pos);
-  std::string r;
-  while (pos <= Len(s)) {
-    char c = s[static_cast<size_t>(pos - 1)];
-    ++pos;
-    if (c == '\t' || c == '\r') break;
-    if (c != '\n') r += c;
-  }
-  return r;
-}
 
 // ---- Fixed-width digits -------------------------------------------------------
 
@@ -537,40 +330,17 @@ std::string D(uint8_t b) { return std::string(1, static_cast<char>('0' + b)); }
 
 std::string DD(uint8_t b) { return D(b / 10) + D(b % 10); }
 
-std::string DDD(uint16_t w) { return DD(static_cast<uint8_t>(w / 10)) + D(w % 10); }
-
 std::string DDDD(uint16_t w) {
   return DD(static_cast<uint8_t>(w / 100)) + DD(static_cast<uint8_t>(w % 100));
 }
-
-std::string E(const uint8_t *p) { return D(*p); }
 
 std::string H(uint8_t b) { return std::string(1, Hex[b & 15]); }
 
 std::string HH(uint8_t b) { return H(b >> 4) + H(b); }
 
-std::string HHH(uint16_t w) {
-  return H(static_cast<uint8_t>(w >> 8)) + H(static_cast<uint8_t>(w >> 4)) +
-         H(static_cast<uint8_t>(w));
-}
-
 std::string HHHH(uint16_t w) {
   return HH(static_cast<uint8_t>(w >> 8)) + HH(static_cast<uint8_t>(w));
 }
-
-std::string HHHHHH(uint32_t d) {
-  return HH(static_cast<uint8_t>(d >> 16)) + HHHH(static_cast<uint16_t>(d));
-}
-
-std::string HHHHHHHH(uint32_t d) {
-  return HHHH(static_cast<uint16_t>(d >> 16)) + HHHH(static_cast<uint16_t>(d));
-}
-
-void StrAddH(std::string &s, uint8_t b) { s += H(b); }
-
-void StrAddHH(std::string &s, uint8_t b) { s += HH(b); }
-
-void StrAddHHHH(std::string &s, uint16_t w) { s += HHHH(w); }
 
 // ---- Number to text -----------------------------------------------------------
 
@@ -596,8 +366,6 @@ std::string NumToStr(int32_t n) {
   return Digits(static_cast<uint64_t>(n));
 }
 
-std::string NumToStrSigned(int32_t n) { return n >= 0 ? "+" + NumToStr(n) : NumToStr(n); }
-
 std::string NumToStrFill(int32_t n, int32_t width) {
   std::string r = NumToStr(n);
   if (Len(r) < width) r.insert(n < 0 ? 1 : 0, static_cast<size_t>(width - Len(r)), '0');
@@ -609,8 +377,6 @@ std::string NumToStrDecimals(int32_t n, int32_t decimals) {
   std::string r = InsertDecimalPoint(Digits(mag), decimals);
   return n < 0 ? "-" + r : r;
 }
-
-std::string FormatDecimal(int32_t n, uint8_t decimals) { return NumToStrDecimals(n, decimals); }
 
 std::string CardToHex(uint32_t d) { return CardToStr(d, 16); }
 
@@ -643,60 +409,6 @@ std::string FormatSizeBytes(int64_t q) {
     ++unit;
   }
   return NumToStrCommas(q) + " " + SizeUnitNames[unit];
-}
-
-std::string RealToStr(double x, uint8_t decimals) {
-  double v = x;
-  for (int k = 0; k < decimals; ++k) v *= 10;
-  bool negative = !(v >= 0);
-  if (negative) v = -v;
-  if (std::isnan(v)) return "NAN";
-  if (std::isinf(v)) {
-    if (std::isinf(x)) return negative ? "-INF" : "INF";
-    // Too large to scale: such a number has no fraction to show.
-    return (negative ? "-" : "") + WholeDigits(std::fabs(x)) + "." + std::string(decimals, '0');
-  }
-  v += 0.5;
-  // Integer part and fraction are the digits of the one truncated value,
-  // split in front of the last decimals digits: exact for any magnitude.
-  std::string r = InsertDecimalPoint(WholeDigits(std::trunc(v)), decimals);
-  return negative ? "-" + r : r;
-}
-
-std::string RealToStrDigits(double x, uint8_t digits) {
-  bool negative = !(x >= 0);
-  double m = std::fabs(x);
-  if (std::isnan(m)) return "NAN";
-  if (std::isinf(m)) return negative ? "-INF" : "INF";
-  int64_t e = 0;
-  if (m != 0) {
-    while (m < 1) {
-      m *= 10;
-      --e;
-    }
-    while (m >= 1 && e <= 1000) {
-      m /= 10;
-      ++e;
-    }
-    for (int k = 0; k < digits; ++k) {
-      m *= 10;
-      --e;
-    }
-  }
-  if (std::isinf(m)) return negative ? "-INF" : "INF";  // more digits than a double holds
-  std::string t = WholeDigits(std::nearbyint(m));       // ties to even
-  int64_t k = Len(t) - 1 + e;
-  std::string r;
-  if (k >= 12 || k < -5) {
-    r = t.substr(0, 1) + "." + t.substr(1) + "e" + NumToStrSigned(static_cast<int32_t>(k));
-  } else if (e > 0) {
-    r = t + std::string(static_cast<size_t>(e), '0');
-  } else if (e < 0) {
-    r = InsertDecimalPoint(t, -e);
-  } else {
-    r = t;
-  }
-  return negative ? "-" + r : r;
 }
 
 // ---- Text to number -----------------------------------------------------------
@@ -821,23 +533,9 @@ uint32_t HexToCard(const std::string &s) {
   return v;
 }
 
-long double StrToReal(const std::string &s) {
-  int32_t pos = 1;
-  return StrGetReal(s, pos);
-}
-
-double HexToDouble(const std::string &s) {
-  double v = 0;
-  for (char c : s) {
-    int h = HexValue(static_cast<uint8_t>(c));
-    if (h < 0) break;
-    v = v * 16 + h;
-  }
-  return v;
-}
-
 int32_t UnformatDecimal(const std::string &s, int32_t decimals) {
-  long double v = StrToReal(s) * std::pow(10.0L, static_cast<long double>(decimals));
+  int32_t pos = 1;
+  long double v = StrGetReal(s, pos) * std::pow(10.0L, static_cast<long double>(decimals));
   v = std::nearbyint(v);  // ties to even
   // Out of range saturates rather than overflowing the conversion.
   if (std::isnan(v)) return 0;
@@ -845,8 +543,6 @@ int32_t UnformatDecimal(const std::string &s, int32_t decimals) {
   if (v <= -2147483648.0L) return std::numeric_limits<int32_t>::min();
   return static_cast<int32_t>(v);
 }
-
-void StrGetE(uint8_t *p, const std::string &s) { *p = static_cast<uint8_t>(StrToNum(s)); }
 
 uint8_t StrGetD(char c) {
   if (IsDigit(c)) return static_cast<uint8_t>(c - '0');

@@ -27,20 +27,14 @@ inline constexpr char StrGetItemHardSpace = '_';  // a space inside an item
 inline constexpr const char *SizeUnitNames[9] = {"Bytes", "KB", "MB", "GB", "TB",
                                                  "PB",    "EB", "ZB", "YB"};
 
-enum TCaseMode { cLower, cUpper, cMixed, cSentence };
-
 // ---- Character tests and case -------------------------------------------------
 
-bool IsAlpha(char c);                 // A..Z, a..z
-bool IsDigit(char c);                 // 0..9
-bool IsDigits(const std::string &s);  // non-empty, all digits
-bool IsNum(const std::string &s);     // same as IsDigits
+bool IsAlpha(char c);  // A..Z, a..z
+bool IsDigit(char c);  // 0..9
 char UpCase(char c);
 char LoCase(char c);
 std::string UpperCase(const std::string &s);
-void StrCase(std::string &s, TCaseMode mode);
 std::string ChangeCase(const std::string &s);  // lower -> Title -> UPPER -> lower
-std::string StrGetInitials(const std::string &s);
 
 // ---- Search, replace, count ---------------------------------------------------
 
@@ -49,15 +43,12 @@ int32_t StrPosCh(int32_t start, char c, const std::string &s);
 int32_t StrPosChLast(char c, const std::string &s);
 // "#" matches a digit, "?" any byte >= 32; others compare through UpCase.
 int32_t StrPosWild(int32_t start, const std::string &pattern, const std::string &s);
-std::string StrFindReplace(const std::string &find, const std::string &s,
-                           const std::string &replace);
 // Replaces the first occurrence of find (through UpCase) and searches again
 // from the start until none is left; a replace holding find replaces each
 // original occurrence once. Stops with StrError raised, s holding the text
 // reached so far, before s passes 16 MiB (or its size, when larger) or the
 // replacements pass 8 times its length: some inputs never end otherwise.
 void StrSubs(std::string &s, const std::string &find, const std::string &replace);
-void StrChangeChar(std::string &s, char from, char to);
 int32_t StrCountChar(const std::string &s, char c);
 int32_t StrCountWord(const std::string &s);
 
@@ -66,74 +57,42 @@ int32_t StrCountWord(const std::string &s);
 int32_t StrCompareFrom(const std::string &a, const std::string &b, int32_t i, int32_t j);
 int32_t StrCompare(const std::string &a, const std::string &b);  // <0, 0, >0
 bool StrSame(const std::string &a, const std::string &b);
-bool StrMatch(const std::string &a, const std::string &b);  // same length, "?" either side
 
 // ---- Layout and padding -------------------------------------------------------
 
-std::string StrLeft(const std::string &s, int32_t n);
-std::string StrRight(const std::string &s, int32_t n);
-std::string StrCenter(const std::string &s, int32_t n);
-std::string StrPad(const std::string &s, int32_t n);  // n >= 1 right, n <= 0 left
-std::string StrRepeat(const std::string &s, int32_t n);
 void StrTrim(std::string &s);  // trailing spaces, tabs, NULs
 std::string StrStripSpaces(const std::string &s);
-void StrReformat(std::string &s);
-std::string StrExpTabs(const std::string &s);
 void StrAdd(std::string &s, const std::string &sep, const std::string &add);
-void StrAddComma(std::string &s, const std::string &add);
-void StrAddSpace(std::string &s, const std::string &add);
-std::string StrAppend(const std::string &a, const std::string &sep, const std::string &b);
-std::string StrInclude(bool flag, const std::string &s);
-std::string StrIncludeHyphen(bool flag, const std::string &s);
-std::string StrCreateLines(int32_t n);
-std::string StrExpand(int32_t a, int32_t b);
-std::string BoolToStr(bool flag);
 
 // ---- Tab and comma fields (numbered from 0) -----------------------------------
 
 std::string StrGetField(const std::string &s, int32_t n);
-void StrSetField(std::string &s, int32_t n, const std::string &value);
 std::string StrGetFieldComma(const std::string &s, int32_t n);
-void StrSetFieldComma(std::string &s, int32_t n, const std::string &value);
 int32_t StrFields(const std::string &s);
 int32_t StrCommaFields(const std::string &s);
-// Reads up to the next tab or CR (consumed), dropping LF bytes.
-std::string StrGetField_(const std::string &s, int32_t &pos);
 
 // ---- Fixed-width digits -------------------------------------------------------
 
 std::string D(uint8_t b);
 std::string DD(uint8_t b);
-std::string DDD(uint16_t w);
 std::string DDDD(uint16_t w);
-std::string E(const uint8_t *p);  // D of the byte at p
 std::string H(uint8_t b);
 std::string HH(uint8_t b);
-std::string HHH(uint16_t w);
 std::string HHHH(uint16_t w);
-std::string HHHHHH(uint32_t d);
-std::string HHHHHHHH(uint32_t d);
-void StrAddH(std::string &s, uint8_t b);
-void StrAddHH(std::string &s, uint8_t b);
-void StrAddHHHH(std::string &s, uint16_t w);
 
 // ---- Number to text -----------------------------------------------------------
 
 std::string CardToStr(uint32_t d, int32_t base);  // base 2..36
 std::string CardToStr(uint32_t d);
 std::string NumToStr(int32_t n);
-std::string NumToStrSigned(int32_t n);
 std::string NumToStrFill(int32_t n, int32_t width);
 std::string NumToStrDecimals(int32_t n, int32_t decimals);
-std::string FormatDecimal(int32_t n, uint8_t decimals);
 std::string CardToHex(uint32_t d);
 std::string CardToHexFill(uint32_t d, int32_t width);
 std::string NumToStrCommas(int64_t q);
 // "item" for exactly 1, else "items": the word after a count of entries.
 std::string ItemWord(int64_t count);
 std::string FormatSizeBytes(int64_t q);
-std::string RealToStr(double x, uint8_t decimals);
-std::string RealToStrDigits(double x, uint8_t digits);
 
 // ---- Text to number (positions are left just after what was read) -------------
 
@@ -146,10 +105,7 @@ std::string StrGetItem(const std::string &s, int32_t &pos);
 uint32_t StrToCard(const std::string &s);
 int32_t StrToNum(const std::string &s);
 uint32_t HexToCard(const std::string &s);
-long double StrToReal(const std::string &s);
-double HexToDouble(const std::string &s);
 int32_t UnformatDecimal(const std::string &s, int32_t decimals);
-void StrGetE(uint8_t *p, const std::string &s);
 uint8_t StrGetD(char c);
 uint8_t StrGetH_(char c);
 uint8_t StrGetDD(const std::string &s, int32_t i);

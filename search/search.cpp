@@ -2,12 +2,16 @@
 #include "search/search.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#include <deque>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
 #endif
 #include <memory>
+#include <mutex>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 #include "dialogs/event_log.h"
@@ -94,7 +98,7 @@ bool SearchHexContents(const std::string &text, std::string &bytes) {
 namespace {
 
 // How common a byte is in text, higher for more common: the scan looks for
-// the pattern's least common byte first.
+// the pattern's two least common bytes first.
 int ByteCommonness(unsigned char c) {
   static const char kCommon[] = " etaoinsrhldcumfpgwybvkxjqz";  // most common first
   if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
@@ -105,53 +109,130 @@ int ByteCommonness(unsigned char c) {
   return c >= 128 ? 100 : 150;
 }
 
+// Whether at holds the pattern, byte k compared as
+// (b | orMask[k]) == want[k].
+inline bool PatternAt(const unsigned char *at, const unsigned char *orMask,
+                      const unsigned char *want, size_t m) {
+  for (size_t k = 0; k < m; ++k)
+    if ((at[k] | orMask[k]) != want[k]) return false;
+  return true;
+}
+
+struct TPairScan {
+  const unsigned char *buf;
+  const unsigned char *orMask, *want;
+  size_t m, rare1, rare2;
+  // The next start to look at; the kernels leave it where the plain loop
+  // takes over.
+  size_t start;
+  size_t to;
+};
+
+#if defined(__SSE2__)
+// 16 starts at a time: those where both rare bytes fit are checked whole.
+bool PairScanSse2(TPairScan &s) {
+  const __m128i or1 = _mm_set1_epi8(static_cast<char>(s.orMask[s.rare1]));
+  const __m128i or2 = _mm_set1_epi8(static_cast<char>(s.orMask[s.rare2]));
+  const __m128i want1 = _mm_set1_epi8(static_cast<char>(s.want[s.rare1]));
+  const __m128i want2 = _mm_set1_epi8(static_cast<char>(s.want[s.rare2]));
+  const unsigned char *p1 = s.buf + s.rare1, *p2 = s.buf + s.rare2;
+  size_t i = s.start;
+  for (; i + 15 + s.m <= s.to; i += 16) {
+    const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p1 + i));
+    const __m128i x2 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p2 + i));
+    unsigned mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(x1, or1), want1),
+                                        _mm_cmpeq_epi8(_mm_or_si128(x2, or2), want2))));
+    while (mask) {
+      if (PatternAt(s.buf + i + static_cast<size_t>(__builtin_ctz(mask)), s.orMask, s.want, s.m))
+        return true;
+      mask &= mask - 1;
+    }
+  }
+  s.start = i;
+  return false;
+}
+#endif
+
+#if defined(__x86_64__) || defined(__i386__)
+#define TROVIX_HAVE_AVX2 1
+// The same, 32 starts at a time, for processors that have AVX2.
+__attribute__((target("avx2"))) bool PairScanAvx2(TPairScan &s) {
+  const __m256i or1 = _mm256_set1_epi8(static_cast<char>(s.orMask[s.rare1]));
+  const __m256i or2 = _mm256_set1_epi8(static_cast<char>(s.orMask[s.rare2]));
+  const __m256i want1 = _mm256_set1_epi8(static_cast<char>(s.want[s.rare1]));
+  const __m256i want2 = _mm256_set1_epi8(static_cast<char>(s.want[s.rare2]));
+  const unsigned char *p1 = s.buf + s.rare1, *p2 = s.buf + s.rare2;
+  size_t i = s.start;
+  for (; i + 31 + s.m <= s.to; i += 32) {
+    const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p1 + i));
+    const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p2 + i));
+    uint32_t mask = static_cast<uint32_t>(
+        _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(x1, or1), want1),
+                                              _mm256_cmpeq_epi8(_mm256_or_si256(x2, or2), want2))));
+    while (mask) {
+      if (PatternAt(s.buf + i + static_cast<size_t>(__builtin_ctz(mask)), s.orMask, s.want, s.m))
+        return true;
+      mask &= mask - 1;
+    }
+  }
+  s.start = i;
+  return false;
+}
+#endif
+
 }  // namespace
 
 TContentScanner::TContentScanner(const std::string &pattern, bool ignoreCase, size_t blockSize)
     : pattern_(pattern), blockSize_(std::max<size_t>(blockSize, 32768)) {
-  fold_ = ignoreCase && HasLetter(pattern_);
-  if (fold_) pattern_ = UpperCase(pattern_);
-  for (size_t k = 1; k < pattern_.size(); ++k)
-    if (ByteCommonness(static_cast<unsigned char>(pattern_[k])) <
-        ByteCommonness(static_cast<unsigned char>(pattern_[rare_])))
-      rare_ = k;
+  const bool fold = ignoreCase && HasLetter(pattern_);
+  if (fold) pattern_ = UpperCase(pattern_);
+  const size_t m = pattern_.size();
+  or_.assign(m, '\0');
+  want_ = pattern_;
+  for (size_t k = 0; k < m; ++k)
+    if (fold && IsAlpha(pattern_[k])) {
+      or_[k] = 0x20;
+      want_[k] = static_cast<char>(pattern_[k] | 0x20);
+    }
+  // The two least common bytes of the pattern, at two different offsets
+  // where it has two bytes.
+  auto commoner = [&](size_t a, size_t b) {
+    return ByteCommonness(static_cast<unsigned char>(pattern_[a])) >
+           ByteCommonness(static_cast<unsigned char>(pattern_[b]));
+  };
+  for (size_t k = 1; k < m; ++k)
+    if (commoner(rare1_, k)) rare1_ = k;
+  rare2_ = rare1_ == 0 && m > 1 ? 1 : 0;
+  for (size_t k = 0; k < m; ++k)
+    if (k != rare1_ && commoner(rare2_, k)) rare2_ = k;
+#if defined(TROVIX_HAVE_AVX2)
+  avx2_ = __builtin_cpu_supports("avx2");
+#endif
 }
 
-bool TContentScanner::FindIn(size_t from, size_t to) {
+bool TContentScanner::FindIn(size_t to) const {
   const size_t m = pattern_.size();
-  if (to - from < m) return false;
-  const unsigned char *buf = buffer_.data();
-  const unsigned char *pat = reinterpret_cast<const unsigned char *>(pattern_.data());
-  auto verify = [&](size_t start) {
-    if (fold_) {
-      for (size_t k = 0; k < m; ++k)
-        if (Fold(buf[start + k]) != pat[k]) return false;
-      return true;
-    }
-    return memcmp(buf + start, pat, m) == 0;
-  };
-  // Candidates are the places of the rarest byte (either case of a letter
-  // when folding), found 16 bytes at a time; each is then checked whole.
-  const unsigned char r1 = pat[rare_];
-  const unsigned char r2 = fold_ && IsAlpha(static_cast<char>(r1)) ? (r1 | 0x20) : r1;
-  size_t i = from + rare_;
-  const size_t last = to - m + rare_;  // the last place the rare byte may be
-#if defined(__SSE2__)
-  const __m128i v1 = _mm_set1_epi8(static_cast<char>(r1));
-  const __m128i v2 = _mm_set1_epi8(static_cast<char>(r2));
-  for (; i + 16 <= last + 1; i += 16) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(buf + i));
-    unsigned mask = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, v1), _mm_cmpeq_epi8(x, v2))));
-    while (mask) {
-      const size_t at = i + static_cast<size_t>(__builtin_ctz(mask));
-      if (verify(at - rare_)) return true;
-      mask &= mask - 1;
-    }
-  }
+  if (to < m) return false;
+  TPairScan s{buffer_.data(),
+              reinterpret_cast<const unsigned char *>(or_.data()),
+              reinterpret_cast<const unsigned char *>(want_.data()),
+              m,
+              rare1_,
+              rare2_,
+              0,
+              to};
+#if defined(TROVIX_HAVE_AVX2)
+  if (avx2_ && PairScanAvx2(s)) return true;
 #endif
-  for (; i <= last; ++i)
-    if ((buf[i] == r1 || buf[i] == r2) && verify(i - rare_)) return true;
+#if defined(__SSE2__)
+  if (PairScanSse2(s)) return true;
+#endif
+  // The last few starts, one at a time.
+  for (size_t i = s.start; i + m <= to; ++i)
+    if ((s.buf[i + rare1_] | s.orMask[rare1_]) == s.want[rare1_] &&
+        PatternAt(s.buf + i, s.orMask, s.want, m))
+      return true;
   return false;
 }
 
@@ -187,7 +268,7 @@ bool TContentScanner::Scan(const std::function<int64_t(void *, int64_t)> &read, 
         filled += static_cast<size_t>(std::max<int64_t>(n, 0));
       }
     }
-    if (!found) found = FindIn(0, filled);
+    if (!found) found = FindIn(filled);
     if (end) return found;
     if (found) {
       filled = 0;  // the rest is only read, to know the file reads to its end
@@ -200,9 +281,13 @@ bool TContentScanner::Scan(const std::function<int64_t(void *, int64_t)> &read, 
   }
 }
 
-bool TContentScanner::ScanFile(int handle, bool textOnly) {
-  return Scan([handle](void *buffer, int64_t count) { return FsRead(handle, buffer, count); },
-              textOnly);
+bool TContentScanner::ScanFile(int handle, bool textOnly, const std::atomic<uint8_t> *state) {
+  return Scan(
+      [handle, state](void *buffer, int64_t count) -> int64_t {
+        if (state && state->load(std::memory_order_relaxed) == ssAborting) return -1;
+        return FsRead(handle, buffer, count);
+      },
+      textOnly);
 }
 
 // ---- Comparison ------------------------------------------------------------------
@@ -242,12 +327,118 @@ int SearchCompare(const SearchEntry &a, const SearchEntry &b, uint8_t key) {
 
 namespace {
 
+// Contents tests on threads beside the walk. The walk hands over each open
+// file with its entry, in walk order; a match is given back only once every
+// file handed over before it is decided, so the matches come in exactly the
+// order a walk testing each file itself would store them.
+class TScanPool {
+ public:
+  TScanPool(const TSearchParams &params, const std::atomic<uint8_t> &state, int threads)
+      : params_(params), state_(state) {
+    // Fewer threads (even none) when the system refuses more.
+    for (int i = 0; i < threads; ++i) {
+      try {
+        threads_.emplace_back([this] { Work(); });
+      } catch (const std::system_error &) {
+        break;
+      }
+    }
+  }
+  bool Running() const { return !threads_.empty(); }
+  // Finishes the files handed over (quickly when aborting) and joins.
+  ~TScanPool() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    work_.notify_all();
+    for (std::thread &t : threads_) t.join();
+  }
+  TScanPool(const TScanPool &) = delete;
+  TScanPool &operator=(const TScanPool &) = delete;
+
+  // Takes over handle (the pool closes it).
+  void Add(SearchEntry &&entry, int handle) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.push_back(TItem{std::move(entry), handle, false, false});
+      toScan_.push_back(&queue_.back());
+    }
+    work_.notify_one();
+  }
+
+  // Passes the decided head of the queue, in order, to store (matches only),
+  // waiting until at most keep files are left undecided.
+  template <class Store>
+  void Drain(size_t keep, Store store) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      while (!queue_.empty() && queue_.front().done) {
+        if (queue_.front().matched) store(std::move(queue_.front().entry));
+        queue_.pop_front();
+      }
+      if (queue_.size() <= keep) return;
+      decided_.wait(lock);
+    }
+  }
+
+ private:
+  struct TItem {
+    SearchEntry entry;
+    int handle;
+    bool done, matched;
+  };
+
+  void Work() {
+    TContentScanner scanner(params_.ContentBytes, params_.IgnoreCase);
+    for (;;) {
+      TItem *item;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        work_.wait(lock, [this] { return stop_ || !toScan_.empty(); });
+        if (toScan_.empty()) return;
+        item = toScan_.front();
+        toScan_.pop_front();
+      }
+      // Only this thread touches the item's handle until it is done; the
+      // deque keeps the item in place while it is queued.
+      const bool matched = scanner.ScanFile(item->handle, !params_.BinaryFiles, &state_);
+      FsClose(item->handle);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        item->matched = matched;
+        item->done = true;
+      }
+      decided_.notify_one();
+    }
+  }
+
+  const TSearchParams &params_;
+  const std::atomic<uint8_t> &state_;
+  std::mutex mutex_;
+  std::condition_variable work_, decided_;
+  std::deque<TItem> queue_;     // handed over, in walk order
+  std::deque<TItem *> toScan_;  // not yet taken by a thread
+  bool stop_ = false;
+  std::vector<std::thread> threads_;
+};
+
+// Files handed to the pool and not yet decided, at most: bounds the open
+// handles and the memory while the walk runs ahead.
+constexpr size_t kScanAhead = 64;
+
 class TWalker {
  public:
   explicit TWalker(TSearchJob &job) : job_(job), params_(job.Params) {
     for (std::string &part : SearchNameParts(params_.NameText)) parts_.push_back(UpperCase(part));
-    if (!params_.ContentBytes.empty())
-      scanner_ = std::make_unique<TContentScanner>(params_.ContentBytes, params_.IgnoreCase);
+    if (!params_.ContentBytes.empty()) {
+      if (job.ScanThreads > 0) {
+        pool_ = std::make_unique<TScanPool>(params_, job.State, job.ScanThreads);
+        if (!pool_->Running()) pool_.reset();
+      }
+      if (!pool_)
+        scanner_ = std::make_unique<TContentScanner>(params_.ContentBytes, params_.IgnoreCase);
+    }
   }
 
   bool Run() {
@@ -256,6 +447,7 @@ class TWalker {
     if (path_.empty()) return !job_.Aborting();
     if (path_.back() != PathDelim) path_ += PathDelim;
     if (root.Open(path_)) WalkFolder(root);
+    if (pool_) pool_->Drain(0, [this](SearchEntry &&e) { Store(std::move(e)); });
     return !job_.Aborting();
   }
 
@@ -282,7 +474,7 @@ class TWalker {
       }
       if (nameMatches) {
         if (!haveInfo && !folder.Info(name, info)) continue;  // gone since the listing
-        if (Matches(folder, name, kind, info)) Store(info);
+        Test(folder, name, kind, info);
       }
       if (kind == FsKind::Folder && params_.SubFolders && !job_.Aborting()) {
         FsFolderReader sub;
@@ -296,25 +488,35 @@ class TWalker {
     ancestors_.pop_back();
   }
 
-  bool Matches(FsFolderReader &folder, const std::string &name, FsKind kind, const FsEntry &info) {
-    if (!scanner_) return true;
+  // Stores the entry when it matches, or hands it to the pool to decide.
+  void Test(FsFolderReader &folder, const std::string &name, FsKind kind, const FsEntry &info) {
+    if (!scanner_ && !pool_) return Store(Entry(info));
     // Folders never match contents; links are not followed and named pipes,
     // sockets and devices are never opened.
-    if ((info.attr & (faDirectory | faReparsePoint)) || kind != FsKind::File) return false;
+    if ((info.attr & (faDirectory | faReparsePoint)) || kind != FsKind::File) return;
     const int handle = folder.OpenFile(name, path_ + name);
-    if (handle == FsInvalidHandle) return false;
+    if (handle == FsInvalidHandle) return;
+    if (pool_) {
+      pool_->Add(Entry(info), handle);
+      pool_->Drain(kScanAhead, [this](SearchEntry &&e) { Store(std::move(e)); });
+      return;
+    }
     const bool found = scanner_->ScanFile(handle, !params_.BinaryFiles);
     FsClose(handle);
-    return found;
+    if (found) Store(Entry(info));
   }
 
-  void Store(const FsEntry &info) {
+  SearchEntry Entry(const FsEntry &info) const {
     SearchEntry e;
     e.path = path_;
     e.name = info.name;
     e.size = static_cast<uint64_t>(info.size);
     e.time = info.time;
     e.attributes = info.attr;
+    return e;
+  }
+
+  void Store(SearchEntry &&e) {
     job_.Results.push_back(std::move(e));
     job_.FoundCount.fetch_add(1, std::memory_order_relaxed);
   }
@@ -323,6 +525,7 @@ class TWalker {
   const TSearchParams &params_;
   std::vector<std::string> parts_;
   std::unique_ptr<TContentScanner> scanner_;
+  std::unique_ptr<TScanPool> pool_;
   std::string path_;
   std::vector<std::pair<uint64_t, uint64_t>> ancestors_;
 };

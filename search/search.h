@@ -86,14 +86,21 @@ class TContentScanner {
   // to its end. With textOnly, a stream whose first 32 KiB do not look like
   // text (FileIsTextBytes) fails at once.
   bool Scan(const std::function<int64_t(void *buffer, int64_t count)> &read, bool textOnly);
-  // The same over a file of an open folder.
-  bool ScanFile(int handle, bool textOnly);
+  // The same over a file of an open folder. When state turns to aborting,
+  // the scan ends at the next read with no match.
+  bool ScanFile(int handle, bool textOnly, const std::atomic<uint8_t> *state = nullptr);
 
  private:
-  bool FindIn(size_t from, size_t to);  // the pattern within buffer_[from, to)
-  std::string pattern_;                 // upper-cased when ignoring case
-  bool fold_ = false;
-  size_t rare_ = 0;  // index of the pattern's rarest byte, looked for first
+  bool FindIn(size_t to) const;  // the pattern within buffer_[0, to)
+  std::string pattern_;          // upper-cased when ignoring case
+  // A byte b of the text equals pattern byte k when (b | or_[k]) == want_[k]:
+  // or_ is 0x20 at letters when ignoring case (either case then matches the
+  // lower one), 0 elsewhere.
+  std::string or_, want_;
+  // Candidates are the places where the pattern's two rarest bytes (at
+  // offsets rare1_ and rare2_) both fit, tested 16 or 32 places at a time.
+  size_t rare1_ = 0, rare2_ = 0;
+  bool avx2_ = false;
   size_t blockSize_;
   std::vector<unsigned char> buffer_;
 };
@@ -118,6 +125,9 @@ class TSearchJob {
   uint64_t TotalSize = 0;
   std::atomic<uint8_t> State{ssIdle};
   std::atomic<bool> Busy{false};
+  // Threads testing contents beside the walk; 0 tests each file in the walk
+  // itself. The results are the same in content and order either way.
+  int ScanThreads = 2;
   // Rows (1-based, as the grid counts them) of the selection to delete.
   int32_t DeleteTop = 0, DeleteBottom = 0;
 

@@ -52,13 +52,14 @@ constexpr int kIconRoom = 18;
 const QColor kFlaggedText(0xC0, 0xC0, 0xC0);
 
 QString Q(const std::string &s) { return DisplayText(s); }
-std::string S(const QString &s) { return EditedBytes(s); }
 
+// Fills a combo with a history, keeping each item's bytes (a name or text
+// need not be UTF-8), and sets its text to the newest item or leaves it.
 void FillCombo(QComboBox *combo, const std::vector<std::string> &history, bool setText) {
-  const QString text = combo->currentText();
+  const std::string text = setText && !history.empty() ? history.front() : ComboText(combo);
   combo->clear();
-  for (const std::string &item : history) combo->addItem(EditableText(item));
-  combo->setEditText(setText && !history.empty() ? EditableText(history.front()) : text);
+  for (const std::string &item : history) ComboInsertItem(combo, combo->count(), item);
+  ComboSetText(combo, text);
 }
 
 // Header text pieces in bold, underlined when they name the sort order.
@@ -260,7 +261,7 @@ TSearchForm::TSearchForm(const std::string &folder, QWidget *parent) : QWidget(p
   CreateToolBar();
   FillCombo(eFilename, NameHistory, true);
   FillCombo(eContaining, ContentsHistory, false);
-  eContaining->setEditText(QString());
+  ComboSetText(eContaining, std::string());
   if (SearchHost().IsRemote) IsRemote = SearchHost().IsRemote(SearchFolder);
   INIWinLoad(this);
   INIGridLoad(GFileInfo, "SearchGrid");
@@ -485,20 +486,21 @@ void TSearchForm::showEvent(QShowEvent *event) {
 
 void TSearchForm::bSearchClick() {
   if (Busy()) return;
-  const std::string contents = S(eContaining->currentText());
+  const std::string contents = ComboText(eContaining);
+  const std::string names = ComboText(eFilename);
   std::string bytes = contents;
   if (cbHex->isChecked() && !SearchHexContents(contents, bytes)) {
     // Refused before anything changes: the list and the status stay.
     DisplayError(SearchHexError);
     return;
   }
-  SearchHistoryAdd(NameHistory, S(eFilename->currentText()));
+  SearchHistoryAdd(NameHistory, names);
   FillCombo(eFilename, NameHistory, false);
   SearchHistoryAdd(ContentsHistory, contents);
   FillCombo(eContaining, ContentsHistory, false);
   TSearchParams &p = job_.Params;
   p.SearchFolder = SearchFolder;
-  p.NameText = S(eFilename->currentText());
+  p.NameText = names;
   p.ContentBytes = bytes;
   p.SubFolders = cbSubFolders->isChecked();
   p.IgnoreCase = cbIgnoreCase->isChecked();
@@ -546,7 +548,7 @@ void TSearchForm::bViewClick(bool newWindow) {
   if (!e || (e->attributes & faDirectory)) return;
   const std::string path = e->path + e->name;
   if (SearchHost().View)
-    SearchHost().View(path, newWindow, S(eContaining->currentText()), this);
+    SearchHost().View(path, newWindow, ComboText(eContaining), this);
   else if (!WinOpenFile(this, path))
     DisplayError("|1|bERROR: Can not Open file |u" + e->name);
 }

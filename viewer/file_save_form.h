@@ -9,13 +9,16 @@
 #include <string>
 #include <vector>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
 
 namespace trovix {
 
+class TEditUpDown;
 class TFolderTree;
+class TSlider;
 
 inline constexpr int fsrSave = 6;
 inline constexpr int fsrDontSave = 7;
@@ -27,7 +30,20 @@ struct TFileSaveRequest {
   std::string name;                // file name with extension
   std::vector<std::string> types;  // the type list
   int type = 0;                    // index into types, -1 for none
+  // The image options panel: shown when imageOptions is set. The three
+  // numbers come from and go back to the settings "SizeHeight",
+  // "JPGCompression" and "GIFTransparency"; originalSize is the dialog's
+  // own state.
+  bool imageOptions = false;
+  bool originalSize = true;
+  int sizeHeight = 256;
+  int jpgCompression = 70;
+  int gifTransparency = 0;
 };
+
+// The image options' settings, read with their defaults and kept in range.
+void LoadImageSaveOptions(TFileSaveRequest &request);
+void StoreImageSaveOptions(const TFileSaveRequest &request);
 
 class TFileSaveForm : public QDialog {
   Q_OBJECT
@@ -39,13 +55,17 @@ class TFileSaveForm : public QDialog {
   QLineEdit *eFilename = nullptr;
   QComboBox *cbFileType = nullptr;
   QWidget *pOptions = nullptr;  // the image options (shown by the image save)
+  QCheckBox *cbSizeOriginal = nullptr;
+  TEditUpDown *eSizeHeight = nullptr;
+  TSlider *eJPGCompression = nullptr;
+  QComboBox *cbGIFTransparency = nullptr;
   QWidget *pToolbar = nullptr;
   QPushButton *bOK = nullptr;
   QPushButton *bDontSave = nullptr;
   QPushButton *bCancel = nullptr;
 
-  // Shows the dialog modally for request (image options hidden) and returns
-  // the result; request holds the choice afterwards.
+  // Shows the dialog modally for request (the image options only when it asks
+  // for them) and returns the result; request holds the choice afterwards.
   int Execute(TFileSaveRequest &request);
 
   void bOKClick();
@@ -57,6 +77,7 @@ class TFileSaveForm : public QDialog {
   void showEvent(QShowEvent *event) override;
 
  private:
+  void FormShow();
   bool treeReady_ = false;
 };
 

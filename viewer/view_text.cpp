@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewer/view_text.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 
 #include "foundation/file_system.h"
 #include "foundation/file_text.h"
@@ -35,6 +38,19 @@ class THandleCloser {
   int fd_;
 };
 
+// The length of the run of ASCII bytes at p (before end), eight at a time.
+size_t AsciiRun(const unsigned char *p, const unsigned char *end) {
+  const unsigned char *q = p;
+  while (end - q >= 8) {
+    uint64_t word;
+    std::memcpy(&word, q, 8);
+    if (word & 0x8080808080808080ULL) break;
+    q += 8;
+  }
+  while (q < end && *q < 0x80) ++q;
+  return static_cast<size_t>(q - p);
+}
+
 std::string FolderOf(const std::string &path) {
   size_t slash = path.rfind(PathDelim);
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -65,19 +81,17 @@ const char *LineEndBytes(TLineEnd lineEnd) {
 }
 
 TLineEnd DominantLineEnd(const std::string &bytes) {
-  size_t lf = 0, crlf = 0, cr = 0;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\n') {
-      ++lf;
-    } else if (bytes[i] == '\r') {
-      if (i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-        ++crlf;
-        ++i;
-      } else {
-        ++cr;
-      }
-    }
+  size_t lf = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+  size_t crlf = 0, cr = 0;
+  const char *begin = bytes.data();
+  const char *end = begin + bytes.size();
+  for (const char *p = begin; (p = static_cast<const char *>(std::memchr(p, '\r', end - p))); ++p) {
+    if (p + 1 < end && p[1] == '\n')
+      ++crlf;
+    else
+      ++cr;
   }
+  lf -= crlf;
   if (crlf > 0 && crlf >= lf && crlf >= cr) return TLineEnd::CRLF;
   if (cr > lf) return TLineEnd::CR;
   return TLineEnd::LF;
@@ -87,9 +101,9 @@ bool IsValidUtf8(const std::string &bytes) {
   auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
   auto *end = p + bytes.size();
   while (p < end) {
-    if (*p < 0x80) {
-      ++p;
-    } else if (int n = Utf8SequenceLength(p, end)) {
+    p += AsciiRun(p, end);
+    if (p == end) break;
+    if (int n = Utf8SequenceLength(p, end)) {
       p += n;
     } else {
       return false;
@@ -131,24 +145,39 @@ char32_t NextCodePoint(const std::string &text, size_t &i) {
   return cp;
 }
 
-std::string TextDecode(const std::string &bytes, TTextCoding &coding) {
+std::string TextDecode(std::string bytes, TTextCoding &coding) {
   coding.lineEnd = DominantLineEnd(bytes);
   coding.bytesAsChars = !IsValidUtf8(bytes);
+  const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
   if (!coding.bytesAsChars) {
     for (size_t i = 0; i < bytes.size();) {
-      if (static_cast<unsigned char>(bytes[i]) < 0x80) {
-        ++i;
-      } else if (IsReservedChar(NextCodePoint(bytes, i))) {
+      i += AsciiRun(data + i, data + bytes.size());
+      if (i < bytes.size() && IsReservedChar(NextCodePoint(bytes, i))) {
         coding.bytesAsChars = true;
         break;
       }
     }
   }
+  // UTF-8 with LF lines and no CR at all is its own text.
+  if (!coding.bytesAsChars && coding.lineEnd == TLineEnd::LF &&
+      std::memchr(bytes.data(), '\r', bytes.size()) == nullptr)
+    return bytes;
   std::string text;
-  text.reserve(bytes.size() + bytes.size() / 8);
+  text.reserve(bytes.size() + (coding.bytesAsChars ? bytes.size() / 8 : 0));
   const bool crlf = coding.lineEnd == TLineEnd::CRLF;
   const char end = coding.lineEnd == TLineEnd::CR ? '\r' : '\n';
+  const bool asChars = coding.bytesAsChars;
   for (size_t i = 0; i < bytes.size(); ++i) {
+    // Bytes that stay as they are go over in runs.
+    size_t run = i;
+    while (run < bytes.size() && data[run] != '\r' && data[run] != '\n' &&
+           !(asChars && data[run] >= 0x80))
+      ++run;
+    if (run > i) {
+      text.append(bytes, i, run - i);
+      i = run;
+      if (i == bytes.size()) break;
+    }
     char b = bytes[i];
     if (crlf && b == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
       text += '\n';
@@ -195,6 +224,40 @@ std::string TextEncode(const std::string &text, const TTextCoding &coding) {
     }
   }
   return bytes;
+}
+
+size_t HexDumpLength(size_t first, size_t last) {
+  return last > first ? 3 * (last - first) - (first == 0 ? 1 : 0) : 0;
+}
+
+void HexDumpWrite(const unsigned char *bytes, size_t first, size_t last, char16_t *out) {
+  // The two digits of every byte value, made once.
+  static const auto digits = [] {
+    std::array<std::array<char16_t, 2>, 256> table{};
+    const char *hex = "0123456789ABCDEF";
+    for (int b = 0; b < 256; ++b) table[b] = {char16_t(hex[b >> 4]), char16_t(hex[b & 15])};
+    return table;
+  }();
+  for (size_t i = first; i < last; ++i) {
+    if (i > 0) *out++ = (i % 16 == 0) ? u'\n' : u' ';
+    const auto &pair = digits[bytes[i]];
+    *out++ = pair[0];
+    *out++ = pair[1];
+  }
+}
+
+size_t TextPieceEnd(const std::string &text, size_t from, size_t step) {
+  if (from >= text.size() || step >= text.size() - from) return text.size();
+  size_t end = from + std::max<size_t>(step, 1);
+  // Back to the start of a character, but never to an empty piece.
+  while (end > from + 1 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+  return end;
+}
+
+int64_t TextLineCount(const std::string &text) {
+  const auto breaks = static_cast<int64_t>(std::count(text.begin(), text.end(), '\n'));
+  return breaks > 0 && text.back() == '\n' ? breaks : breaks + 1;
 }
 
 TReadResult ReadWholeFile(const std::string &path, int64_t limit, std::string &bytes, int64_t &size,

@@ -38,7 +38,7 @@ TLineEnd DominantLineEnd(const std::string &bytes);
 bool IsValidUtf8(const std::string &bytes);
 
 // File bytes to the editor's text; coding receives how to go back.
-std::string TextDecode(const std::string &bytes, TTextCoding &coding);
+std::string TextDecode(std::string bytes, TTextCoding &coding);
 // The editor's text (UTF-8, "\n" lines) back to file bytes.
 std::string TextEncode(const std::string &text, const TTextCoding &coding);
 
@@ -47,6 +47,23 @@ void AppendUtf8(std::string &out, char32_t c);
 // The code point at text[i] (advancing i); a byte that does not start a valid
 // sequence is taken as itself.
 char32_t NextCodePoint(const std::string &text, size_t &i);
+
+// The hex view's text: each byte as two upper-case hexadecimal digits, 16 to
+// a line, a space between the bytes of a line and "\n" between lines. The
+// dump is made in pieces: HexDumpLength(first, last) characters for bytes
+// [first, last) of a block, which HexDumpWrite writes to out, each piece
+// following on the one before (a piece after the first starts with the
+// separator before its first byte).
+size_t HexDumpLength(size_t first, size_t last);
+void HexDumpWrite(const unsigned char *bytes, size_t first, size_t last, char16_t *out);
+
+// A large text goes into the editor in pieces: the end of the piece of
+// about step bytes that starts at from, never inside a UTF-8 sequence (a
+// piece is never empty while from is before the end).
+size_t TextPieceEnd(const std::string &text, size_t from, size_t step);
+// The number of lines the status counts in an editor text ("\n" between
+// lines; a final "\n" ends the last line rather than starting one).
+int64_t TextLineCount(const std::string &text);
 
 // Reads a whole file of at most limit bytes. Results: 0 read; 1 cannot be
 // opened or read (error holds errno); 2 larger than limit (size holds its

@@ -1,19 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewer/view_window.h"
 
+#include "viewer/view_tools_ui.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QVideoWidget>
 #include <algorithm>
 
 #include "compare/compare_form.h"
@@ -28,6 +33,7 @@
 #include "foundation/strings.h"
 #include "viewer/file_save_form.h"
 #include "viewer/find_macros.h"
+#include "viewer/image_geometry.h"
 #include "viewer/text_tools.h"
 
 namespace trovix {
@@ -50,39 +56,6 @@ std::string FromQ(const QString &text) {
   return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
 }
 
-// A tool icon: the desktop theme's when it has one, else a small drawn glyph.
-QIcon ToolIcon(const char *theme, const QString &glyph) {
-  QIcon icon = QIcon::fromTheme(QString::fromLatin1(theme));
-  if (!icon.isNull()) return icon;
-  QPixmap pixmap(20, 20);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  QFont font = painter.font();
-  font.setPixelSize(glyph.size() > 2 ? 8 : 11);
-  font.setBold(true);
-  painter.setFont(font);
-  painter.setPen(QColor(0, 0, 128));
-  painter.drawRoundedRect(QRectF(0.5, 0.5, 19, 19), 3, 3);
-  painter.drawText(QRect(0, 0, 20, 20), Qt::AlignCenter, glyph);
-  return QIcon(pixmap);
-}
-
-// The tool bar's background: a gradient when the options ask for one.
-class TToolPanel : public QWidget {
- public:
-  using QWidget::QWidget;
-
- protected:
-  void paintEvent(QPaintEvent *) override {
-    QPainter painter(this);
-    if (OptionUseGradients())
-      CanvasGradientFill(painter, rect(), palette().color(QPalette::Button),
-                         palette().color(QPalette::Mid));
-    else
-      painter.fillRect(rect(), palette().color(QPalette::Button));
-  }
-};
-
 int ShiftStateOf(const QKeyEvent *event) {
   int state = ShiftStateFromQt(event->modifiers());
   Qt::MouseButtons buttons = QApplication::mouseButtons();
@@ -91,6 +64,13 @@ int ShiftStateOf(const QKeyEvent *event) {
   if (buttons & Qt::MiddleButton) state |= 32;
   return state;
 }
+
+// A large file's loading: the bytes of it that go in before the window shows
+// (more than a screen holds), per piece afterwards, and the time one turn of
+// the event loop spends on it.
+constexpr size_t kFirstLoadPiece = 128 << 10;
+constexpr size_t kLoadPiece = 64 << 10;
+constexpr qint64 kLoadTurnMs = 25;
 
 bool IsModifierKey(int key) {
   return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
@@ -155,16 +135,18 @@ TViewFileForm::TViewFileForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   layout->addWidget(pMemo);
   pMemo->hide();
 
-  // The image panel: the image view fills it.
-  pImage = new QWidget(this);
-  auto *imageLayout = new QVBoxLayout(pImage);
-  imageLayout->setContentsMargins(0, 0, 0, 0);
-  ToolBarImage = new QWidget(pImage);
-  pbImage = new QWidget(pImage);
-  imageLayout->addWidget(ToolBarImage);
-  imageLayout->addWidget(pbImage, 1);
+  CreateImagePanel();
   layout->addWidget(pImage);
   pImage->hide();
+
+  LoadTimer = new QTimer(this);
+  LoadTimer->setInterval(0);
+  connect(LoadTimer, &QTimer::timeout, this, [this] {
+    QElapsedTimer turn;
+    turn.start();
+    while (LoadPiece(kLoadPiece) && turn.elapsed() < kLoadTurnMs) {
+    }
+  });
 
   CreateToolBars();
   CreateMenu();
@@ -240,10 +222,17 @@ void TViewFileForm::CreateToolBars() {
   bSave->setEnabled(false);
 
   connect(bSave, &QAction::triggered, this, [this] { SaveTextFile(); });
-  connect(bSelectAll, &QAction::triggered, Memo, &QPlainTextEdit::selectAll);
-  connect(bCut, &QAction::triggered, Memo, &QPlainTextEdit::cut);
-  connect(bCopy, &QAction::triggered, Memo, &QPlainTextEdit::copy);
-  connect(bPaste, &QAction::triggered, Memo, &QPlainTextEdit::paste);
+  // The editor's own commands act on the whole text, so a load finishes first.
+  auto whole = [this](void (QPlainTextEdit::*command)()) {
+    return [this, command] {
+      FinishLoading();
+      (Memo->*command)();
+    };
+  };
+  connect(bSelectAll, &QAction::triggered, this, whole(&QPlainTextEdit::selectAll));
+  connect(bCut, &QAction::triggered, this, whole(&QPlainTextEdit::cut));
+  connect(bCopy, &QAction::triggered, this, whole(&QPlainTextEdit::copy));
+  connect(bPaste, &QAction::triggered, this, whole(&QPlainTextEdit::paste));
   connect(bHexAscii, &QAction::triggered, this, &TViewFileForm::HexAsciiClick);
   connect(bTabsSpaces, &QAction::triggered, this, &TViewFileForm::CovertTabsSpacesClick);
   connect(bCase, &QAction::triggered, this, &TViewFileForm::CaseClick);
@@ -297,12 +286,18 @@ void TViewFileForm::CreateMenu() {
 
   connect(PopupMenuMemo, &QMenu::aboutToShow, this,
           [this] { mSaveAs->setEnabled(bSave->isEnabled()); });
-  connect(mUndo, &QAction::triggered, Memo, &QPlainTextEdit::undo);
+  auto whole = [this](void (QPlainTextEdit::*command)()) {
+    return [this, command] {
+      FinishLoading();
+      (Memo->*command)();
+    };
+  };
+  connect(mUndo, &QAction::triggered, this, whole(&QPlainTextEdit::undo));
   connect(mSaveAs, &QAction::triggered, this, [this] { SaveTextFile(); });
-  connect(mSelectAll, &QAction::triggered, Memo, &QPlainTextEdit::selectAll);
-  connect(mCut, &QAction::triggered, Memo, &QPlainTextEdit::cut);
-  connect(mCopy, &QAction::triggered, Memo, &QPlainTextEdit::copy);
-  connect(mPaste, &QAction::triggered, Memo, &QPlainTextEdit::paste);
+  connect(mSelectAll, &QAction::triggered, this, whole(&QPlainTextEdit::selectAll));
+  connect(mCut, &QAction::triggered, this, whole(&QPlainTextEdit::cut));
+  connect(mCopy, &QAction::triggered, this, whole(&QPlainTextEdit::copy));
+  connect(mPaste, &QAction::triggered, this, whole(&QPlainTextEdit::paste));
   connect(mHexAscii, &QAction::triggered, this, &TViewFileForm::HexAsciiClick);
   connect(mTabsSpaces, &QAction::triggered, this, &TViewFileForm::CovertTabsSpacesClick);
   connect(mCase, &QAction::triggered, this, &TViewFileForm::CaseClick);
@@ -344,14 +339,26 @@ void TViewFileForm::SetStatusText(const std::string &text) {
   StatusBar->update();
 }
 
-void TViewFileForm::UpdateCaption() { setWindowTitle(DisplayText(ViewCaption(FileName, Mode))); }
+void TViewFileForm::UpdateCaption() {
+  setWindowTitle(DisplayText(Mode == vmImage
+                                 ? ImageCaption(FileName, PictureWidth(), PictureHeight(), Zoom)
+                                 : ViewCaption(FileName, Mode)));
+}
 
 // ---- Loading -------------------------------------------------------------------
 
 void TViewFileForm::ResetView() {
   if (Mode == vmMedia && ViewerHooks().stopMedia) ViewerHooks().stopMedia(this);
   pbImage->setVisible(true);
+  Picture = TPicture{};
+  Preview = QImage();
+  PreviewBytes.clear();
+  Scaled = QImage();
+  bSaveImage->setEnabled(true);
+  bPause->setVisible(false);
+  bPause->setChecked(false);
   Mode = vmEmpty;
+  StopLoading();
   Memo->clear();
   Memo->document()->setModified(false);
   bSave->setEnabled(false);
@@ -360,6 +367,7 @@ void TViewFileForm::ResetView() {
 
 void TViewFileForm::PrepareText() {
   if (pImage->isVisible()) ToolBarImage->show();
+  // Text has no full-screen mode: the window gets its border back.
   setWindowState(Qt::WindowNoState);
   resize(INIReadNum("ViewWidth", width()), INIReadNum("ViewHeight", height()));
   bIgnoreCase->setChecked(INIReadNum("SearchIgnoreCase", 1) != 0);
@@ -395,13 +403,9 @@ bool TViewFileForm::LoadText(const std::string &path) {
   pImage->hide();
   pMemo->show();
   // Each stage frees the one before, so a large file is held as few times as can be.
-  std::string text = TextDecode(bytes, Coding);
+  std::string text = TextDecode(std::move(bytes), Coding);
   bytes = std::string();
-  QString shown = ToQ(text);
-  text = std::string();
-  Memo->setPlainText(shown);
-  shown = QString();
-  Memo->document()->setModified(false);
+  StartLoading(std::move(text), false);
   show();
   Memo->setFocus();
   MemoClick();
@@ -427,23 +431,79 @@ bool TViewFileForm::LoadHex(const std::string &path) {
   StatusBar->repaint();
   // A hex dump is a new text: CR LF lines when saved as text.
   Coding = TTextCoding{};
-  std::string hex = BlockToHex(bytes.data(), -static_cast<int32_t>(bytes.size()));
-  bytes = std::string();
-  hex.erase(std::remove(hex.begin(), hex.end(), '\r'), hex.end());
-  QString shown = QString::fromLatin1(hex.data(), static_cast<qsizetype>(hex.size()));
-  hex = std::string();
-  Memo->setPlainText(shown);
-  shown = QString();
-  Memo->document()->setModified(false);
+  StartLoading(std::move(bytes), true);
   Memo->setFocus();
   bSave->setEnabled(false);
   MemoClick();
   return true;
 }
 
+void TViewFileForm::StartLoading(std::string source, bool hex) {
+  StopLoading();
+  Pending.active = true;
+  Pending.hex = hex;
+  Pending.source = std::move(source);
+  const int64_t size = static_cast<int64_t>(Pending.source.size());
+  Pending.lines = hex ? std::max<int64_t>(1, (size + 15) / 16) : TextLineCount(Pending.source);
+  // A load is no step to undo.
+  Memo->document()->setUndoRedoEnabled(false);
+  if (LoadPiece(kFirstLoadPiece)) {
+    Memo->setReadOnly(true);
+    LoadTimer->start();
+  }
+}
+
+bool TViewFileForm::LoadPiece(size_t step) {
+  if (!Pending.active) return false;
+  const std::string &source = Pending.source;
+  const size_t from = Pending.done;
+  size_t end;
+  QString piece;
+  if (Pending.hex) {
+    // 16 bytes make a line of the dump: an eighth of the step in bytes gives
+    // about as many lines as a step of text.
+    end = from + std::min(std::max<size_t>(step / 8, 16), source.size() - from);
+    piece.resize(static_cast<qsizetype>(HexDumpLength(from, end)));
+    HexDumpWrite(reinterpret_cast<const unsigned char *>(source.data()), from, end,
+                 reinterpret_cast<char16_t *>(piece.data()));
+  } else {
+    end = TextPieceEnd(source, from, step);
+    piece = QString::fromUtf8(source.data() + from, static_cast<qsizetype>(end - from));
+  }
+  QTextDocument *document = Memo->document();
+  if (from == 0) {
+    Memo->setPlainText(piece);
+  } else {
+    QTextCursor cursor(document);
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(piece);
+  }
+  document->setModified(false);
+  Pending.done = end;
+  if (end < source.size()) return true;
+  StopLoading();
+  return false;
+}
+
+void TViewFileForm::StopLoading() {
+  LoadTimer->stop();
+  if (!Pending.active) return;
+  std::string().swap(Pending.source);  // gives the memory back (an assignment may keep it)
+  Pending = TPendingLoad{};
+  Memo->setReadOnly(false);
+  Memo->document()->setUndoRedoEnabled(true);
+}
+
+void TViewFileForm::FinishLoading() {
+  // Pieces of a bounded size keep the converted text small.
+  while (LoadPiece(16 * kLoadPiece)) {
+  }
+}
+
 // ---- Saving and closing --------------------------------------------------------
 
 bool TViewFileForm::SaveTextFile() {
+  FinishLoading();
   TFileSaveRequest request;
   size_t slash = FileName.rfind(PathDelim);
   request.folder = slash == std::string::npos ? std::string() : FileName.substr(0, slash + 1);
@@ -486,6 +546,7 @@ void TViewFileForm::closeEvent(QCloseEvent *event) {
     event->ignore();
     return;
   }
+  StopLoading();
   if (Mode == vmMedia && ViewerHooks().stopMedia) ViewerHooks().stopMedia(this);
   if (Mode == vmText || Mode == vmHex) {
     INIWriteNum("ViewWidth", width());
@@ -586,12 +647,14 @@ void TViewFileForm::MemoClick(bool copySelection) {
     const QTextDocument *document = Memo->document();
     int64_t lines = document->blockCount();
     if (lines > 1 && document->lastBlock().length() <= 1) --lines;
+    if (Loading()) lines = Pending.lines;
     const int64_t line = cursor.blockNumber() + 1;
     SetStatusText(LineStatusText(line, std::max(line, lines)));
   }
 }
 
 void TViewFileForm::MemoEnter() {
+  FinishLoading();
   QTextCursor cursor = Memo->textCursor();
   cursor.removeSelectedText();
   const QString line = cursor.block().text().left(cursor.positionInBlock());
@@ -602,6 +665,7 @@ void TViewFileForm::MemoEnter() {
 }
 
 void TViewFileForm::HexAsciiClick() {
+  FinishLoading();
   QTextCursor cursor = Memo->textCursor();
   QString selection = cursor.selectedText();
   selection.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
@@ -614,6 +678,7 @@ void TViewFileForm::HexAsciiClick() {
 }
 
 void TViewFileForm::CovertTabsSpacesClick() {
+  FinishLoading();
   QTextCursor cursor = Memo->textCursor();
   if (!cursor.hasSelection()) return;
   QString selection = cursor.selectedText();
@@ -623,6 +688,7 @@ void TViewFileForm::CovertTabsSpacesClick() {
 }
 
 void TViewFileForm::CaseClick() {
+  FinishLoading();
   QTextCursor cursor = Memo->textCursor();
   if (!cursor.hasSelection()) {
     const QString line = cursor.block().text();
@@ -640,6 +706,7 @@ void TViewFileForm::CaseClick() {
 }
 
 void TViewFileForm::IndentOutdentClick(bool outdent) {
+  FinishLoading();
   const QTextCursor cursor = Memo->textCursor();
   QTextDocument *document = Memo->document();
   const int first = document->findBlock(cursor.selectionStart()).position();
@@ -664,6 +731,7 @@ void TViewFileForm::IndentOutdentClick(bool outdent) {
 }
 
 void TViewFileForm::ExchangeClick() {
+  FinishLoading();
   QTextCursor cursor = Memo->textCursor();
   int caret = cursor.position();
   int target =
@@ -675,6 +743,7 @@ void TViewFileForm::ExchangeClick() {
 }
 
 void TViewFileForm::CompareClick() {
+  FinishLoading();
   QString selection = Memo->textCursor().selectedText();
   selection.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
   CompareTexts(FromQ(selection), FromQ(QApplication::clipboard()->text()), false, "Selection",
@@ -688,6 +757,7 @@ void TViewFileForm::WordWrapClick() {
 }
 
 void TViewFileForm::bSecurityClick() {
+  FinishLoading();
   QTextCursor cursor = Memo->textCursor();
   if (!cursor.hasSelection()) {
     QApplication::beep();
@@ -713,21 +783,30 @@ void TViewFileForm::bFindClick() {
 }
 
 void TViewFileForm::SearchClick(int direction) {
-  const QString typed = eTarget->currentText();
-  const std::string target = FromQ(typed);
+  FinishLoading();
+  // The history keeps the find text's bytes, which need not be UTF-8 (a text
+  // handed over by a search window).
+  const std::string target = ComboText(eTarget);
   SearchHistoryAdd(target);
   eTarget->blockSignals(true);
   eTarget->clear();
-  for (const std::string &entry : SearchHistory) eTarget->addItem(ToQ(entry));
-  eTarget->setEditText(typed);
+  for (const std::string &entry : SearchHistory) ComboInsertItem(eTarget, eTarget->count(), entry);
+  ComboSetText(eTarget, target);
   eTarget->blockSignals(false);
+  // A text that is not UTF-8 reads one character per byte, as a file that is
+  // not UTF-8 shows in the editor.
+  std::string needle = target;
+  if (!IsValidUtf8(target)) {
+    needle.clear();
+    for (unsigned char c : target) AppendUtf8(needle, c);
+  }
 
   QString text = Memo->document()->toRawText();
   text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
   const std::string bytes = FromQ(text);
   const QTextCursor cursor = Memo->textCursor();
   const int64_t selStart = static_cast<int64_t>(Utf8Offset(text, cursor.selectionStart()));
-  const int64_t found = SearchText(bytes, selStart, target, direction, bIgnoreCase->isChecked(),
+  const int64_t found = SearchText(bytes, selStart, needle, direction, bIgnoreCase->isChecked(),
                                    bWildSearch->isChecked());
   if (found < 0) {
     QApplication::beep();
@@ -735,7 +814,7 @@ void TViewFileForm::SearchClick(int direction) {
   }
   QTextCursor select(Memo->document());
   select.setPosition(EditorPosition(text, static_cast<size_t>(found)));
-  select.setPosition(EditorPosition(text, static_cast<size_t>(found) + target.size()),
+  select.setPosition(EditorPosition(text, static_cast<size_t>(found) + needle.size()),
                      QTextCursor::KeepAnchor);
   Memo->setTextCursor(select);
   Memo->setFocus();
@@ -864,6 +943,8 @@ bool TViewFileForm::eventFilter(QObject *watched, QEvent *event) {
       if (watched == Memo && (key->modifiers() & Qt::ControlModifier)) event->accept();
       return false;
     }
+    // A key may change the text or move through all of it.
+    if (watched == Memo) FinishLoading();
     QPointer<TViewFileForm> self(this);
     if (FormKeyDown(key)) return true;
     if (!self) return true;
@@ -877,12 +958,26 @@ bool TViewFileForm::eventFilter(QObject *watched, QEvent *event) {
       return true;
     }
     if (watched == Memo && MemoKeyDown(key)) return true;
+    if (watched == pbImage && mods == Qt::ControlModifier &&
+        (key->key() == Qt::Key_C || key->key() == Qt::Key_V)) {
+      if (key->key() == Qt::Key_C)
+        mCopyImageClick();
+      else
+        mPasteImageClick();
+      return true;
+    }
     if (watched == eTarget->lineEdit() &&
         (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
       SearchClick(1);
       return true;
     }
     return false;
+  }
+  if (VideoWidget && watched == static_cast<QObject *>(static_cast<QWidget *>(VideoWidget)) &&
+      type == QEvent::MouseButtonDblClick) {
+    // Full screen replaces the video widget: not while it is handling an event.
+    QTimer::singleShot(0, this, &TViewFileForm::bFullScreenClick);
+    return true;
   }
   if (watched == Memo && type == QEvent::KeyRelease) {
     MemoClick(true);
@@ -892,6 +987,7 @@ bool TViewFileForm::eventFilter(QObject *watched, QEvent *event) {
     if (type == QEvent::MouseButtonPress) {
       auto *mouse = static_cast<QMouseEvent *>(event);
       if (mouse->button() == Qt::RightButton && (mouse->buttons() & Qt::LeftButton)) {
+        FinishLoading();
         Memo->paste();
         return true;
       }
@@ -911,6 +1007,7 @@ bool TViewFileForm::eventFilter(QObject *watched, QEvent *event) {
 
 TViewFileForm *ViewFile(const std::string &path, bool newWindow, bool hex,
                         const std::string &findText, QWidget *caller) {
+  InstallImageView();
   TViewFileForm *form = LockedView;
   switch (ViewFileAction(LockedView != nullptr, LockedView ? LockedView->FileName : std::string(),
                          LockedView ? LockedView->Mode : uint8_t(vmEmpty), path, newWindow, hex)) {
@@ -934,8 +1031,9 @@ TViewFileForm *ViewFile(const std::string &path, bool newWindow, bool hex,
 
   SearchHistoryAdd(findText);
   form->eTarget->clear();
-  for (const std::string &entry : SearchHistory) form->eTarget->addItem(ToQ(entry));
-  if (!SearchHistory.empty()) form->eTarget->setEditText(ToQ(SearchHistory.front()));
+  for (const std::string &entry : SearchHistory)
+    ComboInsertItem(form->eTarget, form->eTarget->count(), entry);
+  if (!SearchHistory.empty()) ComboSetText(form->eTarget, SearchHistory.front());
   form->Caller = caller;
   form->FileName = path;
 

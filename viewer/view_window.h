@@ -12,13 +12,19 @@
 #include <functional>
 #include <string>
 
+#include "viewer/picture_ui.h"
 #include "viewer/view_file.h"
 #include "viewer/view_text.h"
 
 class QAction;
+class QAudioOutput;
 class QComboBox;
+class QMediaPlayer;
 class QMenu;
+class QPrinter;
+class QTimer;
 class QToolBar;
+class QVideoWidget;
 
 namespace trovix {
 
@@ -43,7 +49,9 @@ bool CloseAllViews();
 
 // What view windows need from the rest of the program.
 struct TViewerHooks {
-  std::function<void()> listAgain;     // a save changed a folder: list the current tab again
+  std::function<void()> listAgain;  // a save changed a folder: list the current tab again
+  // The same, making the entry name the current one afterwards.
+  std::function<void(const std::string &name)> listAgainSelecting;
   std::function<void()> lockReleased;  // the locked view closed: set the lock button up
   // Image and multimedia modes: load path into the window, true when shown.
   std::function<bool(TViewFileForm *form, const std::string &path)> showImage;
@@ -51,8 +59,38 @@ struct TViewerHooks {
   std::function<void(TViewFileForm *form)> stopMedia;
   // Hands a file that is not text to the desktop (WinOpenFile when empty).
   std::function<bool(QWidget *caller, const std::string &path)> openFile;
+  // Full-screen mode sets the main window's locked viewing button down (true)
+  // and up again (false) without opening or closing a view.
+  std::function<void(bool down)> lockedViewing;
 };
 TViewerHooks &ViewerHooks();
+// Installs the image view's recognisers and hooks where none are set
+// (ViewFile does this before it classifies a file).
+void InstallImageView();
+
+// The last mouse position over any image (X = -1: none), shared by all
+// view windows so that a drag goes on smoothly after a reload.
+struct TImageMouse {
+  int X = -1;
+  int Y = 0;
+};
+TImageMouse &ImageMouse();
+
+// The image panel's paint box: paints the window's picture, pans it.
+class TImagePaintBox : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TImagePaintBox(TViewFileForm *form, QWidget *parent);
+
+ protected:
+  void paintEvent(QPaintEvent *event) override;
+  void mouseMoveEvent(QMouseEvent *event) override;
+  void mousePressEvent(QMouseEvent *event) override;
+  void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+ private:
+  TViewFileForm *Form;
+};
 
 // The editor: its keys and mouse buttons go through the window first.
 class TViewMemo : public QPlainTextEdit {
@@ -92,8 +130,20 @@ class TViewFileForm : public QWidget {
   TViewMemo *Memo = nullptr;
   TViewStatusBar *StatusBar = nullptr;
   QWidget *pImage = nullptr;
-  QWidget *ToolBarImage = nullptr;
-  QWidget *pbImage = nullptr;
+  QWidget *ToolBarImage = nullptr;      // the image tool bar's panel
+  QToolBar *ToolBarImageBar = nullptr;  // its buttons
+  QWidget *pImagePaintBox = nullptr;    // holds pbImage, and the video in multimedia mode
+  TImagePaintBox *pbImage = nullptr;
+  QAction *bSaveImage, *bCopyImage, *bPasteImage, *bRotateCW, *bPrint, *bHoles, *bFullScreen, *bFit,
+      *b1to1, *bZoomIn, *bZoomOut, *bPause;
+  QMenu *PopupMenuImage = nullptr;
+  QAction *mSaveAsImage, *mCopyImage, *mPasteImage, *mRotate, *mFullScreen, *mClose1,
+      *mCloseAllViews1;
+  QMenu *PopupMenuHoles = nullptr;
+  // Multimedia: made only when a file is played.
+  QMediaPlayer *MediaPlayer = nullptr;
+  QVideoWidget *VideoWidget = nullptr;
+  QAudioOutput *AudioOutput = nullptr;
   QAction *bSave, *bSelectAll, *bCut, *bCopy, *bPaste, *bSelectionCopy, *bHexAscii, *bTabsSpaces,
       *bCase, *bOutdent, *bIndent, *bCompare, *bExchange, *bWordWrap;
   QAction *bRecordMacro, *bFind, *bPrev, *bNext, *bIgnoreCase, *bWildSearch, *bSecurity;
@@ -102,6 +152,13 @@ class TViewFileForm : public QWidget {
   QAction *mUndo, *mSaveAs, *mSelectAll, *mCut, *mCopy, *mPaste, *mHexAscii, *mTabsSpaces, *mCase,
       *mOutdent, *mIndent, *mCompare, *mExchange, *mWordWrap, *mRecordMacro, *mFind, *mFindPrevious,
       *mFindNext, *mIgnoreCase, *mWildSearch, *mClose, *mCloseAllViews;
+
+  // The image: a bitmap or a metafile, its scale in percent and the pan.
+  TPicture Picture;
+  bool IsMetafile() const { return Picture.IsMetafile; }
+  int32_t Zoom = 100;
+  int32_t OffsetX = 0;
+  int32_t OffsetY = 0;
 
   // The status bar's markup text.
   const std::string &StatusText() const { return StatusBar->Text; }
@@ -113,6 +170,50 @@ class TViewFileForm : public QWidget {
   bool LoadText(const std::string &path);
   bool LoadHex(const std::string &path);
   void UpdateCaption();
+  // A large file shows its first screens at once; the rest goes into the
+  // editor in steps from the event loop (the editor is read-only till then).
+  // Everything that reads or changes the whole text finishes the load first.
+  bool Loading() const { return Pending.active; }
+  void FinishLoading();
+
+  // ViewFile's image and multimedia steps: load or play FileName and show
+  // the window; false after an error message.
+  bool ShowImage();
+  bool ShowMedia();
+  // Image mode. LoadImageFile is true when FileName has an image extension
+  // and the file decoded into Picture; otherwise a message has been shown.
+  bool LoadImageFile();
+  void FitWindowToImage();
+  void SetZoom(int32_t z);
+  void ZoomInClick();
+  void ZoomOutClick();
+  void b1to1Click();
+  void bFitClick();
+  void bRotateCWClick();
+  void mCopyImageClick();
+  void mPasteImageClick();
+  void mHolesClick(int tag);
+  void mSaveAsImageClick();
+  void bPrintClick();
+  // Prints the picture on printer as one page; false when nothing printed.
+  bool PrintImage(QPrinter &printer);
+  void bFullScreenClick();
+  bool FullScreen() const;
+  // The picture's size (the full size while a smaller preview is shown).
+  int PictureWidth() const;
+  int PictureHeight() const;
+  // Replaces a quick preview of a large JPEG by the full picture; every tool
+  // that reads or changes the pixels calls this first.
+  void EnsureFullPicture();
+  // Where the picture is painted in pbImage's coordinates.
+  QRect ImageRect();
+  void PaintImage(QPainter &painter);
+  void ImageMouseMove(QMouseEvent *event);
+
+  // Multimedia mode.
+  bool PlayMedia();
+  void CloseMedia();
+  void bPauseClick();
 
   // Handlers.
   void FormActivate();
@@ -149,12 +250,39 @@ class TViewFileForm : public QWidget {
   void closeEvent(QCloseEvent *event) override;
   void resizeEvent(QResizeEvent *event) override;
   void changeEvent(QEvent *event) override;
+  void wheelEvent(QWheelEvent *event) override;
 
  private:
+  void CreateImagePanel();
+  void ShowImagePanel(bool media);
+  void PictureChanged();
+  QImage RenderedPicture() const;
+  QImage Preview;            // a quicker smaller decode shown until the full one
+  QSize PreviewFullSize;     // the full picture's size while Preview is shown
+  std::string PreviewBytes;  // the file, decoded in full on demand
+  QImage Scaled;             // the picture at the size last painted
+  qint64 ScaledKey = 0;      // the image Scaled was made from
+  bool FullDecodeQueued = false;
+  std::string MediaError;
   void CreateToolBars();
   void CreateMenu();
   void ApplyFontAndTabs();
   void MacroReplay(int32_t code, int shiftState);
+
+  // The part of a file not yet in the editor.
+  struct TPendingLoad {
+    bool active = false;
+    bool hex = false;    // source holds the file's bytes, else the editor's text
+    std::string source;  // the whole of it; freed when all is in
+    size_t done = 0;     // bytes of source already in the editor
+    int64_t lines = 0;   // the status's line count of the whole text
+  };
+  TPendingLoad Pending;
+  QTimer *LoadTimer = nullptr;
+  void StartLoading(std::string source, bool hex);
+  // Appends the next piece of about step bytes of source; false when all is in.
+  bool LoadPiece(size_t step);
+  void StopLoading();
 };
 
 }  // namespace trovix

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTest>
+#include <QToolButton>
 #include <algorithm>
 #include <chrono>
 
@@ -179,23 +181,63 @@ TEST(SavedTabs, ManyTabsRestore) {
   const auto small = readTime(5000), large = readTime(50000);
   EXPECT_LT(large, 30 * small + std::chrono::milliseconds(20));
 
+  // Into a shown row: ten times the tabs, nowhere near a hundred times as long.
   QWidget window;
   TTabControlSmart row(&window);
-  window.resize(900, 100);
+  row.setGeometry(0, 0, 900, row.TabHeight());
   window.show();
-  std::string folders, files;
-  lists(10000, folders, files);
   TFileListState list;
-  const auto start = std::chrono::steady_clock::now();
-  row.SetTabs(RestoreTabStates(list, TabsFromSettings(folders, files)), 0);
-  QApplication::processEvents();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  auto restoreTime = [&](int n) {
+    std::string folders, files;
+    lists(n, folders, files);
+    const auto start = std::chrono::steady_clock::now();
+    row.SetTabs(RestoreTabStates(list, TabsFromSettings(folders, files)), n / 2);
+    QApplication::processEvents();
+    return std::chrono::steady_clock::now() - start;
+  };
+  const auto few = restoreTime(1000), many = restoreTime(10000);
+  EXPECT_LT(many, 30 * few + std::chrono::milliseconds(200));
   ASSERT_EQ(row.TabCount(), 10001);
   EXPECT_EQ(row.Caption(10000), "");
   EXPECT_EQ(list.TabStates[9999].Folder, "/home/u/projects, old/f 9999/");
   EXPECT_EQ(list.TabStates[9999].CurrentFile, "file9999.txt");
-  // Each tab as wide as its caption, measured once.
+  // Each tab as wide as its caption; the current one scrolled into view.
   EXPECT_GT(row.tabRect(1).width(), row.tabRect(10000).width());
+  const QRect current = row.tabRect(5000);
+  EXPECT_GE(current.left(), 0);
+  EXPECT_EQ(row.TabAt(current.center()), 5000);
+}
+
+// Tabs beyond the right end: the scroll buttons cover no tab, scroll by whole
+// tabs and stop at either end; a tab made current comes into view.
+TEST(TabRow, ScrollsTabsThatDoNotFit) {
+  QWidget window;
+  TTabControlSmart row(&window);
+  row.setGeometry(0, 0, 400, row.TabHeight());
+  window.show();
+  std::vector<std::string> captions(30, "/some/folder name");
+  captions.push_back("");
+  row.SetTabs(captions, 0);
+  EXPECT_EQ(row.FirstShown(), 0);
+  EXPECT_EQ(row.TabAt(QPoint(398, 5)), -1);  // under the right arrow
+  EXPECT_EQ(row.TabAt(QPoint(row.tabRect(1).left() + 1, 5)), 1);
+  row.SetTabIndex(30);
+  EXPECT_GT(row.FirstShown(), 0);
+  EXPECT_LE(row.tabRect(30).right(), 400);
+  EXPECT_EQ(row.TabAt(row.tabRect(30).center()), 30);
+  // Scrolling right at the end leaves the row; left goes back one tab.
+  const auto arrows = row.findChildren<QToolButton *>();
+  ASSERT_EQ(arrows.size(), 2);
+  const int32_t last = row.FirstShown();
+  QTest::mouseClick(arrows[1], Qt::LeftButton);
+  EXPECT_EQ(row.FirstShown(), last);
+  QTest::mouseClick(arrows[0], Qt::LeftButton);
+  EXPECT_EQ(row.FirstShown(), last - 1);
+  // Closing tabs until all fit brings the first tab back and the arrows go.
+  for (int i = 0; i < 28; ++i) row.DeleteTab(0);
+  EXPECT_EQ(row.FirstShown(), 0);
+  EXPECT_FALSE(arrows[0]->isVisible());
+  EXPECT_EQ(row.TabIndex(), 2);
 }
 
 TEST(LaunchCommands, NetworkMountsAndRunText) {

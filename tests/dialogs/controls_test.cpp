@@ -289,5 +289,60 @@ TEST(VisualControls, ButtonsGroupBoxAndBox) {
   EXPECT_GE(group.contentsMargins().top(), group.TitleHeight());
 }
 
+TEST(SliderWidget, KeysWheelMouseAndChangeEvents) {
+  TSlider s;
+  s.SetRange(1, 100);
+  s.SetKnobThickness(24);
+  s.resize(124, 20);  // track from 12 to 112: 100 pixels
+  s.show();
+  int changes = 0;
+  s.OnChange = [&changes] { ++changes; };
+  s.SetValue(70);
+  EXPECT_EQ(changes, 1);
+  s.SetValue(70);  // set again without a change: still raised
+  EXPECT_EQ(changes, 2);
+
+  SendKey(&s, Qt::Key_PageUp);
+  EXPECT_EQ(s.Value(), 79);
+  SendKey(&s, Qt::Key_PageDown);
+  SendKey(&s, Qt::Key_Right);
+  EXPECT_EQ(s.Value(), 71);
+  SendKey(&s, Qt::Key_Home);
+  EXPECT_EQ(s.Value(), 100);
+  SendKey(&s, Qt::Key_Up);  // kept at Max
+  EXPECT_EQ(s.Value(), 100);
+  SendWheel(&s, -120);
+  EXPECT_EQ(s.Value(), 99);
+  SendWheel(&s, 120);
+  EXPECT_EQ(s.Value(), 100);
+  SendKey(&s, Qt::Key_End);
+  EXPECT_EQ(s.Value(), 1);
+  SendKey(&s, Qt::Key_Left);
+  EXPECT_EQ(s.Value(), 1);
+
+  // The mouse: clamped to the track, Min at the left end.
+  EXPECT_EQ(s.ValueAtPoint({0, 10}), 1);
+  EXPECT_EQ(s.ValueAtPoint({62, 10}), 1 + 50 * 99 / 100);
+  EXPECT_EQ(s.ValueAtPoint({500, 10}), 100);
+  changes = 0;
+  QTest::mousePress(&s, Qt::LeftButton, Qt::NoModifier, QPoint(62, 10));
+  EXPECT_EQ(s.Value(), 50);
+  EXPECT_TRUE(s.hasFocus() || !s.isActiveWindow());
+  QTest::mouseRelease(&s, Qt::LeftButton, Qt::NoModifier, QPoint(62, 10));
+  EXPECT_EQ(changes, 2);  // the press set it, the release raises it again
+  s.SetValue(100);
+  EXPECT_EQ(s.KnobCentre(), 112);
+
+  // Vertical: Min at the bottom.
+  TSlider v;
+  v.SetRange(0, 10);
+  v.resize(20, 120);  // knob 20: track from 10 to 110 above the bottom row
+  ASSERT_TRUE(v.Vertical());
+  EXPECT_EQ(v.ValueAtPoint({10, 119}), 0);
+  EXPECT_EQ(v.ValueAtPoint({10, 0}), 10);
+  v.SetValue(0);
+  EXPECT_EQ(v.KnobCentre(), 119 - 10);
+}
+
 }  // namespace
 }  // namespace trovix

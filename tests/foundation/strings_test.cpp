@@ -44,23 +44,13 @@ TEST(Strings, CharactersAndCase) {
   EXPECT_FALSE(IsAlpha('\xE9'));
   EXPECT_EQ(UpCase('\xE9'), '\xE9');  // bytes above 127 never change case
   EXPECT_EQ(UpCase('['), '[');
-  EXPECT_FALSE(IsDigits(""));
-  EXPECT_TRUE(IsNum("0123"));
-  EXPECT_FALSE(IsNum("12a"));
-  const std::string s = "hello WORLD. 3rd:item and. more";
-  auto cased = [&](TCaseMode mode) { return Edited(s, [&](std::string &t) { StrCase(t, mode); }); };
   Rows<Text>({{UpperCase("ab\xE9z1"), "AB\xE9Z1"},
-              {cased(cMixed), "Hello World. 3Rd:item And. More"},
-              {cased(cSentence), "Hello world. 3Rd:item and. More"},
-              {cased(cUpper), "HELLO WORLD. 3RD:ITEM AND. MORE"},
               {ChangeCase("hello world"), "Hello World"},
               {ChangeCase("Hello World"), "HELLO WORLD"},
               {ChangeCase("HELLO WORLD"), "hello world"},
               {ChangeCase("abc1def"), "Abc1Def"},
               {ChangeCase("123"), "123"},
-              {ChangeCase(""), ""},
-              {StrGetInitials("  john  ronald tolkien"), " JRT"},
-              {StrGetInitials(""), ""}});
+              {ChangeCase(""), ""}});
 }
 
 TEST(Strings, SearchAndReplace) {
@@ -93,14 +83,11 @@ TEST(Strings, SearchAndReplace) {
   auto subs = [](std::string s, const char *find, const char *by) {
     return Edited(s, [&](std::string &t) { StrSubs(t, find, by); });
   };
-  Rows<Text>({{StrFindReplace("ab", "xABxab", "<ab>"), "x<ab>x<ab>"},
-              {StrFindReplace("", "abc", "z"), "abc"},
-              {subs("aaab", "ab", "b"), "b"},  // searching again from the start cascades
-              // Inputs the callers must not pass still end, with each original
-              // occurrence replaced once.
+  Rows<Text>({{subs("aaab", "ab", "b"), "b"},  // searching again from the start cascades
+                                               // Inputs the callers must not pass still end, with
+                                               // each original occurrence replaced once.
               {subs("a-a", "a", "AA"), "AA-AA"},
-              {subs("abc", "", "x"), "abc"},
-              {Edited("a.b.c", [](std::string &t) { StrChangeChar(t, '.', '/'); }), "a/b/c"}});
+              {subs("abc", "", "x"), "abc"}});
 }
 
 // Input that would make repeated replacing run for ever or grow without end
@@ -173,100 +160,39 @@ TEST(Strings, Comparison) {
              {StrCompareFrom("abc", "", 99, 1), 0}});     // past the end reads as 0
   EXPECT_TRUE(StrSame("Read.Me", "rEAD.mE"));
   EXPECT_FALSE(StrSame("a", "a "));
-  EXPECT_TRUE(StrMatch("a?c", "abc") && StrMatch("abc", "?b?"));
-  EXPECT_FALSE(StrMatch("abc", "abd") || StrMatch("ab", "ab?") || StrMatch("ABC", "abc"));
 }
 
-TEST(Strings, LayoutAndPadding) {
-  auto added = [] {
-    std::string s;
-    StrAddComma(s, "a");
-    StrAddComma(s, "");
-    StrAddSpace(s, "b");
-    return s;
-  };
-  Rows<Text>({{StrLeft("abc", 5), "abc  "},
-              {StrLeft("abc", 2), "ab"},
-              {StrLeft("abc", -1), ""},
-              {StrRight("abc", 5), "  abc"},
-              {StrRight("abc", 2), "bc"},
-              {StrCenter("ab", 5), "  ab "},
-              {StrCenter("abc", 2), "abc"},
-              {StrPad("ab", -4), "  ab"},
-              {StrPad("ab", 4), "ab  "},
-              {StrRepeat("ab", 3), "ababab"},
-              {StrRepeat("ab", -1), ""},
-              {Edited(std::string(" a \t") + '\0' + " \t", StrTrim), " a"},
+TEST(Strings, TrimAndStrip) {
+  Rows<Text>({{Edited(std::string(" a \t") + '\0' + " \t", StrTrim), " a"},
               {StrStripSpaces("\r\n a b\x01 "), "a b"},
-              {StrStripSpaces("   "), ""},
-              {Edited("\t\t a  \tb  ", StrReformat), "\ta b "},
-              {StrExpTabs("\tx"), "        x"},
-              {StrExpTabs("abc\td"), "abc     d"},
-              {StrExpTabs("ab\r\n\tc"), "ab\r\n    c"},  // columns run on over line breaks
-              {added(), "a b"},
-              {StrAppend("a", "; ", ""), "a"},
-              {StrAppend("a", "; ", "b"), "a; b"},
-              {StrIncludeHyphen(false, "x"), "-"},
-              {StrInclude(false, "x"), ""},
-              {StrCreateLines(2), "\r\n\r\n"},
-              {StrCreateLines(-3), "1\r\n2\r\n3\r\n"},
-              {StrCreateLines(0), ""},
-              {StrExpand(8, 11), "8,9,10,11"},
-              {StrExpand(2, 1), ""},
-              {StrExpand(INT_MAX - 1, INT_MAX), "2147483646,2147483647"}});
+              {StrStripSpaces("   "), ""}});
 }
 
 TEST(Strings, Fields) {
   const std::string s = "a\tb\t\tc";
-  auto setField = [](std::string t, int n, const char *v) {
-    return Edited(t, [&](std::string &u) { StrSetField(u, n, v); });
-  };
   Rows<Text>({{StrGetField(s, 0), "a"},
               {StrGetField(s, 2), ""},
               {StrGetField(s, 3), "c"},
               {StrGetField(s, 9), ""},
               {StrGetField(s, -1), ""},
-              {setField("a", 2, "x"), "a\t\tx"},
-              {setField(setField("a\t\tx", 1, "mid"), 0, ""), "\tmid\tx"},
-              {Edited("1,2,3", [](std::string &t) { StrSetFieldComma(t, 1, "two"); }), "1,two,3"},
               {StrGetFieldComma("1,two,3", 2), "3"}});
   Rows<Num>({{StrFields(s), 4}, {StrFields(""), 1}, {StrCommaFields("1,two,3"), 3}});
-
-  const std::string lines = "ab\tc\r\nd\n\re";
-  int32_t pos = 1;
-  for (const char *field : {"ab", "c", "d", "e"}) EXPECT_EQ(StrGetField_(lines, pos), field);
-  EXPECT_EQ(pos, 11);
-  EXPECT_EQ(StrGetField_(lines, pos), "");
-  EXPECT_EQ(pos, 11);
 }
 
 TEST(Strings, FixedWidthDigits) {
-  const uint8_t b = 3;
   Rows<Text>({{D(9), "9"},
               {DD(7), "07"},
-              {DDD(42), "042"},
               {DDDD(2024), "2024"},
               {DDDD(5), "0005"},
-              {E(&b), "3"},
               {H(0xAF), "F"},
               {HH(0x0A), "0A"},
-              {HHH(0x1A2B), "A2B"},
-              {HHHH(0x1A2B), "1A2B"},
-              {HHHHHH(0x12345678), "345678"},
-              {HHHHHHHH(0xDEADBEEF), "DEADBEEF"}});
-  std::string s = "x";
-  StrAddH(s, 0x1F);
-  StrAddHH(s, 0x1F);
-  StrAddHHHH(s, 0xBEEF);
-  EXPECT_EQ(s, "xF1FBEEF");
+              {HHHH(0x1A2B), "1A2B"}});
 }
 
 TEST(Strings, NumberToText) {
   Rows<Text>({{NumToStr(0), "0"},
               {NumToStr(-42), "-42"},
               {NumToStr(INT_MIN), "-2147483648"},
-              {NumToStrSigned(0), "+0"},
-              {NumToStrSigned(INT_MIN), "-2147483648"},
               {NumToStrFill(7, 3), "007"},
               {NumToStrFill(1234, 2), "1234"},
               {NumToStrDecimals(12345, 2), "123.45"},
@@ -274,7 +200,6 @@ TEST(Strings, NumberToText) {
               {NumToStrDecimals(7, 0), "7"},
               {NumToStrDecimals(INT_MIN, 3), "-2147483.648"},
               {NumToStrDecimals(1, 25), "0.0000000000000000000000001"},
-              {FormatDecimal(1234, 2), "12.34"},
               {CardToStr(255, 16), "FF"},
               {CardToStr(0xFFFFFFFF, 2), std::string(32, '1')},
               {CardToStr(35, 36), "Z"},
@@ -282,7 +207,6 @@ TEST(Strings, NumberToText) {
               {CardToStr(4294967295u), "4294967295"},
               {CardToHex(0), "0"},
               {CardToHexFill(0xAB, 4), "00AB"},
-              {BoolToStr(true), "True"},
               {ItemWord(0), "items"},
               {ItemWord(1), "item"},
               {ItemWord(2), "items"},
@@ -299,29 +223,6 @@ TEST(Strings, NumberToText) {
               {FormatSizeBytes(5368709120), "5,120 MB"},
               {FormatSizeBytes(int64_t{3} << 40), "3,072 GB"},
               {FormatSizeBytes(INT64_MAX), "8,191 PB"}});
-}
-
-TEST(Strings, RealToText) {
-  const std::string tiny = RealToStrDigits(1e-300, 2);
-  Rows<Text>({{RealToStr(3.14159, 2), "3.14"},
-              {RealToStr(2.5, 0), "3"},
-              {RealToStr(-0.125, 2), "-0.13"},
-              {RealToStr(0.05, 3), "0.050"},
-              {RealToStr(1e20, 2), "100000000000000000000.00"},  // beyond 64 bits
-              {RealToStr(1e300, 100).substr(0, 4), "1000"},
-              {RealToStrDigits(3.14159, 3), "3.14"},
-              {RealToStrDigits(1234.5, 2), "1200"},
-              {RealToStrDigits(0.5, 2), "0.50"},
-              {RealToStrDigits(1.5e13, 3), "1.50e+13"},
-              {RealToStrDigits(0.000001234, 3), "1.23e-6"},
-              {RealToStrDigits(0, 3), "0"},
-              {RealToStrDigits(-2.5, 1), "-2"},        // ties to even
-              {RealToStrDigits(0.99999, 3), "1.000"},  // rounding carried a digit
-              {RealToStrDigits(999999999999.0, 3), "1.000e+12"},
-              {RealToStrDigits(0.00001, 1), "0.00001"},
-              {tiny.substr(0, 3), "1.0"},
-              {tiny.substr(tiny.size() - 5), "e-300"},
-              {RealToStrDigits(std::nan(""), 3), "NAN"}});
 }
 
 TEST(Strings, ParsersAndErrorFlag) {
@@ -369,18 +270,17 @@ TEST(Strings, ParsersAndErrorFlag) {
 
   pos = 1;
   EXPECT_EQ(StrGetReal(" -12.5e2x", pos), -1250.0L);
-  EXPECT_EQ(pos, 9);                                // the byte that stopped it is not consumed
-  EXPECT_EQ(StrToReal("0.1"), 1.0L / 10);           // extended precision
-  EXPECT_EQ(StrToReal("1.2.3"), 123.0L / 10 / 10);  // a second "." changes nothing
-  EXPECT_EQ(StrToReal("25E-1"), 2.5L);
+  EXPECT_EQ(pos, 9);  // the byte that stopped it is not consumed
+  auto real = [](const char *s) {
+    int32_t at = 1;
+    return StrGetReal(s, at);
+  };
+  EXPECT_EQ(real("0.1"), 1.0L / 10);           // extended precision
+  EXPECT_EQ(real("1.2.3"), 123.0L / 10 / 10);  // a second "." changes nothing
   auto t0 = std::chrono::steady_clock::now();
-  EXPECT_EQ(StrToReal("1e2000000000"), HUGE_VALL);
-  EXPECT_EQ(StrToReal("1e-2000000000"), 0.0L);
+  EXPECT_EQ(real("1e2000000000"), HUGE_VALL);
+  EXPECT_EQ(real("1e-2000000000"), 0.0L);
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
-  EXPECT_EQ(HexToDouble("fF g1"), 255.0);
-  uint8_t b = 0;
-  StrGetE(&b, "258");
-  EXPECT_EQ(b, 2);
 
   pos = 1;
   const std::string items = "dll winsoc \"my file\" a_b ,\"open";

@@ -16,6 +16,7 @@
 
 #include "dialogs/markup.h"
 #include "dialogs/message_box.h"
+#include "foundation/platform_ui.h"
 #include "search/summary_form.h"
 #include "test_util.h"
 
@@ -82,6 +83,36 @@ TEST_F(SearchFormTest, SearchesShowsAndKeepsHistories) {
   TSearchForm other(t.path());
   EXPECT_EQ(other.eFilename->currentText().toStdString(), ".txt");
   EXPECT_TRUE(other.eContaining->currentText().isEmpty());
+}
+
+// A name and a text that are not UTF-8 keep their bytes through the shared
+// histories, the search and the text handed to a view; a name showing alike
+// with other bytes is another name.
+TEST_F(SearchFormTest, HistoriesKeepBytesThatAreNotUtf8) {
+  const std::string name = "caf\xe9", text = "na\xefve";
+  WriteFile(t / (name + ".txt"), std::string(400, 'x') + text + "\n");
+  WriteFile(t / "caf\xff.txt", std::string(400, 'x') + "na\xffve\n");
+  NameHistory = {name};
+  ContentsHistory = {text};
+  TSearchForm other(t.path());
+  EXPECT_EQ(ComboText(other.eFilename), name);
+  other.eContaining->setCurrentIndex(0);  // chosen from the list
+  EXPECT_EQ(ComboText(other.eContaining), text);
+  other.bSearchClick();
+  other.WaitWorker();
+  ASSERT_EQ(other.Job().ResultCount, 1);
+  EXPECT_EQ(other.Job().Results[0].name, name + ".txt");
+  EXPECT_EQ(NameHistory, std::vector<std::string>{name});
+  EXPECT_EQ(ContentsHistory, std::vector<std::string>{text});
+  EXPECT_EQ(ComboText(other.eContaining), text);
+  std::string viewed;
+  SearchHost().View = [&](const std::string &, bool, const std::string &findText, QWidget *) {
+    viewed = findText;
+  };
+  other.GFileInfo->SetRow(1);
+  other.bViewClick(false);
+  SearchHost() = TSearchHost{};
+  EXPECT_EQ(viewed, text);
 }
 
 TEST_F(SearchFormTest, RefusedHexLeavesEverythingAsItWas) {

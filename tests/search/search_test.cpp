@@ -13,6 +13,7 @@
 #include <set>
 
 #include "foundation/file_system.h"
+#include "foundation/file_text.h"
 #include "foundation/strings.h"
 #include "search/summary.h"
 #include "test_util.h"
@@ -206,12 +207,15 @@ TEST(SearchEquivalence, NameParts) {
   }
 }
 
+// Bytes that differ from a letter of the pattern by case alone ("@" and "`",
+// "[" and "{", 0xC1 and 0xE1) must still compare exactly.
 TEST(SearchEquivalence, ContentScanAcrossBlocks) {
   std::mt19937 rng(2);
   const size_t block = 32768;
-  for (int i = 0; i < 400; ++i) {
-    std::string pattern = RandomText(rng, 1 + rng() % 40, "abAB\x01\xE1");
-    std::string file = RandomText(rng, rng() % (4 * block), "abcAB\x01\xE1\xC1");
+  for (int i = 0; i < 600; ++i) {
+    std::string pattern = RandomText(rng, 1 + rng() % 40, i % 2 ? "abAB\x01\xE1" : "aZ@`[{\xE1");
+    std::string file =
+        RandomText(rng, rng() % (4 * block), i % 2 ? "abcAB\x01\xE1\xC1" : "azAZ@`[{\xC1\xE1");
     // Most files carry the pattern (or its other case) near a block boundary.
     if (rng() % 4 != 0 && file.size() > pattern.size()) {
       size_t at = (1 + rng() % 3) * (block - pattern.size() + 1) - rng() % pattern.size();
@@ -232,6 +236,46 @@ TEST(SearchEquivalence, ContentScanAcrossBlocks) {
     };
     ASSERT_EQ(scanner.Scan(read, false), PlainContains(file, pattern, ignoreCase))
         << "case " << i << " size " << file.size();
+  }
+}
+
+// The text check as the plain byte loop.
+bool PlainIsText(const unsigned char *b, int64_t n) {
+  n = std::min<int64_t>(n, 32768);
+  if (n <= 0) return true;
+  int64_t odd = 0, lines = 0;
+  for (int64_t i = 0; i <= n - 2;) {
+    const unsigned char c = b[i];
+    if ((c >= 32 && c <= 127) || c == 9 || c == 10) {
+      ++i;
+    } else if (c == 13 && b[i + 1] == 10) {
+      ++lines;
+      i += 2;
+    } else if (int length = c >= 0x80 ? Utf8SequenceLength(b + i, b + n) : 0) {
+      i += length;
+    } else {
+      ++odd;
+      ++i;
+    }
+  }
+  return odd * 1000 / n <= 5 || (lines * 1000 / n >= 10 && odd * 1000 / n <= 200);
+}
+
+TEST(SearchEquivalence, TextCheck) {
+  std::mt19937 rng(4);
+  for (int i = 0; i < 3000; ++i) {
+    // Mostly plain text with a share of odd bytes, line ends and UTF-8 that
+    // puts the result near its limits.
+    const size_t n = i % 10 == 0 ? 32768 + rng() % 64 : rng() % 3000;
+    const unsigned share = 1 + rng() % 400;
+    std::string s(n, 'a');
+    for (char &c : s) {
+      const unsigned r = rng() % 1000;
+      c = r < share ? "\x01\x80\xC3\xA9\r\n\t\xFF"[rng() % 8] : static_cast<char>(32 + rng() % 96);
+    }
+    const auto *b = reinterpret_cast<const unsigned char *>(s.data());
+    ASSERT_EQ(FileIsTextBytes(b, static_cast<int64_t>(n)), PlainIsText(b, static_cast<int64_t>(n)))
+        << "case " << i;
   }
 }
 

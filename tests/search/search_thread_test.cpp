@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "dialogs/event_log.h"
+#include "foundation/file_system.h"
 #include "search/search.h"
 #include "test_util.h"
 
@@ -58,6 +59,55 @@ TEST(SearchThread, StopDuringTheWalkEmptiesTheList) {
     }
   }
   EXPECT_TRUE(stoppedMidWalk);
+}
+
+// Contents tested on the scanning threads give the same matches in the same
+// order as the walk testing each file itself: files of every size around the
+// scan's block, text and binary, with the text in either case or straddling
+// a block boundary, and files that fail partway through.
+TEST(SearchThread, ScanThreadsGiveTheWalkOrder) {
+  test::TempFolder t;
+  std::mt19937 rng(9);
+  const std::string needle = "NeedleWord";
+  for (int i = 0; i < 400; ++i) {
+    const std::string folder =
+        t / ("d" + std::to_string(rng() % 12) + "/s" + std::to_string(rng() % 3) + "/");
+    fs::create_directories(folder);
+    std::string bytes(rng() % 16 == 0 ? (1 << 20) + rng() % 64 : rng() % 4000, 'w');
+    if (rng() % 6 == 0 && !bytes.empty()) bytes[rng() % bytes.size()] = '\0';
+    if (rng() % 2 && bytes.size() > needle.size()) {
+      const size_t at = rng() % 3 == 0 && bytes.size() > (1 << 20)
+                            ? (1 << 20) - rng() % needle.size()
+                            : rng() % (bytes.size() - needle.size());
+      bytes.replace(at, needle.size(), rng() % 2 ? needle : "nEEDLEwORD");
+    }
+    std::ofstream(folder + (rng() % 7 == 0 ? "bad" : "f") + std::to_string(i) + ".txt",
+                  std::ios::binary)
+        << bytes;
+  }
+  FsInjectFault(FsOp::Read, "/bad", EIO, 100);
+  auto run = [&](int threads, bool binary) {
+    TSearchJob job;
+    job.Params.SearchFolder = t.path();
+    job.Params.ContentBytes = "needleword";
+    job.Params.BinaryFiles = binary;
+    job.ScanThreads = threads;
+    job.State = ssSearching;
+    EXPECT_TRUE(job.Walk());  // the walk's own order, before any sort
+    std::vector<std::string> found;
+    for (int32_t i = 0; i < job.ResultCount; ++i)
+      found.push_back(job.Results[i].path + job.Results[i].name);
+    return found;
+  };
+  for (bool binary : {false, true}) {
+    const std::vector<std::string> walked = run(0, binary);
+    EXPECT_GT(walked.size(), 50u);
+    EXPECT_EQ(run(2, binary), walked);
+    if (!binary) {
+      EXPECT_EQ(run(1, binary), walked);
+    }
+  }
+  FsClearFaults();
 }
 
 TEST(SearchThread, StopDuringASortKeepsTheList) {

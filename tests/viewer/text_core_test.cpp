@@ -3,6 +3,7 @@
 // find and key macros, and the rules of opening views.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include "dialogs/options.h"
 #include "foundation/file_system.h"
 #include "foundation/settings.h"
+#include "foundation/string_arrays.h"
 #include "foundation/strings.h"
 #include "test_util.h"
 #include "viewer/find_macros.h"
@@ -62,6 +64,44 @@ TEST(TextCoding, LinesAndCharacters) {
   EXPECT_EQ(TextEncode("\xC3\xA9\xE2\x82\xAC\n", coding), "\xE9\xE2\x82\xAC\n");
   EXPECT_EQ(TextDecode("x", coding), "x");
   EXPECT_EQ(coding.lineEnd, TLineEnd::LF);
+}
+
+TEST(TextCoding, PiecesOfALargeLoadJoinToTheWholeText) {
+  // The hex dump made piece by piece is the dump of the whole block.
+  std::string bytes;
+  for (int i = 0; i < 300; ++i) bytes += static_cast<char>(i * 37);
+  const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
+  for (size_t size : {size_t{0}, size_t{1}, size_t{16}, size_t{17}, size_t{300}}) {
+    std::string whole = BlockToHex(data, -static_cast<int32_t>(size));
+    whole.erase(std::remove(whole.begin(), whole.end(), '\r'), whole.end());
+    for (size_t step : {size_t{1}, size_t{16}, size_t{50}, size_t{1000}}) {
+      std::u16string dump;
+      for (size_t from = 0; from < size; from += step) {
+        const size_t last = std::min(size, from + step);
+        std::u16string piece(HexDumpLength(from, last), u'?');
+        HexDumpWrite(data, from, last, piece.data());
+        dump += piece;
+      }
+      EXPECT_EQ(dump, std::u16string(whole.begin(), whole.end())) << size << " " << step;
+    }
+  }
+  // Text pieces never split a UTF-8 character and cover the text.
+  const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z\n";
+  for (size_t step = 1; step <= text.size(); ++step) {
+    std::string joined;
+    for (size_t from = 0; from < text.size();) {
+      const size_t end = TextPieceEnd(text, from, step);
+      ASSERT_GT(end, from);
+      ASSERT_TRUE(end == text.size() || (static_cast<unsigned char>(text[end]) & 0xC0) != 0x80);
+      joined += text.substr(from, end - from);
+      from = end;
+    }
+    EXPECT_EQ(joined, text);
+  }
+  EXPECT_EQ(TextLineCount(""), 1);
+  EXPECT_EQ(TextLineCount("a\n"), 1);
+  EXPECT_EQ(TextLineCount("a\n\n"), 2);
+  EXPECT_EQ(TextLineCount("a\nb"), 2);
 }
 
 TEST(SaveFile, KeepsTheOldFileAsBackupAndReplacesTheOldBackup) {

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -15,6 +16,8 @@
 #include "foundation/file_system.h"
 #include "foundation/platform_ui.h"
 #include "foundation/settings.h"
+#include "foundation/string_arrays.h"
+#include "foundation/strings.h"
 #include "test_util.h"
 #include "viewer/file_save_form.h"
 #include "viewer/find_macros.h"
@@ -151,6 +154,54 @@ TEST_F(ViewWindowTest, HexSavedAsBinaryReproducesTheFile) {
   EXPECT_EQ(ReadAll(path + "~"), bytes);
 }
 
+TEST_F(ViewWindowTest, LargeFilesShowAtOnceAndLoadTheRestInSteps) {
+  // A Latin-1 text with CR LF lines, large enough to load in steps.
+  std::string bytes;
+  for (int i = 0; bytes.size() < 700000; ++i) bytes += "line " + std::to_string(i) + " caf\xE9\r\n";
+  const int64_t lines = std::count(bytes.begin(), bytes.end(), '\n');
+  const std::string path = dir / "big.txt";
+  WriteAll(path, bytes);
+  TViewFileForm *view = Open(path);
+  ASSERT_NE(view, nullptr);
+  ASSERT_TRUE(view->Loading());
+  EXPECT_LT(view->Memo->document()->blockCount(), lines);
+  EXPECT_TRUE(view->Memo->isReadOnly());
+  EXPECT_EQ(view->StatusText(), "|b|4Line 1 / " + NumToStrCommas(lines));
+  // A key finishes the load before it edits: the text is whole, not undoable
+  // beyond the typed key, and saves back with the file's bytes.
+  QTest::keyClicks(view->Memo, "x");
+  EXPECT_FALSE(view->Loading());
+  EXPECT_EQ(view->Memo->document()->blockCount(), lines + 1);
+  EXPECT_TRUE(view->Memo->toPlainText().endsWith(QString::fromUtf8("caf\xC3\xA9\n")));
+  view->Memo->undo();
+  EXPECT_FALSE(view->Memo->document()->isUndoAvailable());
+  EXPECT_EQ(view->Memo->document()->blockCount(), lines + 1);
+  ASSERT_TRUE(view->SaveTextFile());
+  EXPECT_EQ(ReadAll(path), bytes);
+
+  // A large hex view loads from the event loop into the whole dump.
+  std::string data;
+  for (int i = 0; i < 200000; ++i) data += static_cast<char>(i * 13);
+  WriteAll(path, data);
+  view = Open(path, true);
+  ASSERT_TRUE(view->Loading());
+  for (int turns = 0; view->Loading() && turns < 10000; ++turns) QCoreApplication::processEvents();
+  EXPECT_FALSE(view->Loading());
+  EXPECT_FALSE(view->Memo->isReadOnly());
+  EXPECT_FALSE(view->bSave->isEnabled());
+  std::string dump = BlockToHex(data.data(), -static_cast<int32_t>(data.size()));
+  dump.erase(std::remove(dump.begin(), dump.end(), '\r'), dump.end());
+  EXPECT_EQ(view->Memo->toPlainText().toStdString(), dump);
+  // A locked view reused while it loads starts the new file afresh.
+  WriteAll(dir / "small.txt", "small\n");
+  WriteAll(dir / "big2.bin", data);
+  view = Open(dir / "big2.bin", true);
+  ASSERT_TRUE(view->Loading());
+  EXPECT_EQ(Open(dir / "small.txt", false, false), view);
+  EXPECT_FALSE(view->Loading());
+  EXPECT_EQ(view->Memo->toPlainText(), "small\n");
+}
+
 TEST_F(ViewWindowTest, BadHexAndFailedSavesKeepTheWindowAndTheFile) {
   const std::string path = dir / "h.bin";
   WriteAll(path, "AB");
@@ -250,6 +301,24 @@ TEST_F(ViewWindowTest, FindKeysAndHistory) {
   // Ctrl+F takes the selection into the find box.
   QTest::keyClick(view->Memo, Qt::Key_F, Qt::ControlModifier);
   EXPECT_EQ(view->eTarget->currentText(), "ab");
+}
+
+// A find text that is not UTF-8 (handed over by a search) keeps its bytes in
+// the history and finds its bytes in a file shown one character per byte.
+TEST_F(ViewWindowTest, FindTextKeepsBytesThatAreNotUtf8) {
+  const std::string path = dir / "latin.txt", target = "caf\xe9";
+  WriteAll(path, "un caf\xe9 noir\n" + std::string(300, 'x') + "\n");
+  SearchHistory.clear();
+  SearchHistoryAdd("caf\xff");  // shows alike, other bytes
+  TViewFileForm *view = ViewFile(path, true, false, target, nullptr);
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(ComboText(view->eTarget), target);
+  view->SearchClick(1);
+  EXPECT_EQ(view->Memo->textCursor().selectionStart(), 3);
+  EXPECT_EQ(view->Memo->textCursor().selectedText(), QString::fromUtf8("caf\xc3\xa9"));
+  EXPECT_EQ(SearchHistory, (std::vector<std::string>{target, "caf\xff"}));
+  EXPECT_EQ(ComboText(view->eTarget), target);
+  EXPECT_EQ(ComboItemBytes(view->eTarget, 1), "caf\xff");
 }
 
 TEST_F(ViewWindowTest, ToolsChangeTheText) {

@@ -1,0 +1,216 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "viewer/image_save_ui.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QPainter>
+#include <cstring>
+
+#include "dialogs/markup.h"
+#include "dialogs/message_box.h"
+#include "foundation/file_system.h"
+#include "foundation/string_arrays.h"
+#include "foundation/strings.h"
+#include "viewer/file_save_form.h"
+#include "viewer/image_encode.h"
+#include "viewer/metafile_ui.h"
+#include "viewer/view_window.h"
+
+namespace trovix {
+
+namespace {
+
+TBitmap ToBitmap(const QImage &image) {
+  const QImage argb =
+      image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_RGB32
+          ? image
+          : image.convertToFormat(QImage::Format_ARGB32);
+  TBitmap bitmap;
+  bitmap.Width = argb.width();
+  bitmap.Height = argb.height();
+  bitmap.Pixels.resize(static_cast<size_t>(bitmap.Width) * bitmap.Height);
+  for (int y = 0; y < bitmap.Height; ++y) {
+    std::memcpy(bitmap.Pixels.data() + static_cast<size_t>(y) * bitmap.Width, argb.constScanLine(y),
+                static_cast<size_t>(bitmap.Width) * 4);
+  }
+  // Format_RGB32 leaves alpha as 0xFF already; make sure of it.
+  if (argb.format() == QImage::Format_RGB32)
+    for (uint32_t &p : bitmap.Pixels) p |= 0xFF000000u;
+  return bitmap;
+}
+
+bool WriteWithQt(const QImage &image, const char *format, std::string &out, std::string &error) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, format);
+  if (!writer.write(image)) {
+    error = writer.errorString().toStdString();
+    return false;
+  }
+  out.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
+  return true;
+}
+
+// The icon: pixels of the colour of (0, 0) become transparent.
+QImage IconImage(const QImage &bitmap) {
+  QImage icon = bitmap.convertToFormat(QImage::Format_ARGB32);
+  const QRgb clear = icon.pixel(0, 0) & 0xFFFFFFu;
+  for (int y = 0; y < icon.height(); ++y) {
+    auto *line = reinterpret_cast<QRgb *>(icon.scanLine(y));
+    for (int x = 0; x < icon.width(); ++x)
+      line[x] = (line[x] & 0xFFFFFFu) == clear ? 0u : (line[x] | 0xFF000000u);
+  }
+  return icon;
+}
+
+// name with the extension forced on its last component only.
+std::string ForceOnName(const std::string &name, const std::string &ext) {
+  const size_t slash = name.rfind(PathDelim);
+  if (slash == std::string::npos) return ForceExtension(name, ext);
+  return name.substr(0, slash + 1) + ForceExtension(name.substr(slash + 1), ext);
+}
+
+std::string NameOfPath(const std::string &path) {
+  const size_t slash = path.rfind(PathDelim);
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void ListAgainSelecting(const std::string &target) {
+  if (ViewerHooks().listAgainSelecting)
+    ViewerHooks().listAgainSelecting(NameOfPath(target));
+  else if (ViewerHooks().listAgain)
+    ViewerHooks().listAgain();
+}
+
+// The bytes of a metafile type: the metafile as read when the kinds agree,
+// else converted.
+bool MetafileBytes(const TMetafile &metafile, TMetafileKind kind, std::string &out,
+                   std::string &error, std::string &dropped) {
+  if (metafile.Kind == kind) {
+    out = metafile.Bytes;
+    return true;
+  }
+  std::vector<std::string> left;
+  if (!ConvertMetafile(metafile, kind, out, left, error)) return false;
+  for (const std::string &record : left) dropped += (dropped.empty() ? "" : ", ") + record;
+  return true;
+}
+
+}  // namespace
+
+bool SaveImageAs(TViewFileForm *form) {
+  if (!form) return false;
+  form->EnsureFullPicture();
+  return SaveImageFile(form, form->Picture, form->FileName);
+}
+
+QImage RenderForSave(const TPicture &picture, int width, int height) {
+  QImage bitmap(width, height, QImage::Format_RGB32);
+  if (bitmap.isNull()) return bitmap;
+  bitmap.fill(Qt::white);
+  if (picture.Empty()) return bitmap;
+  if (!picture.IsMetafile && picture.Bitmap.width() == width && picture.Bitmap.height() == height &&
+      !picture.Bitmap.hasAlphaChannel()) {
+    // The original size of an opaque bitmap: the pixels as they are.
+    return picture.Bitmap.convertToFormat(QImage::Format_RGB32);
+  }
+  QPainter painter(&bitmap);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const QRectF target(0, 0, width, height);
+  if (picture.IsMetafile)
+    PlayMetafile(picture.Metafile, painter, target);
+  else
+    painter.drawImage(target, picture.Bitmap);
+  return bitmap;
+}
+
+bool EncodeImageFile(const QImage &bitmap, int type, const TFileSaveRequest &request,
+                     std::string &out, std::string &error) {
+  switch (type) {
+    case itBmp: return WriteWithQt(bitmap.convertToFormat(QImage::Format_RGB32), "BMP", out, error);
+    case itIco: return WriteWithQt(IconImage(bitmap), "ICO", out, error);
+    case itJpg:
+    case itJpeg: return EncodeJpeg(ToBitmap(bitmap), request.jpgCompression, out, error);
+    case itGif: return EncodeGif(ToBitmap(bitmap), request.gifTransparency, out, error);
+    case itPng: return EncodePng(ToBitmap(bitmap), out, error);
+    default: error = "not a bitmap type"; return false;
+  }
+}
+
+bool SaveImageFile(QWidget *parent, const TPicture &picture, const std::string &viewFileName) {
+  TFileSaveRequest request;
+  const size_t slash = viewFileName.rfind(PathDelim);
+  request.folder = slash == std::string::npos ? std::string() : viewFileName.substr(0, slash + 1);
+  request.name = RemoveExtension(NameOfPath(viewFileName));
+  for (const char *text : ImageTypeTexts) request.types.emplace_back(text);
+  request.type = ImageTypeOfPath(viewFileName);
+  request.imageOptions = true;
+  const int result = FileSaveAsk(request, parent);
+  if (result != fsrSave) return result != fsrCancel;
+  if (request.name.empty() || request.type < 0 || request.type >= itCount) return true;
+
+  std::string folder = request.folder;
+  if (!folder.empty() && folder.back() != PathDelim) folder += PathDelim;
+  const int type = request.type;
+  const std::string target = folder + ForceOnName(request.name, ImageTypeExtensions[type]);
+  const std::string shownTarget = MarkupEscape(target);
+
+  if (FsExists(target)) {
+    if (FsFolderExists(target)) {
+      DisplayError("|b|1ERROR: Can not Save file|n|0" + shownTarget + " is a folder");
+      return false;
+    }
+    if (!DisplayYesNo("|4|bFile " + shownTarget + " exists.|nOverwrite?")) return false;
+  }
+
+  std::string bytes;
+  std::string error;
+  std::string dropped;
+  if (type == itEmf || type == itWmf) {
+    if (!picture.IsMetafile) {
+      DisplayError("|b|1ERROR: Can not convert a bitmap to vector metafile (yet)");
+      ListAgainSelecting(target);
+      return true;
+    }
+    const TMetafileKind kind = type == itEmf ? TMetafileKind::Emf : TMetafileKind::Wmf;
+    if (!MetafileBytes(picture.Metafile, kind, bytes, error, dropped)) {
+      DisplayError("|b|1ERROR: Can not convert the metafile|n|0" + MarkupEscape(error));
+      return false;
+    }
+  } else {
+    int width = 0;
+    int height = 0;
+    if (!SaveTargetSize(picture.Width(), picture.Height(), type == itIco, request.originalSize,
+                        request.sizeHeight, width, height)) {
+      DisplayError("|b|1ERROR: Can not Save image|n|0At a height of " +
+                   NumToStr(request.sizeHeight) + " pixels the picture would be larger than " +
+                   NumToStr(kMaxPictureSide) + " pixels on a side or " +
+                   NumToStr(static_cast<int32_t>(kMaxPicturePixels / (1024 * 1024))) +
+                   " megapixels.");
+      return false;
+    }
+    const QImage bitmap = RenderForSave(picture, width, height);
+    if (bitmap.isNull() || !EncodeImageFile(bitmap, type, request, bytes, error)) {
+      DisplayError("|b|1ERROR: Can not Save image|n|0" +
+                   MarkupEscape(error.empty() ? std::string("out of memory") : error));
+      return false;
+    }
+  }
+
+  int fsError = 0;
+  std::string step;
+  if (!SaveBytesReplacing(target, bytes, fsError, step)) {
+    DisplayError("|b|1ERROR: Can not Save file|n|0" + shownTarget + "|n" + FsErrorText(fsError) +
+                 " (" + step + ")");
+    return false;
+  }
+  if (!dropped.empty())
+    DisplayMessage("|bSaved " + shownTarget +
+                   "|n|0Left out, the format cannot express them: " + MarkupEscape(dropped));
+  ListAgainSelecting(target);
+  return true;
+}
+
+}  // namespace trovix
