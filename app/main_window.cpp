@@ -8,18 +8,22 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "browser/browse_tabs.h"
 #include "browser/browse_tabs_ui.h"
 #include "browser/file_grid_ui.h"
 #include "browser/file_list.h"
+#include "browser/folder_lister_ui.h"
 #include "browser/folder_tree_ui.h"
+#include "browser/folder_watch_ui.h"
 #include "browser/icons_ui.h"
 #include "browser/launch_commands.h"
 #include "browser/operation_state.h"
@@ -60,7 +64,7 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent) {
   // The file commands and drag and drop attach to the controls.
   FileCommands = new TFileCommands(
       *this, {bRename, mRename, mTreeRename, bDelete, mDelete, mTreeDelete, bDuplicate, mDuplicate,
-              bNewFile, mNewFile, bNewFolder, mNewFolder, mTestRead});
+              bNewFile, mNewFile, bNewFolder, mNewFolder, mTestRead, mTrash, mTreeTrash});
   InstallDragDrop(*this);
   Timer = new QTimer(this);
   Timer->setInterval(1000);
@@ -171,6 +175,7 @@ void TMainForm::CreateMenus() {
   mItems->addSeparator();
   mRename = item("mRename", "Rename", 7, QKeySequence(Qt::CTRL | Qt::Key_R));
   mDelete = item("mDelete", "Delete", 5, QKeySequence(Qt::Key_Delete));
+  mTrash = item("mTrash", "Move to Trash");
   mDuplicate = item("mDuplicate", "Duplicate", 9);
   mTestRead = item("mTestRead", "Test Read");
   mItems->addSeparator();
@@ -198,6 +203,7 @@ void TMainForm::CreateMenus() {
   mTreeOpen = mTree->addAction(ToolbarIcon(2), "Open");
   mTreeRename = mTree->addAction(ToolbarIcon(7), "Rename");
   mTreeDelete = mTree->addAction(ToolbarIcon(5), "Delete");
+  mTreeTrash = mTree->addAction("Move to Trash");
   connect(mTreeOpen, &QAction::triggered, this, [this] { bOpenFileClick(mTreeOpen); });
 
   mTabs = new QMenu(this);
@@ -285,7 +291,24 @@ void TMainForm::CreateClientArea() {
   layout->addWidget(Splitter, 1);
 
   StatusBar = new TStatusPanels(client);
-  StatusBar->OnSummary = [this] { return CurrentStatusSummary(List, TCTrovix->TabIndex()); };
+  Lister = new TFolderLister(this);
+  FreeSpace = new TFreeSpaceProbe(this);
+  StatusBar->OnSummary = [this] {
+    StatusSummary summary = CurrentStatusSummary(
+        List, TCTrovix->TabIndex(),
+        [this](const std::string &folder, int64_t &freeBytes, int64_t &sizeBytes) {
+          return FreeSpace->Read(folder, freeBytes, sizeBytes);
+        });
+    summary.Listing = Lister->StatusText();
+    return summary;
+  };
+  connect(Lister, &TFolderLister::progressed, StatusBar, [this] { StatusBar->update(); });
+  connect(Lister, &TFolderLister::finished, this, [this] { ItemsChanged(); });
+  connect(FreeSpace, &TFreeSpaceProbe::changed, StatusBar, [this] { StatusBar->update(); });
+  Watch = new TFolderWatch(this);
+  Watch->OnChanged = [this](const std::set<std::string> &changed) { FoldersChanged(changed); };
+  connect(FolderTree, &QTreeWidget::itemExpanded, this, [this] { UpdateWatch(); });
+  connect(FolderTree, &QTreeWidget::itemCollapsed, this, [this] { UpdateWatch(); });
   layout->addWidget(StatusBar);
   setCentralWidget(client);
 }
@@ -305,6 +328,7 @@ void TMainForm::FormShow() {
   int treeWidth = INIReadNum("TreeWidth", pTree->width() > 8 ? pTree->width() : 157);
   Splitter->setSizes({std::max(8, treeWidth), std::max(100, width() - treeWidth)});
   INIGridLoad(FileGridColumns(), "MainGrid");
+  GFileInfo->FitNameColumn();
   NiceLabelFormatChar = '|';
   LoadMacros();
   // A save in a view changes what the current folder holds; a closed locked
@@ -439,11 +463,38 @@ void TMainForm::TCTrovixFill(int index) {
     if (list) {
       tab.ImageIndex = FolderTree->SelectedImage();
       setWindowTitle(DisplayText("Trovix - " + tab.Folder));
-      List.ListTabFolder(tab);
       bMapDrive->setChecked(FolderOnNetwork(tab.Folder));
-    } else {
-      List.ClearTabListing(tab);
+      GFileInfo->SetRemote(FolderTree->PathRemoteRead());
+      --List.FillDepth;
+      // The listing runs on a worker. Another folder's entries go at once
+      // (no command may act on them under this folder's name); the same
+      // folder's stay until the new listing lands.
+      const std::string folder = tab.Folder;
+      if (List.ListedFolder != folder) {
+        Lister->Cancel();
+        List.FileList = std::vector<FileEntry>();
+        List.ListedFolder.clear();
+        List.ResetMouseState();
+      }
+      // A large folder shows its first screen first; the whole listing then
+      // keeps what the user did with it meanwhile (row, marks, scroll).
+      auto previewed = std::make_shared<bool>(false);
+      auto landed = [this, folder, previewed](TFolderListing &listing) {
+        if (*previewed)
+          LiveListingLanded(folder, listing);
+        else
+          TabListingLanded(folder, listing);
+      };
+      auto first = [this, folder, previewed](TFolderListing &listing) {
+        *previewed = true;
+        TabListingLanded(folder, listing);
+      };
+      if (!Lister->Start(folder, List.SortMode, landed, -1, first)) GFileInfo->ShowListing();
+      ItemsChanged();
+      return;
     }
+    List.ClearTabListing(tab);
+    Lister->Cancel();
     GFileInfo->SetRemote(FolderTree->PathRemoteRead());
     GFileInfo->ShowListing();
     --List.FillDepth;
@@ -451,6 +502,68 @@ void TMainForm::TCTrovixFill(int index) {
     GFileInfo->SelectByName(tab.CurrentFile);
   }
   ItemsChanged();
+}
+
+void TMainForm::TabListingLanded(const std::string &folder, TFolderListing &listing) {
+  const bool again = relistAgain_;
+  relistAgain_ = false;
+  // Only for the tab that still shows the folder it was started for.
+  const int index = TCTrovix->TabIndex();
+  if (index < 0 || index >= static_cast<int>(List.TabStates.size())) return;
+  TabState &tab = List.TabStates[index];
+  if (tab.Folder != folder) return;
+  List.InstallListing(tab, listing);
+  GFileInfo->ShowListing();
+  List.TakePendingSelectName(tab);
+  GFileInfo->SelectByName(tab.CurrentFile);
+  ItemsChanged();
+  UpdateWatch();
+  if (again) FoldersChanged({folder});
+}
+
+void TMainForm::UpdateWatch() {
+  std::vector<std::string> folders = FolderTree->ExpandedFolders();
+  if (!List.ListedFolder.empty()) folders.push_back(List.ListedFolder);
+  Watch->SetFolders(folders);
+}
+
+void TMainForm::FoldersChanged(const std::set<std::string> &changed) {
+  for (const std::string &folder : changed) FolderTree->ReReadFolder(folder);
+  const std::string listed = List.ListedFolder;
+  if (listed.empty() || !changed.count(listed)) return;
+  if (Lister->Pending()) {
+    // Read again once the listing running lands (a listing of another
+    // folder drops this one anyway).
+    relistAgain_ = Lister->Folder() == listed;
+    return;
+  }
+  relistAgain_ = false;
+  Lister->Start(
+      listed, List.SortMode,
+      [this, listed](TFolderListing &listing) { LiveListingLanded(listed, listing); }, 0);
+}
+
+void TMainForm::LiveListingLanded(const std::string &folder, TFolderListing &listing) {
+  const int index = TCTrovix->TabIndex();
+  if (index < 0 || index >= static_cast<int>(List.TabStates.size())) return;
+  TabState &tab = List.TabStates[index];
+  if (tab.Folder != folder || List.ListedFolder != folder) return;
+  // What the user sees stays: the current entry (or its row when it went),
+  // the marks and the scroll position.
+  const FileEntry *current = GFileInfo->CurrentEntry();
+  const std::string currentName = current ? current->Name : std::string();
+  const int32_t row = GFileInfo->Row(), top = GFileInfo->TopRow();
+  std::set<std::string> marked;
+  for (const FileEntry &e : List.FileList)
+    if (e.Selected) marked.insert(e.Name);
+  List.InstallListing(tab, listing);
+  for (FileEntry &e : List.FileList) e.Selected = marked.count(e.Name) > 0;
+  GFileInfo->ShowListing();
+  GFileInfo->SetTopRow(top);
+  const int32_t found = currentName.empty() ? -1 : List.FindFileEntry(currentName);
+  GFileInfo->SetRow(found >= 0 ? found + 1 : std::min(row, FileGridRowCount(List.FileCount()) - 1));
+  ItemsChanged();
+  if (relistAgain_) FoldersChanged({folder});
 }
 
 void TMainForm::FolderTreeChangeFolder() {
@@ -522,9 +635,13 @@ void TMainForm::bBackClick() {
 
 TGridColumns TMainForm::FileGridColumns() const {
   TFileGrid *grid = GFileInfo;
-  return TGridColumns{[grid] { return static_cast<int>(grid->ColumnCount()); },
-                      [grid](int col) { return static_cast<int>(grid->ColumnWidth(col)); },
-                      [grid](int col, int width) { grid->SetColumnWidth(col, width); }};
+  return TGridColumns{
+      [grid] { return static_cast<int>(grid->ColumnCount()); },
+      // The name column's own width, not the one widened to fill the grid.
+      [grid](int col) {
+        return static_cast<int>(col == 0 ? grid->NameColumnUserWidth() : grid->ColumnWidth(col));
+      },
+      [grid](int col, int width) { grid->SetColumnWidth(col, width); }};
 }
 
 void TMainForm::ShowOperationInProgress() { DisplayError("|b|1Operation in progress"); }
@@ -740,6 +857,8 @@ bool TMainForm::FormKeyDown(QKeyEvent *event) {
     return true;
   }
   if (event->key() == Qt::Key_Escape) {
+    // A listing that takes long is given up: the folder stays empty.
+    if (Lister->Pending()) Lister->Cancel();
     if (bViewFileAlways->isChecked()) bViewFileAlways->setChecked(false);
     if (LockedView) {
       LockedView->close();
@@ -747,7 +866,30 @@ bool TMainForm::FormKeyDown(QKeyEvent *event) {
     }
     return true;
   }
-  return false;
+  return CommonKeyDown(event->key(), mods);
+}
+
+// The keys users know from other file managers, on keys no other command of
+// the window uses. An open editor (the tree's in-place rename) keeps its keys.
+bool TMainForm::CommonKeyDown(int key, Qt::KeyboardModifiers mods) {
+  QWidget *focus = QApplication::focusWidget();
+  if (qobject_cast<QLineEdit *>(focus)) return false;
+  if (key == Qt::Key_F5 && mods == Qt::NoModifier) {
+    bRefreshClick();
+  } else if (key == Qt::Key_T && mods == Qt::ControlModifier) {
+    if (!CurrentFolder().empty()) OpenInNewTab(CurrentFolder());
+  } else if (key == Qt::Key_W && mods == Qt::ControlModifier) {
+    mCloseTabClick();
+  } else if (key == Qt::Key_L && mods == Qt::ControlModifier) {
+    mEditPathClick();
+  } else if ((key == Qt::Key_Up && mods == Qt::AltModifier) ||
+             (key == Qt::Key_Backspace && mods == Qt::NoModifier &&
+              (focus == GFileInfo || focus == FolderTree))) {
+    bBackClick();
+  } else {
+    return false;
+  }
+  return true;
 }
 
 void TMainForm::SwitchWindow() {

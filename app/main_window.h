@@ -7,6 +7,7 @@
 // It is the program's hub: it creates the browse area and hands it to the
 // other folders' commands and windows as a TBrowserHost.
 #include <QMainWindow>
+#include <set>
 #include <string>
 
 #include "browser/browser_host.h"
@@ -27,6 +28,9 @@ struct TGridColumns;
 class TStatusPanels;
 class TTabControlSmart;
 class TFileCommands;
+class TFolderLister;
+class TFreeSpaceProbe;
+class TFolderWatch;
 
 class TMainForm : public QMainWindow, public TBrowserHost {
   Q_OBJECT
@@ -49,9 +53,9 @@ class TMainForm : public QMainWindow, public TBrowserHost {
   // Menus and their items.
   QMenu *mItems, *mTree, *mTabs;
   QAction *mSelectNone, *mSelectAll, *mSelecttohere, *mView, *mViewHex, *mViewAlways, *mCloseViews,
-      *mOpen, *mOpenWith, *mOpenfilelocation, *mCopyFullPath, *mRename, *mDelete, *mDuplicate,
-      *mTestRead, *mNewFile, *mNewFolder;
-  QAction *mTreeOpen, *mTreeRename, *mTreeDelete;
+      *mOpen, *mOpenWith, *mOpenfilelocation, *mCopyFullPath, *mRename, *mDelete, *mTrash,
+      *mDuplicate, *mTestRead, *mNewFile, *mNewFolder;
+  QAction *mTreeOpen, *mTreeRename, *mTreeDelete, *mTreeTrash;
   QAction *mCloseTab, *mCloseOtherTabs, *mCloseTabstotheRight, *mEditPath;
   QTimer *Timer;
   // Rename, Delete, Duplicate, New File, New Folder and Test Read.
@@ -88,6 +92,7 @@ class TMainForm : public QMainWindow, public TBrowserHost {
   void CloseBySignal(const std::string &signalName);
   void FormActivate();
   void bBackClick();
+  bool CommonKeyDown(int key, Qt::KeyboardModifiers mods);
   void bRefreshClick();
   void TimerTimer();
   // Lists tab index into the file list and refreshes tab, grid and status bar.
@@ -129,6 +134,19 @@ class TMainForm : public QMainWindow, public TBrowserHost {
   // The current file, when it is not a folder, into the locked view.
   void ViewLockedFile();
 
+  // Lists the current tab's folder on a worker; reads its volume's free space.
+  TFolderLister *Lister = nullptr;
+  TFreeSpaceProbe *FreeSpace = nullptr;
+  // Watches the listed folder and the expanded tree nodes for changes made
+  // by other programs.
+  TFolderWatch *Watch = nullptr;
+  // A listing of the current tab's folder landed (at once or later): installs it.
+  void TabListingLanded(const std::string &folder, TFolderListing &listing);
+  // Folders changed outside: the tree's nodes and the listed folder are read
+  // again, the list keeping its current row, marks and scroll position.
+  void FoldersChanged(const std::set<std::string> &changed);
+  void UpdateWatch();
+
   // The status text as last painted by the timer.
   std::string LastShownStatus;
 
@@ -150,6 +168,8 @@ class TMainForm : public QMainWindow, public TBrowserHost {
   bool shown_ = false;
   bool signalClosePending_ = false;  // a signal's close waits for operations to end
   bool mapping_ = false;             // a Map drive click is being handled
+  bool relistAgain_ = false;         // the listed folder changed again while it was read
+  void LiveListingLanded(const std::string &folder, TFolderListing &listing);
 };
 
 extern TMainForm *MainForm;

@@ -155,7 +155,7 @@ BENCHMARK(NameSearch_Find)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterat
 void ContentSearch_Trovix(benchmark::State &state) {
   MakeTextTree();
   const std::string dir = Dir() + "texts/";
-  SearchOnce(dir, "", "needleword");
+  state.counters["found"] = SearchOnce(dir, "", "needleword");
   TCpuCounter cpu(state, RUSAGE_SELF);
   for (auto _ : state) benchmark::DoNotOptimize(SearchOnce(dir, "", "needleword"));
 }

@@ -22,22 +22,25 @@ bool FileEntryListed(const std::string &name, uint32_t attributes) {
   return name != "." && name != "..";
 }
 
-bool TFileListState::ReadFileList(const std::string &folder, uint64_t &totalBytes) {
-  // Free the old list before reading so two lists never coexist.
-  FileList = std::vector<FileEntry>();
-  totalBytes = 0;
+namespace {
 
+// The two passes of a listing: the first counts the entries, the second
+// fills at most that many in the order the listing gives them.
+bool ReadEntries(const std::string &folder, std::vector<FileEntry> &out, uint64_t &totalBytes,
+                 const std::function<bool()> &cancelled, std::atomic<int64_t> *read) {
+  totalBytes = 0;
   FsFolderReader reader;
   if (!reader.Open(folder)) return false;
   // The first pass counts names only: every entry the reader gives is listed
   // ("." and ".." never come), so no entry's details are needed yet.
   std::string name;
   size_t count = 0;
-  while (reader.NextName(name)) ++count;
+  while (reader.NextName(name)) {
+    if ((++count & 1023) == 0 && cancelled && cancelled()) return false;
+  }
   reader.Close();
 
   FsEntry entry;
-
   std::vector<FileEntry> list;
   list.reserve(count);
   // The folder may have changed since the count: never store more than
@@ -52,11 +55,24 @@ bool TFileListState::ReadFileList(const std::string &folder, uint64_t &totalByte
       e.LastWrite = entry.time;
       e.Attributes = entry.attr;
       totalBytes += e.Size;
+      if ((list.size() & 255) == 0) {
+        if (read) read->store(static_cast<int64_t>(list.size()), std::memory_order_relaxed);
+        if (cancelled && cancelled()) return false;
+      }
     }
     reader.Close();
   }
-  FileList = std::move(list);
+  if (read) read->store(static_cast<int64_t>(list.size()), std::memory_order_relaxed);
+  out = std::move(list);
   return true;
+}
+
+}  // namespace
+
+bool TFileListState::ReadFileList(const std::string &folder, uint64_t &totalBytes) {
+  // Free the old list before reading so two lists never coexist.
+  FileList = std::vector<FileEntry>();
+  return ReadEntries(folder, FileList, totalBytes, nullptr, nullptr);
 }
 
 bool TFileListState::ListTabFolder(TabState &tab) {
@@ -67,6 +83,79 @@ bool TFileListState::ListTabFolder(TabState &tab) {
   tab.EntryCount = FileCount();
   SortFileList();
   return ok;
+}
+
+bool ReadFolderListing(const std::string &folder, int32_t sortMode, TFolderListing &listing,
+                       const std::function<bool()> &cancelled, std::atomic<int64_t> *read) {
+  listing.Folder = folder;
+  listing.SortMode = sortMode;
+  listing.Entries.clear();
+  listing.Ok = ReadEntries(folder, listing.Entries, listing.TotalBytes, cancelled, read);
+  if (cancelled && cancelled()) return false;
+  SortFileEntries(listing.Entries, sortMode);
+  return true;
+}
+
+bool ReadFolderPreview(const std::string &folder, int32_t sortMode, size_t count,
+                       TFolderListing &preview, size_t &total,
+                       const std::function<bool()> &cancelled) {
+  total = 0;
+  if (sortMode != smName && sortMode != smExtension) return false;
+  FsFolderReader reader;
+  if (!reader.Open(folder)) return false;
+  // Names and kinds only: the order needs nothing else but whether an entry
+  // is a folder, which the folder tells except for links (examined).
+  struct Named {
+    FileEntry entry;
+    size_t index;  // place in the listing: ties keep it, as the stable sort does
+  };
+  std::vector<Named> all;
+  std::string name;
+  FsKind kind;
+  while (reader.NextKind(name, kind)) {
+    Named &n = all.emplace_back();
+    n.index = all.size() - 1;
+    n.entry.Name = std::move(name);
+    if (kind == FsKind::Folder) {
+      n.entry.Attributes = faDirectory;
+    } else if (kind == FsKind::Link || kind == FsKind::Unknown) {
+      FsEntry info;
+      if (reader.Info(n.entry.Name, info)) n.entry.Attributes = info.attr & faDirectory;
+    }
+    if ((all.size() & 4095) == 0 && cancelled && cancelled()) return false;
+  }
+  total = all.size();
+  if (total <= count) return false;
+  auto before = [sortMode](const Named &a, const Named &b) {
+    const int32_t c = CompareFileEntries(a.entry, b.entry, sortMode);
+    return c != 0 ? c < 0 : a.index < b.index;
+  };
+  std::partial_sort(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(count), all.end(),
+                    before);
+  preview.Folder = folder;
+  preview.SortMode = sortMode;
+  preview.Entries.clear();
+  preview.TotalBytes = 0;
+  for (size_t i = 0; i < count; ++i) {
+    FileEntry &e = preview.Entries.emplace_back(std::move(all[i].entry));
+    FsEntry info;
+    if (!reader.Info(e.Name, info)) continue;  // gone meanwhile: the whole listing tells
+    e.Attributes = info.attr;
+    e.Size = (info.attr & faDirectory) || info.size < 0 ? 0 : static_cast<uint64_t>(info.size);
+    e.LastWrite = info.time;
+  }
+  preview.Ok = true;
+  return !(cancelled && cancelled());
+}
+
+bool TFileListState::InstallListing(TabState &tab, TFolderListing &listing) {
+  ListedFolder = tab.Folder;
+  ResetMouseState();
+  tab.TotalBytes = listing.TotalBytes;
+  FileList = std::move(listing.Entries);
+  tab.EntryCount = FileCount();
+  if (listing.SortMode != SortMode) SortFileList();
+  return listing.Ok;
 }
 
 void TFileListState::ClearTabListing(TabState &tab) {
@@ -143,13 +232,13 @@ int32_t CompareFileEntries(const FileEntry &a, const FileEntry &b, int32_t mode)
   }
 }
 
-void TFileListState::SortFileList() {
-  const int32_t mode = SortMode;
-  std::stable_sort(FileList.begin(), FileList.end(),
-                   [mode](const FileEntry &a, const FileEntry &b) {
-                     return CompareFileEntries(a, b, mode) < 0;
-                   });
+void SortFileEntries(std::vector<FileEntry> &entries, int32_t mode) {
+  std::stable_sort(entries.begin(), entries.end(), [mode](const FileEntry &a, const FileEntry &b) {
+    return CompareFileEntries(a, b, mode) < 0;
+  });
 }
+
+void TFileListState::SortFileList() { SortFileEntries(FileList, SortMode); }
 
 int32_t HeaderClickSortMode(int32_t column, int32_t mode) {
   switch (column) {

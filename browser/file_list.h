@@ -7,6 +7,7 @@
 // and paints what the list holds.
 //
 // Rows are the grid's: row 0 is the header, row r >= 1 shows FileList[r-1].
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -22,6 +23,35 @@ struct FileEntry {
   uint32_t Attributes = 0;
   bool Selected = false;  // marked: what the file commands act on
 };
+
+// A folder read and sorted away from the list (on a worker), to be installed
+// into it whole.
+struct TFolderListing {
+  std::string Folder;
+  std::vector<FileEntry> Entries;
+  uint64_t TotalBytes = 0;
+  int32_t SortMode = 0;  // the order Entries are in
+  bool Ok = false;       // the folder could be read
+};
+
+// Reads folder into listing and sorts it by sortMode, as ReadFileList and
+// SortFileList do. cancelled (may be empty) is asked now and then: once it
+// says yes the reading stops and false is returned. read (may be null)
+// counts the entries read so far. Any thread.
+bool ReadFolderListing(const std::string &folder, int32_t sortMode, TFolderListing &listing,
+                       const std::function<bool()> &cancelled = nullptr,
+                       std::atomic<int64_t> *read = nullptr);
+// The first count entries of folder in sortMode order, without examining
+// the others: for a first screen of a large folder while the whole listing
+// is still read. Name and extension orders only (the others need every
+// entry's details): false for them, when the folder cannot be read, when it
+// holds no more than count entries (the whole listing is as quick) or when
+// cancelled says so. total gets the number of entries.
+bool ReadFolderPreview(const std::string &folder, int32_t sortMode, size_t count,
+                       TFolderListing &preview, size_t &total,
+                       const std::function<bool()> &cancelled = nullptr);
+// Stable sort of entries in the given order.
+void SortFileEntries(std::vector<FileEntry> &entries, int32_t mode);
 
 // One per tab, indexed like the tabs.
 struct TabState {
@@ -78,6 +108,9 @@ struct TFileListState {
   bool ReadFileList(const std::string &folder, uint64_t &totalBytes);
   // Lists tab.Folder: ListedFolder, TotalBytes, FileList, EntryCount, then sorts.
   bool ListTabFolder(TabState &tab);
+  // Installs a finished listing of tab.Folder as ListTabFolder would have
+  // made it (sorted again when SortMode changed meanwhile).
+  bool InstallListing(TabState &tab, TFolderListing &listing);
   // A tab whose folder cannot be reached: no image, no entries, an empty list.
   void ClearTabListing(TabState &tab);
   // After a listing: a pending name becomes the tab's current file.

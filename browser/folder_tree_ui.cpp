@@ -6,11 +6,13 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
+#include <QTimer>
 #include <filesystem>
 
 #include "dialogs/options_ui.h"
 #include "foundation/platform_ui.h"
 #include "foundation/strings.h"
+#include "foundation/worker_pool_ui.h"
 
 namespace trovix {
 
@@ -20,6 +22,11 @@ namespace {
 constexpr int kNameRole = Qt::UserRole;
 constexpr int kImageRole = Qt::UserRole + 1;
 constexpr int kRootPathRole = Qt::UserRole + 2;
+constexpr int kFilledRole = Qt::UserRole + 3;       // its sub folders were read
+constexpr int kPlaceholderRole = Qt::UserRole + 4;  // stands in while they are read
+
+bool Filled(const QTreeWidgetItem *node) { return node->data(0, kFilledRole).toBool(); }
+bool Placeholder(const QTreeWidgetItem *node) { return node->data(0, kPlaceholderRole).toBool(); }
 
 }  // namespace
 
@@ -57,8 +64,6 @@ TFolderTree::TFolderTree(QWidget *parent) : QTreeWidget(parent) {
   connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem *node) {
     setUpdatesEnabled(false);
     FillNode(node);
-    if (node->childCount() == 0)
-      node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
     setUpdatesEnabled(true);
   });
   connect(this, &QTreeWidget::currentItemChanged, this,
@@ -77,6 +82,13 @@ TFolderTree::TFolderTree(QWidget *parent) : QTreeWidget(parent) {
           [this] { ApplyOptionColour(); });
   connect(&OptionsNotifier(), &TOptionsNotifier::fontsChanged, this,
           [this] { setFont(OptionQFont(fuFolders)); });
+}
+
+TFolderTree::~TFolderTree() { CancelReads(); }
+
+void TFolderTree::CancelReads() {
+  for (auto &read : reads_) read.second->Cancel();
+  reads_.clear();
 }
 
 void TFolderTree::ApplyOptionColour() {
@@ -105,6 +117,7 @@ void TFolderTree::Init(const std::string &path) {
   Initialised = false;
   {
     QSignalBlocker block(this);
+    CancelReads();
     clear();
     lastSelected_ = nullptr;
     roots_ = FolderRoots();
@@ -152,12 +165,140 @@ void TFolderTree::AddChild(QTreeWidgetItem *parent, const std::string &name, int
 }
 
 void TFolderTree::FillNode(QTreeWidgetItem *node) {
-  if (!node || node->childCount() > 0) return;
-  std::string path = NodeToFolder(node);
-  int32_t root = RootOfPath(roots_, path);
+  if (!node || Filled(node)) return;
+  ReadNode(node, WaitMs);
+}
+
+bool TFolderTree::ReadNode(QTreeWidgetItem *node, int waitMs) {
+  const std::string folder = NodeToFolder(node);
+  TJobHandle job;
+  for (auto &read : reads_)
+    if (read.first == folder) job = read.second;
+  if (!job) {
+    // A node without children shows a placeholder until its folders arrive.
+    if (node->childCount() == 0) {
+      QSignalBlocker block(this);
+      auto *placeholder = new QTreeWidgetItem(node);
+      placeholder->setText(0, QStringLiteral("..."));
+      placeholder->setData(0, kPlaceholderRole, true);
+      placeholder->setFlags(Qt::NoItemFlags);
+    }
+    auto names = std::make_shared<std::vector<std::string>>();
+    auto exists = std::make_shared<bool>(true);
+    job = AsyncRunner().Run(
+        [folder, names, exists](const TWorkerJob &) {
+          *names = SubFolders(folder);
+          *exists = FsFolderExists(folder);
+        },
+        [this, folder, names, exists] { NodeRead(folder, *exists, *names); });
+    reads_.emplace_back(folder, job);
+  }
+  return waitMs > 0 && job->WaitFinished(std::chrono::milliseconds(waitMs)) &&
+         TWorkerPool::Deliver(job);
+}
+
+void TFolderTree::NodeRead(const std::string &folder, bool exists,
+                           const std::vector<std::string> &names) {
+  for (size_t i = 0; i < reads_.size(); ++i)
+    if (reads_[i].first == folder) {
+      reads_.erase(reads_.begin() + static_cast<std::ptrdiff_t>(i));
+      break;
+    }
+  QTreeWidgetItem *node = NodeOfFolder(folder);
+  if (!node) return;
+  if (!exists && node->parent()) {
+    // The folder is gone: its node goes, the selection to its parent. Later,
+    // from the event loop, as a caller walking the tree may hold the node.
+    QTimer::singleShot(0, this, [this, folder] {
+      QTreeWidgetItem *gone = NodeOfFolder(folder);
+      if (!gone || !gone->parent()) return;
+      bool selectedInside = false;
+      for (QTreeWidgetItem *n = currentItem(); n; n = n->parent()) selectedInside |= n == gone;
+      if (selectedInside) setCurrentItem(gone->parent());
+      for (QTreeWidgetItem *n = lastSelected_; n; n = n->parent())
+        if (n == gone) lastSelected_ = nullptr;
+      delete gone;
+    });
+    return;
+  }
+  int32_t root = RootOfPath(roots_, folder);
   int32_t image = (root >= 0 && roots_[root].remote) ? fiNetworkFolder : fiFolder;
   QSignalBlocker block(this);
-  for (const std::string &name : SubFolders(path)) AddChild(node, name, image);
+  // Children in the new order: known names keep their item (and sub tree).
+  std::vector<QTreeWidgetItem *> old;
+  while (node->childCount() > 0) old.push_back(node->takeChild(0));
+  QTreeWidgetItem *current = currentItem();
+  for (const std::string &name : names) {
+    QTreeWidgetItem *kept = nullptr;
+    for (QTreeWidgetItem *&item : old)
+      if (item && !Placeholder(item) && NodeName(item) == name) {
+        kept = item;
+        item = nullptr;
+        break;
+      }
+    if (kept)
+      node->addChild(kept);
+    else
+      AddChild(node, name, image);
+  }
+  bool moved = false;  // the selected folder was gone
+  for (QTreeWidgetItem *item : old) {
+    if (!item) continue;
+    bool holdsCurrent = false;
+    for (QTreeWidgetItem *n = current; n; n = n->parent()) holdsCurrent |= n == item;
+    if (holdsCurrent) {
+      current = node;
+      moved = true;
+    }
+    for (QTreeWidgetItem *n = lastSelected_; n; n = n->parent())
+      if (n == item) lastSelected_ = nullptr;
+    delete item;
+  }
+  node->setData(0, kFilledRole, true);
+  if (node->childCount() == 0)
+    node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+  if (current && current != currentItem()) {
+    if (moved) block.unblock();
+    setCurrentItem(current);
+  }
+}
+
+void TFolderTree::ReReadFolder(const std::string &folder) {
+  QTreeWidgetItem *node = NodeOfFolder(folder);
+  if (node && Filled(node)) ReadNode(node, 0);
+}
+
+QTreeWidgetItem *TFolderTree::NodeOfFolder(const std::string &folder) const {
+  const std::string path = WithTrailingDelim(folder);
+  for (int r = 0; r < topLevelItemCount() && r < static_cast<int>(roots_.size()); ++r) {
+    const std::string &rootPath = roots_[r].path;
+    if (path.compare(0, rootPath.size(), rootPath) != 0) continue;
+    QTreeWidgetItem *node = topLevelItem(r);
+    for (const std::string &component : PathComponents(path.substr(rootPath.size()))) {
+      QTreeWidgetItem *next = nullptr;
+      for (int i = 0; i < node->childCount() && !next; ++i)
+        if (!Placeholder(node->child(i)) && NodeName(node->child(i)) == component)
+          next = node->child(i);
+      node = next;
+      if (!node) break;
+    }
+    if (node && NodeToFolder(node) == path) return node;
+  }
+  return nullptr;
+}
+
+std::vector<std::string> TFolderTree::ExpandedFolders() const {
+  std::vector<std::string> folders;
+  std::vector<QTreeWidgetItem *> stack;
+  for (int r = 0; r < topLevelItemCount(); ++r) stack.push_back(topLevelItem(r));
+  while (!stack.empty()) {
+    QTreeWidgetItem *node = stack.back();
+    stack.pop_back();
+    if (!node->isExpanded() || !Filled(node)) continue;
+    folders.push_back(NodeToFolder(node));
+    for (int i = 0; i < node->childCount(); ++i) stack.push_back(node->child(i));
+  }
+  return folders;
 }
 
 std::string TFolderTree::SelectedFolderRead() const { return NodeToFolder(currentItem()); }
@@ -168,10 +309,17 @@ void TFolderTree::SelectedFolderWrite(const std::string &path) {
   QTreeWidgetItem *found = topLevelItem(root);
   std::string rest = WithTrailingDelim(path).substr(roots_[root].path.size());
   for (const std::string &component : PathComponents(rest)) {
+    const bool readBefore = Filled(found);
     FillNode(found);
-    std::vector<std::string> names;
-    for (int i = 0; i < found->childCount(); ++i) names.push_back(NodeName(found->child(i)));
-    int32_t index = FindName(names, component);
+    auto childIndex = [&] {
+      std::vector<std::string> names;
+      for (int i = 0; i < found->childCount(); ++i)
+        names.push_back(Placeholder(found->child(i)) ? std::string() : NodeName(found->child(i)));
+      return FindName(names, component);
+    };
+    int32_t index = childIndex();
+    // A folder made since the node was read: read it again before giving up.
+    if (index < 0 && readBefore && ReadNode(found, WaitMs)) index = childIndex();
     if (index < 0) break;
     found = found->child(index);
   }
@@ -215,6 +363,8 @@ bool TFolderTree::StartRename() {
   {
     QSignalBlocker block(this);
     node->setFlags(node->flags() | Qt::ItemIsEditable);
+    // The editor starts from the name's bytes, escaped where they are not UTF-8.
+    node->setText(0, EditableText(NodeName(node)));
   }
   editItem(node, 0);
   return true;
@@ -223,8 +373,7 @@ bool TFolderTree::StartRename() {
 void TFolderTree::ItemEdited(QTreeWidgetItem *node, int) {
   if (!renaming_ || !node || !node->parent()) return;
   renaming_ = false;
-  QByteArray typedBytes = node->text(0).toUtf8();
-  std::string typed(typedBytes.constData(), static_cast<size_t>(typedBytes.size()));
+  const std::string typed = EditedBytes(node->text(0));
   std::string oldName = NodeName(node);
   std::string name = FolderEditName(typed);
   std::string parent = NodeToFolder(node->parent());
@@ -237,9 +386,21 @@ void TFolderTree::ItemEdited(QTreeWidgetItem *node, int) {
     node->setData(0, kNameRole, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
     // A renamed folder's sub-folders are read again under the new name.
     qDeleteAll(node->takeChildren());
+    node->setData(0, kFilledRole, false);
     node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
   }
   ChangeHandling();
+}
+
+void TFolderTree::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) {
+  QTreeWidget::closeEditor(editor, hint);
+  // Cancelled or left unchanged: the node shows its name again.
+  QTreeWidgetItem *node = currentItem();
+  if (!renaming_ || !node) return;
+  renaming_ = false;
+  QSignalBlocker block(this);
+  node->setFlags(node->flags() & ~Qt::ItemIsEditable);
+  node->setText(0, DisplayText(NodeName(node)));
 }
 
 void TFolderTree::mouseReleaseEvent(QMouseEvent *event) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "browser/folder_tree.h"
+#include "foundation/worker_pool.h"
 
 namespace trovix {
 
@@ -18,11 +19,25 @@ class TFolderTree : public QTreeWidget {
   Q_OBJECT
  public:
   explicit TFolderTree(QWidget *parent = nullptr);
+  ~TFolderTree() override;
 
   // Rebuilds the roots and selects path (the process's current folder when empty).
   void Init(const std::string &path = std::string());
   std::string NodeToFolder(QTreeWidgetItem *node) const;
+  // Reads a node's sub folders once, on a worker: they arrive within WaitMs
+  // or later, a placeholder child standing in for them meanwhile.
   void FillNode(QTreeWidgetItem *node);
+  // Reads the node of folder again (a change outside): new sub folders
+  // appear, gone ones leave, the others keep their own sub trees; a node
+  // whose folder is gone leaves the tree. Nothing when folder has no filled
+  // node. Does not wait.
+  void ReReadFolder(const std::string &folder);
+  // The folders of the expanded nodes whose sub folders were read.
+  std::vector<std::string> ExpandedFolders() const;
+  // The node of folder, when the tree holds one (nothing is read).
+  QTreeWidgetItem *NodeOfFolder(const std::string &folder) const;
+  // How long a read waits before the tree goes on without its answer.
+  int WaitMs = 20;
   std::string SelectedFolderRead() const;
   // Selects the deepest existing node along path; fires OnChangeFolder even
   // when that node is already selected.
@@ -42,6 +57,7 @@ class TFolderTree : public QTreeWidget {
   std::function<void(QKeyEvent *)> OnKeyDown;  // may accept the event
 
  protected:
+  void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
   void mouseReleaseEvent(QMouseEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
 
@@ -51,11 +67,17 @@ class TFolderTree : public QTreeWidget {
   void SetImage(QTreeWidgetItem *node, bool selected);
   void ChangeHandling();
   void ItemEdited(QTreeWidgetItem *node, int column);
+  // Reads node's sub folders on a worker; true when they arrived within waitMs.
+  bool ReadNode(QTreeWidgetItem *node, int waitMs);
+  void NodeRead(const std::string &folder, bool exists, const std::vector<std::string> &names);
+  void CancelReads();
 
   std::vector<FolderRoot> roots_;
   bool Initialised = false;
   bool renaming_ = false;
   QTreeWidgetItem *lastSelected_ = nullptr;
+  // Reads running, by folder: at most one per folder.
+  std::vector<std::pair<std::string, TJobHandle>> reads_;
 };
 
 }  // namespace trovix

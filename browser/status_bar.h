@@ -4,6 +4,7 @@
 // (marked and total counts and sizes, the free space of the current folder's
 // volume), the free-space gauge's share and the cancel square's rules.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace trovix {
@@ -19,11 +20,21 @@ struct StatusSummary {
   bool HaveSpace = false;    // the volume's figures could be read
   int64_t FreeBytes = 0;
   int64_t SizeBytes = 0;
+  bool SpaceUnknown = false;  // the volume does not answer: "?" for its figures
+  std::string Listing;        // while a listing runs, what panel 0 shows instead
 };
+
+// How the free space of a folder's volume is read: Have (figures set),
+// Failed (none to show), Waiting (the volume has not answered yet).
+enum class FreeSpaceState { Have, Failed, Waiting };
+using FreeSpaceReader = std::function<FreeSpaceState(const std::string &folder, int64_t &freeBytes,
+                                                     int64_t &sizeBytes)>;
 
 // The summary for the current listing (FileList) and the tab at index of
 // TabStates, with the free space of the tab's folder.
-StatusSummary CurrentStatusSummary(const TFileListState &list, int32_t tabIndex);
+// Without a reader the space is read here and now.
+StatusSummary CurrentStatusSummary(const TFileListState &list, int32_t tabIndex,
+                                   const FreeSpaceReader &freeSpace = nullptr);
 
 // Percent of the volume that is free, truncated; -1 when the size is unknown.
 int32_t FreeSpacePercent(int64_t freeBytes, int64_t sizeBytes);
@@ -31,12 +42,22 @@ int32_t FreeSpacePercent(int64_t freeBytes, int64_t sizeBytes);
 // Panel 0's markup: "|4|b" [marked " / "] count " |b" "items: |b" [marked
 // size " / "] total size " |b", seven spaces, then "|1Free Space: |b" free
 // " / " size and "  (P%)". Without readable figures the free space is left
-// out; with a size of 0 the percentage is.
+// out; with a size of 0 the percentage is; a volume that does not answer
+// shows "?" for them. While a listing runs, its own text (Listing) instead.
 std::string StatusPanel0Text(const StatusSummary &summary);
 
 // The gauge of a rectangle from top with height rows: the used share is
 // filled from the returned row down to the bottom.
 int32_t GaugeUsedTop(int32_t top, int32_t height, int32_t freePercent);
+
+// The running operations' progress in words: "F of N files, B of T, R/s,
+// L left" (sizes as FormatSizeBytes gives them). While the totals are still
+// being counted they end with "+" and no time left is given; the rate and
+// the time left need a second of work. Empty with no operation reporting.
+struct OperationProgressFigures;
+std::string OperationProgressText(const OperationProgressFigures &figures);
+// The progress bar's share in percent (bytes, else files); -1 with no total.
+int32_t OperationProgressPercent(const OperationProgressFigures &figures);
 
 // The cancel square shows while operations run and no cancel is pending.
 bool CancelShown();

@@ -176,31 +176,43 @@ struct Delay {
   std::string pathPart;
   int64_t millis;
 };
-std::mutex gDelayMutex;
-std::condition_variable gDelayReleased;
-std::vector<Delay> gDelays;
-uint64_t gDelayGeneration = 0;  // grows at every release
-int gDelayedCalls = 0;
+// Made once and never destroyed: a worker may still wait on a delay when the
+// program exits, and destroying a condition variable waits for its waiters.
+struct DelayState {
+  std::mutex mutex;
+  std::condition_variable released;
+  std::vector<Delay> delays;
+  uint64_t generation = 0;  // grows at every release
+  int waiting = 0;
+};
+DelayState &Delays() {
+  static DelayState *state = new DelayState;
+  return *state;
+}
 std::atomic<bool> gAnyDelays{false};
 
 // Waits as a delay fault of kind op for path says, if any; keeps errno.
 void DelayPoint(FsDelayOp op, const std::string &path) {
   if (!gAnyDelays.load(std::memory_order_acquire)) return;
-  std::unique_lock lock(gDelayMutex);
-  const Delay *found = nullptr;
-  for (const Delay &d : gDelays)
-    if (d.op == op && path.find(d.pathPart) != std::string::npos) found = &d;
+  DelayState &d = Delays();
+  std::unique_lock lock(d.mutex);
+  int64_t millis = 0;
+  bool found = false;
+  for (const Delay &delay : d.delays)
+    if (delay.op == op && path.find(delay.pathPart) != std::string::npos) {
+      millis = delay.millis;
+      found = true;
+    }
   if (!found) return;
-  const int64_t millis = found->millis;
-  const uint64_t generation = gDelayGeneration;
+  const uint64_t generation = d.generation;
   const int saved = errno;
-  ++gDelayedCalls;
-  auto released = [&] { return gDelayGeneration != generation; };
+  ++d.waiting;
+  auto released = [&] { return d.generation != generation; };
   if (millis < 0)
-    gDelayReleased.wait(lock, released);
+    d.released.wait(lock, released);
   else
-    gDelayReleased.wait_for(lock, std::chrono::milliseconds(millis), released);
-  --gDelayedCalls;
+    d.released.wait_for(lock, std::chrono::milliseconds(millis), released);
+  --d.waiting;
   errno = saved;
 }
 
@@ -1310,6 +1322,8 @@ bool FsCreateLink(const std::string &target, const std::string &path) {
   return Ok();
 }
 
+uint32_t FsUserId() { return static_cast<uint32_t>(getuid()); }
+
 bool FsSameFile(const std::string &a, const std::string &b) {
   struct stat sa, sb;
   if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return FailErrno();
@@ -1376,22 +1390,25 @@ void FsClearFaults() {
 }
 
 void FsInjectDelay(FsDelayOp op, const std::string &pathPart, int64_t millis) {
-  std::lock_guard lock(gDelayMutex);
-  gDelays.push_back(Delay{op, pathPart, millis});
+  DelayState &d = Delays();
+  std::lock_guard lock(d.mutex);
+  d.delays.push_back(Delay{op, pathPart, millis});
   gAnyDelays.store(true, std::memory_order_release);
 }
 
 void FsReleaseDelays() {
-  std::lock_guard lock(gDelayMutex);
-  gDelays.clear();
-  ++gDelayGeneration;
+  DelayState &d = Delays();
+  std::lock_guard lock(d.mutex);
+  d.delays.clear();
+  ++d.generation;
   gAnyDelays.store(false, std::memory_order_release);
-  gDelayReleased.notify_all();
+  d.released.notify_all();
 }
 
 int FsDelayedCalls() {
-  std::lock_guard lock(gDelayMutex);
-  return gDelayedCalls;
+  DelayState &d = Delays();
+  std::lock_guard lock(d.mutex);
+  return d.waiting;
 }
 
 void FsSetHook(std::function<void(FsOp op, const std::string &path)> hook) {

@@ -20,6 +20,15 @@ bool TWorkerJob::WaitFinished(std::chrono::milliseconds timeout) const {
   return finishedChanged_.wait_for(lock, timeout, [this] { return finished_; });
 }
 
+void TWorkerJob::Post(std::function<void()> f) const {
+  if (!post_) return;
+  std::weak_ptr<const TWorkerJob> self = weak_from_this();
+  post_([self, f = std::move(f)] {
+    std::shared_ptr<const TWorkerJob> job = self.lock();
+    if (job && !job->Cancelled()) f();
+  });
+}
+
 struct TWorkerPool::State {
   std::mutex mutex;
   std::condition_variable wake;  // a job queued, or the pool stopping
@@ -66,9 +75,21 @@ TJobHandle TWorkerPool::Submit(std::function<void(const TWorkerJob &)> work,
   auto job = std::make_shared<TWorkerJob>();
   job->work_ = std::move(work);
   job->done_ = std::move(done);
+  std::weak_ptr<State> weak = state_;
+  job->post_ = [weak](std::function<void()> f) {
+    std::shared_ptr<State> state = weak.lock();
+    if (!state) return;
+    std::lock_guard lock(state->mutex);
+    if (!state->stopping && state->poster) state->poster(std::move(f));
+  };
   std::lock_guard lock(state_->mutex);
+  state_->queue.push_back(job);
+  StartThreadIfNeeded();
+  return job;
+}
+
+void TWorkerPool::StartThreadIfNeeded() {
   State &s = *state_;
-  s.queue.push_back(job);
   // Workers stuck on one job for long do not count towards the size.
   const Clock::time_point now = Clock::now();
   int healthy = s.threads;
@@ -81,7 +102,16 @@ TJobHandle TWorkerPool::Submit(std::function<void(const TWorkerJob &)> work,
   } else {
     s.wake.notify_one();
   }
-  return job;
+}
+
+void TWorkerPool::Rescue() {
+  std::lock_guard lock(state_->mutex);
+  if (!state_->queue.empty() && !state_->stopping) StartThreadIfNeeded();
+}
+
+int TWorkerPool::Queued() const {
+  std::lock_guard lock(state_->mutex);
+  return static_cast<int>(state_->queue.size());
 }
 
 bool TWorkerPool::Deliver(const TJobHandle &job) {

@@ -28,7 +28,7 @@
 
 namespace trovix {
 
-class TWorkerJob {
+class TWorkerJob : public std::enable_shared_from_this<TWorkerJob> {
  public:
   // Any thread. The job's done will not run; queued work will not start.
   void Cancel() { cancelled_.store(true, std::memory_order_release); }
@@ -37,11 +37,15 @@ class TWorkerJob {
   bool Finished() const;
   // Waits up to timeout for work to return; true when it has.
   bool WaitFinished(std::chrono::milliseconds timeout) const;
+  // From the work: f runs on the owner's thread ahead of done (a first part
+  // of a result), unless the job is cancelled or let go by then.
+  void Post(std::function<void()> f) const;
 
  private:
   friend class TWorkerPool;
   std::function<void(const TWorkerJob &)> work_;
   std::function<void()> done_;
+  std::function<void(std::function<void()>)> post_;
   std::atomic<bool> cancelled_{false};
   mutable std::mutex mutex_;
   mutable std::condition_variable finishedChanged_;
@@ -70,12 +74,18 @@ class TWorkerPool {
   // posted delivery then does nothing. False when the job is not finished,
   // cancelled, or was delivered already.
   static bool Deliver(const TJobHandle &job);
+  // Gives queued jobs a new thread when every worker has become stuck since
+  // they were queued; the owner calls it now and then while Queued() is
+  // non-zero.
+  void Rescue();
+  int Queued() const;
   // Threads alive now (busy, stuck or idle).
   int ThreadCount() const;
 
  private:
   struct State;
   static void Run(std::shared_ptr<State> state);
+  void StartThreadIfNeeded();  // with the state's lock held
   std::shared_ptr<State> state_;
 };
 

@@ -14,6 +14,8 @@
 #include "app/main_window.h"
 #include "browser/file_grid_ui.h"
 #include "browser/file_list.h"
+#include "browser/folder_lister_ui.h"
+#include "browser/folder_tree_ui.h"
 #include "browser/operation_state.h"
 #include "dialogs/event_log.h"
 #include "dialogs/message_box.h"
@@ -69,6 +71,11 @@ class MainWindowFixture : public ::testing::Test {
   void Start() {
     form = std::make_unique<TMainForm>();
     MainForm = form.get();
+    // These tests look at listings right after the action that made them:
+    // they wait for the worker as long as it takes.
+    form->Lister->WaitMs = 10000;
+    form->FreeSpace->WaitMs = 10000;
+    form->FolderTree->WaitMs = 10000;
     form->show();
     form->activateWindow();
     form->GFileInfo->setFocus();

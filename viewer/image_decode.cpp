@@ -219,6 +219,9 @@ struct TGifSource {
   size_t position;
 };
 
+// The most pixels of a GIF's canvas that no frame covers.
+constexpr int64_t kMaxGifBlankPixels = 16LL * 1024 * 1024;
+
 int GifRead(GifFileType *gif, GifByteType *buffer, int length) {
   auto *source = static_cast<TGifSource *>(gif->UserData);
   if (length <= 0) return 0;
@@ -298,11 +301,26 @@ bool DecodeGif(const std::string &bytes, TBitmap &out, std::string &error) {
       error = "GIF: picture too large";
       return false;
     }
+    // LZW gives at most a few thousand pixels per byte: a frame larger than
+    // the rest of the file can hold is refused before anything is allocated.
+    const int64_t frame = int64_t(desc.Width) * desc.Height;
+    if (frame > int64_t(bytes.size() - source.position + 1) * 8192) {
+      error = "GIF: the file is too short for its picture";
+      return false;
+    }
     // Some writers leave the logical screen 0 x 0 or smaller than the frame.
-    int width = gif->SWidth, height = gif->SHeight;
+    int left = desc.Left, top = desc.Top;
+    int64_t width = gif->SWidth, height = gif->SHeight;
     if (width <= 0 || height <= 0) {
-      width = desc.Left + desc.Width;
-      height = desc.Top + desc.Height;
+      width = int64_t(left) + desc.Width;
+      height = int64_t(top) + desc.Height;
+    }
+    // A screen (or frame offset) far larger than the frame holds no data: a
+    // tiny file must not make a canvas of a gigabyte. The frame alone is shown.
+    if (width * height > std::max<int64_t>(frame, kMaxGifBlankPixels)) {
+      width = desc.Width;
+      height = desc.Height;
+      left = top = 0;
     }
     if (!PictureSizeAllowed(width, height)) {
       error = "GIF: picture too large";
@@ -326,15 +344,15 @@ bool DecodeGif(const std::string &bytes, TBitmap &out, std::string &error) {
       background = palette[gif->SBackGroundColor];
     std::vector<GifPixelType> line;
     try {
-      out.Pixels.assign(static_cast<size_t>(width) * height, background);
+      out.Pixels.assign(static_cast<size_t>(width * height), background);
       line.resize(static_cast<size_t>(desc.Width));
     } catch (const std::bad_alloc &) {
       out = TBitmap{};
       error = "GIF: not enough memory";
       return false;
     }
-    out.Width = width;
-    out.Height = height;
+    out.Width = static_cast<int>(width);
+    out.Height = static_cast<int>(height);
     // Interlaced frames send rows in four passes.
     static const int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
     const int passes = desc.Interlace ? 4 : 1;
@@ -347,11 +365,11 @@ bool DecodeGif(const std::string &bytes, TBitmap &out, std::string &error) {
           error = GifFailure(gif->Error);
           return false;
         }
-        const int row = desc.Top + y;
-        if (row >= height) continue;
-        uint32_t *target = out.Pixels.data() + static_cast<size_t>(row) * width;
-        const int stop = std::min(desc.Width, width - desc.Left);
-        for (int x = 0; x < stop; ++x) target[desc.Left + x] = palette[line[x]];
+        const int row = top + y;
+        if (row >= out.Height) continue;
+        uint32_t *target = out.Pixels.data() + static_cast<size_t>(row) * out.Width;
+        const int stop = std::min(desc.Width, out.Width - left);
+        for (int x = 0; x < stop; ++x) target[left + x] = palette[line[x]];
       }
     }
     return true;

@@ -8,19 +8,19 @@
 
 namespace trovix {
 
-TImageType ImageTypeOf(const std::string &path) {
+TImageFileKind ImageTypeOf(const std::string &path) {
   const size_t slash = path.rfind('/');
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   const size_t dot = name.rfind('.');
-  if (dot == std::string::npos) return TImageType::None;
+  if (dot == std::string::npos) return TImageFileKind::None;
   const std::string ext = name.substr(dot + 1);
-  if (StrSame(ext, "bmp")) return TImageType::Bmp;
-  if (StrSame(ext, "wmf") || StrSame(ext, "emf")) return TImageType::Metafile;
-  if (StrSame(ext, "ico")) return TImageType::Icon;
-  if (StrSame(ext, "jpg") || StrSame(ext, "jpeg")) return TImageType::Jpeg;
-  if (StrSame(ext, "gif")) return TImageType::Gif;
-  if (StrSame(ext, "png")) return TImageType::Png;
-  return TImageType::None;
+  if (StrSame(ext, "bmp")) return TImageFileKind::Bmp;
+  if (StrSame(ext, "wmf") || StrSame(ext, "emf")) return TImageFileKind::Metafile;
+  if (StrSame(ext, "ico")) return TImageFileKind::Icon;
+  if (StrSame(ext, "jpg") || StrSame(ext, "jpeg")) return TImageFileKind::Jpeg;
+  if (StrSame(ext, "gif")) return TImageFileKind::Gif;
+  if (StrSame(ext, "png")) return TImageFileKind::Png;
+  return TImageFileKind::None;
 }
 
 std::string ImageCaption(const std::string &fileName, int width, int height, int zoom) {

@@ -8,10 +8,10 @@
 namespace trovix {
 
 // How an image file is read, from its extension (ignoring case).
-enum class TImageType { None, Bmp, Metafile, Icon, Jpeg, Gif, Png };
+enum class TImageFileKind { None, Bmp, Metafile, Icon, Jpeg, Gif, Png };
 // The type of the file's name (the part after the last PathDelim): a ".bmp"
 // in a folder's name does not make its files pictures.
-TImageType ImageTypeOf(const std::string &path);
+TImageFileKind ImageTypeOf(const std::string &path);
 
 // "name  (W x H)  Z%".
 std::string ImageCaption(const std::string &fileName, int width, int height, int zoom);

@@ -13,6 +13,7 @@
 #include "foundation/strings.h"
 #include "viewer/file_save_form.h"
 #include "viewer/image_encode.h"
+#include "viewer/metafile_ui.h"
 #include "viewer/view_window.h"
 
 namespace trovix {
@@ -90,9 +91,10 @@ bool MetafileBytes(const TMetafile &metafile, TMetafileKind kind, std::string &o
     out = metafile.Bytes;
     return true;
   }
-  (void)dropped;
-  error = "converting between EMF and WMF is not available yet";
-  return false;
+  std::vector<std::string> left;
+  if (!ConvertMetafile(metafile, kind, out, left, error)) return false;
+  for (const std::string &record : left) dropped += (dropped.empty() ? "" : ", ") + record;
+  return true;
 }
 
 }  // namespace
@@ -111,7 +113,10 @@ QImage RenderForSave(const TPicture &picture, int width, int height) {
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.setRenderHint(QPainter::Antialiasing);
   const QRectF target(0, 0, width, height);
-  if (!picture.IsMetafile) painter.drawImage(target, picture.Bitmap);
+  if (picture.IsMetafile)
+    PlayMetafile(picture.Metafile, painter, target);
+  else
+    painter.drawImage(target, picture.Bitmap);
   return bitmap;
 }
 

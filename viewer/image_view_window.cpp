@@ -35,6 +35,7 @@
 #include "foundation/strings.h"
 #include "viewer/image_decode.h"
 #include "viewer/image_geometry.h"
+#include "viewer/image_save_ui.h"
 #include "viewer/metafile_ui.h"
 #include "viewer/view_text.h"
 #include "viewer/view_tools_ui.h"
@@ -286,7 +287,7 @@ void TViewFileForm::CreateImagePanel() {
 void InstallImageView() {
   TViewRecognisers &r = ViewRecognisers();
   if (!r.image)
-    r.image = [](const std::string &path) { return ImageTypeOf(path) != TImageType::None; };
+    r.image = [](const std::string &path) { return ImageTypeOf(path) != TImageFileKind::None; };
   if (!r.media) r.media = [](const std::string &) { return true; };
   TViewerHooks &h = ViewerHooks();
   if (!h.showImage)
@@ -323,8 +324,8 @@ bool TViewFileForm::LoadImageFile() {
   Preview = QImage();
   PreviewBytes.clear();
   Scaled = QImage();
-  const TImageType type = ImageTypeOf(FileName);
-  if (type == TImageType::None) return false;
+  const TImageFileKind type = ImageTypeOf(FileName);
+  if (type == TImageFileKind::None) return false;
   std::string bytes;
   int64_t size = 0;
   int error = 0;
@@ -339,8 +340,8 @@ bool TViewFileForm::LoadImageFile() {
   bool ok = false;
   TBitmap bitmap;
   switch (type) {
-    case TImageType::Bmp: ok = ReadQtImage(bytes, "bmp", Picture.Bitmap, why); break;
-    case TImageType::Icon: {
+    case TImageFileKind::Bmp: ok = ReadQtImage(bytes, "bmp", Picture.Bitmap, why); break;
+    case TImageFileKind::Icon: {
       QImage icon;
       ok = ReadQtImage(bytes, "ico", icon, why);
       if (ok) {
@@ -352,7 +353,7 @@ bool TViewFileForm::LoadImageFile() {
       }
       break;
     }
-    case TImageType::Metafile:
+    case TImageFileKind::Metafile:
       ok = ParseMetafile(bytes, Picture.Metafile, why);
       if (ok && !PictureSizeAllowed(Picture.Metafile.Width, Picture.Metafile.Height)) {
         ok = false;
@@ -361,7 +362,7 @@ bool TViewFileForm::LoadImageFile() {
       Picture.IsMetafile = ok;
       if (!ok) Picture.Metafile = TMetafile{};
       break;
-    case TImageType::Jpeg: {
+    case TImageFileKind::Jpeg: {
       // A picture shown at half its size or less is first decoded at a
       // reduced scale, which is several times quicker; the full picture
       // follows as soon as the first screen is painted.
@@ -385,12 +386,13 @@ bool TViewFileForm::LoadImageFile() {
       }
       break;
     }
-    case TImageType::Gif:
-    case TImageType::Png:
-      ok = type == TImageType::Gif ? DecodeGif(bytes, bitmap, why) : DecodePng(bytes, bitmap, why);
+    case TImageFileKind::Gif:
+    case TImageFileKind::Png:
+      ok = type == TImageFileKind::Gif ? DecodeGif(bytes, bitmap, why)
+                                       : DecodePng(bytes, bitmap, why);
       if (ok) Picture.Bitmap = WrapBitmap(std::move(bitmap));
       break;
-    case TImageType::None: break;
+    case TImageFileKind::None: break;
   }
   if (!ok) {
     Picture = TPicture{};
@@ -558,7 +560,7 @@ void TViewFileForm::wheelEvent(QWheelEvent *event) {
 
 void TViewFileForm::PictureChanged() {
   Scaled = QImage();
-  bSaveImage->setEnabled(static_cast<bool>(ViewerHooks().saveImage));
+  bSaveImage->setEnabled(true);
   FitWindowToImage();
 }
 
@@ -652,9 +654,7 @@ void TViewFileForm::mHolesClick(int tag) {
 }
 
 void TViewFileForm::mSaveAsImageClick() {
-  if (Mode != vmImage || !ViewerHooks().saveImage) return;
-  EnsureFullPicture();
-  ViewerHooks().saveImage(this);
+  if (Mode == vmImage) SaveImageAs(this);
 }
 
 // ---- Printing ------------------------------------------------------------------

@@ -74,6 +74,42 @@ bool ParseEmf(const std::string &bytes, TMetafile &out, std::string &error) {
   return true;
 }
 
+// The largest x and y that the shape records of a WMF reach (parameters are
+// stored last first, so every coordinate pair is y, x).
+void ReachOfShapes(const std::string &bytes, size_t start, double &width, double &height) {
+  TRecordWalker walker(bytes, false, start);
+  TRecord record;
+  auto reach = [&](const TReader &r, size_t at, size_t pairs) {
+    for (size_t i = 0; i < pairs && r.Has(at + 4 * i, 4); ++i) {
+      height = std::max(height, double(r.I16(at + 4 * i)));
+      width = std::max(width, double(r.I16(at + 4 * i + 2)));
+    }
+  };
+  while (walker.Next(record)) {
+    const TReader &r = record.Data;
+    switch (record.Type) {
+      case 0x0213:  // LINETO, MOVETO
+      case 0x0214: reach(r, 6, 1); break;
+      case 0x0418:  // ELLIPSE, RECTANGLE: bottom, right, top, left
+      case 0x041B: reach(r, 6, 2); break;
+      case 0x061C:  // ROUNDRECT
+        reach(r, 10, 2);
+        break;
+      case 0x0817:  // ARC, PIE, CHORD
+      case 0x081A:
+      case 0x0830: reach(r, 14, 2); break;
+      case 0x0324:  // POLYGON, POLYLINE: count, then x, y pairs
+      case 0x0325:
+        for (size_t i = 0; i < size_t(std::max<int>(r.I16(6), 0)) && r.Has(8 + 4 * i, 4); ++i) {
+          width = std::max(width, double(r.I16(8 + 4 * i)));
+          height = std::max(height, double(r.I16(10 + 4 * i)));
+        }
+        break;
+      default: break;
+    }
+  }
+}
+
 bool ParseWmf(const std::string &bytes, TMetafile &out, std::string &error) {
   TReader file(bytes);
   bool placeable = file.U32(0) == metafile::kPlaceableKey;
@@ -105,6 +141,8 @@ bool ParseWmf(const std::string &bytes, TMetafile &out, std::string &error) {
         break;
       }
     }
+    // Drawn in device pixels with no extent at all: as far as the shapes reach.
+    if (width == 0 || height == 0) ReachOfShapes(bytes, start, width, height);
   }
   if (!SetNaturalSize(width, height, out)) {
     error = "The metafile has no size";

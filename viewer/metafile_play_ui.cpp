@@ -28,6 +28,10 @@ using metafile::TRecordWalker;
 constexpr size_t kMaxSavedStates = 1024;
 // Objects a WMF file may create beyond the count its header declares.
 constexpr size_t kMaxWmfObjects = 65535;
+// The most edges a combined clip may have.
+constexpr int kMaxClipElements = 2000;
+// The most edges all clip combinations of one playing may handle together.
+constexpr int64_t kMaxClipWork = 2000000;
 
 QColor ColourRef(uint32_t colour) {
   return QColor(int(colour & 0xFF), int(colour >> 8 & 0xFF), int(colour >> 16 & 0xFF));
@@ -59,10 +63,11 @@ struct TFontSpec {
 };
 
 struct TObject {
-  enum Kind { None, Pen, Brush, Font, Other } Kind = None;
+  enum Kind { None, Pen, Brush, Font, Region, Other } Kind = None;
   TPenSpec PenSpec;
   TBrushSpec BrushSpec;
   TFontSpec FontSpec;
+  QPainterPath RegionShape;  // logical coordinates
 };
 
 struct TState {
@@ -308,6 +313,7 @@ class TPlayer {
   bool FigureOpen = false;
   QPainterPath Path;  // target coordinates
   bool ClipDirty = true;
+  int64_t ClipWork = 0;
   bool RasterOps;
 };
 
@@ -395,9 +401,9 @@ QPen TPlayer::MakePen() const {
   uint32_t style = spec.Style & 0xF;
   if (style == 5) return Qt::NoPen;
   QPen pen(spec.Colour);
-  double width = spec.Width * Scale();
+  double width = std::min(spec.Width * Scale(), 1e6);
   double device = width * std::sqrt(std::fabs(Base.determinant()));
-  bool cosmetic = !(device >= 1.0);
+  bool cosmetic = !(device >= 1.0) || !std::isfinite(width);
   pen.setWidthF(cosmetic ? 0 : width);
   pen.setCosmetic(cosmetic);
   switch (style) {
@@ -723,6 +729,16 @@ void TPlayer::PatternBlt(const QRectF &dest, uint32_t rop) {
 }
 
 void TPlayer::CombineClip(const QPainterPath &with, uint32_t mode) {
+  // Combining shapes costs more the more edges they have; a file that keeps
+  // cutting the clip stops being clipped further rather than hanging.
+  if (!S.Clipped && (mode == 1 || mode == 5)) {
+    S.Clip = with;
+    S.Clipped = ClipDirty = true;
+    return;
+  }
+  int64_t work = int64_t(S.Clip.elementCount()) + with.elementCount();
+  if (mode != 5 && (work > kMaxClipElements || ClipWork + work > kMaxClipWork)) return;
+  ClipWork += work;
   QPainterPath current;
   if (S.Clipped)
     current = S.Clip;
@@ -1381,10 +1397,46 @@ void TPlayer::PlayWmf(const TRecord &record) {
         ClipDirty = true;
       }
       break;
-    case 0x012C:  // SELECTCLIPREGION: regions are not kept; this resets the clip
-      S.Clipped = false;
-      ClipDirty = true;
+    case 0x012C: {  // SELECTCLIPREGION: a region object, or none to stop clipping
+      uint32_t index = r.U16(6);
+      if (index < Objects.size() && Objects[index].Kind == TObject::Region)
+        CombineClip(Full().map(Objects[index].RegionShape), 5);
+      else
+        S.Clipped = false, ClipDirty = true;
       break;
+    }
+    case 0x0228:    // FILLREGION: region, brush
+    case 0x012B: {  // PAINTREGION: region, with the selected brush
+      uint32_t index = r.U16(6), brush = r.U16(8);
+      if (index >= Objects.size() || Objects[index].Kind != TObject::Region) break;
+      QBrush fill = MakeBrush(S.Brush);
+      if (record.Type == 0x0228) {
+        if (brush >= Objects.size() || Objects[brush].Kind != TObject::Brush) break;
+        fill = MakeBrush(Objects[brush].BrushSpec);
+      }
+      FillTarget(Full().map(Objects[index].RegionShape), fill);
+      break;
+    }
+    case 0x06FF: {  // CREATEREGION: bands of scan lines, each a run of left-right pairs
+      TObject *object = WmfNewObject();
+      if (!object) break;
+      *object = TObject();
+      object->Kind = TObject::Region;
+      int scans = r.I16(16);
+      size_t at = 28;
+      for (int i = 0; i < scans && r.Has(at, 6); ++i) {
+        size_t count = r.U16(at);
+        double top = r.I16(at + 2), bottom = r.I16(at + 4);
+        if (!r.Has(at + 6, count * 2 + 2)) break;
+        for (size_t j = 0; j + 1 < count; j += 2) {
+          double left = r.I16(at + 6 + 2 * j), right = r.I16(at + 8 + 2 * j);
+          object->RegionShape.addRect(QRectF(QPointF(left, top), QPointF(right, bottom)));
+        }
+        at += 6 + count * 2 + 2;
+      }
+      object->RegionShape.setFillRule(Qt::WindingFill);
+      break;
+    }
     case 0x001E: Save(); break;
     case 0x0127: Restore(r.I16(6)); break;
     case 0x0324:  // POLYGON
@@ -1544,7 +1596,6 @@ void TPlayer::PlayWmf(const TRecord &record) {
     }
     case 0x00F7:  // CREATEPALETTE
     case 0x01F9:  // CREATEPATTERNBRUSH
-    case 0x06FF:  // CREATEREGION
       if (TObject *object = WmfNewObject()) *object = TObject(), object->Kind = TObject::Other;
       break;
     case 0x061D: {  // PATBLT: rop, height, width, y, x

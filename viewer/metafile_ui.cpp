@@ -491,8 +491,9 @@ void TRecordEngine::DrawClipped(const QPainterPath &path) {
   if (pen.style() != Qt::NoPen) {
     QPainterPathStroker stroker(pen);
     bool cosmetic = pen.isCosmetic() || pen.widthF() == 0;
-    stroker.setWidth(cosmetic ? std::max(1.0, pen.widthF())
-                              : pen.widthF() * std::sqrt(std::fabs(transform.determinant())));
+    double width = pen.widthF() * std::sqrt(std::fabs(transform.determinant()));
+    stroker.setWidth(cosmetic || !std::isfinite(width) ? std::max(1.0, pen.widthF())
+                                                       : std::min(width, 1e6));
     Brush = pen.brush().style() == Qt::NoBrush ? QBrush(pen.color()) : pen.brush();
     QPainterPath outline = stroker.createStroke(device);
     outline.setFillRule(Qt::WindingFill);

@@ -354,7 +354,7 @@ void TViewFileForm::ResetView() {
   Preview = QImage();
   PreviewBytes.clear();
   Scaled = QImage();
-  bSaveImage->setEnabled(static_cast<bool>(ViewerHooks().saveImage));
+  bSaveImage->setEnabled(true);
   bPause->setVisible(false);
   bPause->setChecked(false);
   Mode = vmEmpty;
@@ -367,11 +367,7 @@ void TViewFileForm::ResetView() {
 
 void TViewFileForm::PrepareText() {
   if (pImage->isVisible()) ToolBarImage->show();
-  if (windowState() & Qt::WindowFullScreen) {
-    // Text has no full-screen mode: the window gets its border back.
-    setWindowState(Qt::WindowNoState);
-    if (ViewerHooks().lockedViewing) ViewerHooks().lockedViewing(false);
-  }
+  // Text has no full-screen mode: the window gets its border back.
   setWindowState(Qt::WindowNoState);
   resize(INIReadNum("ViewWidth", width()), INIReadNum("ViewHeight", height()));
   bIgnoreCase->setChecked(INIReadNum("SearchIgnoreCase", 1) != 0);

@@ -62,9 +62,6 @@ struct TViewerHooks {
   // Full-screen mode sets the main window's locked viewing button down (true)
   // and up again (false) without opening or closing a view.
   std::function<void(bool down)> lockedViewing;
-  // Saves the window's picture in another format; the button is disabled
-  // while this is empty.
-  std::function<void(TViewFileForm *form)> saveImage;
 };
 TViewerHooks &ViewerHooks();
 // Installs the image view's recognisers and hooks where none are set

@@ -126,9 +126,21 @@ TEST(ImageDecode, GifWithoutFramesCutOrHuge) {
   EXPECT_FALSE(DecodeGif(gif.substr(0, gif.size() / 2), b, error));
   EXPECT_TRUE(b.Empty());
   EXPECT_FALSE(DecodeGif("GIF89a", b, error));
-  std::string huge = test::MakeGif(4, 4);
-  huge[6] = huge[7] = huge[8] = huge[9] = static_cast<char>(0xFF);  // a 65535 x 65535 screen
-  EXPECT_FALSE(DecodeGif(huge, b, error));
+  // A 65,535 x 65,535 screen around a 4 x 4 frame: the frame alone, not
+  // gigabytes of background.
+  std::string wide = test::MakeGif(4, 4);
+  wide[6] = wide[7] = wide[8] = wide[9] = static_cast<char>(0xFF);
+  ASSERT_TRUE(DecodeGif(wide, b, error)) << error;
+  EXPECT_EQ(4, b.Width);
+  EXPECT_EQ(4, b.Height);
+  // A frame that claims far more pixels than the file could code.
+  std::string tall = test::MakeGif(4, 4);
+  const size_t descriptor = tall.find(',');
+  ASSERT_NE(std::string::npos, descriptor);
+  tall[descriptor + 5] = tall[descriptor + 7] = static_cast<char>(0x7F);
+  tall[descriptor + 6] = tall[descriptor + 8] = static_cast<char>(0x20);
+  EXPECT_FALSE(DecodeGif(tall, b, error));
+  EXPECT_NE(std::string::npos, error.find("too short"));
 }
 
 TEST(ImageGeometry, ZoomSteps) {
@@ -160,10 +172,10 @@ TEST(ImageGeometry, FitPanAndTypes) {
   EXPECT_EQ(0, ClampOffset(40, 1000, 400));
   EXPECT_EQ(-50, RescaleOffset(-100, 100, 50));
 
-  EXPECT_EQ(TImageType::None, ImageTypeOf("/pictures.bmp/notes.txt"));
-  EXPECT_EQ(TImageType::None, ImageTypeOf("/pictures.bmp/README"));
-  EXPECT_EQ(TImageType::Jpeg, ImageTypeOf("/a/photo.JPEG"));
-  EXPECT_EQ(TImageType::Metafile, ImageTypeOf("/a/b.Emf"));
+  EXPECT_EQ(TImageFileKind::None, ImageTypeOf("/pictures.bmp/notes.txt"));
+  EXPECT_EQ(TImageFileKind::None, ImageTypeOf("/pictures.bmp/README"));
+  EXPECT_EQ(TImageFileKind::Jpeg, ImageTypeOf("/a/photo.JPEG"));
+  EXPECT_EQ(TImageFileKind::Metafile, ImageTypeOf("/a/b.Emf"));
   EXPECT_EQ("/a/x.png  (640 x 480)  56%", ImageCaption("/a/x.png", 640, 480, 56));
 }
 

@@ -92,4 +92,27 @@ inline std::string BmpClaiming(int32_t width, int32_t height) {
   return bmp;
 }
 
+// A WAV file: a second of a 440 Hz tone, 8 kHz mono 16-bit.
+inline std::string MakeWav() {
+  const uint32_t samples = 8000;
+  std::string wav = "RIFF....WAVEfmt ";
+  auto put = [&wav](uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) wav.push_back(static_cast<char>(v >> (8 * i)));
+  };
+  put(16, 4);
+  put(1, 2);
+  put(1, 2);
+  put(8000, 4);
+  put(16000, 4);
+  put(2, 2);
+  put(16, 2);
+  wav += "data";
+  put(samples * 2, 4);
+  for (uint32_t i = 0; i < samples; ++i)
+    put(static_cast<uint16_t>(static_cast<int16_t>((i % 18) < 9 ? 8000 : -8000)), 2);
+  const uint32_t riff = static_cast<uint32_t>(wav.size() - 8);
+  for (int i = 0; i < 4; ++i) wav[4 + i] = static_cast<char>(riff >> (8 * i));
+  return wav;
+}
+
 }  // namespace trovix::test

@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QImage>
 #include <QImageReader>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
+#include "browser/folder_tree_ui.h"
+#include "dialogs/controls_ui.h"
 #include "dialogs/message_box.h"
 #include "foundation/file_system.h"
 #include "foundation/settings.h"
@@ -15,6 +20,7 @@
 #include "viewer/file_save_form.h"
 #include "viewer/image_encode.h"
 #include "viewer/image_save_ui.h"
+#include "viewer/metafile.h"
 #include "viewer/view_window.h"
 
 namespace trovix {
@@ -224,6 +230,15 @@ TEST_F(ImageSaveTest, GifCornersAndPalette) {
   EXPECT_EQ(Decode(dir / "g.gif").convertToFormat(QImage::Format_RGB32).pixel(39, 0),
             qRgb(250, 250, 250));
 
+  // A large picture chooses its palette from a sample that misses the corner:
+  // the transparent colour is still kept.
+  corner = gcTopRight;
+  ASSERT_TRUE(Save(Photo(401, 300)));
+  QImage large = Decode(dir / "g.gif").convertToFormat(QImage::Format_ARGB32);
+  EXPECT_EQ(qAlpha(large.pixel(400, 0)), 0);
+  EXPECT_EQ(qAlpha(large.pixel(399, 0)), 255);
+  corner = gcNone;
+
   // A photograph's many colours: a full palette, dithered, close to the source.
   const TPicture photo = Photo(200, 150);
   ASSERT_TRUE(Save(photo));
@@ -249,14 +264,32 @@ TEST_F(ImageSaveTest, MetafileTypeFromBitmapWritesNothingButRefreshes) {
   EXPECT_EQ(selected, std::vector<std::string>{"m.wmf"});
   EXPECT_EQ(Files(), 0);
 
-  // A metafile saved in its own format keeps its bytes.
+  // From a metafile: its own format keeps its bytes, the other one is
+  // converted, and a bitmap type shows it on white at the target size.
   TPicture meta;
   meta.IsMetafile = true;
-  meta.Metafile.Kind = TMetafileKind::Wmf;
-  meta.Metafile.Bytes = std::string("\xD7\xCD\xC6\x9A\0\0metafile", 14);
-  meta.Metafile.Width = meta.Metafile.Height = 10;
+  std::string error;
+  ASSERT_TRUE(ParseMetafile(test::ReadAll(TROVIX_TEST_DATA "/metafiles/shapes_inkscape.emf"),
+                            meta.Metafile, error));
+  type = itEmf;
   EXPECT_TRUE(Save(meta));
-  EXPECT_EQ(test::ReadAll(dir / "m.wmf"), meta.Metafile.Bytes);
+  EXPECT_EQ(test::ReadAll(dir / "m.emf"), meta.Metafile.Bytes);
+  type = itWmf;
+  EXPECT_TRUE(Save(meta));
+  TMetafile wmf;
+  ASSERT_TRUE(ParseMetafile(test::ReadAll(dir / "m.wmf"), wmf, error)) << error;
+  EXPECT_EQ(wmf.Kind, TMetafileKind::Wmf);
+  EXPECT_EQ(wmf.Width, meta.Metafile.Width);
+  type = itPng;
+  originalSize = false;
+  height = 300;
+  EXPECT_TRUE(Save(meta));
+  QImage png = Decode(dir / "m.png");
+  ASSERT_EQ(png.height(), 300);
+  EXPECT_EQ(png.width(), meta.Metafile.Width * 300 / meta.Metafile.Height);
+  EXPECT_EQ(png.pixel(0, 0), qRgb(255, 255, 255));
+  const QRgb red = png.pixel(100, 60);  // the red shape, at twice its size
+  EXPECT_TRUE(qRed(red) > 200 && qGreen(red) < 60 && qBlue(red) < 60) << std::hex << red;
 }
 
 TEST_F(ImageSaveTest, OverwriteKeepsTheOldFileUnderEveryFailure) {
@@ -293,6 +326,33 @@ TEST_F(ImageSaveTest, OverwriteKeepsTheOldFileUnderEveryFailure) {
   EXPECT_EQ(Decode(target).size(), QSize(30, 20));
   EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0640));
   EXPECT_EQ(Files(), 1);
+}
+
+TEST_F(ImageSaveTest, OptionsPanelLoadsAndStoresItsSettings) {
+  TFileSaveForm form;
+  form.FolderTree->Init(dir.path());
+  form.pOptions->show();
+  form.show();  // defaults, with nothing stored
+  EXPECT_EQ(form.eSizeHeight->Value(), 256);
+  EXPECT_EQ(form.eJPGCompression->Value(), 70);
+  EXPECT_EQ(form.cbGIFTransparency->currentIndex(), 0);
+  EXPECT_FALSE(form.eSizeHeight->isEnabled());  // "Original Size" is ticked
+  form.hide();
+  INIWriteNum("JPGCompression", 40);
+  INIWriteNum("GIFTransparency", 9);  // out of range: kept in it
+  form.show();
+  EXPECT_EQ(form.eJPGCompression->Value(), 40);
+  EXPECT_EQ(form.cbGIFTransparency->currentIndex(), 4);
+  form.cbSizeOriginal->setChecked(false);
+  EXPECT_TRUE(form.eSizeHeight->isEnabled());
+  form.eSizeHeight->SetValue(512);
+  form.cbGIFTransparency->setCurrentIndex(2);
+  if (const char *shot = std::getenv("TROVIX_SCREENSHOT")) form.grab().save(shot);
+  form.bOKClick();
+  EXPECT_EQ(form.result(), fsrSave);
+  EXPECT_EQ(INIReadNum("SizeHeight", 0), 512);
+  EXPECT_EQ(INIReadNum("JPGCompression", 0), 40);
+  EXPECT_EQ(INIReadNum("GIFTransparency", 0), 2);
 }
 
 }  // namespace

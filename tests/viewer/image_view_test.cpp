@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QMediaPlayer>
 #include <QMimeData>
 #include <QPrinter>
 #include <QTest>
@@ -177,6 +178,25 @@ TEST_F(ImageViewTest, LargeJpegShowsAPreviewThenTheFullPicture) {
   form->EnsureFullPicture();
   EXPECT_EQ(3200, form->Picture.Bitmap.width());
   EXPECT_EQ(2400, form->Picture.Bitmap.height());
+}
+
+TEST_F(ImageViewTest, MediaPlaysPausesAndStopsOnReuse) {
+  TViewFileForm *form = Open("tone.wav", test::MakeWav());
+  ASSERT_NE(nullptr, form);
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(vmMedia, form->Mode);
+  ASSERT_NE(nullptr, form->MediaPlayer);
+  EXPECT_TRUE(form->bPause->isVisible());
+  EXPECT_FALSE(form->pbImage->isVisible());
+  EXPECT_EQ(QString::fromStdString(dir / "tone.wav"), form->windowTitle());
+  form->bPause->trigger();
+  EXPECT_EQ(QMediaPlayer::PausedState, form->MediaPlayer->playbackState());
+  // Locked viewing of a picture closes the player.
+  WriteAll(dir / "next.png", Encode(TwoColourImage(8, 8), "PNG"));
+  EXPECT_EQ(form, ViewFile(dir / "next.png", false, false, "", nullptr));
+  EXPECT_EQ(nullptr, form->MediaPlayer);
+  EXPECT_EQ(vmImage, form->Mode);
+  EXPECT_FALSE(form->bPause->isVisible());
 }
 
 TEST_F(ImageViewTest, MediaThatCannotPlayEndsInAMessage) {

@@ -183,10 +183,74 @@ TEST(Metafile, ReadsSizeAndPaintsShapesWhereTheMappingPutsThem) {
   TMetafile parsed = Parse(wmf.Bytes());
   EXPECT_EQ(parsed.Kind, TMetafileKind::Wmf);
   EXPECT_EQ(parsed.Width, 96);
+  // Without the placeable header, the size is the window extent, or failing
+  // that, as far as the shapes reach.
+  std::string bare = wmf.Bytes().substr(22);
+  EXPECT_EQ(Parse(bare).Width, 1440);
+  TWmf noExtent;
+  noExtent.Rec(0x041B, {60, 200, 10, 10});
+  TMetafile reach = Parse(noExtent.Bytes().substr(22));
+  EXPECT_EQ(reach.Width, 200);
+  EXPECT_EQ(reach.Height, 60);
   QImage fromWmf = Render(parsed);
   EXPECT_TRUE(Near(fromWmf.pixel(48, 36), Qt::red));
   EXPECT_TRUE(Near(fromWmf.pixel(20, 36), Qt::white));
   EXPECT_TRUE(Near(fromWmf.pixel(48, 52), Qt::white));
+}
+
+TEST(Metafile, ClippingLimitsDrawing) {
+  TWmf wmf;
+  wmf.Rec(0x02FC, {0, kRed, 0, 0}).Rec(0x012D, {0}).Rec(0x02FA, {5, 0, 0, 0, 0}).Rec(0x012D, {1});
+  wmf.Rec(0x001E, {}).Rec(0x0416, {720, 720, 0, 0});  // save, clip to the top-left quarter
+  wmf.Rec(0x041B, {1440, 1440, 0, 0}).Rec(0x0127, {-1});
+  // A region of one band (960..1440 both ways) selected as the clip.
+  wmf.Rec(0x06FF, {0, 6, 0, 0, 0, 1, 2, 960, 960, 1440, 1440, 2, 960, 1440, 960, 1440, 2});
+  wmf.Rec(0x012C, {2}).Rec(0x041B, {1440, 1440, 0, 0});
+  QImage image = Render(Parse(wmf.Bytes()));
+  EXPECT_TRUE(Near(image.pixel(24, 24), Qt::red));
+  EXPECT_TRUE(Near(image.pixel(72, 24), Qt::white));
+  EXPECT_TRUE(Near(image.pixel(24, 72), Qt::white));
+  EXPECT_TRUE(Near(image.pixel(80, 80), Qt::red));
+  EXPECT_TRUE(Near(image.pixel(56, 56), Qt::white));
+
+  TEmf emf;
+  emf.Rec(39, {1, 0, kRed, 0}).Rec(37, {1}).Rec(37, {kNullPen});
+  emf.Rec(29, {0, 0, 48, 96}).Rec(43, {0, 0, 96, 96});  // EXCLUDECLIPRECT, then fill all
+  QImage excluded = Render(Parse(emf.Bytes()));
+  EXPECT_TRUE(Near(excluded.pixel(24, 50), Qt::white));
+  EXPECT_TRUE(Near(excluded.pixel(72, 50), Qt::red));
+}
+
+TEST(Metafile, ArcsFollowTheDirectionAndTextTheAlignment) {
+  // A pie from 3 o'clock to 12 o'clock: anticlockwise a quarter, clockwise three.
+  for (bool clockwise : {false, true}) {
+    TEmf emf;
+    emf.Rec(39, {1, 0, kRed, 0}).Rec(37, {1}).Rec(37, {kNullPen});
+    if (clockwise) emf.Rec(57, {2});
+    emf.Rec(47, {0, 0, 96, 96, 96, 48, 48, 0});
+    QImage image = Render(Parse(emf.Bytes()));
+    EXPECT_TRUE(Near(image.pixel(72, 24), clockwise ? Qt::white : Qt::red)) << clockwise;
+    EXPECT_TRUE(Near(image.pixel(24, 24), clockwise ? Qt::red : Qt::white)) << clockwise;
+    EXPECT_TRUE(Near(image.pixel(72, 72), clockwise ? Qt::red : Qt::white)) << clockwise;
+  }
+  // "HH" centred on x = 48 with its baseline at y = 60 (TA_CENTER | TA_BASELINE).
+  TEmf text;
+  TBytes font;
+  font.U32(1).U32(uint32_t(-30)).U32(0).U32(0).U32(0).U32(700).U32(0).U32(0);
+  font.Raw(std::string(64, '\0'));
+  text.RecRaw(82, font.Data).Rec(37, {1}).Rec(18, {1}).Rec(22, {6 | 24});
+  TBytes out;
+  out.U32(0).U32(0).U32(0).U32(0).U32(1).U32(0).U32(0);
+  out.U32(48).U32(60).U32(2).U32(72).U32(0x100).U32(0);  // no rectangle, no advances
+  out.U32(0).U32(0).U32(0).U16('H').U16('H');
+  text.RecRaw(84, out.Data);
+  QImage image = Render(Parse(text.Bytes()));
+  int left = DarkPixels(image, QRect(0, 30, 48, 30)),
+      right = DarkPixels(image, QRect(48, 30, 48, 30));
+  EXPECT_GT(left, 40);
+  EXPECT_GT(right, 40);
+  EXPECT_LT(std::abs(left - right), (left + right) / 4);
+  EXPECT_EQ(DarkPixels(image, QRect(0, 62, 96, 34)), 0);
 }
 
 TEST(Metafile, TextAndBitmapsLand) {
@@ -226,6 +290,20 @@ TEST(Metafile, TextAndBitmapsLand) {
   EXPECT_TRUE(Near(blitted.pixel(30, 50), Qt::blue, 5));
   EXPECT_TRUE(Near(blitted.pixel(50, 50), Qt::green, 5));
   EXPECT_TRUE(Near(blitted.pixel(10, 10), Qt::white, 5));
+
+  // WMF STRETCHDIB: a 2 x 2 one-bit DIB with a red and blue palette, to (0,0)-(48,48).
+  TWmf dib;
+  dib.Rec(0x0F43,
+          {0x0020, 0x00CC, 0,      2, 2, 0, 0, 720, 720, 0, 0,  // rop ... x
+           40,     0,      2,      0, 2, 0, 1, 1,   0,   0, 8, 0, 0, 0, 0, 0, 2, 0, 0, 0,  // header
+           0,      0x00FF, 0x00FF, 0,    // red, blue
+           0x0080, 0,      0x0040, 0});  // rows bottom up: blue red, red blue
+  QImage fromDib = Render(Parse(dib.Bytes()));
+  EXPECT_TRUE(Near(fromDib.pixel(12, 12), Qt::red, 5));
+  EXPECT_TRUE(Near(fromDib.pixel(36, 12), Qt::blue, 5));
+  EXPECT_TRUE(Near(fromDib.pixel(12, 36), Qt::blue, 5));
+  EXPECT_TRUE(Near(fromDib.pixel(36, 36), Qt::red, 5));
+  EXPECT_TRUE(Near(fromDib.pixel(60, 60), Qt::white, 5));
 }
 
 TEST(Metafile, DamagedAndHostileFilesAreRefusedOrSkipped) {

@@ -1,0 +1,225 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window keeps answering while folders are slow, hung or huge, and
+// follows changes made by other programs.
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidgetItem>
+
+#include "browser/folder_watch_ui.h"
+#include "browser/status_bar_ui.h"
+#include "main_window_fixture.h"
+
+namespace trovix {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Ticks every few milliseconds in the event loop and keeps the longest gap
+// between two ticks: how long the window did not answer.
+class Heartbeat {
+ public:
+  Heartbeat() {
+    timer_.setInterval(5);
+    QObject::connect(&timer_, &QTimer::timeout,
+                     [this] { longest_ = std::max(longest_, clock_.restart()); });
+    clock_.start();
+    timer_.start();
+  }
+  qint64 Longest() const { return longest_; }
+
+ private:
+  QTimer timer_;
+  QElapsedTimer clock_;
+  qint64 longest_ = 0;
+};
+
+class AsyncWindowTest : public MainWindowFixture {
+ protected:
+  void TearDown() override {
+    FsClearFaults();
+    MainWindowFixture::TearDown();
+  }
+  // Starts the window with the short waits of a real session.
+  void StartLive() {
+    Start();
+    form->Lister->WaitMs = 20;
+    form->Lister->NotRespondingMs = 300;
+    form->FreeSpace->WaitMs = 20;
+    form->FolderTree->WaitMs = 20;
+  }
+  // Runs the event loop until done() or a timeout; false on the timeout.
+  static bool SpinUntil(const std::function<bool()> &done, std::chrono::milliseconds limit = 10s) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+      if (clock.elapsed() > limit.count()) return false;
+      QTest::qWait(5);
+    }
+    return true;
+  }
+  // Selects folder in the tree from inside the event loop, as a click does.
+  void Go(const std::string &folder) {
+    QTimer::singleShot(0, form.get(),
+                       [this, folder] { form->FolderTree->SelectedFolderWrite(folder); });
+  }
+  std::string Panel0() {
+    form->StatusBar->grab();
+    return form->StatusBar->Panel0Text();
+  }
+};
+
+TEST_F(AsyncWindowTest, AHundredThousandEntriesArriveWithoutHoldingTheWindow) {
+  const std::string big = root + "big/";
+  std::filesystem::create_directories(big);
+  for (int i = 0; i < 100000; ++i) std::ofstream(big + "f" + std::to_string(i));
+  StartLive();
+  Heartbeat beat;
+  Go(big);
+  ASSERT_TRUE(
+      SpinUntil([&] { return List().ListedFolder == big && !form->Lister->Pending(); }, 60s));
+  EXPECT_EQ(List().FileCount(), 100000);
+  EXPECT_EQ(List().FileList[0].Name, "f0");  // sorted by name
+  EXPECT_LT(beat.Longest(), 100);
+}
+
+TEST_F(AsyncWindowTest, AHungListingSaysSoLetsTheUserLeaveAndNeverLands) {
+  Write(root + "hung/a");
+  Write(work + "w");
+  StartLive();
+  FsInjectDelay(FsDelayOp::List, "hung/", -1);
+  Heartbeat beat;
+  Go(root + "hung/");
+  ASSERT_TRUE(SpinUntil([&] { return form->Lister->Pending(); }));
+  EXPECT_EQ(List().FileCount(), 0);  // nothing of the folder left before
+  EXPECT_EQ(Panel0().rfind("|4|bListing ...|b  0 items", 0), 0u);
+  QTest::qWait(400);
+  EXPECT_EQ(Panel0(), "|b|1Not responding: " + root + "hung/");
+
+  // Elsewhere at once, even with a worker stuck.
+  Go(work);
+  ASSERT_TRUE(SpinUntil([&] { return List().ListedFolder == work; }));
+  const int32_t count = List().FileCount();
+  // The stuck listing returns later and is dropped.
+  FsReleaseDelays();
+  QTest::qWait(100);
+  EXPECT_EQ(List().ListedFolder, work);
+  EXPECT_EQ(List().FileCount(), count);
+  EXPECT_EQ(List().TabStates[0].Folder, work);
+
+  // Esc gives a listing up: the folder stays empty and nothing lands.
+  FsInjectDelay(FsDelayOp::List, "hung/", -1);
+  Go(root + "hung/");
+  ASSERT_TRUE(SpinUntil([&] { return form->Lister->Pending(); }));
+  QTest::keyClick(form->GFileInfo, Qt::Key_Escape);
+  EXPECT_FALSE(form->Lister->Pending());
+  FsReleaseDelays();
+  QTest::qWait(100);
+  EXPECT_EQ(List().FileCount(), 0);
+  EXPECT_LT(beat.Longest(), 100);
+}
+
+TEST_F(AsyncWindowTest, HungTreeProbeAndFreeSpaceShowPlaceholders) {
+  std::filesystem::create_directories(work + "slow/inner");
+  StartLive();
+  form->FolderTree->currentItem()->setExpanded(true);
+  QTreeWidgetItem *slow = nullptr;
+  ASSERT_TRUE(SpinUntil([&] { return (slow = form->FolderTree->NodeOfFolder(work + "slow/")); }));
+  FsInjectDelay(FsDelayOp::List, "slow/", -1);
+  FsInjectDelay(FsDelayOp::FreeSpace, "", -1);
+  Heartbeat beat;
+  QTimer::singleShot(0, form.get(), [slow] { slow->setExpanded(true); });
+  ASSERT_TRUE(SpinUntil([&] { return slow->childCount() == 1; }));
+  EXPECT_EQ(slow->child(0)->text(0), "...");
+  // A folder whose volume does not answer: "?" for the free space.
+  Go(work + "slow/");
+  ASSERT_TRUE(SpinUntil([&] { return form->Lister->Pending(); }));
+  Go(work);
+  ASSERT_TRUE(SpinUntil([&] { return List().ListedFolder == work; }));
+  const std::string text = Panel0();
+  EXPECT_EQ(text.substr(text.size() - 17), "|1Free Space: |b?");
+  QTest::qWait(100);
+  EXPECT_LT(beat.Longest(), 100);
+  FsReleaseDelays();
+  ASSERT_TRUE(
+      SpinUntil([&] { return slow->childCount() == 1 && slow->child(0)->text(0) == "inner"; }));
+  ASSERT_TRUE(SpinUntil([&] { return Panel0().back() == ')'; }));
+}
+
+TEST_F(AsyncWindowTest, ClosingWhileAListingHangsIsPrompt) {
+  StartLive();
+  FsInjectDelay(FsDelayOp::List, "hung/", -1);
+  std::filesystem::create_directories(root + "hung");
+  Go(root + "hung/");
+  ASSERT_TRUE(SpinUntil([&] { return FsDelayedCalls() == 1; }));
+  QElapsedTimer clock;
+  clock.start();
+  form->close();
+  form.reset();
+  MainForm = nullptr;
+  QApplication::processEvents();
+  EXPECT_LT(clock.elapsed(), 1000);
+  FsReleaseDelays();  // the worker comes back to a closed window
+  QTest::qWait(50);
+}
+
+TEST_F(AsyncWindowTest, FoldersMadeOrRemovedOutsideAreFoundAndLeave) {
+  std::filesystem::create_directories(work + "gone");
+  Start();
+  form->FolderTree->currentItem()->setExpanded(true);
+  // Made after the node was read: Edit Path and a double click find it.
+  std::filesystem::create_directories(work + "typed");
+  typed = {work + "typed/"};
+  form->mEditPathClick();
+  EXPECT_EQ(List().ListedFolder, work + "typed/");
+  form->bBackClick();
+  std::filesystem::create_directories(work + "clicked");
+  ASSERT_TRUE(SpinUntil([&] { return RowOf("clicked") != 0; }, 3s));  // the grid follows
+  form->GFileInfo->SetRow(RowOf("clicked"));
+  form->bViewFileClick();
+  EXPECT_EQ(List().ListedFolder, work + "clicked/");
+  form->bBackClick();
+  // Removed outside: its node leaves the expanded tree.
+  form->FolderTree->currentItem()->setExpanded(true);
+  QApplication::processEvents();
+  ASSERT_NE(form->FolderTree->NodeOfFolder(work + "gone/"), nullptr);
+  std::filesystem::remove(work + "gone");
+  EXPECT_TRUE(SpinUntil([&] { return !form->FolderTree->NodeOfFolder(work + "gone/"); }, 3s));
+}
+
+TEST_F(AsyncWindowTest, ListedFolderFollowsOutsideChangesKeepingRowMarksAndBurstsCoalesce) {
+  for (int i = 0; i < 30; ++i) Write(work + "f" + std::to_string(100 + i));
+  Start();
+  form->GFileInfo->SetRow(RowOf("f110"));
+  Mark({"f105", "f120"});
+  int relists = 0;
+  QObject::connect(form->Lister, &TFolderLister::finished, [&] { ++relists; });
+  QElapsedTimer clock;
+  clock.start();
+  Write(work + "a-new");
+  std::filesystem::remove(work + "f105");
+  ASSERT_TRUE(SpinUntil([&] { return RowOf("a-new") != 0; }, 2s));
+  EXPECT_LT(clock.elapsed(), 1000);
+  EXPECT_EQ(CurrentName(), "f110");
+  EXPECT_EQ(List().MarkedCount(), 1);
+  EXPECT_TRUE(List().FileList[RowOf("f120") - 1].Selected);
+
+  // 5,000 files in a burst: a few relists, not thousands.
+  relists = 0;
+  std::filesystem::create_directories(work + "burst");
+  form->FolderTree->SelectedFolderWrite(work + "burst/");
+  relists = 0;
+  for (int i = 0; i < 5000; ++i) {
+    std::ofstream(work + "burst/b" + std::to_string(i)) << "x";
+    if (i % 500 == 0) QApplication::processEvents();
+  }
+  ASSERT_TRUE(SpinUntil([&] { return List().FileCount() == 5000; }, 5s));
+  QTest::qWait(500);
+  EXPECT_LE(relists, 20);
+  // Only what is on screen is watched.
+  for (const std::string &folder : form->Watch->Folders())
+    EXPECT_TRUE(folder == work + "burst/" || form->FolderTree->NodeOfFolder(folder)) << folder;
+}
+
+}  // namespace
+}  // namespace trovix
