@@ -657,6 +657,13 @@ void TViewFileForm::mSaveAsImageClick() {
   if (Mode == vmImage) SaveImageAs(this);
 }
 
+bool SaveImageAs(TViewFileForm *form) {
+  if (!form) return false;
+  form->EnsureFullPicture();
+  if (form->Picture.Empty()) return false;
+  return SaveImageFile(form, form->Picture, form->FileName);
+}
+
 // ---- Printing ------------------------------------------------------------------
 
 bool TViewFileForm::PrintImage(QPrinter &printer) {
