@@ -60,7 +60,6 @@ int main(int argc, char **argv) {
   CloseSignalsInstall();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Trovix");
-  QApplication::setApplicationDisplayName("Trovix");
   QGuiApplication::setDesktopFileName(kAppId);
   QApplication::setWindowIcon(TrovixIcon());
   // One Trovix per session: a second start hands its folders over and ends.

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QSplitter>
@@ -63,7 +64,7 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent) {
   // The file commands and drag and drop attach to the controls.
   FileCommands = new TFileCommands(
       *this, {bRename, mRename, mTreeRename, bDelete, mDelete, mTreeDelete, bDuplicate, mDuplicate,
-              bNewFile, mNewFile, bNewFolder, mNewFolder, mTestRead});
+              bNewFile, mNewFile, bNewFolder, mNewFolder, mTestRead, mTrash, mTreeTrash});
   InstallDragDrop(*this);
   Timer = new QTimer(this);
   Timer->setInterval(1000);
@@ -174,6 +175,7 @@ void TMainForm::CreateMenus() {
   mItems->addSeparator();
   mRename = item("mRename", "Rename", 7, QKeySequence(Qt::CTRL | Qt::Key_R));
   mDelete = item("mDelete", "Delete", 5, QKeySequence(Qt::Key_Delete));
+  mTrash = item("mTrash", "Move to Trash");
   mDuplicate = item("mDuplicate", "Duplicate", 9);
   mTestRead = item("mTestRead", "Test Read");
   mItems->addSeparator();
@@ -201,6 +203,7 @@ void TMainForm::CreateMenus() {
   mTreeOpen = mTree->addAction(ToolbarIcon(2), "Open");
   mTreeRename = mTree->addAction(ToolbarIcon(7), "Rename");
   mTreeDelete = mTree->addAction(ToolbarIcon(5), "Delete");
+  mTreeTrash = mTree->addAction("Move to Trash");
   connect(mTreeOpen, &QAction::triggered, this, [this] { bOpenFileClick(mTreeOpen); });
 
   mTabs = new QMenu(this);
@@ -325,6 +328,7 @@ void TMainForm::FormShow() {
   int treeWidth = INIReadNum("TreeWidth", pTree->width() > 8 ? pTree->width() : 157);
   Splitter->setSizes({std::max(8, treeWidth), std::max(100, width() - treeWidth)});
   INIGridLoad(FileGridColumns(), "MainGrid");
+  GFileInfo->FitNameColumn();
   NiceLabelFormatChar = '|';
   LoadMacros();
   // A save in a view changes what the current folder holds; a closed locked
@@ -631,9 +635,13 @@ void TMainForm::bBackClick() {
 
 TGridColumns TMainForm::FileGridColumns() const {
   TFileGrid *grid = GFileInfo;
-  return TGridColumns{[grid] { return static_cast<int>(grid->ColumnCount()); },
-                      [grid](int col) { return static_cast<int>(grid->ColumnWidth(col)); },
-                      [grid](int col, int width) { grid->SetColumnWidth(col, width); }};
+  return TGridColumns{
+      [grid] { return static_cast<int>(grid->ColumnCount()); },
+      // The name column's own width, not the one widened to fill the grid.
+      [grid](int col) {
+        return static_cast<int>(col == 0 ? grid->NameColumnUserWidth() : grid->ColumnWidth(col));
+      },
+      [grid](int col, int width) { grid->SetColumnWidth(col, width); }};
 }
 
 void TMainForm::ShowOperationInProgress() { DisplayError("|b|1Operation in progress"); }
@@ -858,7 +866,30 @@ bool TMainForm::FormKeyDown(QKeyEvent *event) {
     }
     return true;
   }
-  return false;
+  return CommonKeyDown(event->key(), mods);
+}
+
+// The keys users know from other file managers, on keys no other command of
+// the window uses. An open editor (the tree's in-place rename) keeps its keys.
+bool TMainForm::CommonKeyDown(int key, Qt::KeyboardModifiers mods) {
+  QWidget *focus = QApplication::focusWidget();
+  if (qobject_cast<QLineEdit *>(focus)) return false;
+  if (key == Qt::Key_F5 && mods == Qt::NoModifier) {
+    bRefreshClick();
+  } else if (key == Qt::Key_T && mods == Qt::ControlModifier) {
+    if (!CurrentFolder().empty()) OpenInNewTab(CurrentFolder());
+  } else if (key == Qt::Key_W && mods == Qt::ControlModifier) {
+    mCloseTabClick();
+  } else if (key == Qt::Key_L && mods == Qt::ControlModifier) {
+    mEditPathClick();
+  } else if ((key == Qt::Key_Up && mods == Qt::AltModifier) ||
+             (key == Qt::Key_Backspace && mods == Qt::NoModifier &&
+              (focus == GFileInfo || focus == FolderTree))) {
+    bBackClick();
+  } else {
+    return false;
+  }
+  return true;
 }
 
 void TMainForm::SwitchWindow() {

@@ -53,9 +53,9 @@ class TMainForm : public QMainWindow, public TBrowserHost {
   // Menus and their items.
   QMenu *mItems, *mTree, *mTabs;
   QAction *mSelectNone, *mSelectAll, *mSelecttohere, *mView, *mViewHex, *mViewAlways, *mCloseViews,
-      *mOpen, *mOpenWith, *mOpenfilelocation, *mCopyFullPath, *mRename, *mDelete, *mDuplicate,
-      *mTestRead, *mNewFile, *mNewFolder;
-  QAction *mTreeOpen, *mTreeRename, *mTreeDelete;
+      *mOpen, *mOpenWith, *mOpenfilelocation, *mCopyFullPath, *mRename, *mDelete, *mTrash,
+      *mDuplicate, *mTestRead, *mNewFile, *mNewFolder;
+  QAction *mTreeOpen, *mTreeRename, *mTreeDelete, *mTreeTrash;
   QAction *mCloseTab, *mCloseOtherTabs, *mCloseTabstotheRight, *mEditPath;
   QTimer *Timer;
   // Rename, Delete, Duplicate, New File, New Folder and Test Read.
@@ -92,6 +92,7 @@ class TMainForm : public QMainWindow, public TBrowserHost {
   void CloseBySignal(const std::string &signalName);
   void FormActivate();
   void bBackClick();
+  bool CommonKeyDown(int key, Qt::KeyboardModifiers mods);
   void bRefreshClick();
   void TimerTimer();
   // Lists tab index into the file list and refreshes tab, grid and status bar.

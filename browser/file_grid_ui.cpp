@@ -1000,6 +1000,22 @@ void TFileGrid::CellMouseUp(QMouseEvent *event, int32_t col, int32_t row) {
   emit marksChanged();
 }
 
+void TFileGrid::resizeEvent(QResizeEvent *event) {
+  TDrawGridMouseWheel::resizeEvent(event);
+  FitNameColumn();
+}
+
+void TFileGrid::FitNameColumn() {
+  if (ColumnCount() < 1) return;
+  const int32_t current = ColumnWidth(0);
+  if (current != fitted_) userWidth_ = current;  // set since the last fit
+  // The other columns and a grid line after each column.
+  int32_t others = ColumnCount();
+  for (int32_t col = 1; col < ColumnCount(); ++col) others += ColumnWidth(col);
+  fitted_ = std::max(userWidth_, viewport()->width() - others);
+  if (fitted_ != current) SetColumnWidth(0, fitted_);
+}
+
 bool TFileGrid::KeyDown(QKeyEvent *event) {
   list_.TypeAheadMoved = false;
   if (TDrawGridMouseWheel::KeyDown(event)) return true;

@@ -229,6 +229,14 @@ class TFileGrid : public TDrawGridMouseWheel {
   bool Remote() const { return remote_; }
   void SetRemote(bool remote);
 
+  // The name column takes the grid's free width, never less than the width
+  // the user (or the settings) gave it; runs on every resize.
+  void FitNameColumn();
+  // That width, to be saved instead of the widened one.
+  int32_t NameColumnUserWidth() const {
+    return ColumnWidth(0) == fitted_ ? userWidth_ : ColumnWidth(0);
+  }
+
  signals:
   void viewFileRequested();             // double click, Enter, middle click on a file
   void openFileRequested();             // Ctrl + double click, Ctrl + Enter
@@ -245,6 +253,7 @@ class TFileGrid : public TDrawGridMouseWheel {
                    GridDrawState state) override;
   void DrawCell(QPainter &painter, int32_t col, int32_t row, const QRect &rect,
                 GridDrawState state) override;
+  void resizeEvent(QResizeEvent *event) override;
   void PaintOver(QPainter &painter) override;
   void SelectCell(int32_t row) override;
   void CellMouseDown(QMouseEvent *event, int32_t col, int32_t row) override;
@@ -260,6 +269,8 @@ class TFileGrid : public TDrawGridMouseWheel {
 
   TFileListState &list_;
   bool remote_ = false;
+  int32_t fitted_ = -1;    // the width FitNameColumn gave the name column
+  int32_t userWidth_ = 0;  // the width before it widened
 };
 
 }  // namespace trovix

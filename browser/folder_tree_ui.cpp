@@ -363,6 +363,8 @@ bool TFolderTree::StartRename() {
   {
     QSignalBlocker block(this);
     node->setFlags(node->flags() | Qt::ItemIsEditable);
+    // The editor starts from the name's bytes, escaped where they are not UTF-8.
+    node->setText(0, EditableText(NodeName(node)));
   }
   editItem(node, 0);
   return true;
@@ -371,8 +373,7 @@ bool TFolderTree::StartRename() {
 void TFolderTree::ItemEdited(QTreeWidgetItem *node, int) {
   if (!renaming_ || !node || !node->parent()) return;
   renaming_ = false;
-  QByteArray typedBytes = node->text(0).toUtf8();
-  std::string typed(typedBytes.constData(), static_cast<size_t>(typedBytes.size()));
+  const std::string typed = EditedBytes(node->text(0));
   std::string oldName = NodeName(node);
   std::string name = FolderEditName(typed);
   std::string parent = NodeToFolder(node->parent());
@@ -389,6 +390,17 @@ void TFolderTree::ItemEdited(QTreeWidgetItem *node, int) {
     node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
   }
   ChangeHandling();
+}
+
+void TFolderTree::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) {
+  QTreeWidget::closeEditor(editor, hint);
+  // Cancelled or left unchanged: the node shows its name again.
+  QTreeWidgetItem *node = currentItem();
+  if (!renaming_ || !node) return;
+  renaming_ = false;
+  QSignalBlocker block(this);
+  node->setFlags(node->flags() & ~Qt::ItemIsEditable);
+  node->setText(0, DisplayText(NodeName(node)));
 }
 
 void TFolderTree::mouseReleaseEvent(QMouseEvent *event) {

@@ -57,6 +57,7 @@ class TFolderTree : public QTreeWidget {
   std::function<void(QKeyEvent *)> OnKeyDown;  // may accept the event
 
  protected:
+  void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
   void mouseReleaseEvent(QMouseEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
 

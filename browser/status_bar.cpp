@@ -66,6 +66,43 @@ int32_t GaugeUsedTop(int32_t top, int32_t height, int32_t freePercent) {
   return top + static_cast<int32_t>(static_cast<int64_t>(height) * freePercent / 100);
 }
 
+namespace {
+
+// "42 s", "3:05" or "1:02:03".
+std::string DurationText(int64_t seconds) {
+  if (seconds < 60) return std::to_string(seconds) + " s";
+  const int64_t h = seconds / 3600, m = seconds / 60 % 60, sec = seconds % 60;
+  auto two = [](int64_t v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+  return (h > 0 ? std::to_string(h) + ":" + two(m) : std::to_string(m)) + ":" + two(sec);
+}
+
+}  // namespace
+
+std::string OperationProgressText(const OperationProgressFigures &f) {
+  if (f.Operations <= 0) return std::string();
+  const std::string more = f.Counted ? "" : "+";
+  std::string text = NumToStrCommas(f.FilesDone) + " of " + NumToStrCommas(f.FilesTotal) + more +
+                     " files, " + FormatSizeBytes(f.BytesDone) + " of " +
+                     FormatSizeBytes(f.BytesTotal) + more;
+  if (f.Seconds >= 1 && f.BytesDone > 0) {
+    const double rate = static_cast<double>(f.BytesDone) / f.Seconds;
+    text += ", " + FormatSizeBytes(static_cast<int64_t>(rate)) + "/s";
+    if (f.Counted && rate >= 1)
+      text += ", " +
+              DurationText(static_cast<int64_t>(
+                  static_cast<double>(f.BytesTotal - f.BytesDone) / rate + 0.5)) +
+              " left";
+  }
+  return text;
+}
+
+int32_t OperationProgressPercent(const OperationProgressFigures &f) {
+  if (f.Operations <= 0) return -1;
+  if (f.BytesTotal > 0) return static_cast<int32_t>(f.BytesDone * 100 / f.BytesTotal);
+  if (f.FilesTotal > 0) return static_cast<int32_t>(f.FilesDone * 100 / f.FilesTotal);
+  return -1;
+}
+
 bool CancelShown() { return ActiveOperations >= 1 && !CancelRequested; }
 
 bool CancelSquareHit(int32_t x, int32_t panel0Width, int32_t barHeight) {

@@ -50,6 +50,15 @@ std::string StatusPanel0Text(const StatusSummary &summary);
 // filled from the returned row down to the bottom.
 int32_t GaugeUsedTop(int32_t top, int32_t height, int32_t freePercent);
 
+// The running operations' progress in words: "F of N files, B of T, R/s,
+// L left" (sizes as FormatSizeBytes gives them). While the totals are still
+// being counted they end with "+" and no time left is given; the rate and
+// the time left need a second of work. Empty with no operation reporting.
+struct OperationProgressFigures;
+std::string OperationProgressText(const OperationProgressFigures &figures);
+// The progress bar's share in percent (bytes, else files); -1 with no total.
+int32_t OperationProgressPercent(const OperationProgressFigures &figures);
+
 // The cancel square shows while operations run and no cancel is pending.
 bool CancelShown();
 // x lies on the cancel square: from panel 0's width to that plus the bar's

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "browser/operation_state.h"
 #include "dialogs/markup.h"
 #include "dialogs/markup_ui.h"
 
@@ -91,11 +92,44 @@ void TStatusPanels::paintEvent(QPaintEvent *) {
   if (CancelShown()) PaintCancel(p);
   const std::string status = "|b|2" + MarkupEscape(Status);
   NiceLabelMeasure(font(), w, h, status, 0);
+  // The progress of running operations at the panel's right: its figures,
+  // then a bar; the status text keeps the room before them.
+  QRect statusRect = r1;
+  const OperationProgressFigures figures = OperationProgressNow();
+  const std::string progress = OperationProgressText(figures);
+  if (!progress.empty()) {
+    const QRect bar = ProgressBarRect();
+    const int32_t percent = OperationProgressPercent(figures);
+    p.setPen(pal.mid().color());
+    p.setBrush(pal.base());
+    p.drawRect(bar.adjusted(0, 0, -1, -1));
+    if (percent > 0) {
+      const int filled = (bar.width() - 2) * std::min(percent, 100) / 100;
+      p.fillRect(QRect(bar.left() + 1, bar.top() + 1, filled, bar.height() - 2), pal.highlight());
+    }
+    p.setBrush(Qt::NoBrush);
+    const QFontMetrics metrics(font());
+    const int textWidth = metrics.horizontalAdvance(QString::fromStdString(progress));
+    const QRect textRect(std::max(r1.left() + r1.height() + 2, bar.left() - 8 - textWidth),
+                         r1.top(), 0, r1.height());
+    p.setPen(pal.windowText().color());
+    p.drawText(QRect(textRect.left(), r1.top(), bar.left() - 8 - textRect.left(), r1.height()),
+               Qt::AlignVCenter | Qt::AlignLeft,
+               metrics.elidedText(QString::fromStdString(progress), Qt::ElideRight,
+                                  bar.left() - 8 - textRect.left()));
+    statusRect.setRight(textRect.left() - 8);
+  }
   p.save();
-  p.setClipRect(r1);
+  p.setClipRect(statusRect);
   p.setPen(pal.windowText().color());
   NiceLabelPaint(p, r1.left() + r1.height() + 2, r1.top() + (r1.height() - h) / 2 + 1, status, 0);
   p.restore();
+}
+
+QRect TStatusPanels::ProgressBarRect() const {
+  const QRect r1 = PanelRect(1);
+  const int width = std::min(120, std::max(0, r1.width() / 4));
+  return QRect(r1.right() - 4 - width, r1.top() + 4, width, std::max(0, r1.height() - 8));
 }
 
 void TStatusPanels::PaintGauge(QPainter &p, int32_t freePercent) {

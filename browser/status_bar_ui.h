@@ -30,6 +30,8 @@ class TStatusPanels : public QWidget {
   QRect CancelRect() const;
   // The gauge at panel 0's right end.
   QRect GaugeRect() const;
+  // The operations' progress bar at panel 1's right.
+  QRect ProgressBarRect() const;
   // Panel 0's markup as last painted.
   const std::string &Panel0Text() const { return panel0Text_; }
   QSize sizeHint() const override;

@@ -22,15 +22,15 @@ namespace trovix {
 
 namespace {
 
-std::string FromQ(const QString &s) { return s.toUtf8().toStdString(); }
+std::string FromQ(const QString &s) { return EditedBytes(s); }
 
 // Byte offset of a character position of q, and back.
 int32_t BytePos(const QString &q, int pos) {
-  return static_cast<int32_t>(q.left(pos).toUtf8().size());
+  return static_cast<int32_t>(EditedBytes(q.left(pos)).size());
 }
 
 int CharPos(const std::string &s, int32_t bytes) {
-  return static_cast<int>(QString::fromUtf8(s.data(), bytes).size());
+  return static_cast<int>(EditableText(s.substr(0, static_cast<size_t>(bytes))).size());
 }
 
 // One-pixel raised (or lowered) edges, width pixels deep.
@@ -261,7 +261,7 @@ void TComboBoxAutoFill::Apply(const TAutoFillEdit &edit) {
   if (edit.Beep) QApplication::beep();
   if (!edit.Changed) return;
   QLineEdit *line = lineEdit();
-  line->setText(DisplayText(edit.Text));
+  line->setText(EditableText(edit.Text));
   const int start = CharPos(edit.Text, edit.SelStart);
   const int end = CharPos(edit.Text, edit.SelStart + edit.SelLength);
   // Caret at the start of the selection, as typing continues from there.
@@ -280,7 +280,7 @@ bool TComboBoxAutoFill::eventFilter(QObject *watched, QEvent *event) {
     const std::string bytes = FromQ(text);
     const TAutoFillEdit cut = AutoFillBackspace(
         bytes, BytePos(text, start), BytePos(text, start + length) - BytePos(text, start));
-    line->setText(DisplayText(cut.Text));
+    line->setText(EditableText(cut.Text));
     line->setCursorPosition(CharPos(cut.Text, cut.SelStart));
     Apply(AutoFillComplete(Items(), cut.Text, cut.SelStart, freeText_));
     return true;

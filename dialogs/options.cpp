@@ -17,6 +17,7 @@ namespace {
 constexpr char kWarnOlderKey[] = "CopyMoveWarnOlder";
 constexpr char kCopyXKey[] = "CopyXExclusions";
 constexpr char kGradientKey[] = "Grtadient";  // the stored files' spelling
+constexpr char kTrashKey[] = "DelMovesToTrash";
 constexpr char kCompareThresholdKey[] = "CompareThreshold";
 constexpr char kTabSizeKey[] = "TabSize";
 constexpr char kMultimediaKey[] = "MultimediaExtensions";
@@ -31,6 +32,7 @@ constexpr char kMultimediaDefault[] = "mp3 wav avi";
 struct TOptionValues {
   std::array<uint32_t, csCount> Colours = kColourDefaults;
   bool UseGradients = true;
+  bool DelMovesToTrash = false;
   int CompareThreshold = kCompareThresholdDefault;
   int TabSize = kTabSizeDefault;
   std::string MultimediaExtensions = kMultimediaDefault;
@@ -90,6 +92,8 @@ void SetOptionColour(int slot, uint32_t colour) {
 }
 
 bool OptionUseGradients() { return Values.UseGradients; }
+bool OptionDelMovesToTrash() { return Values.DelMovesToTrash; }
+void SetOptionDelMovesToTrash(bool on) { Values.DelMovesToTrash = on; }
 void SetOptionUseGradients(bool on) { Values.UseGradients = on; }
 
 int OptionCompareThreshold() { return Values.CompareThreshold; }
@@ -121,6 +125,7 @@ void OptionsLoad() {
   for (int slot = 0; slot < csCount; ++slot)
     Values.Colours[slot] = ReadColour(kColourKeys[slot], kColourDefaults[slot]);
   Values.UseGradients = ReadFlag(kGradientKey, true);
+  Values.DelMovesToTrash = ReadFlag(kTrashKey, false);
   Values.CompareThreshold = ReadClamped(kCompareThresholdKey, kCompareThresholdDefault,
                                         kCompareThresholdMin, kCompareThresholdMax);
   Values.TabSize = ReadClamped(kTabSizeKey, kTabSizeDefault, kTabSizeMin, kTabSizeMax);
@@ -134,6 +139,7 @@ void OptionsSave() {
   for (int slot = 0; slot < csCount; ++slot)
     INIWrite(kColourKeys[slot], CardToHex(Values.Colours[slot]));
   INIWriteNum(kGradientKey, Values.UseGradients ? 1 : 0);
+  INIWriteNum(kTrashKey, Values.DelMovesToTrash ? 1 : 0);
   INIWriteNum(kCompareThresholdKey, Values.CompareThreshold);
   INIWriteNum(kTabSizeKey, Values.TabSize);
   INIWrite(kMultimediaKey, Values.MultimediaExtensions);

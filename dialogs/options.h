@@ -27,6 +27,12 @@ extern std::atomic<bool> WarnOverwriteOlder;
 // names that a Copy X operation leaves out.
 extern std::string CopyXExclusions;
 
+// "Del moves to Trash" (key "DelMovesToTrash", 1 on, 0 off, default off): the
+// Del key moves to the desktop's trash instead of deleting; Shift+Del and the
+// Delete commands still delete.
+bool OptionDelMovesToTrash();
+void SetOptionDelMovesToTrash(bool on);
+
 // The five colour slots, indexed like the swatch buttons' tags. Colours are
 // system colour numbers: blue in the high byte, then green, red in the low.
 enum TColourSlot : int {

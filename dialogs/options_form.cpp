@@ -236,6 +236,10 @@ void TOptionsForm::BuildCopyMove() {
   cbWarnOverwriteOlder->setObjectName("cbWarnOverwriteOlder");
   cbWarnOverwriteOlder->setToolTip("Defer operation if overwriting an older file");
   box->addWidget(cbWarnOverwriteOlder);
+  cbDelMovesToTrash = new QCheckBox("Del moves to Trash", gbCopyMove);
+  cbDelMovesToTrash->setObjectName("cbDelMovesToTrash");
+  cbDelMovesToTrash->setToolTip("The Del key moves to the desktop's trash; Shift+Del deletes");
+  box->addWidget(cbDelMovesToTrash);
 
   auto *minutes = new QHBoxLayout;
   minutes->setSpacing(6);
@@ -366,6 +370,7 @@ TBtnPaint *TOptionsForm::Swatch(int slot) const {
 void TOptionsForm::LoadControls() {
   cbCheckSizeOnly->setChecked(CheckSizeOnly);
   cbWarnOverwriteOlder->setChecked(WarnOverwriteOlder);
+  cbDelMovesToTrash->setChecked(OptionDelMovesToTrash());
   eCopyXExclusions->setText(DisplayText(CopyXExclusions));
   cbGradient->setChecked(OptionUseGradients());
   eCompareThreshold->SetValue(OptionCompareThreshold());
@@ -382,6 +387,8 @@ void TOptionsForm::Wire() {
   connect(cbCheckSizeOnly, &QCheckBox::toggled, this, [](bool on) { CheckSizeOnly = on; });
   connect(cbWarnOverwriteOlder, &QCheckBox::toggled, this,
           [](bool on) { WarnOverwriteOlder = on; });
+  connect(cbDelMovesToTrash, &QCheckBox::toggled, this,
+          [](bool on) { SetOptionDelMovesToTrash(on); });
   connect(eCopyXExclusions, &QLineEdit::textChanged, this,
           [](const QString &text) { CopyXExclusions = FromQ(text); });
   connect(cbGradient, &QCheckBox::toggled, this, [notifier](bool on) {

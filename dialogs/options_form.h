@@ -78,6 +78,7 @@ class TOptionsForm : public QWidget {
                 *gbMultimedia = nullptr, *gbFonts = nullptr;
   QCheckBox *cbCheckSizeOnly = nullptr;
   QCheckBox *cbWarnOverwriteOlder = nullptr;
+  QCheckBox *cbDelMovesToTrash = nullptr;
   TEditUpDown *eMinutesTollerence = nullptr;
   QLineEdit *eCopyXExclusions = nullptr;
   // The swatches; each button's Tag is its colour slot.

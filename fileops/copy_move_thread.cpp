@@ -3,6 +3,8 @@
 
 #include <mutex>
 
+#include "dialogs/event_log.h"
+
 #include "browser/operation_state.h"
 #include "dialogs/options.h"
 #include "foundation/file_system.h"
@@ -66,11 +68,12 @@ std::shared_ptr<TOperationContext> TCopyMoveThread::Start(
   try {
     w->thread_ = std::thread([w] {
       w->Execute();
+      const bool cancelled = w->cancelled_;
       w->finished_ = true;  // before the count: whoever sees it at 0 may join
-      Finish();
+      Finish(cancelled);
     });
   } catch (...) {
-    Finish();
+    Finish(false);
     return context;
   }
   std::lock_guard guard(Workers().lock);
@@ -103,14 +106,41 @@ void TCopyMoveThread::JoinAll() {
   }
 }
 
-void TCopyMoveThread::Finish() {
+void TCopyMoveThread::Finish(bool cancelled) {
   if (--ActiveOperations == 0) {
-    SetOperationStatus("");
+    // A cancel stays visible until the next operation replaces the status.
+    SetOperationStatus(cancelled || CancelRequested ? "Cancelled" : "");
     OperationsDone = true;
   }
 }
 
 void TCopyMoveThread::Execute() {
+  TOperationContext &context = *Context;
+  // The totals are counted beside the work, so counting never delays its
+  // start; a cancel stops the count too.
+  std::thread counter;
+  if (Kind == okCopy || Kind == okCopySpecial || Kind == okMove || Kind == okTest) {
+    try {
+      counter = std::thread([this, &context] {
+        CountSources(Sources, context.Exclusions, context, [&] { return context.Cancelled(); });
+      });
+    } catch (...) {
+      // Without the count the figures simply show no totals.
+    }
+  }
+  OperationProgressAdd(Context);
+  RunItems();
+  if (counter.joinable()) counter.join();
+  OperationProgressRemove(Context.get());
+  if (context.Cancelled()) {
+    LogDetail("Cancelled");
+    cancelled_ = true;
+  }
+  Sources.clear();
+  Destinations.clear();
+}
+
+void TCopyMoveThread::RunItems() {
   TOperationContext &context = *Context;
   for (size_t i = 0; i < Sources.size() && !context.Cancelled(); ++i) {
     const std::string &source = Sources[i];
@@ -150,8 +180,6 @@ void TCopyMoveThread::Execute() {
       default: break;
     }
   }
-  Sources.clear();
-  Destinations.clear();
 }
 
 }  // namespace trovix

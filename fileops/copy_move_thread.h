@@ -47,11 +47,14 @@ class TCopyMoveThread {
 
  private:
   TCopyMoveThread(const OperationRequest &request, std::shared_ptr<TOperationContext> context);
-  // The worker's body: each item in turn until the end or a cancel.
+  // The worker's body: counts the totals beside the work, registers the
+  // progress and runs the items; a cancel is logged ("Cancelled").
   void Execute();
-  // Uncounts the operation; the last one clears the status and raises
-  // OperationsDone.
-  static void Finish();
+  // Each item in turn until the end or a cancel.
+  void RunItems();
+  // Uncounts the operation; the last one sets the status ("Cancelled" when
+  // any ended by a cancel, else empty) and raises OperationsDone.
+  static void Finish(bool cancelled);
 
   OperationKind Kind;
   std::vector<std::string> Sources;
@@ -59,6 +62,7 @@ class TCopyMoveThread {
   std::shared_ptr<TOperationContext> Context;
   std::thread thread_;
   std::atomic<bool> finished_{false};
+  bool cancelled_ = false;  // written and read on the worker's thread
 };
 
 }  // namespace trovix

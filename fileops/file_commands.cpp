@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileops/file_commands.h"
 
-#include "dialogs/markup.h"
+#include <cerrno>
+#include <chrono>
+#include <memory>
 
 #include "dialogs/event_log.h"
+#include "dialogs/markup.h"
 #include "foundation/file_system.h"
 #include "foundation/string_arrays.h"
 #include "foundation/strings.h"
@@ -78,7 +81,10 @@ RenameResult RenameMarked(TFileListState &list, const std::string &folder, int32
       list.PendingSelectName = newName;
       continue;
     }
-    if (!ValidItemName(newName) || !FsMove(folder + oldName, folder + newName)) {
+    result.Reason = ItemNameProblem(newName);
+    if (result.Reason.empty() && !FsMove(folder + oldName, folder + newName))
+      result.Reason = FailureReason(FsLastError());
+    if (!result.Reason.empty()) {
       result.Ok = false;
       result.FailedName = oldName;
       return result;
@@ -177,13 +183,55 @@ DuplicateRequest BuildDuplicateRequest(const std::string &folder,
 
 // ---- New File -------------------------------------------------------------------
 
-bool CreateNewFile(const std::string &folder, const std::string &name) {
-  if (folder.empty() || !ValidItemName(name)) return false;
+std::string ItemNameProblem(const std::string &name) {
+  if (name.find(PathDelim) != std::string::npos) return "name contains /";
+  if (!ValidItemName(name)) return "not a valid name";
+  return std::string();
+}
+
+std::string FailureReason(int error) { return error == EEXIST ? "exists" : FsErrorText(error); }
+
+std::string FolderFilesNote(const std::vector<std::string> &folders, int milliseconds) {
+  if (folders.empty()) return std::string();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  int64_t files = 0;
+  bool complete = true;
+  for (const std::string &folder : folders) {
+    std::vector<std::unique_ptr<FsFolderReader>> open;
+    open.push_back(std::make_unique<FsFolderReader>());
+    if (!open.back()->OpenWalk(folder)) continue;
+    while (!open.empty() && complete) {
+      FsEntry entry;
+      if (!open.back()->Next(entry)) {
+        open.pop_back();
+      } else if ((entry.attr & faDirectory) && !(entry.attr & faReparsePoint)) {
+        auto sub = std::make_unique<FsFolderReader>();
+        if (sub->OpenSub(*open.back(), entry)) open.push_back(std::move(sub));
+      } else {
+        ++files;
+      }
+      // The clock is asked every 256 entries only.
+      if (files > 0 && (files & 255) == 0 && std::chrono::steady_clock::now() > deadline)
+        complete = false;
+    }
+    if (!complete) break;
+  }
+  if (!complete) return " (holds more than " + NumToStrCommas(files) + " files)";
+  return " (holds " + NumToStrCommas(files) + (files == 1 ? " file)" : " files)");
+}
+
+bool CreateNewFile(const std::string &folder, const std::string &name, std::string *reason) {
+  auto fail = [reason](const std::string &why) {
+    if (reason) *reason = why;
+    return false;
+  };
+  if (folder.empty()) return fail("no folder");
+  if (!ItemNameProblem(name).empty()) return fail(ItemNameProblem(name));
   const std::string path = folder + name;
-  if (FsExists(path)) return false;
+  if (FsExists(path)) return fail("exists");
   // Exclusive: a file that appeared meanwhile is never emptied.
   int handle = FsCreate(path, true);
-  if (handle == FsInvalidHandle) return false;
+  if (handle == FsInvalidHandle) return fail(FailureReason(FsLastError()));
   FsClose(handle);
   return true;
 }

@@ -49,6 +49,7 @@ bool ValidItemName(const std::string &name);
 struct RenameResult {
   bool Ok = true;
   std::string FailedName;  // the old name whose rename failed
+  std::string Reason;      // why: "exists", "name contains /", the system's error text
   int32_t Renamed = 0;
 };
 // Renames every marked entry of list.FileList inside folder, in list order:
@@ -98,10 +99,23 @@ DuplicateRequest BuildDuplicateRequest(const std::string &folder,
 
 // ---- New File -------------------------------------------------------------------
 
+// Why a name cannot be given to an item: "name contains /", "not a valid
+// name" (empty, "." or ".."); empty when it can.
+std::string ItemNameProblem(const std::string &name);
+// The reason for a failed create or rename: "exists" for EEXIST, else the
+// system's error text.
+std::string FailureReason(int error);
+
+// The files below the folders (links and other non-folders counted, links
+// never followed), counted for at most milliseconds: " (holds N file(s))" or,
+// when the time ran out, " (holds more than N files)"; empty with no folder.
+std::string FolderFilesNote(const std::vector<std::string> &folders, int milliseconds);
+
 // Creates the empty file folder + name. False, with nothing changed, when the
 // name is not valid, a file, folder or link of that name exists, or creation
-// fails.
-bool CreateNewFile(const std::string &folder, const std::string &name);
+// fails; reason (when given) then says why.
+bool CreateNewFile(const std::string &folder, const std::string &name,
+                   std::string *reason = nullptr);
 
 // The messages of the commands.
 inline constexpr char msgRenameFailed[] = "|1|bERROR: Could not Rename file ";  // + old name

@@ -3,8 +3,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QTreeWidgetItem>
 
 #include "browser/browser_host.h"
@@ -14,12 +17,22 @@
 #include "dialogs/event_log.h"
 #include "dialogs/markup.h"
 #include "dialogs/message_box.h"
+#include "dialogs/options.h"
 #include "fileops/copy_move_thread.h"
+#include "fileops/file_clipboard.h"
 #include "fileops/file_commands.h"
 #include "fileops/file_operations.h"
 #include "fileops/operation_start_ui.h"
+#include "fileops/trash.h"
+#include "foundation/file_system.h"
+#include "foundation/platform_ui.h"
 
 namespace trovix {
+
+namespace {
+// How long a question may wait for the count of the files it names.
+constexpr int kCountMoment = 300;
+}  // namespace
 
 TFileCommands::TFileCommands(TBrowserHost &host, const TFileCommandControls &controls)
     : QObject(host.HostWindow()),
@@ -41,22 +54,42 @@ TFileCommands::TFileCommands(TBrowserHost &host, const TFileCommandControls &con
   for (QAction *a : {c_.bNewFolder, c_.mNewFolder})
     connect(a, &QAction::triggered, this, [this] { bNewFolderClick(); });
   connect(c_.mTestRead, &QAction::triggered, this, [this] { mTestReadClick(); });
+  connect(c_.mTrash, &QAction::triggered, this, [this] { mTrashClick(c_.mTrash); });
+  connect(c_.mTreeTrash, &QAction::triggered, this, [this] { mTrashClick(c_.mTreeTrash); });
   host.Tree()->installEventFilter(this);
   host.Grid()->installEventFilter(this);
 }
 
-// Del on the tree and Ctrl+R on the grid; the grid reports Del itself. The
+// Del (and Shift+Del) on the tree, Ctrl+R and F2 on the grid; the grid
+// reports Del itself. The
 // watched objects are told apart by their addresses alone: while the window
 // is being destroyed it must not be asked for its widgets.
 bool TFileCommands::eventFilter(QObject *watched, QEvent *event) {
   if (event->type() != QEvent::KeyPress) return false;
   auto *key = static_cast<QKeyEvent *>(event);
   const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
-  if (watched == tree_ && key->key() == Qt::Key_Delete && mods == Qt::NoModifier) {
+  // Del moves to the trash when the option says so; Shift+Del always deletes.
+  if ((watched == tree_ || watched == grid_) && key->key() == Qt::Key_Delete &&
+      mods == Qt::NoModifier && OptionDelMovesToTrash()) {
+    mTrashClick(watched == tree_ ? static_cast<QObject *>(host_.Tree()) : host_.Grid());
+    return true;
+  }
+  if (watched == tree_ && key->key() == Qt::Key_Delete &&
+      (mods == Qt::NoModifier || mods == Qt::ShiftModifier)) {
     bDeleteClick(host_.Tree());
     return true;
   }
-  if (watched == grid_ && key->key() == Qt::Key_R && mods == Qt::ControlModifier) {
+  if ((watched == grid_ || watched == tree_) && mods == Qt::ControlModifier &&
+      (key->key() == Qt::Key_C || key->key() == Qt::Key_X || key->key() == Qt::Key_V)) {
+    QObject *sender = watched == tree_ ? static_cast<QObject *>(host_.Tree()) : host_.Grid();
+    if (key->key() == Qt::Key_V)
+      ClipboardPaste(sender);
+    else
+      ClipboardCopy(sender, key->key() == Qt::Key_X);
+    return true;
+  }
+  if (watched == grid_ && ((key->key() == Qt::Key_R && mods == Qt::ControlModifier) ||
+                           (key->key() == Qt::Key_F2 && mods == Qt::NoModifier))) {
     if (c_.mRename->isEnabled()) bRenameClick(c_.mRename);
     return true;
   }
@@ -66,8 +99,11 @@ bool TFileCommands::eventFilter(QObject *watched, QEvent *event) {
 // True when the command acts on the tree's folder rather than on the marks.
 bool TFileCommands::ForTree(QObject *sender) const {
   TFolderTree *tree = host_.Tree();
-  if (sender == c_.mTreeRename || sender == c_.mTreeDelete || sender == tree) return true;
-  if (sender == host_.Grid() || sender == c_.mRename || sender == c_.mDelete) return false;
+  if (sender == c_.mTreeRename || sender == c_.mTreeDelete || sender == c_.mTreeTrash ||
+      sender == tree)
+    return true;
+  if (sender == host_.Grid() || sender == c_.mRename || sender == c_.mDelete || sender == c_.mTrash)
+    return false;
   QWidget *focus = QApplication::focusWidget();
   return focus && (focus == tree || tree->isAncestorOf(focus));
 }
@@ -102,7 +138,9 @@ void TFileCommands::bRenameClick(QObject *sender) {
   auto *action = qobject_cast<QAction *>(sender);
   const int32_t mode = action ? action->data().toInt() : promptMode;
   const RenameResult result = RenameMarked(host_.ListState(), folder, mode, typed);
-  if (!result.Ok) DisplayError(msgRenameFailed + MarkupEscape(result.FailedName));
+  if (!result.Ok)
+    DisplayError(msgRenameFailed + MarkupEscape(result.FailedName) + ": " +
+                 MarkupEscape(result.Reason));
   host_.ListAgain();
 }
 
@@ -113,15 +151,21 @@ void TFileCommands::bDeleteClick(QObject *sender) {
     // A volume (a top-level node) is never deleted as a whole.
     if (!node || !node->parent()) return;
     const std::string folder = tree->SelectedFolderRead();
-    if (folder.empty() || !DisplayYesNo(DeleteFolderQuestion(folder))) return;
+    if (folder.empty() ||
+        !DisplayYesNo(DeleteFolderQuestion(folder) + FolderFilesNote({folder}, kCountMoment)))
+      return;
     LogAdd("Delete Folder");
     TCopyMoveThread::Start({folder}, okDelete, {});
     return;
   }
   TFileListState &list = host_.ListState();
   const std::string folder = host_.CurrentFolder();
-  const std::string question = DeleteQuestion(list.FileList);
-  if (folder.empty() || question.empty() || !DisplayYesNo(question)) return;
+  std::string question = DeleteQuestion(list.FileList);
+  if (folder.empty() || question.empty()) return;
+  std::vector<std::string> folders;
+  for (const FileEntry &e : list.FileList)
+    if (e.Selected && (e.Attributes & faDirectory)) folders.push_back(folder + e.Name + PathDelim);
+  if (!DisplayYesNo(question + FolderFilesNote(folders, kCountMoment))) return;
   LogAdd("Delete Item(s)");
   const DeleteRequest request = BuildDeleteRequest(folder, list.FileList);
   if (!request.NextName.empty()) list.PendingSelectName = request.NextName;
@@ -143,15 +187,104 @@ void TFileCommands::bNewFileClick() {
   if (folder.empty()) return;
   std::string name = NewFileDefaultName;
   if (!EditString(msgNewFilePrompt, name) || name.empty()) return;
-  if (!CreateNewFile(folder, name)) {
-    DisplayError(msgCreateFailed);
+  std::string reason;
+  if (!CreateNewFile(folder, name, &reason)) {
+    DisplayError(std::string(msgCreateFailed) + " " + MarkupEscape(name) + ": " +
+                 MarkupEscape(reason));
     return;
   }
   host_.ListState().PendingSelectName = name;
   host_.ListAgain();
 }
 
-void TFileCommands::bNewFolderClick() { host_.Tree()->FolderAdd(NewFolderDefaultName); }
+void TFileCommands::bNewFolderClick() {
+  if (host_.Tree()->FolderAdd(NewFolderDefaultName)) return;
+  const int error = FsLastError();
+  DisplayError("|1|bERROR: Could not Create folder " +
+               MarkupEscape(host_.Tree()->SelectedFolderRead() + NewFolderDefaultName) + ": " +
+               MarkupEscape(FailureReason(error)));
+}
+
+std::vector<std::string> TFileCommands::ChosenPaths(QObject *sender) const {
+  std::vector<std::string> paths;
+  if (ForTree(sender)) {
+    QTreeWidgetItem *node = host_.Tree()->currentItem();
+    // A volume is never taken as a whole.
+    if (node && node->parent()) paths.push_back(host_.Tree()->SelectedFolderRead());
+  } else {
+    const TFileListState &list = host_.ListState();
+    for (const FileEntry &e : list.FileList)
+      if (e.Selected) paths.push_back(list.ListedFolder + e.Name);
+    const FileEntry *current = host_.Grid()->CurrentEntry();
+    if (paths.empty() && current) paths.push_back(list.ListedFolder + current->Name);
+  }
+  for (std::string &path : paths)
+    while (path.size() > 1 && path.back() == PathDelim) path.pop_back();
+  return paths;
+}
+
+void TFileCommands::mTrashClick(QObject *sender) {
+  const bool tree = ForTree(sender);
+  const std::vector<std::string> paths = ChosenPaths(sender);
+  if (paths.empty()) return;
+  LogAdd("Move to Trash");
+  std::string failed;
+  for (const std::string &path : paths) {
+    const TrashResult r = MoveToTrash(path);
+    if (r.Ok) {
+      LogDetail(path + " moved to " + r.Trash + "files/" + r.TrashedName);
+    } else {
+      LogDetail(path + " NOT moved to trash: " + FsErrorText(r.Error));
+      if (failed.empty())
+        failed = MarkupEscape(path) + " (" + MarkupEscape(FsErrorText(r.Error)) + ")";
+    }
+  }
+  if (!failed.empty()) DisplayError("|1|bERROR: |nCannot move to Trash: " + failed);
+  if (tree) {
+    // The folder went: its parent becomes the tree's selection.
+    std::string parent = paths.front();
+    parent.erase(parent.rfind(PathDelim) + 1);
+    host_.Tree()->Init(parent);
+  } else {
+    host_.ListAgain();
+  }
+}
+
+void TFileCommands::ClipboardCopy(QObject *sender, bool cut) {
+  const std::vector<std::string> paths = ChosenPaths(sender);
+  if (paths.empty()) return;
+  auto *data = new QMimeData;
+  auto bytes = [](const std::string &s) { return QByteArray(s.data(), qsizetype(s.size())); };
+  data->setData(UriListMimeType, bytes(UriListText(paths)));
+  data->setData(GnomeCopiedFilesMimeType, bytes(GnomeCopiedFilesText(cut, paths)));
+  data->setData(KdeCutSelectionMimeType, bytes(KdeCutSelectionText(cut)));
+  QString text;
+  for (const std::string &path : paths) text += DisplayText(path) + "\n";
+  data->setText(text);
+  QGuiApplication::clipboard()->setMimeData(data);
+}
+
+void TFileCommands::ClipboardPaste(QObject *sender) {
+  const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+  if (!data) return;
+  auto read = [data](const char *type) {
+    const QByteArray b = data->data(type);
+    return std::string(b.constData(), static_cast<size_t>(b.size()));
+  };
+  FileClipboard files;
+  if (!ParseFileClipboard(read(GnomeCopiedFilesMimeType), read(KdeCutSelectionMimeType),
+                          read(UriListMimeType), files))
+    return;
+  const std::string folder =
+      ForTree(sender) ? host_.Tree()->SelectedFolderRead() : host_.CurrentFolder();
+  if (folder.empty()) return;
+  const OperationRequest request = PasteRequest(files, folder);
+  if (request.Sources.empty()) return;
+  LogAdd(OperationKindName(request.Kind) + " to " + folder);
+  TCopyMoveThread::Start(request);
+  // Cut files go once; the clipboard no longer names them.
+  if (files.Cut) QGuiApplication::clipboard()->clear();
+}
 
 void TFileCommands::mTestReadClick() {
   LogAdd("Test");

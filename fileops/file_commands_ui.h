@@ -8,6 +8,8 @@
 // The window creates one TFileCommands with its controls and runs
 // UpdateRenameMode after every listing and every change of the marks.
 #include <QObject>
+#include <string>
+#include <vector>
 
 class QAction;
 
@@ -23,6 +25,7 @@ struct TFileCommandControls {
   QAction *bNewFile, *mNewFile;
   QAction *bNewFolder, *mNewFolder;
   QAction *mTestRead;
+  QAction *mTrash, *mTreeTrash;
 };
 
 class TFileCommands : public QObject {
@@ -45,12 +48,28 @@ class TFileCommands : public QObject {
   void bNewFileClick();
   void bNewFolderClick();
   void mTestReadClick();
+  // Moves the marked entries (else the current one), or the tree's folder,
+  // to the trash (trash.h); an event-log entry "Move to Trash" with a line
+  // per item, and a message naming what failed and why.
+  void mTrashClick(QObject *sender);
+
+  // The file clipboard (Ctrl+C, Ctrl+X, Ctrl+V on the grid and the tree):
+  // puts the marked entries (else the current one), or the tree's folder, on
+  // the clipboard as copied or cut files in the formats other file managers
+  // use; pastes such files into the current folder, or the tree's, through
+  // a copy or move worker, so conflicts become issues. A paste of cut files
+  // empties the clipboard.
+  void ClipboardCopy(QObject *sender, bool cut);
+  void ClipboardPaste(QObject *sender);
 
  protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
 
  private:
   bool ForTree(QObject *sender) const;
+  // The marked entries' paths (else the current entry's), or the tree's
+  // folder (never a volume), without a trailing delimiter.
+  std::vector<std::string> ChosenPaths(QObject *sender) const;
 
   TBrowserHost &host_;
   TFileCommandControls c_;

@@ -427,6 +427,7 @@ bool CopyLink(const SourceRef &source, const std::string &destination, bool forc
   if (destination.empty()) return true;
   bool exists = false, result = false, upToDate = false;
   if (!CheckDestination(source.path, destination, src, force, context, exists, result, upToDate)) {
+    ++context.FilesPassed;
     if (upToDate && move) return UpToDateForMove(source, destination, src, *move);
     return result;
   }
@@ -472,6 +473,9 @@ bool CopyOneFile(const SourceRef &source, const std::string &destination, bool f
   bool exists = false, result = false, upToDate = false;
   if (!test &&
       !CheckDestination(source.path, destination, src, force, context, exists, result, upToDate)) {
+    // Left as it is: still part of the progress.
+    ++context.FilesPassed;
+    context.BytesPassed += src.size;
     if (upToDate && move) return UpToDateForMove(source, destination, src, *move);
     return result;
   }
@@ -931,6 +935,42 @@ std::string FileAgeText(int64_t difference) {
             twoDigits(rest / ftSecond % 60);
   }
   return text;
+}
+
+void CountSources(const std::vector<std::string> &sources, const std::string &exclusions,
+                  TOperationProgress &progress, const std::function<bool()> &stop) {
+  auto add = [&](const FsEntry &e) {
+    if (!exclusions.empty() && FileNameExcluded(e.name, exclusions)) return;
+    ++progress.FilesTotal;
+    if ((e.mode & 0170000) == 0100000) progress.BytesTotal += e.size;  // a regular file
+  };
+  for (const std::string &source : sources) {
+    if (stop()) return;
+    FsEntry info;
+    if (!EndsWithDelim(source)) {
+      if (FsGetInfo(source, info)) add(info);
+      continue;
+    }
+    // Depth first over open folders, so a deep tree holds one reader per level.
+    std::vector<std::unique_ptr<FsFolderReader>> open;
+    open.push_back(std::make_unique<FsFolderReader>());
+    if (!open.back()->OpenWalk(WithDelim(source))) continue;
+    while (!open.empty()) {
+      if (stop()) return;
+      FsEntry entry;
+      if (!open.back()->Next(entry)) {
+        open.pop_back();
+        continue;
+      }
+      if ((entry.attr & faDirectory) && !IsLink(entry)) {
+        auto sub = std::make_unique<FsFolderReader>();
+        if (sub->OpenSub(*open.back(), entry)) open.push_back(std::move(sub));
+      } else {
+        add(entry);
+      }
+    }
+  }
+  progress.Counted = true;
 }
 
 bool FileNameExcluded(const std::string &name, const std::string &exclusions) {

@@ -41,6 +41,7 @@
 #include <string>
 #include <vector>
 
+#include "browser/operation_state.h"
 #include "foundation/file_text.h"
 
 namespace trovix {
@@ -123,7 +124,7 @@ extern TIssueList IssueList;
 // What one operation carries: its options (taken when it starts), its own
 // cancel flag and its progress. Each running operation has its own, so two
 // may run at once with different options and be cancelled one by one.
-class TOperationContext {
+class TOperationContext : public TOperationProgress {
  public:
   // Options; set before the operation starts and not changed while it runs.
   bool CheckSizeOnly = false;       // compare sizes only, ignoring times
@@ -135,9 +136,7 @@ class TOperationContext {
   // This operation's cancel, or the status bar's cancel of every operation.
   bool Cancelled() const;
 
-  // Progress so far, readable from any thread.
-  std::atomic<int64_t> FilesDone{0};
-  std::atomic<int64_t> BytesDone{0};
+  // Progress so far (FilesDone, BytesDone...): the TOperationProgress base.
 
   // For the engine, on the operation's thread: true the first time folder
   // is named (stale temporary files there are removed once per operation).
@@ -217,6 +216,13 @@ std::string FileAgeText(int64_t difference);
 // True when an item of exclusions (StrGetItem items) occurs in name,
 // ignoring case.
 bool FileNameExcluded(const std::string &name, const std::string &exclusions);
+
+// Counts the files (links and other non-folders included) and the bytes of
+// regular files below sources into progress.FilesTotal and BytesTotal as it
+// goes, leaving out files whose name exclusions excludes, never following a
+// link; sets Counted when it saw everything. Stops early when stop says so.
+void CountSources(const std::vector<std::string> &sources, const std::string &exclusions,
+                  TOperationProgress &progress, const std::function<bool()> &stop);
 
 // The last component of a path, without a trailing PathDelim.
 std::string PathName(const std::string &path);

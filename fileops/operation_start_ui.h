@@ -3,6 +3,7 @@
 // Starting file operations from the main window: the Copy-or-Move question
 // and the request for the marked entries, handed to a worker.
 // User-interface thread only.
+#include <cstdint>
 #include <string>
 
 #include "browser/file_list.h"
@@ -13,7 +14,14 @@ namespace trovix {
 // What to do with sourceFolder's items on destinationFolder: nothing for the
 // same folder or no source, Test for no destination, otherwise the user's
 // answer to "Copy or Move?" (Copy, Move, Copy X; Cancel or closing: nothing).
-OperationKind AskCopyOrMove(const std::string &sourceFolder, const std::string &destinationFolder);
+// The question names what is copied or moved (count items, the first one's
+// name) and the destination on a second line when count is above 0.
+OperationKind AskCopyOrMove(const std::string &sourceFolder, const std::string &destinationFolder,
+                            int64_t count = 0, const std::string &firstName = std::string());
+// "|b|4Copy or Move?", then with count above 0 a plain second line:
+// "NAME" or "N items, NAME first," and " to " the destination folder.
+std::string CopyOrMoveQuestion(int64_t count, const std::string &firstName,
+                               const std::string &destinationFolder);
 
 // The request for the marked entries of list, in list order: a folder
 // gives sourceFolder + name + PathDelim and destinationFolder + name +

@@ -1322,6 +1322,8 @@ bool FsCreateLink(const std::string &target, const std::string &path) {
   return Ok();
 }
 
+uint32_t FsUserId() { return static_cast<uint32_t>(getuid()); }
+
 bool FsSameFile(const std::string &a, const std::string &b) {
   struct stat sa, sb;
   if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return FailErrno();

@@ -214,6 +214,8 @@ bool FsCreateLink(const std::string &target, const std::string &path);
 
 // True when both paths reach the same file (device and inode).
 bool FsSameFile(const std::string &a, const std::string &b);
+// The user the program runs as (its real user id).
+uint32_t FsUserId();
 
 // Volumes.
 enum class FsDriveType { Fixed, Removable, Network, CdRom };

@@ -26,8 +26,124 @@
 
 namespace trovix {
 
+namespace {
+
+int HexDigit(char32_t c) {
+  if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
+  return -1;
+}
+
+// Length of the valid UTF-8 sequence at s[i] and its code point; 0 when the
+// byte there does not start one (overlong forms, surrogates and code points
+// above U+10FFFF are invalid).
+size_t Utf8Sequence(const std::string &s, size_t i, char32_t &code) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char b = byte(i);
+  if (b < 0x80) {
+    code = b;
+    return 1;
+  }
+  size_t length = 0;
+  char32_t min = 0;
+  if ((b & 0xE0) == 0xC0) {
+    length = 2, code = b & 0x1F, min = 0x80;
+  } else if ((b & 0xF0) == 0xE0) {
+    length = 3, code = b & 0x0F, min = 0x800;
+  } else if ((b & 0xF8) == 0xF0) {
+    length = 4, code = b & 0x07, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (i + length > s.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte(i + k) & 0x3F);
+  }
+  if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return length;
+}
+
+void AppendHexEscape(QString &out, unsigned char b) {
+  static const char kHex[] = "0123456789ABCDEF";
+  out += QLatin1String("\\x");
+  out += QChar(kHex[b >> 4]);
+  out += QChar(kHex[b & 15]);
+}
+
+}  // namespace
+
 QString DisplayText(const std::string &text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString EditableText(const std::string &bytes) {
+  QString out;
+  out.reserve(static_cast<qsizetype>(bytes.size()));
+  for (size_t i = 0; i < bytes.size();) {
+    char32_t code = 0;
+    const size_t length = Utf8Sequence(bytes, i, code);
+    if (length == 0) {
+      AppendHexEscape(out, static_cast<unsigned char>(bytes[i]));
+      ++i;
+      continue;
+    }
+    // A literal backslash that EditedBytes would read as an escape.
+    if (code == '\\' && i + 3 < bytes.size() && bytes[i + 1] == 'x' &&
+        HexDigit(bytes[i + 2]) >= 0 && HexDigit(bytes[i + 3]) >= 0) {
+      AppendHexEscape(out, '\\');
+    } else {
+      const char32_t one[1] = {code};
+      out += QString::fromUcs4(one, 1);
+    }
+    i += length;
+  }
+  return out;
+}
+
+std::string EditedBytes(const QString &text) {
+  // Code points, with lone surrogates kept as they are (toUcs4 would replace them).
+  std::vector<char32_t> codes;
+  codes.reserve(static_cast<size_t>(text.size()));
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i].unicode();
+    if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+      codes.push_back(QChar::surrogateToUcs4(unit, text[i + 1].unicode()));
+      ++i;
+    } else {
+      codes.push_back(unit);
+    }
+  }
+  std::string out;
+  out.reserve(codes.size());
+  for (size_t i = 0; i < codes.size(); ++i) {
+    const char32_t c = codes[i];
+    if (c == '\\' && i + 3 < codes.size() && codes[i + 1] == 'x' && HexDigit(codes[i + 2]) >= 0 &&
+        HexDigit(codes[i + 3]) >= 0) {
+      out += static_cast<char>(HexDigit(codes[i + 2]) * 16 + HexDigit(codes[i + 3]));
+      i += 3;
+    } else if (c >= 0xDC80 && c <= 0xDCFF) {
+      out += static_cast<char>(c & 0xFF);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      out += "\xEF\xBF\xBD";  // any other lone surrogate has no UTF-8 form
+    } else if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
 }
 
 namespace {
@@ -604,7 +720,7 @@ constexpr const char *kTextBytes = "trovixTextBytes";
 
 void ComboInsertItem(QComboBox *combo, int index, const std::string &bytes) {
   if (!combo) return;
-  combo->insertItem(index, DisplayText(bytes),
+  combo->insertItem(index, EditableText(bytes),
                     QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
@@ -615,9 +731,9 @@ std::string ComboItemBytes(const QComboBox *combo, int index) {
   if (data.typeId() == QMetaType::QByteArray) {
     const QByteArray bytes = data.toByteArray();
     std::string s(bytes.constData(), static_cast<size_t>(bytes.size()));
-    if (DisplayText(s) == text) return s;
+    if (EditableText(s) == text) return s;
   }
-  return text.toUtf8().toStdString();
+  return EditedBytes(text);
 }
 
 void ComboSetText(QComboBox *combo, const std::string &bytes) {
@@ -629,7 +745,7 @@ void ComboSetText(QComboBox *combo, const std::string &bytes) {
   for (int i = 0; i < combo->count() && found < 0; ++i)
     if (ComboItemBytes(combo, i) == bytes) found = i;
   combo->setCurrentIndex(found);
-  if (combo->isEditable()) combo->setEditText(DisplayText(bytes));
+  if (combo->isEditable()) combo->setEditText(EditableText(bytes));
 }
 
 std::string ComboText(const QComboBox *combo) {
@@ -641,10 +757,10 @@ std::string ComboText(const QComboBox *combo) {
   if (current >= 0 && combo->itemText(current) == text) return ComboItemBytes(combo, current);
   const QByteArray set = combo->property(kTextBytes).toByteArray();
   std::string bytes(set.constData(), static_cast<size_t>(set.size()));
-  if (!set.isEmpty() && DisplayText(bytes) == text) return bytes;
+  if (!set.isEmpty() && EditableText(bytes) == text) return bytes;
   const int found = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
   if (found >= 0) return ComboItemBytes(combo, found);
-  return text.toUtf8().toStdString();
+  return EditedBytes(text);
 }
 
 void ComboFill(QComboBox *combo) {

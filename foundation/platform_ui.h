@@ -31,6 +31,16 @@ namespace trovix {
 // invalid bytes shown as replacement characters.
 QString DisplayText(const std::string &text);
 
+// A byte string (a file name, a path) as text a user edits, losslessly: valid
+// UTF-8 as its characters, each byte of an invalid sequence as the four
+// characters "\xHH" (upper-case hex), and a backslash that would read as such
+// an escape as "\x5C". EditedBytes turns an edit back into bytes: "\xHH"
+// becomes the byte HH, a code point U+DC80..U+DCFF (the file-name codecs of
+// other environments) the byte of its low eight bits, anything else UTF-8.
+// EditedBytes(EditableText(b)) == b for every b.
+QString EditableText(const std::string &bytes);
+std::string EditedBytes(const QString &text);
+
 // ---- Opening files and folders -------------------------------------------------
 
 // Opens a URL with the desktop's program for it (QDesktopServices::openUrl,

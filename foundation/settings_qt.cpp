@@ -31,14 +31,25 @@ bool HasFixedBorder(const QWidget *form) {
          form->windowFlags().testFlag(Qt::MSWindowsFixedSizeDialogHint);
 }
 
+// The stored maximised state, read without adding the key to the store.
+std::string StoredMaximized(const QWidget *form) {
+  const long index = INIStore.IndexOf(WinKey(form, "Maximized"));
+  return index < 0 ? std::string() : INIStore.Value(static_cast<size_t>(index));
+}
+
 }  // namespace
 
 // ---- Windows ----
 
 void INIWinLoad(QWidget *form) {
   if (!form) return;
-  int left = INIReadNum(WinKey(form, "Left"), form->x());
-  int top = INIReadNum(WinKey(form, "Top"), form->y());
+  // The frame-less geometry, read and written alike: the window manager's
+  // frame is not known yet when a window is placed, so a frame position
+  // saved and restored as a client position would creep by the frame's size
+  // on every start.
+  const QRect client = form->geometry();
+  int left = INIReadNum(WinKey(form, "Left"), client.x());
+  int top = INIReadNum(WinKey(form, "Top"), client.y());
   int width = form->width();
   int height = form->height();
   if (!HasFixedBorder(form)) {
@@ -56,17 +67,24 @@ void INIWinLoad(QWidget *form) {
     if (offScreen(left, width, desk.x(), desk.width())) left = 0;
     if (offScreen(top, height, desk.y(), desk.height())) top = 0;
   }
-  form->move(left, top);
-  if (!HasFixedBorder(form)) form->resize(width, height);
+  form->setGeometry(left, top, width, height);
+  // A window closed maximised opens maximised over the normal place just set.
+  if (!HasFixedBorder(form) && StoredMaximized(form) == "1")
+    form->setWindowState(form->windowState() | Qt::WindowMaximized);
 }
 
 void INIWinSave(QWidget *form) {
   if (!form) return;
-  if (form->isMinimized() || form->isMaximized() || form->isFullScreen()) return;
-  INIWriteNum(WinKey(form, "Left"), form->x());
-  INIWriteNum(WinKey(form, "Top"), form->y());
-  INIWriteNum(WinKey(form, "Width"), form->width());
-  INIWriteNum(WinKey(form, "Height"), form->height());
+  if (form->isMinimized() || form->isFullScreen()) return;
+  // The maximised state only when it was ever set, so other windows' keys stay as they were.
+  if (form->isMaximized() || !StoredMaximized(form).empty())
+    INIWriteNum(WinKey(form, "Maximized"), form->isMaximized() ? 1 : 0);
+  if (form->isMaximized()) return;
+  const QRect client = form->geometry();
+  INIWriteNum(WinKey(form, "Left"), client.x());
+  INIWriteNum(WinKey(form, "Top"), client.y());
+  INIWriteNum(WinKey(form, "Width"), client.width());
+  INIWriteNum(WinKey(form, "Height"), client.height());
 }
 
 // ---- Grids and list views ----

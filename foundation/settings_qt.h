@@ -29,6 +29,9 @@ namespace trovix {
 void INIWinLoad(QWidget *form);
 // Saves position and size, only while the window is in its normal state (not
 // minimised, maximised or full screen), so those keep the last normal values.
+// Both use the frame-less geometry (QWidget::geometry), so a window opens
+// where it closed whatever its frame. A window closed maximised writes
+// Win+name+"Maximized" 1 and opens maximised; a later normal close writes 0.
 void INIWinSave(QWidget *form);
 
 // The columns of any grid: their count, the width of column i (from 0) and

@@ -184,7 +184,7 @@ int TFileSaveForm::Execute(TFileSaveRequest &request) {
   cbFileType->clear();
   for (const std::string &type : request.types) cbFileType->addItem(DisplayText(type));
   cbFileType->setCurrentIndex(request.type);
-  eFilename->setText(DisplayText(request.name));
+  eFilename->setText(EditableText(request.name));
   if (!treeReady_) {
     FolderTree->Init(request.folder);
     treeReady_ = true;
@@ -193,11 +193,8 @@ int TFileSaveForm::Execute(TFileSaveRequest &request) {
   }
   eFilename->setFocus();
   int result = exec();
-  // A name left as shown keeps its bytes, even when they are not UTF-8.
-  if (eFilename->text() != DisplayText(request.name)) {
-    const QByteArray name = eFilename->text().toUtf8();
-    request.name.assign(name.constData(), static_cast<size_t>(name.size()));
-  }
+  // Bytes that are not UTF-8 come back exactly as they were shown.
+  request.name = EditedBytes(eFilename->text());
   request.folder = WithTrailingDelim(FolderTree->SelectedFolderRead());
   request.type = cbFileType->currentIndex();
   if (request.imageOptions) {

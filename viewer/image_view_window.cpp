@@ -657,12 +657,6 @@ void TViewFileForm::mSaveAsImageClick() {
   if (Mode == vmImage) SaveImageAs(this);
 }
 
-bool SaveImageAs(TViewFileForm *form) {
-  form->EnsureFullPicture();
-  if (form->Picture.Empty()) return false;
-  return SaveImageFile(form, form->Picture, form->FileName);
-}
-
 // ---- Printing ------------------------------------------------------------------
 
 bool TViewFileForm::PrintImage(QPrinter &printer) {

@@ -109,6 +109,35 @@ TEST_F(MainWindowTest, TabsAndLayoutSurviveRestart) {
   EXPECT_EQ(List().FileList[0].Name, "x.txt");
 }
 
+TEST_F(MainWindowTest, WindowPlaceSurvivesTenRestartsAndMaximisedStays) {
+  Start();
+  form->setGeometry(120, 90, 700, 480);
+  const QRect placed = form->geometry();
+  for (int run = 0; run < 10; ++run) {
+    Restart();
+    ASSERT_EQ(form->geometry(), placed) << "run " << run;
+  }
+  EXPECT_EQ(INIReadNum("WinMainFormLeft", 0), placed.x());
+  // The name column fills the grid's free width; the width saved stays the design's.
+  TFileGrid *grid = form->GFileInfo;
+  EXPECT_GT(grid->ColumnWidth(0), 114);
+  EXPECT_GE(grid->ColumnWidth(0) + grid->ColumnWidth(1) + grid->ColumnWidth(2) + 3,
+            grid->viewport()->width());
+  EXPECT_EQ(INIReadNum("MainGrid1", 0), 114);
+
+  // Closed maximised: opens maximised, and back in normal state at its old place.
+  form->showMaximized();
+  QApplication::processEvents();
+  Restart();
+  EXPECT_TRUE(form->isMaximized());
+  form->showNormal();
+  QApplication::processEvents();
+  EXPECT_EQ(form->geometry(), placed);
+  Restart();
+  EXPECT_FALSE(form->isMaximized());
+  EXPECT_EQ(form->geometry(), placed);
+}
+
 TEST_F(MainWindowTest, CloseRefusedWhileOperationsRunAndTimerReacts) {
   Start();
   ActiveOperations = 1;
@@ -240,6 +269,48 @@ TEST_F(MainWindowTest, FirstRunBackDoubleClickAndF3) {
   EXPECT_EQ(List().ListedFolder, root);
   form->bBackClick();  // the home root has no parent
   EXPECT_EQ(List().ListedFolder, root);
+}
+
+TEST_F(MainWindowTest, CommonKeysRefreshTabsBackEditPathRenameAndDelete) {
+  Start();
+  QWidget *grid = form->GFileInfo;
+  form->FolderTree->SelectedFolderWrite(work + "sub/");
+  QTest::keyClick(grid, Qt::Key_Backspace);
+  EXPECT_EQ(List().ListedFolder, work);
+  QTest::keyClick(grid, Qt::Key_Up, Qt::AltModifier);
+  EXPECT_EQ(List().ListedFolder, root);
+
+  form->FolderTree->SelectedFolderWrite(work);
+  Write(work + "three.txt");
+  QTest::keyClick(grid, Qt::Key_F5);
+  EXPECT_NE(List().FindFileEntry("three.txt"), -1);
+
+  // Ctrl+T opens the current folder in a new tab before the new-tab tab; Ctrl+W closes it.
+  QTest::keyClick(grid, Qt::Key_T, Qt::ControlModifier);
+  EXPECT_EQ(Captions(), (std::vector<std::string>{Cap("work/"), Cap("work/"), ""}));
+  EXPECT_EQ(form->TCTrovix->TabIndex(), 1);
+  QTest::keyClick(grid, Qt::Key_W, Qt::ControlModifier);
+  EXPECT_EQ(Captions(), (std::vector<std::string>{Cap("work/"), ""}));
+
+  typed = {root + "t1/"};
+  QTest::keyClick(grid, Qt::Key_L, Qt::ControlModifier);
+  ASSERT_EQ(prompts.size(), 1u);
+  EXPECT_EQ(prompts.back(), "|b|4Enter New Path");
+  EXPECT_EQ(List().ListedFolder, root + "t1/");
+
+  // F2 renames the current entry; Shift+Del asks the delete question.
+  form->GFileInfo->SetRow(RowOf("a.txt"));
+  Mark({"a.txt"});
+  typed = {"c.txt"};
+  QTest::keyClick(grid, Qt::Key_F2);
+  EXPECT_EQ(prompts.back(), "|bRename");
+  EXPECT_TRUE(std::filesystem::exists(root + "t1/c.txt"));
+  answers = {1};  // No
+  const size_t asked = messages.size();
+  Mark({"c.txt"});
+  QTest::keyClick(grid, Qt::Key_Delete, Qt::ShiftModifier);
+  EXPECT_EQ(messages.size(), asked + 1);
+  EXPECT_TRUE(std::filesystem::exists(root + "t1/c.txt"));
 }
 
 TEST_F(MainWindowTest, TabsCloseMoveAndKeepTheirFiles) {

@@ -43,6 +43,29 @@ TEST(StatusBar, FreeShareAndGauge) {
   EXPECT_EQ(GaugeUsedTop(1, 18, 100), 19);
 }
 
+TEST(StatusBar, OperationProgressWords) {
+  OperationProgressFigures f;
+  EXPECT_EQ(OperationProgressText(f), "");
+  EXPECT_EQ(OperationProgressPercent(f), -1);
+  f.Operations = 1;
+  f.FilesDone = 3;
+  f.FilesTotal = 1200;
+  f.BytesDone = 5000;
+  f.BytesTotal = 20000;
+  f.Seconds = 0.5;  // too early for a rate
+  EXPECT_EQ(OperationProgressText(f), "3 of 1,200+ files, 5,000 Bytes of 19 KB+");
+  f.Counted = true;
+  f.Seconds = 2;  // 2,500 bytes a second, 6 seconds left
+  EXPECT_EQ(OperationProgressText(f),
+            "3 of 1,200 files, 5,000 Bytes of 19 KB, 2,500 Bytes/s, 6 s left");
+  EXPECT_EQ(OperationProgressPercent(f), 25);
+  f.BytesDone = 100;
+  f.Seconds = 1;
+  EXPECT_NE(OperationProgressText(f).find(", 3:19 left"), std::string::npos);
+  f.BytesTotal = 0;  // only files: their share
+  EXPECT_EQ(OperationProgressPercent(f), 0);
+}
+
 TEST(StatusBar, CancelSquare) {
   EXPECT_TRUE(CancelSquareHit(440, 440, 20));
   EXPECT_TRUE(CancelSquareHit(460, 440, 20));

@@ -222,6 +222,18 @@ TEST_F(MessageBox, EditStringConfirmCancelAndHistory) {
   WhenModal([](QWidget *) { QTest::mouseClick(EditStringForm->bCancel, Qt::LeftButton); });
   EXPECT_FALSE(EditString("|bRename", raw));
 
+  // Typing in front of such a name keeps every other byte; the invalid byte
+  // shows as an escape the user can see.
+  WhenModal([](QWidget *) {
+    QLineEdit *line = EditStringForm->Edit->lineEdit();
+    EXPECT_EQ(line->text(), "caf\\xE9.txt");
+    line->setCursorPosition(0);
+    QTest::keyClicks(line, "old-");
+    QTest::keyClick(line, Qt::Key_Return);
+  });
+  EXPECT_TRUE(EditString("|bRename", raw));
+  EXPECT_EQ(raw, "old-caf\xE9.txt");
+
   // An answerer replaces the dialog; what it confirms still reaches the history.
   SetEditStringAnswerer([](const std::string &prompt, std::string &v) {
     v = prompt == "|bNew" ? "answered" : v;

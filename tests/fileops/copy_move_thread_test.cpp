@@ -102,12 +102,15 @@ class CopyMoveThread : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     EXPECT_EQ(ActiveOperations, 0);
-    EXPECT_EQ(GetOperationStatus(), "");
+    // Empty at the end, or the word for a cancel.
+    LastStatus = GetOperationStatus();
+    EXPECT_TRUE(LastStatus.empty() || LastStatus == "Cancelled") << LastStatus;
     return raised;
   }
   test::TempFolder dir{"trovix-thread"};
   std::string root = dir.path();
   bool CancelStillSet = false;
+  std::string LastStatus;
 };
 
 TEST_F(CopyMoveThread, TwoOperationsSideBySideFinishOnce) {
@@ -253,6 +256,8 @@ TEST_F(CopyMoveThread, CancelStopsBeforeTheNextFile) {
   EXPECT_EQ(WaitAndReact(), 1);
   EXPECT_TRUE(CancelStillSet);  // cleared by the window, not by the worker
   EXPECT_FALSE(CancelRequested);
+  EXPECT_EQ(LastStatus, "Cancelled");
+  EXPECT_EQ(LogLines().back(), "\tCancelled");
   EXPECT_EQ(Count("copy/"), 1u);
   EXPECT_FALSE(fs::exists(P("copy-last")));
   EXPECT_EQ(IssueList.Count(), 0);
@@ -263,6 +268,7 @@ TEST_F(CopyMoveThread, CancelStopsBeforeTheNextFile) {
   LogSetNotify(nullptr);
   TCopyMoveThread::Start({P("many/")}, okCopy, {P("copy/")});
   EXPECT_EQ(WaitAndReact(), 1);
+  EXPECT_EQ(LastStatus, "");
   EXPECT_EQ(Count("copy/"), 500u);
   LogClear();
   LogSetNotify([] { CancelRequested = true; });
@@ -272,11 +278,43 @@ TEST_F(CopyMoveThread, CancelStopsBeforeTheNextFile) {
   EXPECT_EQ(IssueList.Count(), 0);
 }
 
+TEST_F(CopyMoveThread, ProgressReachesTheCountedTotals) {
+  Tree("tree/", 40);  // "content 0" .. "content 39": 9 or 10 bytes each
+  std::ofstream(P("one")) << "12345";
+  fs::create_directory_symlink(P("tree/d1"), P("tree/link"));  // counted as one file, not walked
+  int64_t bytes = 5;
+  for (int i = 0; i < 40; ++i) bytes += 8 + static_cast<int64_t>(std::to_string(i).size());
+
+  TOperationProgress counted;
+  CountSources({P("tree/"), P("one"), P("missing")}, "", counted, [] { return false; });
+  EXPECT_TRUE(counted.Counted);
+  EXPECT_EQ(counted.FilesTotal, 42);
+  EXPECT_EQ(counted.BytesTotal, bytes);
+  TOperationProgress stopped;
+  CountSources({P("tree/")}, "", stopped, [] { return true; });
+  EXPECT_FALSE(stopped.Counted);
+  TOperationProgress excluded;
+  CountSources({P("tree/")}, "f1", excluded, [] { return false; });
+  EXPECT_LT(excluded.FilesTotal, 42);
+
+  // A copy, then the same copy again (everything up to date), reach the totals.
+  for (int run = 0; run < 2; ++run) {
+    auto context = TCopyMoveThread::Start({P("tree/"), P("one")}, okCopy, {P("c/"), P("c1")});
+    EXPECT_EQ(WaitAndReact(), 1);
+    EXPECT_TRUE(context->Counted);
+    EXPECT_EQ(context->FilesDone + context->FilesPassed, 42) << run;
+    EXPECT_EQ(context->BytesDone + context->BytesPassed, bytes) << run;
+    EXPECT_EQ(OperationProgressNow().Operations, 0);  // unregistered at the end
+  }
+}
+
 TEST_F(CopyMoveThread, StartedFromTheMarkedEntries) {
   int answer = 0, asked = 0;
+  std::string question;
   SetMessageBoxAnswerer([&](uint8_t, const std::string &message, const std::string &buttons) {
     ++asked;
-    EXPECT_EQ(message, "|b|4Copy or Move?");
+    question = message;
+    EXPECT_EQ(message.rfind("|b|4Copy or Move?", 0), 0u);  // the question's own words first
     EXPECT_EQ(buttons, "Copy,Move,Copy X,Cancel");
     return answer;
   });
@@ -310,12 +348,14 @@ TEST_F(CopyMoveThread, StartedFromTheMarkedEntries) {
   EXPECT_EQ(ActiveOperations, 0);
   answer = 0;
   StartOperation(list, P("dst/"));
+  EXPECT_EQ(question, "|b|4Copy or Move?|n|b|02 items, \"a\" first, to " + P("dst/"));
   EXPECT_EQ(WaitAndReact(), 1);
   EXPECT_EQ(LogLines().at(0), "Copy to " + P("dst/"));
   EXPECT_EQ(Count("dst/"), 4u);
   EXPECT_FALSE(fs::exists(P("dst/b")));
   answer = 1;
   StartFolderOperation(P("dst/"), P("moved/"));
+  EXPECT_EQ(question, "|b|4Copy or Move?|n|b|0\"dst\" to " + P("moved/"));
   EXPECT_EQ(WaitAndReact(), 1);
   EXPECT_EQ(Count("moved/"), 4u);
   EXPECT_FALSE(fs::exists(P("dst")));

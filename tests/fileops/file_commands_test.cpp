@@ -2,13 +2,19 @@
 #include "fileops/file_commands.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTest>
 
 #include "browser/folder_tree_ui.h"
 #include "dialogs/markup.h"
+#include "dialogs/options.h"
+#include "fileops/file_clipboard.h"
 #include "fileops/file_operations.h"
 #include "foundation/file_system.h"
+#include "foundation/platform.h"
 #include "main_window_fixture.h"
 
 namespace trovix {
@@ -59,7 +65,135 @@ TEST(FileCommandRules, RenameModesAndNewNames) {
   EXPECT_EQ(BuildDeleteRequest("/d/", {Entry("s", true, true), Entry("a", false)}).NextName, "");
 }
 
+TEST(FileCommandRules, FolderFilesAreCountedWithinAMoment) {
+  test::TempFolder dir("trovix-count");
+  for (int i = 0; i < 600; ++i) test::WriteAll(dir / std::to_string(i), "");
+  fs::create_directory(dir / "sub");
+  test::WriteAll(dir / "sub/one", "");
+  EXPECT_EQ(FolderFilesNote({dir / "sub/"}, 1000), " (holds 1 file)");
+  EXPECT_EQ(FolderFilesNote({dir.path()}, 1000), " (holds 601 files)");
+  EXPECT_EQ(FolderFilesNote({dir.path()}, 0), " (holds more than 256 files)");
+  EXPECT_EQ(FolderFilesNote({}, 0), "");
+}
+
+TEST(FileClipboardRules, FormatsReadAndWritten) {
+  const std::vector<std::string> paths = {"/h/a b.txt", "/h/caf\xE9"};
+  EXPECT_EQ(UriListText(paths), "file:///h/a%20b.txt\r\nfile:///h/caf%E9\r\n");
+  EXPECT_EQ(GnomeCopiedFilesText(true, paths), "cut\nfile:///h/a%20b.txt\nfile:///h/caf%E9");
+  FileClipboard c;
+  ASSERT_TRUE(ParseFileClipboard(GnomeCopiedFilesText(false, paths), "", "", c));
+  EXPECT_FALSE(c.Cut);
+  EXPECT_EQ(c.Paths, paths);
+  // Dolphin: a URL list and the cut mark; comments, other hosts and schemes left out.
+  ASSERT_TRUE(ParseFileClipboard(
+      "", "1", "# note\r\nfile://localhost/h/x\r\nhttp://e/y\r\nfile://other/z\r\nfile:///h/%41",
+      c));
+  EXPECT_TRUE(c.Cut);
+  EXPECT_EQ(c.Paths, (std::vector<std::string>{"/h/x", "/h/A"}));
+  EXPECT_FALSE(ParseFileClipboard("copy\n", "", "plain text", c));
+  std::string path;
+  EXPECT_FALSE(FileUriPath("file:///a%00b", path));  // no NUL byte reaches a path
+}
+
 class FileCommands : public MainWindowFixture {};
+
+TEST_F(FileCommands, MoveToTrashFromTheMenusAndByDel) {
+  setenv("XDG_DATA_HOME", (root + "data").c_str(), 1);
+  const std::string trash = root + "data/Trash/files/";
+  for (const char *name : {"t.txt", "u.txt", "v.txt", "tree/in"}) Write(work + name);
+  Start();
+  Mark({"t.txt"});
+  form->mTrash->trigger();
+  EXPECT_TRUE(fs::exists(trash + "t.txt"));
+  EXPECT_EQ(LogTitles().back(), "Move to Trash");
+  EXPECT_TRUE(LogHas("\t" + work + "t.txt moved to " + trash + "t.txt"));
+  EXPECT_EQ(List().FindFileEntry("t.txt"), -1);  // listed again
+
+  // Del moves to the trash only with the option, without a question; Shift+Del deletes.
+  SetOptionDelMovesToTrash(true);
+  const size_t asked = messages.size();
+  Mark({"u.txt"});
+  QTest::keyClick(form->GFileInfo, Qt::Key_Delete);
+  EXPECT_EQ(messages.size(), asked);
+  EXPECT_TRUE(fs::exists(trash + "u.txt"));
+  Mark({"v.txt"});
+  answers = {1};  // No
+  QTest::keyClick(form->GFileInfo, Qt::Key_Delete, Qt::ShiftModifier);
+  EXPECT_EQ(messages.size(), asked + 1);
+  SetOptionDelMovesToTrash(false);
+
+  // The tree's folder goes whole and its parent becomes the selection; a failure says why.
+  form->FolderTree->SelectedFolderWrite(work + "tree/");
+  form->mTreeTrash->trigger();
+  EXPECT_TRUE(fs::exists(trash + "tree/in"));
+  EXPECT_EQ(form->FolderTree->SelectedFolderRead(), work);
+  FsInjectFault(FsOp::Rename, "v.txt", EBUSY);
+  Mark({"v.txt"});
+  form->mTrash->trigger();
+  FsClearFaults();
+  EXPECT_EQ(messages.back(), "|1|bERROR: |nCannot move to Trash: " + work + "v.txt (" +
+                                 MarkupEscape(FsErrorText(EBUSY)) + ")");
+  EXPECT_TRUE(fs::exists(work + "v.txt"));
+  unsetenv("XDG_DATA_HOME");
+}
+
+TEST_F(FileCommands, ClipboardCopyCutAndPasteWithOtherFileManagers) {
+  Write(work + "a.txt", "aa");
+  Write(work + "b.txt", "bb");
+  Write(work + "d/x", "x");
+  Write(root + "dest/keep", "");
+  Start();
+  Mark({"a.txt", "d"});
+  QTest::keyClick(form->GFileInfo, Qt::Key_C, Qt::ControlModifier);
+  const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(data->data("x-special/gnome-copied-files").toStdString(),
+            "copy\nfile://" + work + "d\nfile://" + work + "a.txt");
+  EXPECT_EQ(data->data("application/x-kde-cutselection").toStdString(), "0");
+  EXPECT_EQ(data->urls().size(), 2);
+
+  form->FolderTree->SelectedFolderWrite(root + "dest/");
+  QTest::keyClick(form->GFileInfo, Qt::Key_V, Qt::ControlModifier);
+  FinishOperations();
+  EXPECT_EQ(Read(root + "dest/a.txt"), "aa");
+  EXPECT_EQ(Read(root + "dest/d/x"), "x");
+  EXPECT_TRUE(fs::exists(work + "a.txt"));
+  EXPECT_EQ(LogTitles().back(), "Copy to " + root + "dest/");
+
+  // Cut in the tree (its folder), pasted in the grid: moved, clipboard emptied.
+  form->FolderTree->SelectedFolderWrite(work + "d/");
+  form->FolderTree->setFocus();
+  QTest::keyClick(form->FolderTree, Qt::Key_X, Qt::ControlModifier);
+  form->FolderTree->SelectedFolderWrite(root + "dest/");
+  Write(root + "dest/d/x", "changed");  // a conflict becomes an issue, nothing replaced
+  form->GFileInfo->setFocus();
+  QTest::keyClick(form->GFileInfo, Qt::Key_V, Qt::ControlModifier);
+  FinishOperations();
+  EXPECT_EQ(Read(root + "dest/d/x"), "changed");
+  EXPECT_GT(IssueList.Count(), 0);
+  IssueList.Clear();
+  const QMimeData *left = QGuiApplication::clipboard()->mimeData();
+  EXPECT_TRUE(!left || !left->hasFormat("text/uri-list"));
+
+  // What Dolphin puts there for a cut, and what Nautilus puts there for a copy.
+  auto *dolphin = new QMimeData;
+  dolphin->setData("text/uri-list", QByteArray::fromStdString(FileUri(work + "b.txt") + "\r\n"));
+  dolphin->setData("application/x-kde-cutselection", "1");
+  QGuiApplication::clipboard()->setMimeData(dolphin);
+  QTest::keyClick(form->GFileInfo, Qt::Key_V, Qt::ControlModifier);
+  FinishOperations();
+  EXPECT_EQ(Read(root + "dest/b.txt"), "bb");
+  EXPECT_FALSE(fs::exists(work + "b.txt"));
+  auto *nautilus = new QMimeData;
+  nautilus->setData("x-special/gnome-copied-files",
+                    QByteArray::fromStdString("copy\n" + FileUri(work + "one.txt")));
+  Write(work + "one.txt", "1");
+  QGuiApplication::clipboard()->setMimeData(nautilus);
+  QTest::keyClick(form->GFileInfo, Qt::Key_V, Qt::ControlModifier);
+  FinishOperations();
+  EXPECT_EQ(Read(root + "dest/one.txt"), "1");
+  EXPECT_TRUE(fs::exists(work + "one.txt"));
+}
 
 TEST_F(FileCommands, RenamesNeverReplaceAndDuplicatesNeverCollide) {
   // The second rename would take a name that is there: the first stays, the
@@ -155,9 +289,19 @@ TEST_F(FileCommands, RenameControlsAndRenames) {
   Mark({"plan.md"});
   typed = {"final.doc"};
   form->bRename->trigger();
-  EXPECT_EQ(messages.back(), "|1|bERROR: Could not Rename file plan.md");
+  EXPECT_EQ(messages.back(), "|1|bERROR: Could not Rename file plan.md: exists");
   EXPECT_EQ(Read(work + "final.doc"), "report.doc");
   EXPECT_EQ(Read(work + "plan.md"), "notes.txt");
+  // A name holding the delimiter, and a failure the system reports: each says why.
+  typed = {"a/b"};
+  form->bRename->trigger();
+  EXPECT_EQ(messages.back(), "|1|bERROR: Could not Rename file plan.md: name contains /");
+  FsInjectFault(FsOp::Rename, "plan.md", EROFS);
+  typed = {"plan2.md"};
+  form->bRename->trigger();
+  FsClearFaults();
+  EXPECT_EQ(messages.back(),
+            "|1|bERROR: Could not Rename file plan.md: " + MarkupEscape(FsErrorText(EROFS)));
 
   // A cancelled prompt renames nothing.
   size_t before = LogLines().size();
@@ -183,7 +327,7 @@ TEST_F(FileCommands, DeleteAsksAndSelectsTheNextEntry) {
   Mark({"a.txt", "b.txt", "sub"});
   answers = {1};  // No
   form->bDelete->trigger();
-  EXPECT_EQ(messages.back(), "|b|4Delete 3 File(s) / Folder(s)?");
+  EXPECT_EQ(messages.back(), "|b|4Delete 3 File(s) / Folder(s)? (holds 1 file)");
   EXPECT_TRUE(fs::exists(work + "a.txt"));
 
   // One file in the middle: the entry after it becomes current.
@@ -196,9 +340,12 @@ TEST_F(FileCommands, DeleteAsksAndSelectsTheNextEntry) {
   EXPECT_EQ(LogTitles().back(), "Delete Item(s)");
   EXPECT_TRUE(LogHas("\t" + work + "b.txt deleted"));
 
-  // A folder and a file together.
+  // A folder and a file together; the question counts the folder's files.
+  Write(work + "sub/in/1");
+  Write(work + "sub/2");
   Mark({"sub", "d.txt"});
   form->mDelete->trigger();
+  EXPECT_EQ(messages.back(), "|b|4Delete 2 File(s) / Folder(s)? (holds 3 files)");
   FinishOperations();
   EXPECT_FALSE(fs::exists(work + "sub"));
   EXPECT_FALSE(fs::exists(work + "d.txt"));
@@ -214,7 +361,7 @@ TEST_F(FileCommands, DeleteAsksAndSelectsTheNextEntry) {
   form->bRefreshClick();
   form->FolderTree->SelectedFolderWrite(work + "old/");
   QTest::keyClick(form->FolderTree, Qt::Key_Delete);
-  EXPECT_EQ(messages.back(), "|b|4Delete Folder " + work + "old/");
+  EXPECT_EQ(messages.back(), "|b|4Delete Folder " + work + "old/ (holds 0 files)");
   FinishOperations();
   EXPECT_FALSE(fs::exists(work + "old"));
   EXPECT_EQ(LogTitles().back(), "Delete Folder");
@@ -266,7 +413,7 @@ TEST_F(FileCommands, NewFileNewFolderAndTestRead) {
   form->bNewFile->trigger();
   EXPECT_EQ(prompts.back(), "|b|4Name of New File");
   EXPECT_EQ(defaults.back(), "NewFile.txt");
-  EXPECT_EQ(messages.back(), "|1|bERROR: Could not Create file");
+  EXPECT_EQ(messages.back(), "|1|bERROR: Could not Create file NewFile.txt: exists");
   EXPECT_EQ(Read(work + "NewFile.txt"), "precious");
 
   typed = {"todo.txt"};

@@ -207,6 +207,30 @@ TEST(PlatformCanvas, GradientFillsItsRectangle) {
   ExpectPixels(image, {{0, 0, background}, {0, 5, background}});
 }
 
+TEST(PlatformControls, EditableNamesKeepTheirBytes) {
+  // Every byte string comes back exactly: invalid, truncated and overlong
+  // sequences, encoded surrogates, and backslashes that look like escapes.
+  const std::vector<std::string> names = {"plain.txt",
+                                          "caf\xE9.txt",
+                                          "\xC3\xA9t\xC3\xA9",
+                                          "\xE2\x82",
+                                          "\xC0\xAF",
+                                          "\xED\xA0\x80",
+                                          "a\\xE9b",
+                                          "a\\x5",
+                                          "\\",
+                                          "\xF0\x9F\x98\x80\xFF",
+                                          std::string("n\0l", 3)};
+  for (const std::string &name : names) EXPECT_EQ(EditedBytes(EditableText(name)), name) << name;
+  EXPECT_EQ(EditableText("caf\xE9.txt"), "caf\\xE9.txt");
+  EXPECT_EQ(EditableText("a\\xE9b"), "a\\x5CxE9b");
+  EXPECT_EQ(EditableText("\xC3\xA9"), QString::fromUtf8("\xC3\xA9"));
+  // Typed escapes and the surrogate-escape code points give single bytes.
+  EXPECT_EQ(EditedBytes("x\\xffy"), "x\xFFy");
+  EXPECT_EQ(EditedBytes(QString("a") + QChar(0xDCE9)), "a\xE9");
+  EXPECT_EQ(EditedBytes(QString::fromUtf8("\xC3\xA9")), "\xC3\xA9");
+}
+
 TEST(PlatformControls, ComboFillHistory) {
   QComboBox combo;
   combo.setEditable(true);

@@ -66,9 +66,18 @@ TEST_F(SettingsQtTest, WindowPositionIsKeptOnScreen) {
   form.setWindowState(Qt::WindowMaximized);
   INIWinSave(&form);
   EXPECT_EQ(INIRead("WinMainFormLeft"), "30");
+  EXPECT_EQ(INIRead("WinMainFormMaximized"), "1");
   form.setWindowState(Qt::WindowMinimized);
   INIWinSave(&form);
   EXPECT_EQ(INIRead("WinMainFormTop"), "40");
+  // The saved maximised state comes back; a later normal close clears it.
+  QWidget next;
+  next.setObjectName("MainForm");
+  INIWinLoad(&next);
+  EXPECT_TRUE(next.windowState() & Qt::WindowMaximized);
+  next.setWindowState(Qt::WindowNoState);
+  INIWinSave(&next);
+  EXPECT_EQ(INIRead("WinMainFormMaximized"), "0");
 }
 
 TEST_F(SettingsQtTest, FixedBorderKeepsDesignSize) {
