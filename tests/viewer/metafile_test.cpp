@@ -336,6 +336,9 @@ TEST(Metafile, DamagedAndHostileFilesAreRefusedOrSkipped) {
       .Rec(34, {-100})                                  // restoring what was never saved
       .Rec(84, {0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 76, 0})  // text with 4 billion characters
       .Rec(81, {0, 0, 0, 0, 0, 0, 0, 0, 100000, 100000, 80, 40, 120, 16, 0, 0xCC0020, 5, 5});
+  for (int i = 0; i < 2000; ++i)  // a clip cut again and again (EXCLUDECLIPRECT)
+    hostile.Rec(29, {i % 40 * 2, i / 40 * 2, i % 40 * 2 + 1, i / 40 * 2 + 1});
+  hostile.Rec(75, {0, 5});                             // and then no clip at all
   for (int i = 0; i < 5000; ++i) hostile.Rec(33, {});  // SaveDC nested deeply
   hostile.Rec(43, {0, 0, 10, 10});
   for (int i = 0; i < 5000; ++i) hostile.Rec(34, {-1});
