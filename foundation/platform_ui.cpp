@@ -23,6 +23,7 @@
 #include <cstring>
 
 #include "foundation/file_system.h"
+#include "foundation/utf8.h"
 
 namespace trovix {
 
@@ -127,20 +128,8 @@ std::string EditedBytes(const QString &text) {
       out += static_cast<char>(c & 0xFF);
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       out += "\xEF\xBF\xBD";  // any other lone surrogate has no UTF-8 form
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
     } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      AppendUtf8(out, c);
     }
   }
   return out;

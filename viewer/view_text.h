@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/utf8.h"
+
 namespace trovix {
 
 enum class TLineEnd { LF, CRLF, CR };
@@ -42,8 +44,6 @@ std::string TextDecode(std::string bytes, TTextCoding &coding);
 // The editor's text (UTF-8, "\n" lines) back to file bytes.
 std::string TextEncode(const std::string &text, const TTextCoding &coding);
 
-// Appends the UTF-8 bytes of code point c.
-void AppendUtf8(std::string &out, char32_t c);
 // The code point at text[i] (advancing i); a byte that does not start a valid
 // sequence is taken as itself.
 char32_t NextCodePoint(const std::string &text, size_t &i);
