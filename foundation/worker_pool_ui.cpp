@@ -13,8 +13,23 @@ TAsyncRunner::TAsyncRunner(QObject *parent)
     if (pool_.Queued() == 0) rescue_.stop();
   });
   pool_.SetPoster([this](std::function<void()> deliver) {
-    QMetaObject::invokeMethod(this, std::move(deliver), Qt::QueuedConnection);
+    bool wasEmpty;
+    {
+      std::lock_guard<std::mutex> lock(inboxMutex_);
+      wasEmpty = inbox_.empty();
+      inbox_.push_back(std::move(deliver));
+    }
+    if (wasEmpty) QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
   });
+}
+
+void TAsyncRunner::Drain() {
+  std::deque<std::function<void()>> ready;
+  {
+    std::lock_guard<std::mutex> lock(inboxMutex_);
+    ready.swap(inbox_);
+  }
+  for (auto &deliver : ready) deliver();
 }
 
 TJobHandle TAsyncRunner::Run(std::function<void(const TWorkerJob &)> work,

@@ -4,6 +4,9 @@
 // the user-interface thread's event loop.
 #include <QObject>
 #include <QTimer>
+#include <deque>
+#include <functional>
+#include <mutex>
 
 #include "foundation/worker_pool.h"
 
@@ -20,7 +23,16 @@ class TAsyncRunner : public QObject {
   TWorkerPool &Pool() { return pool_; }
 
  private:
-  QTimer rescue_;  // while jobs wait: lets them past workers that got stuck
+  // Runs what the workers delivered, in the order they delivered it.
+  Q_INVOKABLE void Drain();
+
+  QTimer rescue_;
+  // Deliveries pass through this queue under a standard mutex rather than in
+  // Qt's posted events alone, so the hand-over from the worker is ordered in
+  // a way that thread checkers can see.
+  std::mutex inboxMutex_;
+  std::deque<std::function<void()>>
+      inbox_;  // while jobs wait: lets them past workers that got stuck
   // Destroyed before QObject's part: from then on nothing is posted here, and
   // what was posted is discarded with the object.
   TWorkerPool pool_;
