@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Moving files and folders to the desktop's trash, as the freedesktop.org
-// Trash specification lays it out, so the desktop's trash can restore them.
+// Moving files and folders to the desktop's trash in the freedesktop.org
+// Trash layout, so the desktop's trash can restore them.
 //
 // A trash folder holds files/ (the trashed items) and info/ (one
 // NAME.trashinfo per item: "[Trash Info]", "Path=" the original path
