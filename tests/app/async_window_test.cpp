@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QTreeWidgetItem>
 
+#include "browser/folder_tree.h"
 #include "browser/folder_watch_ui.h"
 #include "browser/status_bar_ui.h"
 #include "main_window_fixture.h"
@@ -144,6 +145,67 @@ TEST_F(AsyncWindowTest, HungTreeProbeAndFreeSpaceShowPlaceholders) {
   ASSERT_TRUE(
       SpinUntil([&] { return slow->childCount() == 1 && slow->child(0)->text(0) == "inner"; }));
   ASSERT_TRUE(SpinUntil([&] { return Panel0().back() == ')'; }));
+}
+
+TEST_F(AsyncWindowTest, AHungVolumeListStartsTheTreeFromWhatIsKnown) {
+  std::filesystem::create_directories(work + "sub/inner");
+  FsInjectDelay(FsDelayOp::Volumes, "", -1);
+  TFolderTree tree;
+  tree.WaitMs = 20;
+  tree.show();
+  Heartbeat beat;
+  QTimer::singleShot(0, &tree, [&tree, this] { tree.Init(work); });
+  ASSERT_TRUE(SpinUntil([&] { return tree.currentItem() != nullptr; }));
+  // Refreshed while it hangs: the same read goes on, no second one waits.
+  ASSERT_TRUE(SpinUntil([&] { return FsDelayedCalls() == 1; }));
+  tree.Init(work);
+  QTest::qWait(30);
+  EXPECT_EQ(FsDelayedCalls(), 1);
+  // The home folder and "/" meanwhile; the tree works.
+  EXPECT_TRUE(tree.RootsPending());
+  ASSERT_EQ(tree.topLevelItemCount(), 2);
+  EXPECT_EQ(tree.topLevelItem(0)->text(0).toStdString(), root);
+  EXPECT_EQ(tree.topLevelItem(1)->text(0), "/");
+  EXPECT_EQ(tree.SelectedFolderRead(), work);
+  QTreeWidgetItem *current = tree.currentItem();
+  current->setExpanded(true);
+  ASSERT_TRUE(SpinUntil([&] { return tree.NodeOfFolder(work + "sub/") != nullptr; }));
+  QTest::qWait(50);
+  EXPECT_LT(beat.Longest(), 100);
+
+  // The full list arrives in place, the selection and expanded nodes kept.
+  FsReleaseDelays();
+  ASSERT_TRUE(SpinUntil([&] { return !tree.RootsPending(); }));
+  std::vector<FolderRoot> roots = FolderRoots();
+  ASSERT_EQ(tree.topLevelItemCount(), static_cast<int>(roots.size()));
+  for (size_t i = 0; i < roots.size(); ++i)
+    EXPECT_EQ(tree.topLevelItem(static_cast<int>(i))->text(0).toStdString(), roots[i].text);
+  EXPECT_EQ(tree.currentItem(), current);
+  EXPECT_TRUE(current->isExpanded());
+  EXPECT_EQ(tree.SelectedFolderRead(), work);
+}
+
+TEST_F(AsyncWindowTest, AHungSubFolderProbeKeepsTheArrowAndTheWindowAnswering) {
+  std::filesystem::create_directories(work + "empty");
+  std::filesystem::create_directories(work + "full/inner");
+  std::filesystem::create_directories(work + "stuck");
+  StartLive();
+  FsInjectDelay(FsDelayOp::List, "stuck", -1);
+  TFolderTree *tree = form->FolderTree;
+  Heartbeat beat;
+  QTimer::singleShot(0, form.get(), [tree] { tree->currentItem()->setExpanded(true); });
+  auto arrow = [&](const char *name) {
+    QTreeWidgetItem *node = tree->NodeOfFolder(work + name);
+    return node && node->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator;
+  };
+  ASSERT_TRUE(SpinUntil([&] { return tree->NodeOfFolder(work + "empty/") && !arrow("empty/"); }));
+  ASSERT_TRUE(SpinUntil([&] { return FsDelayedCalls() == 1; }));
+  QTest::qWait(50);
+  EXPECT_TRUE(arrow("full/"));
+  EXPECT_TRUE(arrow("stuck/"));
+  EXPECT_LT(beat.Longest(), 100);
+  FsReleaseDelays();
+  EXPECT_TRUE(SpinUntil([&] { return !arrow("stuck/"); }));
 }
 
 TEST_F(AsyncWindowTest, ClosingWhileAListingHangsIsPrompt) {
