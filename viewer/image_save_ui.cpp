@@ -52,16 +52,31 @@ bool WriteWithQt(const QImage &image, const char *format, std::string &out, std:
   return true;
 }
 
-// The icon: pixels of the colour of (0, 0) become transparent.
+// The icon: on top of what is transparent already, the pixels of the colour
+// of (0, 0) become transparent. A transparent (0, 0) adds nothing.
 QImage IconImage(const QImage &bitmap) {
   QImage icon = bitmap.convertToFormat(QImage::Format_ARGB32);
-  const QRgb clear = icon.pixel(0, 0) & 0xFFFFFFu;
+  const QRgb corner = icon.pixel(0, 0);
+  if (qAlpha(corner) == 0) return icon;
   for (int y = 0; y < icon.height(); ++y) {
     auto *line = reinterpret_cast<QRgb *>(icon.scanLine(y));
     for (int x = 0; x < icon.width(); ++x)
-      line[x] = (line[x] & 0xFFFFFFu) == clear ? 0u : (line[x] | 0xFF000000u);
+      if (line[x] == corner) line[x] = 0;
   }
   return icon;
+}
+
+// The picture's bitmap with the pixels of its transparent colour cleared.
+QImage WithoutTransparentColour(const TPicture &picture) {
+  if (!picture.TransparentColour) return picture.Bitmap;
+  QImage keyed = picture.Bitmap.convertToFormat(QImage::Format_ARGB32);
+  const QRgb clear = *picture.TransparentColour & 0xFFFFFFu;
+  for (int y = 0; y < keyed.height(); ++y) {
+    auto *line = reinterpret_cast<QRgb *>(keyed.scanLine(y));
+    for (int x = 0; x < keyed.width(); ++x)
+      if ((line[x] & 0xFFFFFFu) == clear) line[x] = 0;
+  }
+  return keyed;
 }
 
 // name with the extension forced on its last component only.
@@ -99,13 +114,13 @@ bool MetafileBytes(const TMetafile &metafile, TMetafileKind kind, std::string &o
 
 }  // namespace
 
-QImage RenderForSave(const TPicture &picture, int width, int height) {
-  QImage bitmap(width, height, QImage::Format_RGB32);
+QImage RenderForSave(const TPicture &picture, int width, int height, bool transparent) {
+  QImage bitmap(width, height, transparent ? QImage::Format_ARGB32 : QImage::Format_RGB32);
   if (bitmap.isNull()) return bitmap;
-  bitmap.fill(Qt::white);
+  bitmap.fill(transparent ? QColor(Qt::transparent) : QColor(Qt::white));
   if (picture.Empty()) return bitmap;
-  if (!picture.IsMetafile && picture.Bitmap.width() == width && picture.Bitmap.height() == height &&
-      !picture.Bitmap.hasAlphaChannel()) {
+  if (!transparent && !picture.IsMetafile && picture.Bitmap.width() == width &&
+      picture.Bitmap.height() == height && !picture.Bitmap.hasAlphaChannel()) {
     // The original size of an opaque bitmap: the pixels as they are.
     return picture.Bitmap.convertToFormat(QImage::Format_RGB32);
   }
@@ -113,10 +128,12 @@ QImage RenderForSave(const TPicture &picture, int width, int height) {
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.setRenderHint(QPainter::Antialiasing);
   const QRectF target(0, 0, width, height);
-  if (picture.IsMetafile)
+  if (picture.IsMetafile) {
+    if (transparent) painter.fillRect(target, Qt::white);
     PlayMetafile(picture.Metafile, painter, target);
-  else
-    painter.drawImage(target, picture.Bitmap);
+  } else {
+    painter.drawImage(target, transparent ? WithoutTransparentColour(picture) : picture.Bitmap);
+  }
   return bitmap;
 }
 
@@ -185,7 +202,7 @@ bool SaveImageFile(QWidget *parent, const TPicture &picture, const std::string &
                    " megapixels.");
       return false;
     }
-    const QImage bitmap = RenderForSave(picture, width, height);
+    const QImage bitmap = RenderForSave(picture, width, height, type == itIco);
     if (bitmap.isNull() || !EncodeImageFile(bitmap, type, request, bytes, error)) {
       DisplayError("|b|1ERROR: Can not Save image|n|0" +
                    MarkupEscape(error.empty() ? std::string("out of memory") : error));
