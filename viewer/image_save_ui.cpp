@@ -52,48 +52,40 @@ bool WriteWithQt(const QImage &image, const char *format, std::string &out, std:
   return true;
 }
 
+// image as Format_ARGB32 with the pixels p where (p & mask) == colour made
+// fully transparent.
+QImage ClearColour(const QImage &image, QRgb colour, QRgb mask) {
+  QImage cleared = image.convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < cleared.height(); ++y) {
+    auto *line = reinterpret_cast<QRgb *>(cleared.scanLine(y));
+    for (int x = 0; x < cleared.width(); ++x)
+      if ((line[x] & mask) == colour) line[x] = 0;
+  }
+  return cleared;
+}
+
 // The icon: on top of what is transparent already, the pixels of the colour
 // of (0, 0) become transparent. A transparent (0, 0) adds nothing.
 QImage IconImage(const QImage &bitmap) {
-  QImage icon = bitmap.convertToFormat(QImage::Format_ARGB32);
-  const QRgb corner = icon.pixel(0, 0);
-  if (qAlpha(corner) == 0) return icon;
-  for (int y = 0; y < icon.height(); ++y) {
-    auto *line = reinterpret_cast<QRgb *>(icon.scanLine(y));
-    for (int x = 0; x < icon.width(); ++x)
-      if (line[x] == corner) line[x] = 0;
-  }
-  return icon;
+  const QRgb corner = bitmap.pixel(0, 0);
+  if (qAlpha(corner) == 0) return bitmap.convertToFormat(QImage::Format_ARGB32);
+  return ClearColour(bitmap, corner, 0xFFFFFFFFu);
 }
 
 // The picture's bitmap with the pixels of its transparent colour cleared.
 QImage WithoutTransparentColour(const TPicture &picture) {
   if (!picture.TransparentColour) return picture.Bitmap;
-  QImage keyed = picture.Bitmap.convertToFormat(QImage::Format_ARGB32);
-  const QRgb clear = *picture.TransparentColour & 0xFFFFFFu;
-  for (int y = 0; y < keyed.height(); ++y) {
-    auto *line = reinterpret_cast<QRgb *>(keyed.scanLine(y));
-    for (int x = 0; x < keyed.width(); ++x)
-      if ((line[x] & 0xFFFFFFu) == clear) line[x] = 0;
-  }
-  return keyed;
+  return ClearColour(picture.Bitmap, *picture.TransparentColour & 0xFFFFFFu, 0xFFFFFFu);
 }
 
 // name with the extension forced on its last component only.
 std::string ForceOnName(const std::string &name, const std::string &ext) {
-  const size_t slash = name.rfind(PathDelim);
-  if (slash == std::string::npos) return ForceExtension(name, ext);
-  return name.substr(0, slash + 1) + ForceExtension(name.substr(slash + 1), ext);
-}
-
-std::string NameOfPath(const std::string &path) {
-  const size_t slash = path.rfind(PathDelim);
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return ExtractFilePath(name) + ForceExtension(ExtractFileName(name), ext);
 }
 
 void ListAgainSelecting(const std::string &target) {
   if (ViewerHooks().listAgainSelecting)
-    ViewerHooks().listAgainSelecting(NameOfPath(target));
+    ViewerHooks().listAgainSelecting(ExtractFileName(target));
   else if (ViewerHooks().listAgain)
     ViewerHooks().listAgain();
 }
@@ -152,9 +144,8 @@ bool EncodeImageFile(const QImage &bitmap, int type, const TFileSaveRequest &req
 
 bool SaveImageFile(QWidget *parent, const TPicture &picture, const std::string &viewFileName) {
   TFileSaveRequest request;
-  const size_t slash = viewFileName.rfind(PathDelim);
-  request.folder = slash == std::string::npos ? std::string() : viewFileName.substr(0, slash + 1);
-  request.name = RemoveExtension(NameOfPath(viewFileName));
+  request.folder = ExtractFilePath(viewFileName);
+  request.name = RemoveExtension(ExtractFileName(viewFileName));
   for (const char *text : ImageTypeTexts) request.types.emplace_back(text);
   request.type = ImageTypeOfPath(viewFileName);
   request.imageOptions = true;
