@@ -16,6 +16,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// The longest the window may go without answering. Sanitizer builds run
+// several times slower; a call that blocks still shows as seconds there.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kAnswerMs = 400;
+#else
+constexpr qint64 kAnswerMs = 100;
+#endif
+
 // Ticks every few milliseconds in the event loop and keeps the longest gap
 // between two ticks: how long the window did not answer.
 class Heartbeat {
@@ -81,7 +89,7 @@ TEST_F(AsyncWindowTest, AHundredThousandEntriesArriveWithoutHoldingTheWindow) {
       SpinUntil([&] { return List().ListedFolder == big && !form->Lister->Pending(); }, 60s));
   EXPECT_EQ(List().FileCount(), 100000);
   EXPECT_EQ(List().FileList[0].Name, "f0");  // sorted by name
-  EXPECT_LT(beat.Longest(), 100);
+  EXPECT_LT(beat.Longest(), kAnswerMs);
 }
 
 TEST_F(AsyncWindowTest, AHungListingSaysSoLetsTheUserLeaveAndNeverLands) {
@@ -117,7 +125,7 @@ TEST_F(AsyncWindowTest, AHungListingSaysSoLetsTheUserLeaveAndNeverLands) {
   FsReleaseDelays();
   QTest::qWait(100);
   EXPECT_EQ(List().FileCount(), 0);
-  EXPECT_LT(beat.Longest(), 100);
+  EXPECT_LT(beat.Longest(), kAnswerMs);
 }
 
 TEST_F(AsyncWindowTest, HungTreeProbeAndFreeSpaceShowPlaceholders) {
@@ -140,7 +148,7 @@ TEST_F(AsyncWindowTest, HungTreeProbeAndFreeSpaceShowPlaceholders) {
   const std::string text = Panel0();
   EXPECT_EQ(text.substr(text.size() - 17), "|1Free Space: |b?");
   QTest::qWait(100);
-  EXPECT_LT(beat.Longest(), 100);
+  EXPECT_LT(beat.Longest(), kAnswerMs);
   FsReleaseDelays();
   ASSERT_TRUE(
       SpinUntil([&] { return slow->childCount() == 1 && slow->child(0)->text(0) == "inner"; }));
@@ -171,7 +179,7 @@ TEST_F(AsyncWindowTest, AHungVolumeListStartsTheTreeFromWhatIsKnown) {
   current->setExpanded(true);
   ASSERT_TRUE(SpinUntil([&] { return tree.NodeOfFolder(work + "sub/") != nullptr; }));
   QTest::qWait(50);
-  EXPECT_LT(beat.Longest(), 100);
+  EXPECT_LT(beat.Longest(), kAnswerMs);
 
   // The full list arrives in place, the selection and expanded nodes kept.
   FsReleaseDelays();
@@ -203,7 +211,7 @@ TEST_F(AsyncWindowTest, AHungSubFolderProbeKeepsTheArrowAndTheWindowAnswering) {
   QTest::qWait(50);
   EXPECT_TRUE(arrow("full/"));
   EXPECT_TRUE(arrow("stuck/"));
-  EXPECT_LT(beat.Longest(), 100);
+  EXPECT_LT(beat.Longest(), kAnswerMs);
   FsReleaseDelays();
   EXPECT_TRUE(SpinUntil([&] { return !arrow("stuck/"); }));
 }
