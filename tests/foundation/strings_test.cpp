@@ -220,9 +220,14 @@ TEST(Strings, ParsersAndErrorFlag) {
   StrToNum("12");
   EXPECT_TRUE(StrError);
   StrError = false;
-  Rows<Num>({{StrToNum("+17"), 17}, {HexToCard("ff"), 255}});
+  Rows<Num>({{StrToNum("+17"), 17},
+             {HexToCard("ff"), 255},
+             {UnformatDecimal("2.5", 0), 2} /* ties to even */,
+             {UnformatDecimal("1e20", 0), INT_MAX}});  // saturates
 
-  int32_t pos = 1;
+  int32_t pos = 50;
+  EXPECT_TRUE(Fails([&] { StrGetCardinal("1", pos); }));  // past the end
+  pos = 1;
   EXPECT_EQ(StrGetHex(" 1aF zz", pos), 0x1AFu);
   EXPECT_EQ(pos, 6);
 
