@@ -46,12 +46,13 @@ inline void WriteAll(const std::string &path, const std::string &bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// An environment variable set for the life of the object, then restored.
+// An environment variable set (or, given no value, unset) for the life of the
+// object, then restored.
 class ScopedEnv {
  public:
-  ScopedEnv(const std::string &name, const std::string &value) : name_(name) {
+  ScopedEnv(const std::string &name, const std::optional<std::string> &value) : name_(name) {
     if (const char *old = std::getenv(name.c_str())) old_ = old;
-    setenv(name.c_str(), value.c_str(), 1);
+    value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
   }
   ~ScopedEnv() { old_ ? setenv(name_.c_str(), old_->c_str(), 1) : unsetenv(name_.c_str()); }
   ScopedEnv(const ScopedEnv &) = delete;

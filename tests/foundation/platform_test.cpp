@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <fstream>
+#include <list>
 #include <map>
 
 #include "test_util.h"
@@ -33,32 +34,22 @@ using Args = std::vector<std::string>;
 // environment the helpers read with a private one, for every test.
 class PlatformSeams : public ::testing::Test {
  protected:
-  static constexpr const char *kEnvironment[] = {"TERMINAL",
-                                                 "SHELL",
-                                                 "XDG_DATA_HOME",
-                                                 "XDG_DATA_DIRS",
-                                                 "XDG_CONFIG_HOME",
-                                                 "XDG_CONFIG_DIRS",
-                                                 "XDG_RUNTIME_DIR",
-                                                 "XDG_CURRENT_DESKTOP",
-                                                 "LANG",
-                                                 "LC_ALL",
-                                                 "LC_MESSAGES"};
   void SetUp() override {
     ASSERT_FALSE(root.empty());
-    for (const char *name : kEnvironment) {
-      if (const char *value = std::getenv(name)) saved[name] = value;
-      unsetenv(name);
-    }
-    setenv("XDG_DATA_HOME", (root + "data").c_str(), 1);
+    for (const char *name :
+         {"TERMINAL", "SHELL", "XDG_CURRENT_DESKTOP", "LANG", "LC_ALL", "LC_MESSAGES"})
+      env.emplace_back(name, std::nullopt);
     // The MIME database is found through XDG_DATA_DIRS as well: keep it
     // reachable without the system's applications.
     QDir().mkpath(QString::fromStdString(root + "mimedata"));
     QFile::link("/usr/share/mime", QString::fromStdString(root + "mimedata/mime"));
-    setenv("XDG_DATA_DIRS", (root + "sysdata:" + root + "mimedata").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (root + "config").c_str(), 1);
-    setenv("XDG_CONFIG_DIRS", (root + "sysconfig").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (root + "run").c_str(), 1);
+    const std::pair<const char *, std::string> paths[] = {
+        {"XDG_DATA_HOME", root + "data"},
+        {"XDG_DATA_DIRS", root + "sysdata:" + root + "mimedata"},
+        {"XDG_CONFIG_HOME", root + "config"},
+        {"XDG_CONFIG_DIRS", root + "sysconfig"},
+        {"XDG_RUNTIME_DIR", root + "run"}};
+    for (const auto &[name, value] : paths) env.emplace_back(name, value);
     SetCommandRunner([this](const ExternalCommand &c) {
       commands.push_back(c);
       auto found = results.find(c.program);
@@ -83,17 +74,11 @@ class PlatformSeams : public ::testing::Test {
   void TearDown() override {
     SetCommandRunner(nullptr);
     SetUrlOpener(nullptr);
-    for (const char *name : kEnvironment) {
-      if (saved.count(name))
-        setenv(name, saved[name].c_str(), 1);
-      else
-        unsetenv(name);
-    }
   }
 
   test::TempFolder tmp{"trovix-platform"};
   const std::string root = tmp.path();
-  std::map<std::string, std::string> saved;
+  std::list<test::ScopedEnv> env;
   std::vector<ExternalCommand> commands;
   std::map<std::string, int> results;  // exit status per program, 0 when absent
   CommandRunner onRun;                 // when set, runs in place of results
