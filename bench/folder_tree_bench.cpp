@@ -3,6 +3,9 @@
 // Probe: expanding a node of 10,000 sub folders, to the node filled and to
 // every probe of its children answered, with the folder opens the probes
 // made and the longest the event loop went without answering meanwhile.
+// Expand: the same expansion with the window's short wait, from the event
+// loop, to every child shown, with the longest the event loop went without
+// answering meanwhile.
 // InitHungVolumes: the tree's start while the volume list never answers, to
 // the tree showing the selected folder.
 // Makes its folders under /tmp/trovix-bench-tree (or TROVIX_BENCH_TREE_DIR).
@@ -82,6 +85,34 @@ void BM_Probe(benchmark::State &state, std::string big) {
   state.counters["longest probe gap ms"] = static_cast<double>(longestGap);
 }
 
+void BM_Expand(benchmark::State &state, std::string big) {
+  qint64 longestGap = 0, shownMs = 0;
+  for (auto _ : state) {
+    TFolderTree tree;
+    tree.WaitMs = 20;
+    tree.resize(300, 700);
+    tree.show();
+    tree.Init(big);
+    RunUntil([&] { return !tree.RootsPending() && !tree.ProbesPending(); });
+    QTreeWidgetItem *node = tree.currentItem();
+    QElapsedTimer clock, beat;
+    QTimer heartbeat;
+    heartbeat.setInterval(5);
+    QObject::connect(&heartbeat, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, beat.restart()); });
+    clock.start();
+    beat.start();
+    heartbeat.start();
+    QTimer::singleShot(0, &tree, [node] { node->setExpanded(true); });
+    RunUntil([&] { return node->childCount() == kSubFolders; });
+    shownMs = clock.elapsed();
+    state.SetIterationTime(clock.nsecsElapsed() / 1e9);
+    RunUntil([&] { return !tree.ProbesPending(); });
+  }
+  state.counters["shown ms"] = static_cast<double>(shownMs);
+  state.counters["longest gap ms"] = static_cast<double>(longestGap);
+}
+
 void BM_InitHungVolumes(benchmark::State &state, std::string folder) {
   int reached = 0;
   for (auto _ : state) {
@@ -112,6 +143,10 @@ int main(int argc, char **argv) {
   }
   benchmark::Initialize(&argc, argv);
   benchmark::RegisterBenchmark("FolderTree/Probe/10k", BM_Probe, big)
+      ->Unit(benchmark::kMillisecond)
+      ->UseManualTime()
+      ->Iterations(3);
+  benchmark::RegisterBenchmark("FolderTree/Expand/10k", BM_Expand, big)
       ->Unit(benchmark::kMillisecond)
       ->UseManualTime()
       ->Iterations(3);

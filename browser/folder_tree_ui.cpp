@@ -34,6 +34,7 @@ constexpr int kProbedRole = Qt::UserRole + 5;       // looked at for sub folders
 // while a node with thousands does not cost thousands of folder reads.
 constexpr size_t kProbeLimit = 500;
 constexpr size_t kProbeBatch = 32;  // children probed by one job
+constexpr int kWidthRows = 100;     // rows measured for the width beyond those on screen
 
 bool Filled(const QTreeWidgetItem *node) { return node->data(0, kFilledRole).toBool(); }
 bool Placeholder(const QTreeWidgetItem *node) { return node->data(0, kPlaceholderRole).toBool(); }
@@ -109,6 +110,9 @@ TFolderTree::TFolderTree(QWidget *parent) : QTreeWidget(parent) {
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setDragEnabled(true);
   header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  // The width follows the rows on screen and a few around them: measuring
+  // the text of a thousand rows at every change of a big node held the window.
+  header()->setResizeContentsPrecision(kWidthRows);
   header()->setStretchLastSection(false);
   connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem *node) {
     setUpdatesEnabled(false);
@@ -175,7 +179,7 @@ void TFolderTree::SetImage(QTreeWidgetItem *node, bool selected) {
   int32_t image = NodeImage(node);
   if (selected && (image == fiFolder || image == fiNetworkFolder)) ++image;
   QSignalBlocker block(this);
-  node->setIcon(0, FolderImageIcon(image));
+  node->setIcon(0, ImageIcon(image));
 }
 
 void TFolderTree::Init(const std::string &path) {
@@ -255,7 +259,7 @@ void TFolderTree::InstallRoots(const std::vector<FolderRoot> &roots) {
       node->setText(0, DisplayText(root.text));
       node->setToolTip(0, DisplayText(root.path));
       node->setData(0, kImageRole, root.image);
-      node->setIcon(0, FolderImageIcon(root.image));
+      node->setIcon(0, ImageIcon(root.image));
     }
     roots_ = roots;
     if (current && currentItem() != current) setCurrentItem(current);
@@ -358,12 +362,19 @@ std::string TFolderTree::NodeToFolder(QTreeWidgetItem *node) const {
   return path;
 }
 
+const QIcon &TFolderTree::ImageIcon(int32_t image) {
+  for (const auto &[known, icon] : icons_)
+    if (known == image) return icon;
+  icons_.emplace_back(image, FolderImageIcon(image));
+  return icons_.back().second;
+}
+
 QTreeWidgetItem *TFolderTree::NewNode(const std::string &name, int32_t image) {
   auto *node = new QTreeWidgetItem;
   node->setText(0, DisplayText(name));
   node->setData(0, kNameRole, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
   node->setData(0, kImageRole, image);
-  node->setIcon(0, FolderImageIcon(image));
+  node->setIcon(0, ImageIcon(image));
   node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
   return node;
 }

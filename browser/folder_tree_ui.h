@@ -74,6 +74,9 @@ class TFolderTree : public QTreeWidget {
  private:
   void ApplyOptionColour();
   QTreeWidgetItem *NewNode(const std::string &name, int32_t image);
+  // One icon object per image, shared by the nodes: a theme lookup for each
+  // of thousands of new nodes would hold the window.
+  const QIcon &ImageIcon(int32_t image);
   void SetImage(QTreeWidgetItem *node, bool selected);
   void ChangeHandling();
   void ItemEdited(QTreeWidgetItem *node, int column);
@@ -98,6 +101,7 @@ class TFolderTree : public QTreeWidget {
   void CancelReads();
 
   std::vector<FolderRoot> roots_;
+  std::vector<std::pair<int32_t, QIcon>> icons_;
   bool Initialised = false;
   bool renaming_ = false;
   QTreeWidgetItem *lastSelected_ = nullptr;

@@ -216,6 +216,36 @@ TEST_F(AsyncWindowTest, AHungSubFolderProbeKeepsTheArrowAndTheWindowAnswering) {
   EXPECT_TRUE(SpinUntil([&] { return !arrow("stuck/"); }));
 }
 
+TEST_F(AsyncWindowTest, ExpandingANodeOfTenThousandFoldersKeepsTheWindowAnswering) {
+  // Removing 10,000 folders from a disk takes many seconds; from memory, not.
+  const char *oldTmp = std::getenv("TMPDIR");
+  const std::string keptTmp = oldTmp ? oldTmp : "";
+  if (std::filesystem::is_directory("/dev/shm")) setenv("TMPDIR", "/dev/shm", 1);
+  test::TempFolder scratch("trovix-big-node");
+  oldTmp ? setenv("TMPDIR", keptTmp.c_str(), 1) : unsetenv("TMPDIR");
+  const std::string big = scratch.path();
+  constexpr int kFolders = 10000;
+  for (int i = 0; i < kFolders; ++i) std::filesystem::create_directory(big + std::to_string(i));
+  TFolderTree tree;
+  tree.WaitMs = 10000;
+  tree.resize(300, 600);
+  tree.show();
+  tree.Init(big);
+  ASSERT_EQ(tree.SelectedFolderRead(), big);
+  ASSERT_TRUE(SpinUntil([&] { return !tree.RootsPending() && !tree.ProbesPending(); }));
+  QTreeWidgetItem *node = tree.currentItem();
+  tree.WaitMs = 20;
+  Heartbeat beat;
+  QTimer::singleShot(0, &tree, [node] { node->setExpanded(true); });
+  ASSERT_TRUE(SpinUntil([&] { return node->childCount() == kFolders; }));
+  ASSERT_TRUE(SpinUntil([&] { return !tree.ProbesPending(); }));
+  EXPECT_LT(beat.Longest(), kAnswerMs);
+  // Every node is whole: its folder, its image and its icon.
+  EXPECT_EQ(tree.NodeOfFolder(big + "9999/"), node->child(kFolders - 1));
+  EXPECT_EQ(TFolderTree::NodeImage(node->child(0)), fiFolder);
+  EXPECT_FALSE(node->child(0)->icon(0).isNull());
+}
+
 TEST_F(AsyncWindowTest, ClosingWhileAListingHangsIsPrompt) {
   StartLive();
   FsInjectDelay(FsDelayOp::List, "hung/", -1);
