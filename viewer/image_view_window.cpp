@@ -510,7 +510,8 @@ void TViewFileForm::EnsureFullPicture() {
   if (Preview.isNull()) return;
   // A decode that has finished lands now; one still running is dropped and
   // the tool decodes in full here, as it cannot go on without the pixels.
-  if (FullJob && FullJob->Finished() && TWorkerPool::Deliver(FullJob)) return;
+  const TJobHandle job = FullJob;  // landing resets FullJob
+  if (job && job->Finished() && TWorkerPool::Deliver(job)) return;
   if (FullJob) FullJob->Cancel();
   FullJob.reset();
   TBitmap bitmap;
