@@ -486,22 +486,34 @@ void TViewFileForm::DropPreview() {
 
 void TViewFileForm::StartFullDecode() {
   if (Preview.isNull() || FullJob || !PreviewBytes) return;
-  auto bytes = PreviewBytes;
-  auto bitmap = std::make_shared<TBitmap>();
-  auto ok = std::make_shared<bool>(false);
+  // The worker also shrinks the picture to the size shown, which would
+  // otherwise hold the next paint as long as a decode.
+  const QSize shown = ImageRect().size();
+  struct TFull {
+    bool ok = false;
+    QImage picture, scaled;
+  };
+  auto full = std::make_shared<TFull>();
   FullJob = AsyncRunner().Run(
-      [bytes, bitmap, ok](const TWorkerJob &) {
+      [bytes = PreviewBytes, full, shown](const TWorkerJob &job) {
+        TBitmap bitmap;
         std::string why;
-        *ok = DecodeJpeg(*bytes, *bitmap, why);
+        full->ok = DecodeJpeg(*bytes, bitmap, why);
+        if (!full->ok || job.Cancelled()) return;
+        full->picture = WrapBitmap(std::move(bitmap), true);
+        if (!shown.isEmpty() && shown.width() < full->picture.width())
+          full->scaled =
+              full->picture.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
       },
-      [this, bitmap, ok] {
+      [this, full] {
         FullJob.reset();
         if (Preview.isNull()) return;
-        Picture.Bitmap = *ok ? WrapBitmap(std::move(*bitmap), true)
-                             : Preview.scaled(PreviewFullSize);  // what there is
+        Picture.Bitmap =
+            full->ok ? std::move(full->picture) : Preview.scaled(PreviewFullSize);  // what there is
         Preview = QImage();
         PreviewBytes.reset();
-        Scaled = QImage();
+        Scaled = std::move(full->scaled);
+        ScaledKey = Picture.Bitmap.cacheKey();
         pbImage->update();
       });
 }
