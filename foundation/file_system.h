@@ -281,9 +281,9 @@ void FsClearFaults();
 // FsFolderReader::Open and FsListFolder; Stat FsGetInfo (by path), FsExists,
 // FsFileExists, FsFolderExists and FsGetAttributes; FreeSpace FsFreeSpace;
 // Volumes FsVolumes and FsVolumeOf (their path is empty, so only an empty
-// pathPart matches). FsReleaseDelays removes every delay and lets the calls
-// waiting on one go on; FsClearFaults does too.
-enum class FsDelayOp { List, Stat, FreeSpace, Volumes };
+// pathPart matches); Read FsOpenRead and FsOpenReadNoFollow. FsReleaseDelays removes every delay
+// and lets the calls waiting on one go on; FsClearFaults does too.
+enum class FsDelayOp { List, Stat, FreeSpace, Volumes, Read };
 void FsInjectDelay(FsDelayOp op, const std::string &pathPart, int64_t millis);
 void FsReleaseDelays();
 // Calls now waiting on a delay (for tests, to know a worker is stuck).
