@@ -239,6 +239,9 @@ void DrawFileIcon(QPainter &painter, const QRect &rect, const std::string &name,
   }
 }
 
+// The times of all rows start this text's width from the cell's left.
+constexpr char kDateTimeGap[] = "9999 Mar 99  ";
+
 void DrawFileDate(QPainter &painter, const QRect &rect, int64_t fileTime) {
   std::string date;
   std::string time;
@@ -251,8 +254,16 @@ void DrawFileDate(QPainter &painter, const QRect &rect, int64_t fileTime) {
   painter.drawText(dateRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                    QString::fromLatin1(date.c_str()));
   QRect timeRect = rect;
-  timeRect.setLeft(rect.left() + fm.horizontalAdvance(QStringLiteral("9999 Mar 99  ")));
+  timeRect.setLeft(rect.left() + fm.horizontalAdvance(QString::fromLatin1(kDateTimeGap)));
   DrawCellText(painter, time, timeRect, false);
+}
+
+int32_t FileDateWidth(const QFontMetrics &metrics) {
+  int32_t digit = 0;
+  for (char c = '0'; c <= '9'; ++c) digit = std::max(digit, metrics.horizontalAdvance(QChar(c)));
+  const int32_t time = 6 * digit + 2 * metrics.horizontalAdvance(QChar(':'));
+  // DrawCellText's 2-pixel inset before the time, and as much again after it.
+  return metrics.horizontalAdvance(QString::fromLatin1(kDateTimeGap)) + 2 + time + 2;
 }
 
 // ---- TDrawGridMouseWheel --------------------------------------------------------------
@@ -782,7 +793,10 @@ TFileGrid::TFileGrid(TFileListState &list, QWidget *parent)
   SetColumnCount(3);
   SetColumnWidth(0, 114);
   SetColumnWidth(1, 64);
-  SetColumnWidth(2, 123);
+  // Wide enough for the date and time in the grid's font; a stored width
+  // (INIGridLoad) replaces it.
+  dateWidth_ = FileDateWidth(fontMetrics());
+  SetColumnWidth(2, dateWidth_);
   SetFixedRows(1);
   SetRowCount(2);
   // Row colours and icons are read from the options at each paint; the font
@@ -792,6 +806,15 @@ TFileGrid::TFileGrid(TFileListState &list, QWidget *parent)
   connect(&notifier, &TOptionsNotifier::multimediaChanged, this, [this] { InvalidateGrid(); });
   connect(&notifier, &TOptionsNotifier::fontsChanged, this,
           [this] { setFont(OptionQFont(fuItems)); });
+}
+
+void TFileGrid::changeEvent(QEvent *event) {
+  TDrawGridMouseWheel::changeEvent(event);
+  if (event->type() != QEvent::FontChange) return;
+  // A date column at its width for the old font follows the new one.
+  const bool following = ColumnWidth(2) == dateWidth_;
+  dateWidth_ = FileDateWidth(fontMetrics());
+  if (following) SetColumnWidth(2, dateWidth_);
 }
 
 void TFileGrid::SetRemote(bool remote) {

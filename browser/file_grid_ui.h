@@ -12,6 +12,7 @@
 // marking, sorting and search rules.
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QFontMetrics>
 #include <QPixmap>
 #include <QPoint>
 #include <cstdint>
@@ -38,6 +39,9 @@ void DrawFileIcon(QPainter &painter, const QRect &rect, const std::string &name,
                   uint32_t attributes, bool remote);
 // Local date and time of a file time, the times of all rows lined up.
 void DrawFileDate(QPainter &painter, const QRect &rect, int64_t fileTime);
+// The width a column needs to show DrawFileDate's widest date and time in
+// a font of these metrics.
+int32_t FileDateWidth(const QFontMetrics &metrics);
 // Image n (0..7) of the file-type image list, drawn for the device pixel ratio.
 QPixmap FileIconPixmap(int32_t image, qreal devicePixelRatio = 1.0);
 // A colour given as a system colour number (blue in the high byte, red low).
@@ -261,6 +265,7 @@ class TFileGrid : public TDrawGridMouseWheel {
   void CellMouseUp(QMouseEvent *event, int32_t col, int32_t row) override;
   bool KeyDown(QKeyEvent *event) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
+  void changeEvent(QEvent *event) override;
 
  private:
   void DrawHeader(QPainter &painter, int32_t col, const QRect &rect);
@@ -271,6 +276,7 @@ class TFileGrid : public TDrawGridMouseWheel {
   bool remote_ = false;
   int32_t fitted_ = -1;    // the width FitNameColumn gave the name column
   int32_t userWidth_ = 0;  // the width before it widened
+  int32_t dateWidth_ = 0;  // the date column's width for the font, until set otherwise
 };
 
 }  // namespace trovix

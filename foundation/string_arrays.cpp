@@ -14,11 +14,6 @@ inline uint8_t Byte(char c) { return static_cast<uint8_t>(c); }
 
 bool IsHexDigit(char c) { return IsDigit(c) || (UpCase(c) >= 'A' && UpCase(c) <= 'F'); }
 
-std::string NamePart(const std::string &path) {
-  const size_t d = path.rfind(PathDelim);
-  return d == std::string::npos ? path : path.substr(d + 1);
-}
-
 }  // namespace
 
 // ---- Byte blocks --------------------------------------------------------------
@@ -132,13 +127,23 @@ std::string AddExtension(const std::string &name, const std::string &ext) {
   return ForceExtension(name, ext);
 }
 
+std::string ExtractFilePath(const std::string &path) {
+  const size_t d = path.rfind(PathDelim);
+  return d == std::string::npos ? std::string() : path.substr(0, d + 1);
+}
+
+std::string ExtractFileName(const std::string &path) {
+  const size_t d = path.rfind(PathDelim);
+  return d == std::string::npos ? path : path.substr(d + 1);
+}
+
 std::string ExtractFileNameNoExt(const std::string &path) {
-  const std::string name = NamePart(path);
+  const std::string name = ExtractFileName(path);
   return name.substr(0, name.find('.'));
 }
 
 std::string ExtractFileExtNoDot(const std::string &path) {
-  const std::string name = NamePart(path);
+  const std::string name = ExtractFileName(path);
   const size_t dot = name.rfind('.');
   return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }

@@ -28,6 +28,10 @@ std::string ForceExtension(const std::string &name, const std::string &ext);
 std::string RemoveExtension(const std::string &name);
 // name unchanged when it holds a "."; else ForceExtension.
 std::string AddExtension(const std::string &name, const std::string &ext);
+// The folder part of path up to and with its last PathDelim; empty without one.
+std::string ExtractFilePath(const std::string &path);
+// The file-name part of path (after the last PathDelim); path without one.
+std::string ExtractFileName(const std::string &path);
 // The file-name part of path (after the last PathDelim) cut before its first ".".
 std::string ExtractFileNameNoExt(const std::string &path);
 // The file-name part's extension from its last "." on, without the dot.

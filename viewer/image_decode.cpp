@@ -86,6 +86,15 @@ void JpegStart(TJpegDecoder &d, const std::string &bytes) {
   jpeg_read_header(&d.cinfo, TRUE);
 }
 
+// JpegStart, then the size check every decode makes before allocating.
+// Errors jump to the caller's setjmp.
+bool JpegOpen(TJpegDecoder &d, const std::string &bytes, std::string &error) {
+  JpegStart(d, bytes);
+  if (PictureSizeAllowed(d.cinfo.image_width, d.cinfo.image_height)) return true;
+  error = "JPEG: picture too large";
+  return false;
+}
+
 std::string JpegFailure(const TJpegDecoder &d) {
   return std::string("JPEG: ") + (d.err.message[0] ? d.err.message : "cannot be decoded");
 }
@@ -98,11 +107,7 @@ bool JpegReadInfo(const std::string &bytes, TJpegInfo &info, std::string &error)
     error = JpegFailure(d);
     return false;
   }
-  JpegStart(d, bytes);
-  if (!PictureSizeAllowed(d.cinfo.image_width, d.cinfo.image_height)) {
-    error = "JPEG: picture too large";
-    return false;
-  }
+  if (!JpegOpen(d, bytes, error)) return false;
   info.Width = static_cast<int>(d.cinfo.image_width);
   info.Height = static_cast<int>(d.cinfo.image_height);
   return true;
@@ -129,11 +134,7 @@ bool DecodeJpeg(const std::string &bytes, TBitmap &out, std::string &error, int 
     error = JpegFailure(d);
     return false;
   }
-  JpegStart(d, bytes);
-  if (!PictureSizeAllowed(d.cinfo.image_width, d.cinfo.image_height)) {
-    error = "JPEG: picture too large";
-    return false;
-  }
+  if (!JpegOpen(d, bytes, error)) return false;
   const bool cmyk = d.cinfo.jpeg_color_space == JCS_CMYK || d.cinfo.jpeg_color_space == JCS_YCCK;
   d.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;  // BGRA bytes = 0xAARRGGBB words
   d.cinfo.scale_num = 1;

@@ -19,6 +19,7 @@
 #include <jpeglib.h>
 
 #include "foundation/file_system.h"
+#include "foundation/string_arrays.h"
 #include "foundation/strings.h"
 
 namespace trovix {
@@ -31,12 +32,10 @@ const char *const ImageTypeExtensions[itCount + 1] = {".bmp", ".jpg", ".jpeg", "
                                                       ".wmf", ".gif", ".png",  ""};
 
 int ImageTypeOfPath(const std::string &path) {
-  const size_t slash = path.rfind(PathDelim);
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return -1;
-  const std::string ext = path.substr(dot);
+  const std::string ext = ExtractFileExtNoDot(path);
+  if (ext.empty()) return -1;
   for (int i = 0; ImageTypeExtensions[i][0] != 0; ++i)
-    if (StrSame(ext, ImageTypeExtensions[i])) return i;
+    if (StrSame("." + ext, ImageTypeExtensions[i])) return i;
   return -1;
 }
 
@@ -458,24 +457,14 @@ bool EncodeGif(const TBitmap &bitmap, int corner, std::string &out, std::string 
 
 namespace {
 
-std::string FolderPart(const std::string &path) {
-  const size_t slash = path.rfind(PathDelim);
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string NamePart(const std::string &path) {
-  const size_t slash = path.rfind(PathDelim);
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A hidden name beside target that no file has yet.
 std::string TempNameBeside(const std::string &target) {
   static unsigned counter = 0;
   const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
   std::string name;
   do {
-    name = FolderPart(target) + "." + NamePart(target).substr(0, 100) + ".trovix-save-" +
-           CardToHex(static_cast<uint32_t>(now)) + CardToHex(++counter);
+    name = ExtractFilePath(target) + "." + ExtractFileName(target).substr(0, 100) +
+           ".trovix-save-" + CardToHex(static_cast<uint32_t>(now)) + CardToHex(++counter);
   } while (FsExists(name));
   return name;
 }
@@ -489,7 +478,7 @@ bool SaveBytesReplacing(const std::string &target, const std::string &bytes, int
   std::string path = target;
   std::string linked;
   if (FsIsLink(path) && FsReadLink(path, linked) && !linked.empty())
-    path = linked[0] == PathDelim ? linked : FolderPart(path) + linked;
+    path = linked[0] == PathDelim ? linked : ExtractFilePath(path) + linked;
 
   const std::string temp = TempNameBeside(path);
   int handle = FsInvalidHandle;
@@ -525,7 +514,7 @@ bool SaveBytesReplacing(const std::string &target, const std::string &bytes, int
   if (!FsClose(closing)) return fail("write");
   const bool ok = FsExists(path) ? FsReplace(temp, path) : FsMove(temp, path);
   if (!ok) return fail("rename");
-  FsSyncFolder(FolderPart(path).empty() ? std::string(".") : FolderPart(path));
+  FsSyncFolder(ExtractFilePath(path).empty() ? std::string(".") : ExtractFilePath(path));
   return true;
 }
 

@@ -5,22 +5,22 @@
 #include <climits>
 
 #include "foundation/strings.h"
+#include "viewer/image_encode.h"
 
 namespace trovix {
 
 TImageFileKind ImageTypeOf(const std::string &path) {
-  const size_t slash = path.rfind('/');
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos) return TImageFileKind::None;
-  const std::string ext = name.substr(dot + 1);
-  if (StrSame(ext, "bmp")) return TImageFileKind::Bmp;
-  if (StrSame(ext, "wmf") || StrSame(ext, "emf")) return TImageFileKind::Metafile;
-  if (StrSame(ext, "ico")) return TImageFileKind::Icon;
-  if (StrSame(ext, "jpg") || StrSame(ext, "jpeg")) return TImageFileKind::Jpeg;
-  if (StrSame(ext, "gif")) return TImageFileKind::Gif;
-  if (StrSame(ext, "png")) return TImageFileKind::Png;
-  return TImageFileKind::None;
+  switch (ImageTypeOfPath(path)) {
+    case itBmp: return TImageFileKind::Bmp;
+    case itEmf:
+    case itWmf: return TImageFileKind::Metafile;
+    case itIco: return TImageFileKind::Icon;
+    case itJpg:
+    case itJpeg: return TImageFileKind::Jpeg;
+    case itGif: return TImageFileKind::Gif;
+    case itPng: return TImageFileKind::Png;
+    default: return TImageFileKind::None;
+  }
 }
 
 std::string ImageCaption(const std::string &fileName, int width, int height, int zoom) {

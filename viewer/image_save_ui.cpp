@@ -52,33 +52,40 @@ bool WriteWithQt(const QImage &image, const char *format, std::string &out, std:
   return true;
 }
 
-// The icon: pixels of the colour of (0, 0) become transparent.
-QImage IconImage(const QImage &bitmap) {
-  QImage icon = bitmap.convertToFormat(QImage::Format_ARGB32);
-  const QRgb clear = icon.pixel(0, 0) & 0xFFFFFFu;
-  for (int y = 0; y < icon.height(); ++y) {
-    auto *line = reinterpret_cast<QRgb *>(icon.scanLine(y));
-    for (int x = 0; x < icon.width(); ++x)
-      line[x] = (line[x] & 0xFFFFFFu) == clear ? 0u : (line[x] | 0xFF000000u);
+// image as Format_ARGB32 with the pixels p where (p & mask) == colour made
+// fully transparent.
+QImage ClearColour(const QImage &image, QRgb colour, QRgb mask) {
+  QImage cleared = image.convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < cleared.height(); ++y) {
+    auto *line = reinterpret_cast<QRgb *>(cleared.scanLine(y));
+    for (int x = 0; x < cleared.width(); ++x)
+      if ((line[x] & mask) == colour) line[x] = 0;
   }
-  return icon;
+  return cleared;
+}
+
+// The icon: on top of what is transparent already, the pixels of the colour
+// of (0, 0) become transparent. A transparent (0, 0) adds nothing.
+QImage IconImage(const QImage &bitmap) {
+  const QRgb corner = bitmap.pixel(0, 0);
+  if (qAlpha(corner) == 0) return bitmap.convertToFormat(QImage::Format_ARGB32);
+  return ClearColour(bitmap, corner, 0xFFFFFFFFu);
+}
+
+// The picture's bitmap with the pixels of its transparent colour cleared.
+QImage WithoutTransparentColour(const TPicture &picture) {
+  if (!picture.TransparentColour) return picture.Bitmap;
+  return ClearColour(picture.Bitmap, *picture.TransparentColour & 0xFFFFFFu, 0xFFFFFFu);
 }
 
 // name with the extension forced on its last component only.
 std::string ForceOnName(const std::string &name, const std::string &ext) {
-  const size_t slash = name.rfind(PathDelim);
-  if (slash == std::string::npos) return ForceExtension(name, ext);
-  return name.substr(0, slash + 1) + ForceExtension(name.substr(slash + 1), ext);
-}
-
-std::string NameOfPath(const std::string &path) {
-  const size_t slash = path.rfind(PathDelim);
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return ExtractFilePath(name) + ForceExtension(ExtractFileName(name), ext);
 }
 
 void ListAgainSelecting(const std::string &target) {
   if (ViewerHooks().listAgainSelecting)
-    ViewerHooks().listAgainSelecting(NameOfPath(target));
+    ViewerHooks().listAgainSelecting(ExtractFileName(target));
   else if (ViewerHooks().listAgain)
     ViewerHooks().listAgain();
 }
@@ -99,13 +106,13 @@ bool MetafileBytes(const TMetafile &metafile, TMetafileKind kind, std::string &o
 
 }  // namespace
 
-QImage RenderForSave(const TPicture &picture, int width, int height) {
-  QImage bitmap(width, height, QImage::Format_RGB32);
+QImage RenderForSave(const TPicture &picture, int width, int height, bool transparent) {
+  QImage bitmap(width, height, transparent ? QImage::Format_ARGB32 : QImage::Format_RGB32);
   if (bitmap.isNull()) return bitmap;
-  bitmap.fill(Qt::white);
+  bitmap.fill(transparent ? QColor(Qt::transparent) : QColor(Qt::white));
   if (picture.Empty()) return bitmap;
-  if (!picture.IsMetafile && picture.Bitmap.width() == width && picture.Bitmap.height() == height &&
-      !picture.Bitmap.hasAlphaChannel()) {
+  if (!transparent && !picture.IsMetafile && picture.Bitmap.width() == width &&
+      picture.Bitmap.height() == height && !picture.Bitmap.hasAlphaChannel()) {
     // The original size of an opaque bitmap: the pixels as they are.
     return picture.Bitmap.convertToFormat(QImage::Format_RGB32);
   }
@@ -113,10 +120,12 @@ QImage RenderForSave(const TPicture &picture, int width, int height) {
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.setRenderHint(QPainter::Antialiasing);
   const QRectF target(0, 0, width, height);
-  if (picture.IsMetafile)
+  if (picture.IsMetafile) {
+    if (transparent) painter.fillRect(target, Qt::white);
     PlayMetafile(picture.Metafile, painter, target);
-  else
-    painter.drawImage(target, picture.Bitmap);
+  } else {
+    painter.drawImage(target, transparent ? WithoutTransparentColour(picture) : picture.Bitmap);
+  }
   return bitmap;
 }
 
@@ -135,9 +144,8 @@ bool EncodeImageFile(const QImage &bitmap, int type, const TFileSaveRequest &req
 
 bool SaveImageFile(QWidget *parent, const TPicture &picture, const std::string &viewFileName) {
   TFileSaveRequest request;
-  const size_t slash = viewFileName.rfind(PathDelim);
-  request.folder = slash == std::string::npos ? std::string() : viewFileName.substr(0, slash + 1);
-  request.name = RemoveExtension(NameOfPath(viewFileName));
+  request.folder = ExtractFilePath(viewFileName);
+  request.name = RemoveExtension(ExtractFileName(viewFileName));
   for (const char *text : ImageTypeTexts) request.types.emplace_back(text);
   request.type = ImageTypeOfPath(viewFileName);
   request.imageOptions = true;
@@ -185,7 +193,7 @@ bool SaveImageFile(QWidget *parent, const TPicture &picture, const std::string &
                    " megapixels.");
       return false;
     }
-    const QImage bitmap = RenderForSave(picture, width, height);
+    const QImage bitmap = RenderForSave(picture, width, height, type == itIco);
     if (bitmap.isNull() || !EncodeImageFile(bitmap, type, request, bytes, error)) {
       DisplayError("|b|1ERROR: Can not Save image|n|0" +
                    MarkupEscape(error.empty() ? std::string("out of memory") : error));

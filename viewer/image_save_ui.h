@@ -23,10 +23,12 @@ bool SaveImageAs(TViewFileForm *form);
 // current tab of the main window lists again with the new file current.
 bool SaveImageFile(QWidget *parent, const TPicture &picture, const std::string &viewFileName);
 
-// The picture stretched onto a width x height bitmap (Format_RGB32, filled
-// white first, which a metafile's background and a bitmap's transparent
-// parts show).
-QImage RenderForSave(const TPicture &picture, int width, int height);
+// The picture stretched onto a width x height bitmap. Normally Format_RGB32
+// filled white first, which a metafile's background and a bitmap's
+// transparent parts show. With transparent (an icon), Format_ARGB32 that
+// keeps the bitmap's transparent parts and the pixels of the picture's
+// transparent colour transparent; a metafile still shows on white.
+QImage RenderForSave(const TPicture &picture, int width, int height, bool transparent = false);
 
 // The bytes of a file of type (TImageType, not a metafile type) holding
 // bitmap, with request's JPEG quality and GIF corner. False with a reason.

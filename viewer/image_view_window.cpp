@@ -348,6 +348,7 @@ bool TViewFileForm::LoadImageFile() {
         // Drawn on the window's colour, as an icon shows on a desktop.
         Picture.Bitmap = QImage(icon.size(), QImage::Format_RGB32);
         Picture.Bitmap.fill(palette().color(QPalette::Base));
+        Picture.TransparentColour = palette().color(QPalette::Base).rgb() & 0xFFFFFFu;
         QPainter painter(&Picture.Bitmap);
         painter.drawImage(0, 0, icon);
       }
@@ -588,8 +589,10 @@ void TViewFileForm::bRotateCWClick() {
     bitmap = bitmap.convertToFormat(QImage::Format_RGB32);
   }
   if (bitmap.isNull()) return;
+  const std::optional<QRgb> transparent = Picture.TransparentColour;
   Picture = TPicture{};
   Picture.Bitmap = bitmap;
+  Picture.TransparentColour = transparent;
   PictureChanged();
 }
 

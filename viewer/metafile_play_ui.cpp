@@ -262,6 +262,9 @@ class TPlayer {
   QBrush MakeBrush(const TBrushSpec &spec) const;
   void ApplyClip();
   void DrawShape(const QPainterPath &logical, bool closed);
+  // An ellipse, or a rectangle with corners rounded by ellipses of corner's
+  // size (square corners by default), filling box.
+  void BoxShape(const QRectF &box, bool ellipse, QSizeF corner = QSizeF());
   void FillTarget(const QPainterPath &target, const QBrush &brush);
   void LineTo(const QPointF &point);
   void PolylineTo(const std::vector<QPointF> &points, bool bezier);
@@ -466,6 +469,16 @@ void TPlayer::FillTarget(const QPainterPath &target, const QBrush &brush) {
   P.setPen(Qt::NoPen);
   P.setBrush(brush);
   P.drawPath(target);
+}
+
+void TPlayer::BoxShape(const QRectF &box, bool ellipse, QSizeF corner) {
+  QPainterPath path;
+  if (ellipse)
+    path.addEllipse(box);
+  else
+    path.addRoundedRect(box, std::min(std::fabs(corner.width()) / 2, box.width() / 2),
+                        std::min(std::fabs(corner.height()) / 2, box.height() / 2));
+  DrawShape(path, true);
 }
 
 void TPlayer::DrawShape(const QPainterPath &logical, bool closed) {
@@ -1104,27 +1117,11 @@ void TPlayer::PlayEmf(const TRecord &record) {
       }
       break;
     }
-    case 42: {  // ELLIPSE
-      QPainterPath path;
-      path.addEllipse(Box(r, 8));
-      DrawShape(path, true);
+    case 42: BoxShape(Box(r, 8), true); break;   // ELLIPSE
+    case 43: BoxShape(Box(r, 8), false); break;  // RECTANGLE
+    case 44:                                     // ROUNDRECT
+      BoxShape(Box(r, 8), false, QSizeF(r.I32(24), r.I32(28)));
       break;
-    }
-    case 43: {  // RECTANGLE
-      QPainterPath path;
-      path.addRect(Box(r, 8));
-      DrawShape(path, true);
-      break;
-    }
-    case 44: {  // ROUNDRECT
-      QPainterPath path;
-      QRectF box = Box(r, 8);
-      double rx = std::min(std::fabs(double(r.I32(24))) / 2, box.width() / 2);
-      double ry = std::min(std::fabs(double(r.I32(28))) / 2, box.height() / 2);
-      path.addRoundedRect(box, rx, ry);
-      DrawShape(path, true);
-      break;
-    }
     case 45:    // ARC
     case 46:    // CHORD
     case 47:    // PIE
@@ -1471,26 +1468,11 @@ void TPlayer::PlayWmf(const TRecord &record) {
       DrawShape(path, true);
       break;
     }
-    case 0x0418: {  // ELLIPSE
-      QPainterPath path;
-      path.addEllipse(WmfBox(r, 6));
-      DrawShape(path, true);
+    case 0x0418: BoxShape(WmfBox(r, 6), true); break;   // ELLIPSE
+    case 0x041B: BoxShape(WmfBox(r, 6), false); break;  // RECTANGLE
+    case 0x061C:                                        // ROUNDRECT: height, width, box
+      BoxShape(WmfBox(r, 10), false, QSizeF(r.I16(8), r.I16(6)));
       break;
-    }
-    case 0x041B: {  // RECTANGLE
-      QPainterPath path;
-      path.addRect(WmfBox(r, 6));
-      DrawShape(path, true);
-      break;
-    }
-    case 0x061C: {  // ROUNDRECT: height, width, box
-      QRectF box = WmfBox(r, 10);
-      QPainterPath path;
-      path.addRoundedRect(box, std::min(std::fabs(double(r.I16(8))) / 2, box.width() / 2),
-                          std::min(std::fabs(double(r.I16(6))) / 2, box.height() / 2));
-      DrawShape(path, true);
-      break;
-    }
     case 0x0817:    // ARC
     case 0x0830:    // CHORD
     case 0x081A: {  // PIE: end y, x, start y, x, box

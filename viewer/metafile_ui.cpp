@@ -76,11 +76,7 @@ struct TBrushKey {
 class TRecordEngine : public QPaintEngine {
  public:
   TRecordEngine(bool emf, int width, int height)
-      : QPaintEngine(QPaintEngine::PaintEngineFeatures(QPaintEngine::AllFeatures) &
-                     ~QPaintEngine::RasterOpModes),
-        Emf(emf),
-        Width(width),
-        Height(height) {
+      : QPaintEngine(QPaintEngine::AllFeatures), Emf(emf), Width(width), Height(height) {
     Unit = Emf ? 16 : std::clamp(32000 / std::max(width, height), 1, 16);
   }
   bool begin(QPaintDevice *) override;
@@ -110,6 +106,7 @@ class TRecordEngine : public QPaintEngine {
   void SyncClip();
   void EmfPath(const QPainterPath &device);
   void DrawClipped(const QPainterPath &path);
+  uint32_t BlitRop() const;
 
   bool Emf;
   int Width, Height, Unit;
@@ -123,6 +120,7 @@ class TRecordEngine : public QPaintEngine {
   QTransform Transform;
   bool Opaque = false;
   QColor Background = Qt::white;
+  QPainter::CompositionMode Mode = QPainter::CompositionMode_SourceOver;
   int PenSlot = -1, BrushSlot = -1;
   TPenKey PenNow;
   TBrushKey BrushNow;
@@ -250,6 +248,7 @@ void TRecordEngine::updateState(const QPaintEngineState &state) {
       ClipDirty = true;
     }
   }
+  if (flags & DirtyCompositionMode) Mode = state.compositionMode();
   if (flags & (DirtyCompositionMode | DirtyOpacity)) {
     if (state.opacity() < 1 && state.opacity() > 0 && !Emf)
       Dropped.insert("transparency (drawn opaque)");
@@ -415,6 +414,11 @@ void TRecordEngine::EmfPath(const QPainterPath &device) {
 void TRecordEngine::drawPath(const QPainterPath &path) {
   bool stroke = Pen.style() != Qt::NoPen, fill = Brush.style() != Qt::NoBrush;
   if ((!stroke && !fill) || path.isEmpty()) return;
+  if (Mode >= QPainter::RasterOp_SourceOrDestination) {
+    // An inverting fill: drawn plainly it would cover what it should invert.
+    Dropped.insert("inverted areas (left out)");
+    return;
+  }
   if (!Emf && !Baking) {
     SyncClip();
     if (ClipOn && ClipShaped) {
@@ -521,8 +525,24 @@ void TRecordEngine::drawPolygon(const QPointF *points, int count, PolygonDrawMod
   drawPath(path);
 }
 
+// The raster operation code of a bitmap drawn in the current composition
+// mode; 0 for a mode the formats have no code for.
+uint32_t TRecordEngine::BlitRop() const {
+  switch (Mode) {
+    case QPainter::RasterOp_SourceAndDestination: return 0x008800C6;                  // SRCAND
+    case QPainter::RasterOp_SourceOrDestination: return 0x00EE0086;                   // SRCPAINT
+    case QPainter::RasterOp_SourceXorDestination: return 0x00660046;                  // SRCINVERT
+    default: return Mode >= QPainter::RasterOp_SourceOrDestination ? 0 : 0x00CC0020;  // SRCCOPY
+  }
+}
+
 void TRecordEngine::drawImage(const QRectF &rect, const QImage &image, const QRectF &source,
                               Qt::ImageConversionFlags) {
+  const uint32_t rop = BlitRop();
+  if (rop == 0) {
+    Dropped.insert("bitmaps combined with the picture (left out)");
+    return;
+  }
   QRect part = source.toAlignedRect().intersected(image.rect());
   if (part.isEmpty()) return;
   QImage piece = image.copy(part);
@@ -540,6 +560,12 @@ void TRecordEngine::drawImage(const QRectF &rect, const QImage &image, const QRe
                                       .
                                       operator==(piece.convertToFormat(QImage::Format_ARGB32));
   double opacity = painter() ? painter()->opacity() : 1;
+  if (rop != 0x00CC0020 && (alpha || opacity < 1)) {
+    // A raster operation combines opaque pixels.
+    Dropped.insert("transparent bitmaps (drawn opaque)");
+    alpha = false;
+    opacity = 1;
+  }
   std::string info, bits;
   if (Emf) {
     MakeDib(piece, true, alpha || opacity < 1, info, bits);
@@ -565,7 +591,7 @@ void TRecordEngine::drawImage(const QRectF &rect, const QImage &image, const QRe
     w.U32(uint32_t(Coord(dest.left()))), w.U32(uint32_t(Coord(dest.top())));
     w.U32(0), w.U32(0), w.U32(uint32_t(piece.width())), w.U32(uint32_t(piece.height()));
     w.U32(80), w.U32(uint32_t(info.size())), w.U32(uint32_t(80 + info.size()));
-    w.U32(uint32_t(bits.size())), w.U32(0), w.U32(0x00CC0020);
+    w.U32(uint32_t(bits.size())), w.U32(0), w.U32(rop);
     w.U32(uint32_t(Coord(dest.width()))), w.U32(uint32_t(Coord(dest.height())));
     w.Raw(info), w.Raw(bits);
     Record(81, w.Data);
@@ -574,7 +600,7 @@ void TRecordEngine::drawImage(const QRectF &rect, const QImage &image, const QRe
   if (alpha || opacity < 1) Dropped.insert("transparent bitmaps (drawn opaque)");
   MakeDib(piece, false, false, info, bits);
   TWriter w;  // STRETCHDIB
-  w.U32(0x00CC0020), w.U16(0);
+  w.U32(rop), w.U16(0);
   w.U16(uint32_t(piece.height())), w.U16(uint32_t(piece.width())), w.U16(0), w.U16(0);
   w.U16(uint16_t(Coord(dest.height()))), w.U16(uint16_t(Coord(dest.width())));
   w.U16(uint16_t(Coord(dest.top()))), w.U16(uint16_t(Coord(dest.left())));

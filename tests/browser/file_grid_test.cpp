@@ -265,3 +265,22 @@ TEST_F(FileGridTest, PaintsMarksAndZebra) {
   EXPECT_EQ(QColor(image.pixel(marked.left() + 3, marked.bottom() - 1)),
             grid_.palette().color(QPalette::Highlight));
 }
+
+TEST_F(FileGridTest, DateColumnHoldsDateAndTimeInItsFont) {
+  std::string date, time;
+  ASSERT_TRUE(FileDateText(Entry("a").LastWrite, date, time));
+  auto fits = [&] {
+    const QFontMetrics fm(grid_.font());
+    return grid_.ColumnWidth(2) >= fm.horizontalAdvance(QStringLiteral("9999 Mar 99  ")) + 2 +
+                                       fm.horizontalAdvance(QString::fromStdString(time));
+  };
+  EXPECT_TRUE(fits());
+  QFont large = grid_.font();
+  large.setPixelSize(24);
+  grid_.setFont(large);
+  EXPECT_TRUE(fits());
+  // A width the user or the settings gave it stays through a font change.
+  grid_.SetColumnWidth(2, 90);
+  grid_.setFont(QFont(large.family(), 8));
+  EXPECT_EQ(grid_.ColumnWidth(2), 90);
+}

@@ -45,6 +45,8 @@ TEST(FileNames, Extensions) {
       {"name without folder and extensions", ExtractFileNameNoExt("/x.d/my.file.txt"), "my"},
       {"a colon is a name byte", ExtractFileNameNoExt("/x.d/c:name"), "c:name"},
       {"extension after the last dot", ExtractFileExtNoDot("/x.d/my.file.txt"), "txt"},
-      {"no extension, folder dot ignored", ExtractFileExtNoDot("/x.d/README"), ""}};
+      {"no extension, folder dot ignored", ExtractFileExtNoDot("/x.d/README"), ""},
+      {"folder keeps its delimiter", ExtractFilePath("/x.d/a.txt"), "/x.d/"},
+      {"a bare name has no folder", ExtractFilePath("a.txt") + ExtractFileName("a.txt"), "a.txt"}};
   for (const Row &row : rows) EXPECT_EQ(row.got, row.expected) << row.name;
 }

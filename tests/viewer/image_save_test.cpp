@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QImage>
 #include <QImageReader>
+#include <QPainter>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -157,6 +158,29 @@ TEST_F(ImageSaveTest, DialogChoicesNamesAndSizes) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_NE(messages[0].find("larger than"), std::string::npos);
   EXPECT_FALSE(FsExists(dir / "wide.bmp"));
+}
+
+TEST_F(ImageSaveTest, ViewedIconSavedAsIconKeepsItsTransparentPixels) {
+  // Transparent, with a red square in the middle and an opaque blue top-left
+  // corner, so the corner colour alone would not clear the background.
+  QImage art(64, 64, QImage::Format_ARGB32);
+  art.fill(Qt::transparent);
+  QPainter paint(&art);
+  paint.fillRect(16, 16, 32, 32, Qt::red);
+  paint.fillRect(0, 0, 4, 4, Qt::blue);
+  paint.end();
+  ASSERT_TRUE(art.save(QString::fromStdString(dir / "art.ico"), "ICO"));
+  TViewFileForm *form = ViewFile(dir / "art.ico", true, false, "", nullptr);
+  ASSERT_NE(form, nullptr);
+  type = itIco;
+  name = "out";
+  EXPECT_TRUE(Save(form->Picture, "art.ico"));
+  CloseAllViews();
+  const QImage icon = Decode(dir / "out.ico").convertToFormat(QImage::Format_ARGB32);
+  ASSERT_EQ(icon.size(), QSize(32, 32));
+  EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);   // the corner's colour
+  EXPECT_EQ(qAlpha(icon.pixel(24, 4)), 0);  // the icon's own transparent part
+  EXPECT_EQ(icon.pixel(16, 16), qRgb(255, 0, 0));
 }
 
 TEST_F(ImageSaveTest, EveryBitmapTypeReadsBackWithItsPixels) {

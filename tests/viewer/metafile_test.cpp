@@ -394,6 +394,50 @@ TEST(Metafile, ConversionKeepsThePicture) {
   EXPECT_EQ(emfBytes, source.Bytes);
 }
 
+// STRETCHDIBITS of a one-pixel 24-bit DIB of colour over box, with rop.
+void SolidBlit(TEmf &emf, QRect box, QRgb colour, uint32_t rop) {
+  TBytes bmi;
+  bmi.U32(40).U32(1).U32(1).U16(1).U16(24).U32(0).U32(4).U32(0).U32(0).U32(0).U32(0);
+  TBytes bits;
+  bits.U16(uint32_t(qBlue(colour) | qGreen(colour) << 8)).U16(uint32_t(qRed(colour)));
+  TBytes blit;
+  blit.U32(0).U32(0).U32(0).U32(0);
+  blit.U32(uint32_t(box.x())).U32(uint32_t(box.y())).U32(0).U32(0).U32(1).U32(1);
+  blit.U32(80).U32(40).U32(120).U32(4);
+  blit.U32(0).U32(rop).U32(uint32_t(box.width())).U32(uint32_t(box.height()));
+  emf.RecRaw(81, blit.Raw(bmi.Data).Raw(bits.Data).Data);
+}
+
+TEST(Metafile, ConversionKeepsAndAndXorBlitsAndListsWhatItCannotKeep) {
+  // AND cyan over the white left half, then XOR red over the bottom half:
+  // cyan, white / white, cyan.
+  TEmf emf;
+  SolidBlit(emf, QRect(0, 0, 48, 96), qRgb(0, 255, 255), 0x008800C6);
+  SolidBlit(emf, QRect(0, 48, 96, 48), qRgb(255, 0, 0), 0x00660046);
+  const TMetafile source = Parse(emf.Bytes());
+  std::string wmfBytes, emfBytes, error;
+  std::vector<std::string> dropped;
+  ASSERT_TRUE(ConvertMetafile(source, TMetafileKind::Wmf, wmfBytes, dropped, error)) << error;
+  EXPECT_TRUE(dropped.empty());
+  const TMetafile wmf = Parse(wmfBytes);
+  ASSERT_TRUE(ConvertMetafile(wmf, TMetafileKind::Emf, emfBytes, dropped, error)) << error;
+  EXPECT_TRUE(dropped.empty());
+  for (const TMetafile *m : {&source, &wmf}) {
+    const QImage image = Render(*m);
+    EXPECT_TRUE(Near(image.pixel(24, 24), Qt::cyan, 5));
+    EXPECT_TRUE(Near(image.pixel(72, 24), Qt::white, 5));
+    EXPECT_TRUE(Near(image.pixel(24, 72), Qt::white, 5));
+    EXPECT_TRUE(Near(image.pixel(72, 72), Qt::cyan, 5));
+  }
+  EXPECT_TRUE(Near(Render(Parse(emfBytes)).pixel(72, 72), Qt::cyan, 5));
+
+  // An inverting pattern blit (DSTINVERT) has no record in the conversion:
+  // it is left out and said so.
+  emf.Rec(76, {0, 0, 0, 0, 10, 10, 20, 20, 0x00550009, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(ConvertMetafile(Parse(emf.Bytes()), TMetafileKind::Wmf, wmfBytes, dropped, error));
+  EXPECT_EQ(dropped, std::vector<std::string>{"inverted areas (left out)"});
+}
+
 TEST(Metafile, FilesWrittenByInkscapePlay) {
   for (const char *name : {"shapes_inkscape.emf", "shapes_inkscape.wmf"}) {
     SCOPED_TRACE(name);
