@@ -232,8 +232,9 @@ void TFileCommands::bNewFileClick() {
       },
       [this, folder, name, reason, created] {
         if (!*created) {
-          DisplayError(std::string(msgCreateFailed) + " " + MarkupEscape(name) + ": " +
-                       MarkupEscape(*reason));
+          std::string text = msgCreateFailed;
+          text.append(" ").append(MarkupEscape(name)).append(": ").append(MarkupEscape(*reason));
+          DisplayError(text);
           return;
         }
         ListAgainIn(folder, name);

@@ -8,6 +8,7 @@
 
 #include "browser/folder_watch_ui.h"
 #include "browser/status_bar_ui.h"
+#include "foundation/platform.h"
 #include "heartbeat.h"
 #include "main_window_fixture.h"
 
@@ -162,6 +163,14 @@ TEST_F(AsyncWindowTest, FileCommandsOnAHungFolderLandWhenItAnswers) {
   FsReleaseDelays();
   ASSERT_TRUE(SpinUntil([&] { return CurrentName() == "c.txt"; }));
 
+  // Duplicate whose new name does not answer.
+  FsInjectDelay(FsDelayOp::Stat, "c_.txt", -1);
+  Mark({"c.txt"});
+  form->FileCommands->bDuplicateClick();
+  ASSERT_TRUE(waitStuck());
+  FsReleaseDelays();
+  ASSERT_TRUE(SpinUntil([&] { return CurrentName() == "c_.txt"; }));
+
   // A delete question whose folder cannot be counted comes without its note.
   FsInjectDelay(FsDelayOp::List, "sub/", -1);
   Mark({"sub"});
@@ -206,6 +215,27 @@ TEST_F(AsyncWindowTest, FileCommandsOnAHungFolderLandWhenItAnswers) {
   EXPECT_FALSE(watched(work + "other/"));
   FsReleaseDelays();
   EXPECT_TRUE(SpinUntil([&] { return watched(work + "other/"); }));
+  EXPECT_LT(beat.Longest(), 100);
+}
+
+TEST_F(AsyncWindowTest, MapDriveOnAServerThatDoesNotAnswerLandsWhenItDoes) {
+  StartLive();
+  form->Commands->WaitMs = 20;
+  SetCommandRunner([](const ExternalCommand &) { return 2; });
+  FsInjectDelay(FsDelayOp::List, "gvfs", -1);
+  typed = {"smb://srv/docs"};
+  Heartbeat beat;
+  form->bMapDrive->trigger();
+  ASSERT_TRUE(SpinUntil([] { return FsDelayedCalls() == 1; }));
+  EXPECT_TRUE(form->bMapDrive->isChecked());
+  form->bMapDrive->trigger();  // undone while the first click runs
+  EXPECT_TRUE(form->bMapDrive->isChecked());
+  EXPECT_EQ(prompts.size(), 1u);
+  FsReleaseDelays();
+  EXPECT_TRUE(SpinUntil([&] { return !messages.empty(); }));
+  SetCommandRunner(nullptr);
+  EXPECT_EQ(messages, std::vector<std::string>{"|b|1ERROR: Could not Connect to drive"});
+  EXPECT_FALSE(form->bMapDrive->isChecked());
   EXPECT_LT(beat.Longest(), 100);
 }
 
