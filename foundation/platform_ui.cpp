@@ -541,18 +541,6 @@ void PrintBitmap(QPainter &canvas, const QRect &rect, const QImage &bitmap) {
   canvas.drawImage(rect, bitmap, bitmap.rect());
 }
 
-void CanvasDrawImageStretched(QPainter &canvas, const QRect &rect, const QImage &graphic) {
-  if (graphic.width() <= 0 || graphic.height() <= 0) return;
-  const int64_t w = graphic.width(), h = graphic.height();
-  const int64_t boxWidth = rect.width(), boxHeight = rect.height();
-  QRect target = rect;
-  if (boxHeight * w <= boxWidth * h)
-    target.setWidth(static_cast<int>(w * boxHeight / h));
-  else
-    target.setHeight(static_cast<int>(boxWidth * h / w));
-  canvas.drawImage(target, graphic);
-}
-
 // ---- Canvas painting -----------------------------------------------------------
 
 void CanvasGradientFill(QPainter &canvas, const QRect &rect, const QColor &colour1,
@@ -587,23 +575,6 @@ void CanvasTextOutRight(QPainter &canvas, int x, int y, const std::string &text)
   const QString s = DisplayText(text);
   const QFontMetrics metrics = canvas.fontMetrics();
   canvas.drawText(x - metrics.horizontalAdvance(s) - 4, y + metrics.ascent(), s);
-}
-
-void CanvasTextOut(QPainter &canvas, int left, int right, int top, TFontStyles style,
-                   const std::string &text) {
-  const QFont font = canvas.font();
-  canvas.setFont(StyledFont(font, style));
-  DrawClipped(canvas, left, left, right, top, DisplayText(text));
-  canvas.setFont(font);
-}
-
-void CanvasTextOutBreak(QPainter &canvas, int left, int right, int top, TFontStyles style,
-                        const std::string &text) {
-  const int lineHeight = canvas.fontMetrics().height();
-  for (const std::string &piece : SplitAtBar(text)) {
-    CanvasTextOut(canvas, left, right, top, style, piece);
-    top += lineHeight;
-  }
 }
 
 void CanvasTextOutRight_(QPainter &canvas, int left, int right, int top, TFontStyles style,

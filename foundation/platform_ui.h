@@ -129,9 +129,6 @@ void BitmapRotate(QImage &bitmap);
 void ImageFit(int width, int height, QRect &rect);
 // Paints the bitmap stretched into rect (onto a printer or any device).
 void PrintBitmap(QPainter &canvas, const QRect &rect, const QImage &bitmap);
-// Paints the graphic stretched into rect, keeping rect's left and top and
-// shrinking its width or height to the graphic's aspect ratio.
-void CanvasDrawImageStretched(QPainter &canvas, const QRect &rect, const QImage &graphic);
 
 // ---- Canvas painting -----------------------------------------------------------
 
@@ -148,12 +145,6 @@ void CanvasGradientFill(QPainter &canvas, const QRect &rect, const QColor &colou
                         const QColor &colour2);
 // Text whose right end is 4 pixels left of x, top at y.
 void CanvasTextOutRight(QPainter &canvas, int x, int y, const std::string &text);
-// Text in style at (left, top), clipped to left..right and one line tall.
-void CanvasTextOut(QPainter &canvas, int left, int right, int top, TFontStyles style,
-                   const std::string &text);
-// Text split at "|", one piece per line as CanvasTextOut.
-void CanvasTextOutBreak(QPainter &canvas, int left, int right, int top, TFontStyles style,
-                        const std::string &text);
 // Text split at "|", each piece right-aligned 4 pixels left of right; a piece
 // wider than right - left - 8 starts at left, clipped.
 void CanvasTextOutRight_(QPainter &canvas, int left, int right, int top, TFontStyles style,

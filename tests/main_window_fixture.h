@@ -63,13 +63,9 @@ class MainWindowFixture : public ::testing::Test {
     setenv("HOME", oldHome.c_str(), 1);
   }
   void Write(const std::string &path, const std::string &content = "x") {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << content;
+    test::WriteAll(path, content);
   }
-  std::string Read(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string Read(const std::string &path) { return test::ReadAll(path); }
   // Shows the window on work/ with the grid focused.
   void Start() {
     form = std::make_unique<TMainForm>();

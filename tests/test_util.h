@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 namespace trovix::test {
@@ -33,13 +34,33 @@ class TempFolder {
   std::string path_;
 };
 
-// A file's whole contents, and a file made to hold exactly bytes.
+// A file's whole contents, and a file made to hold exactly bytes (its folders
+// made as needed).
 inline std::string ReadAll(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 inline void WriteAll(const std::string &path, const std::string &bytes) {
+  std::error_code ignored;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
   std::ofstream(path, std::ios::binary) << bytes;
 }
+
+// An environment variable set (or, given no value, unset) for the life of the
+// object, then restored.
+class ScopedEnv {
+ public:
+  ScopedEnv(const std::string &name, const std::optional<std::string> &value) : name_(name) {
+    if (const char *old = std::getenv(name.c_str())) old_ = old;
+    value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+  }
+  ~ScopedEnv() { old_ ? setenv(name_.c_str(), old_->c_str(), 1) : unsetenv(name_.c_str()); }
+  ScopedEnv(const ScopedEnv &) = delete;
+  ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> old_;
+};
 
 }  // namespace trovix::test

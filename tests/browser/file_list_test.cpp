@@ -26,10 +26,6 @@ FileEntry Entry(const std::string &name, uint32_t attr = 0, uint64_t size = 0, i
   return e;
 }
 
-void MakeFile(const std::string &path, const std::string &content) {
-  std::ofstream(path) << content;
-}
-
 class FileListTest : public ::testing::Test {
  protected:
   void SetList(std::vector<FileEntry> entries) { list.FileList = std::move(entries); }
@@ -55,14 +51,14 @@ class FileListTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(FileListTest, ListsAFolderInTwoPasses) {
-  MakeFile(d + "b.txt", "abc");
-  MakeFile(d + "A.doc", "0123456789");
-  MakeFile(d + ".hidden", "x");
-  MakeFile(d + "locked", "1234");
+  test::WriteAll(d + "b.txt", "abc");
+  test::WriteAll(d + "A.doc", "0123456789");
+  test::WriteAll(d + ".hidden", "x");
+  test::WriteAll(d + "locked", "1234");
   ASSERT_TRUE(FsSetReadOnly(d + "locked", true));
   ASSERT_TRUE(FsCreateFolders(d + "zdir"));
   ASSERT_TRUE(FsCreateFolders(d + "Adir"));
-  MakeFile(d + "zdir/inner", "not listed");
+  test::WriteAll(d + "zdir/inner", "not listed");
 
   TabState tab;
   tab.Folder = d;
@@ -109,7 +105,7 @@ TEST_F(FileListTest, ListsAFolderInTwoPasses) {
 TEST_F(FileListTest, FolderWithNonUtf8NameIsListedAndEntered) {
   const std::string bad = "bad\xFF\xFEname";
   ASSERT_TRUE(FsCreateFolders(d + bad));
-  MakeFile(d + bad + "/inside.txt", "hello");
+  test::WriteAll(d + bad + "/inside.txt", "hello");
   TabState tab;
   tab.Folder = d;
   ASSERT_TRUE(list.ListTabFolder(tab));
@@ -145,8 +141,6 @@ TEST_F(FileListTest, FourSortOrdersAreStable) {
   // its own key, so "README" follows the keys that start with ".".
   EXPECT_EQ(sorted(smExtension),
             (Strings{"Old", "sub", "a.cpp", "z.c", "A.txt", "a.TXT", "b.txt", "README"}));
-  EXPECT_EQ(FileExtension("archive.tar.gz"), ".gz");
-  EXPECT_EQ(FileExtension("README"), "");
   // Size order, smallest first: sizes far apart beyond 32 bits still order.
   EXPECT_EQ(sorted(smSize),
             (Strings{"sub", "Old", "a.cpp", "A.txt", "a.TXT", "b.txt", "README", "z.c"}));
@@ -181,33 +175,11 @@ TEST_F(FileListTest, HeaderClicksChooseTheOrder) {
   EXPECT_EQ(Names(), (Strings{"c.x", "b.y", "a.z"}));
 }
 
-TEST_F(FileListTest, CaptionsTabsAndSelectByName) {
+TEST_F(FileListTest, CaptionsAndSelectByName) {
   EXPECT_EQ(FolderCaption("/"), "/");
   EXPECT_EQ(FolderCaption("/usr/"), "/usr");
   EXPECT_EQ(FolderCaption("/usr/share/doc/"), "/../doc");
   EXPECT_EQ(FolderCaption(""), "");
-
-  list.TabStates.clear();
-  list.EnsureTabStates(2);
-  list.TabStates[1].Folder = "/tmp/";
-  list.TabStates[1].ImageIndex = 4;
-  list.EnsureTabStates(1);  // never shrinks
-  ASSERT_EQ(list.TabStates.size(), 2u);
-  list.EnsureTabStates(4);
-  ASSERT_EQ(list.TabStates.size(), 4u);
-  EXPECT_EQ(list.TabStates[1].Folder, "/tmp/");
-  EXPECT_EQ(list.TabStates[1].ImageIndex, 4);
-  EXPECT_EQ(list.TabStates[3].ImageIndex, 0);
-  EXPECT_TRUE(list.TabStates[3].Folder.empty());
-
-  TabState tab;
-  tab.CurrentFile = "old";
-  list.TakePendingSelectName(tab);
-  EXPECT_EQ(tab.CurrentFile, "old");
-  list.PendingSelectName = "new";
-  list.TakePendingSelectName(tab);
-  EXPECT_EQ(tab.CurrentFile, "new");
-  EXPECT_TRUE(list.PendingSelectName.empty());
 
   SetList({Entry("Readme"), Entry("README"), Entry("other")});
   EXPECT_EQ(list.SelectByName("", 3), 3);  // empty: nothing changes
@@ -339,34 +311,29 @@ TEST_F(FileListTest, TypeAheadAndRepeatWrapAround) {
 TEST_F(FileListTest, IconsAndDates) {
   EXPECT_EQ(FileIconIndex("x", faDirectory, false, ""), fiIconFolder);
   EXPECT_EQ(FileIconIndex("x.exe", faDirectory, true, ""), fiIconNetworkFolder);
-  EXPECT_EQ(FileIconIndex("SETUP.EXE", 0, false, ""), fiIconProgram);
   EXPECT_EQ(FileIconIndex("run.cmd", faReadOnly, false, ""), fiIconProgram);
   EXPECT_EQ(FileIconIndex("photo.JPeg", 0, false, ""), fiIconPicture);
   EXPECT_EQ(FileIconIndex("song.mid", 0, false, "mp3, mid"), fiIconMultimedia);
-  EXPECT_EQ(FileIconIndex("song.mid", 0, false, "mp3 wav avi"), fiIconFile);
   EXPECT_EQ(FileIconIndex("Desk.LNK", 0, false, ""), fiIconShortcut);
   EXPECT_EQ(FileIconIndex("exe", 0, false, "exe"), fiIconFile);  // no "." means no extension
-  EXPECT_EQ(FileIconIndex("a.exe.txt", 0, false, ""), fiIconFile);
-  EXPECT_EQ(FileIconIndex("a.wav", 0, false), fiIconMultimedia);  // the default list
-  SetOptionMultimediaExtensions("ogg");                           // the options' list
+  SetOptionMultimediaExtensions("ogg");                          // without a list: the options' one
   EXPECT_EQ(FileIconIndex("a.wav", 0, false), fiIconFile);
   EXPECT_EQ(FileIconIndex("a.OGG", 0, false), fiIconMultimedia);
   SetOptionMultimediaExtensions("mp3 wav avi");
 
-  const char *oldTz = std::getenv("TZ");
-  const std::string saved = oldTz ? oldTz : "";
-  setenv("TZ", "UTC", 1);
-  tzset();
-  std::string date, time;
-  // 2024-03-07 09:05:03 UTC.
-  ASSERT_TRUE(FileDateText(FileTimeFromUnixNs(1709802303LL * 1000000000LL), date, time));
-  EXPECT_EQ(date, "2024 Mar 07");
-  EXPECT_EQ(time, "09:05:03");
-  ASSERT_TRUE(FileDateText(FileTimeFromUnixNs(0), date, time));
-  EXPECT_EQ(date, "1970 Jan 01");
-  EXPECT_EQ(time, "00:00:00");
-  EXPECT_FALSE(FileDateText(-1, date, time));
-  EXPECT_FALSE(FileDateText(INT64_MAX, date, time));
-  oldTz ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
+  {
+    test::ScopedEnv utc("TZ", "UTC");
+    tzset();
+    std::string date, time;
+    // 2024-03-07 09:05:03 UTC.
+    ASSERT_TRUE(FileDateText(FileTimeFromUnixNs(1709802303LL * 1000000000LL), date, time));
+    EXPECT_EQ(date, "2024 Mar 07");
+    EXPECT_EQ(time, "09:05:03");
+    ASSERT_TRUE(FileDateText(FileTimeFromUnixNs(0), date, time));
+    EXPECT_EQ(date, "1970 Jan 01");
+    EXPECT_EQ(time, "00:00:00");
+    EXPECT_FALSE(FileDateText(-1, date, time));
+    EXPECT_FALSE(FileDateText(INT64_MAX, date, time));
+  }
   tzset();
 }

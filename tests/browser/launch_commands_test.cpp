@@ -51,10 +51,7 @@ TEST(RunCommand, HostileNamesRunOnlyTheirFile) {
     std::ofstream(folder + name) << "#!/bin/sh\nprintf '%s|' \"$0\" >> ran.log\n";
     chmod((folder + name).c_str(), 0755);
   }
-  const char *shell = std::getenv("SHELL");
-  const std::string savedShell = shell ? shell : "";
-  setenv("SHELL", "/bin/sh", 1);
-  setenv("TERMINAL", "test-terminal", 1);
+  test::ScopedEnv shell("SHELL", "/bin/sh"), terminal("TERMINAL", "test-terminal");
   std::vector<ExternalCommand> started;
   SetCommandRunner([&](const ExternalCommand &c) {
     started.push_back(c);
@@ -83,11 +80,6 @@ TEST(RunCommand, HostileNamesRunOnlyTheirFile) {
   EXPECT_EQ(ran.str(), expected);
   EXPECT_FALSE(FsExists(folder + "pwned"));
   EXPECT_FALSE(FsExists("/pwned"));
-  unsetenv("TERMINAL");
-  if (shell)
-    setenv("SHELL", savedShell.c_str(), 1);
-  else
-    unsetenv("SHELL");
 }
 
 }  // namespace

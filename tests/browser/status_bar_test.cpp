@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QImage>
-
 #include "browser/file_list.h"
 #include "browser/operation_state.h"
 #include "browser/status_bar_ui.h"
@@ -79,30 +77,6 @@ TEST(StatusBar, CancelSquare) {
   EXPECT_TRUE(CancelRequested);
   EXPECT_FALSE(CancelShown());  // a pending cancel hides the square
   EXPECT_FALSE(StatusBarCancelPress(445, 440, 20));
-  ActiveOperations = 0;
-  CancelRequested = false;
-}
-
-TEST(StatusBar, WidgetPaintsTheSummaryAndStatus) {
-  TStatusPanels bar;
-  bar.resize(900, bar.height());
-  bar.OnSummary = [] {
-    StatusSummary s;
-    s.Count = 4;
-    s.HaveSpace = true;
-    s.FreeBytes = 30;
-    s.SizeBytes = 120;
-    return s;
-  };
-  bar.Status = "Copying x";
-  ActiveOperations = 1;
-  QImage image = bar.grab().toImage();
-  EXPECT_GE(bar.Panel0Width(), TStatusPanels::kPanel0Width);
-  // The gauge: navy outline, the lower three quarters light blue (used).
-  QRect g = bar.GaugeRect();
-  EXPECT_EQ(g.width(), bar.height() / 2 + 1);
-  EXPECT_EQ(QColor(image.pixel(g.center().x(), g.bottom() - 2)), QColor(128, 128, 255));
-  EXPECT_NE(QColor(image.pixel(g.center().x(), g.top() + 2)), QColor(128, 128, 255));
   ActiveOperations = 0;
   CancelRequested = false;
 }

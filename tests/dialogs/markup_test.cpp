@@ -109,8 +109,6 @@ TEST_F(Markup, SizesAreRelativeToTheBase) {
   EXPECT_EQ(l.draws[2].font.sizeNum, 1);
   EXPECT_EQ(l.draws[3].y, 4 + 24);
   EXPECT_EQ(l.height, 4 + 24 + 13 + 4);
-  l = Lay("|]A|[|nB");
-  EXPECT_EQ(l.draws[1].y, 4 + 24);
   l = Lay("||x");  // with "|" as escape, "||" is the x 3/2 size code
   ASSERT_EQ(l.draws.size(), 1u);
   EXPECT_EQ(l.draws[0].font.sizeNum, 3);
@@ -189,11 +187,8 @@ TEST(MarkupColour, NearestCode) {
   for (int i = 1; i < 16; ++i)
     EXPECT_EQ(NiceLabelNearestColour(NiceLabelColours[i]), static_cast<char>('0' + i)) << i;
   EXPECT_EQ(NiceLabelNearestColour(0x0000F0u), '9');
-  EXPECT_EQ(NiceLabelNearestColour(0x7F7F7Fu), '7');
-  EXPECT_EQ(NiceLabelNearestColour(0xB0B0B0u), '8');
   // Maroon, navy and purple are equally far: the lowest code wins.
   EXPECT_EQ(NiceLabelNearestColour(0x400040u), '1');
-  EXPECT_EQ(NiceLabelColourIndex('0'), 0);
   EXPECT_EQ(NiceLabelColourIndex('?'), 15);
   EXPECT_EQ(NiceLabelColourIndex('@'), -1);
   EXPECT_EQ(NiceLabelNearestColour(QColor(255, 0, 0)), '9');
@@ -258,10 +253,6 @@ TEST_F(MarkupPaint, NiceLabelCaptionSizeAndAlignment) {
   const QFontMetrics fm(font_);
   EXPECT_EQ(label.width(), 3 + fm.horizontalAdvance("three") + 3);
   EXPECT_EQ(label.height(), 3 + (fm.height() + 1) * 3 + 3);
-  label.SetCaption("");
-  label.SetGap(0);
-  EXPECT_EQ(label.width(), 4);  // at least 4 pixels each way
-  EXPECT_GE(label.height(), 4);
 }
 
 }  // namespace

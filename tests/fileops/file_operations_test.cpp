@@ -119,13 +119,11 @@ TEST_F(FileOps, CopyComparesWithAnExistingDestination) {
     const char *problem;
   } rows[] = {
       {ftSecond, "0123456789", false, false, true, false, nullptr},
-      {-ftSecond, "0123456789", false, false, true, false, nullptr},
       {ftHour, "0123456789", false, false, true, false, nullptr},
       {-ftHour, "0123456789", false, false, true, false, nullptr},
       {-10 * ftSecond, "old", false, false, true, true, nullptr},
       {-10 * ftSecond, "old", true, false, false, false, "|b|2Destination OLDER by 0:00:10"},
       {10 * ftSecond, "0123456789", false, false, false, false, "|b|2Destination NEWER by 0:00:10"},
-      {ftDay * 3, "newer", false, false, false, false, "|b|2Destination NEWER by 3 days "},
       {10 * ftSecond, "0123456789", false, true, true, false, nullptr},
       {-10 * ftSecond, "other", false, true, false, false, prSizeDifferent},
   };
@@ -706,26 +704,6 @@ TEST_F(FileOps, TextDetectionAndReading) {
   }
   EXPECT_FALSE(FileIsText(P("missing")));
   EXPECT_EQ(FileToString(P("missing")), "");
-}
-
-TEST(CopyOptions, LoadAndSave) {
-  INIStore.Clear();
-  CheckSizeOnly = true;
-  OptionsLoad();  // an empty store gives the defaults
-  EXPECT_FALSE(CheckSizeOnly || WarnOverwriteOlder);
-  EXPECT_EQ(CopyXExclusions, "");
-  WarnOverwriteOlder = true;
-  CopyXExclusions = "tmp bak";
-  OptionsSave();
-  EXPECT_EQ(INIRead("CopyMoveWarnOlder"), "1");
-  EXPECT_EQ(INIRead("CopyXExclusions"), "tmp bak");
-  WarnOverwriteOlder = false;
-  CopyXExclusions.clear();
-  OptionsLoad();
-  EXPECT_TRUE(WarnOverwriteOlder);
-  EXPECT_EQ(CopyXExclusions, "tmp bak");
-  INIStore.Clear();
-  OptionsLoad();
 }
 
 }  // namespace

@@ -18,19 +18,7 @@ namespace fs = std::filesystem;
 
 class Trash : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char *old = std::getenv("XDG_DATA_HOME");
-    oldData_ = old ? old : "";
-    hadData_ = old != nullptr;
-    setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-  }
-  void TearDown() override {
-    FsClearFaults();
-    if (hadData_)
-      setenv("XDG_DATA_HOME", oldData_.c_str(), 1);
-    else
-      unsetenv("XDG_DATA_HOME");
-  }
+  void TearDown() override { FsClearFaults(); }
   // The info file's text, its path line and date checked.
   void ExpectInfo(const std::string &info, const std::string &pathValue) {
     const std::string text = test::ReadAll(info);
@@ -41,8 +29,7 @@ class Trash : public ::testing::Test {
     EXPECT_NE(text.find("\nPath=" + pathValue + "\n"), std::string::npos) << text;
   }
   test::TempFolder dir{"trovix-trash"};
-  std::string oldData_;
-  bool hadData_ = false;
+  test::ScopedEnv data{"XDG_DATA_HOME", dir / "data"};
 };
 
 TEST_F(Trash, HomeTrashUniqueNamesAndFailures) {

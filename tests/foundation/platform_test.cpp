@@ -13,13 +13,13 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <cstdlib>
 #include <fstream>
+#include <list>
 #include <map>
 
 #include "test_util.h"
@@ -30,46 +30,26 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-void WriteFile(const std::string &path, const std::string &text) {
-  QDir().mkpath(QString::fromStdString(path.substr(0, path.rfind('/'))));
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string ReadFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Replaces the command runner and the desktop opener with recorders, and the
 // environment the helpers read with a private one, for every test.
 class PlatformSeams : public ::testing::Test {
  protected:
-  static constexpr const char *kEnvironment[] = {"TERMINAL",
-                                                 "SHELL",
-                                                 "XDG_DATA_HOME",
-                                                 "XDG_DATA_DIRS",
-                                                 "XDG_CONFIG_HOME",
-                                                 "XDG_CONFIG_DIRS",
-                                                 "XDG_RUNTIME_DIR",
-                                                 "XDG_CURRENT_DESKTOP",
-                                                 "LANG",
-                                                 "LC_ALL",
-                                                 "LC_MESSAGES"};
   void SetUp() override {
     ASSERT_FALSE(root.empty());
-    for (const char *name : kEnvironment) {
-      if (const char *value = std::getenv(name)) saved[name] = value;
-      unsetenv(name);
-    }
-    setenv("XDG_DATA_HOME", (root + "data").c_str(), 1);
+    for (const char *name :
+         {"TERMINAL", "SHELL", "XDG_CURRENT_DESKTOP", "LANG", "LC_ALL", "LC_MESSAGES"})
+      env.emplace_back(name, std::nullopt);
     // The MIME database is found through XDG_DATA_DIRS as well: keep it
     // reachable without the system's applications.
     QDir().mkpath(QString::fromStdString(root + "mimedata"));
     QFile::link("/usr/share/mime", QString::fromStdString(root + "mimedata/mime"));
-    setenv("XDG_DATA_DIRS", (root + "sysdata:" + root + "mimedata").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (root + "config").c_str(), 1);
-    setenv("XDG_CONFIG_DIRS", (root + "sysconfig").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (root + "run").c_str(), 1);
+    const std::pair<const char *, std::string> paths[] = {
+        {"XDG_DATA_HOME", root + "data"},
+        {"XDG_DATA_DIRS", root + "sysdata:" + root + "mimedata"},
+        {"XDG_CONFIG_HOME", root + "config"},
+        {"XDG_CONFIG_DIRS", root + "sysconfig"},
+        {"XDG_RUNTIME_DIR", root + "run"}};
+    for (const auto &[name, value] : paths) env.emplace_back(name, value);
     SetCommandRunner([this](const ExternalCommand &c) {
       commands.push_back(c);
       auto found = results.find(c.program);
@@ -94,17 +74,11 @@ class PlatformSeams : public ::testing::Test {
   void TearDown() override {
     SetCommandRunner(nullptr);
     SetUrlOpener(nullptr);
-    for (const char *name : kEnvironment) {
-      if (saved.count(name))
-        setenv(name, saved[name].c_str(), 1);
-      else
-        unsetenv(name);
-    }
   }
 
   test::TempFolder tmp{"trovix-platform"};
   const std::string root = tmp.path();
-  std::map<std::string, std::string> saved;
+  std::list<test::ScopedEnv> env;
   std::vector<ExternalCommand> commands;
   std::map<std::string, int> results;  // exit status per program, 0 when absent
   CommandRunner onRun;                 // when set, runs in place of results
@@ -114,30 +88,9 @@ class PlatformSeams : public ::testing::Test {
   QTimer watch;
 };
 
-QImage Canvas(int width, int height, QColor fill) {
-  QImage image(width, height, QImage::Format_RGB32);
-  image.fill(fill);
-  return image;
-}
-
-// A canvas after paint(painter) has drawn on it.
-template <typename F>
-QImage Painted(int width, int height, QColor fill, F paint) {
-  QImage image = Canvas(width, height, fill);
-  {
-    QPainter p(&image);
-    paint(p);
-  }
-  return image;
-}
-
-void ExpectPixels(const QImage &image, std::initializer_list<std::tuple<int, int, QRgb>> pixels) {
-  for (auto [x, y, colour] : pixels) EXPECT_EQ(image.pixel(x, y), colour) << x << "," << y;
-}
-
 }  // namespace
 
-TEST(PlatformBitmaps, ImageFitAndPrint) {
+TEST(PlatformBitmaps, ImageFit) {
   struct Fit {
     const char *name;
     int width, height;
@@ -154,25 +107,9 @@ TEST(PlatformBitmaps, ImageFitAndPrint) {
     ImageFit(f.width, f.height, f.box);
     EXPECT_EQ(f.box, f.expected) << f.name;
   }
-
-  const QRgb red = qRgb(255, 0, 0), white = qRgb(255, 255, 255);
-  QImage picture(2, 1, QImage::Format_RGB32);
-  picture.fill(Qt::red);
-  ExpectPixels(
-      Painted(8, 8, Qt::white, [&](QPainter &p) { PrintBitmap(p, QRect(2, 2, 4, 2), picture); }),
-      {{2, 2, red}, {5, 3, red}, {5, 4, white}});
 }
 
 TEST(PlatformBitmaps, RotateClockwise) {
-  const QRgb a = qRgb(10, 20, 30), b = qRgb(40, 50, 60);
-  QImage two(2, 1, QImage::Format_ARGB32);
-  two.setPixel(0, 0, a);
-  two.setPixel(1, 0, b);
-  BitmapRotate(two);
-  ASSERT_EQ(two.size(), QSize(1, 2));
-  EXPECT_EQ(two.format(), QImage::Format_RGB888);
-  ExpectPixels(two, {{0, 0, a}, {0, 1, b}});
-
   // a b c        d a
   // d e f   ->   e b
   //              f c
@@ -192,19 +129,6 @@ TEST(PlatformBitmaps, RotateClockwise) {
   QImage empty;
   BitmapRotate(empty);
   EXPECT_TRUE(empty.isNull());
-}
-
-// A gradient stays inside its rectangle, and an empty one paints nothing.
-TEST(PlatformCanvas, GradientFillsItsRectangle) {
-  const QRgb background = qRgb(255, 0, 255);
-  auto gradient = [&](QRect r) {
-    return Painted(2, 6, background,
-                   [&](QPainter &p) { CanvasGradientFill(p, r, Qt::black, Qt::white); });
-  };
-  EXPECT_EQ(gradient({0, 2, 2, 0}), Canvas(2, 6, background));
-  QImage image = gradient({0, 1, 2, 4});
-  EXPECT_LT(qGray(image.pixel(1, 1)), qGray(image.pixel(1, 4)));
-  ExpectPixels(image, {{0, 0, background}, {0, 5, background}});
 }
 
 TEST(PlatformControls, EditableNamesKeepTheirBytes) {
@@ -271,9 +195,9 @@ TEST(PlatformControls, WindowToMouseStaysOnScreen) {
 }
 
 TEST_F(PlatformSeams, PathsAsOnDisk) {
-  WriteFile(root + "Tree/Alpha/beta.TXT", "x");
-  WriteFile(root + "Tree/Case/one", "x");
-  WriteFile(root + "Tree/case/two", "x");
+  test::WriteAll(root + "Tree/Alpha/beta.TXT", "x");
+  test::WriteAll(root + "Tree/Case/one", "x");
+  test::WriteAll(root + "Tree/case/two", "x");
   const std::string tree = root + "Tree/";
   const std::pair<std::string, std::string> paths[] = {
       {root + "tree/ALPHA/Beta.txt", tree + "Alpha/beta.TXT"},
@@ -317,7 +241,7 @@ TEST_F(PlatformSeams, TerminalMountsAndFileManager) {
 
   // Mounts wait for gio; the new gvfs entry is the mount point.
   const std::string gvfs = root + "run/gvfs/", share = gvfs + "smb-share:server=nas,share=docs";
-  WriteFile(gvfs + "old-mount/f", "x");
+  test::WriteAll(gvfs + "old-mount/f", "x");
   EXPECT_EQ(GvfsFolder(), gvfs);
   commands.clear();
   onRun = [&](const ExternalCommand &) {
@@ -366,11 +290,11 @@ TEST_F(PlatformSeams, TerminalMountsAndFileManager) {
 TEST_F(PlatformSeams, RegisteredApplications) {
   const std::string apps = root + "data/applications/";
   auto entry = [](const std::string &file, const std::string &keys) {
-    WriteFile(file, "[Desktop Entry]\nType=Application\n" + keys);
+    test::WriteAll(file, "[Desktop Entry]\nType=Application\n" + keys);
   };
-  WriteFile(apps + "mimeinfo.cache",
-            "[MIME Cache]\ntext/plain=viewer.desktop;gone.desktop;hidden.desktop;\n"
-            "text/x-csrc=ide.desktop;\n");
+  test::WriteAll(apps + "mimeinfo.cache",
+                 "[MIME Cache]\ntext/plain=viewer.desktop;gone.desktop;hidden.desktop;\n"
+                 "text/x-csrc=ide.desktop;\n");
   entry(apps + "viewer.desktop",
         "Name=Viewer\\sPlus\nIcon=viewer\nExec=\"/opt/My Apps/viewer\" --title=%c --icon-arg %i "
         "%U\n");
@@ -381,9 +305,9 @@ TEST_F(PlatformSeams, RegisteredApplications) {
   // A data folder without a cache is read from its .desktop files.
   entry(root + "sysdata/applications/vendor/pad.desktop",
         "Name=Pad\nExec=pad %F\nMimeType=text/plain;\n");
-  WriteFile(root + "config/mimeapps.list",
-            "[Default Applications]\ntext/plain=edit.desktop;missing.desktop\n"
-            "[Removed Associations]\ntext/plain=gone.desktop;\n");
+  test::WriteAll(root + "config/mimeapps.list",
+                 "[Default Applications]\ntext/plain=edit.desktop;missing.desktop\n"
+                 "[Removed Associations]\ntext/plain=gone.desktop;\n");
 
   Args ids;
   for (const DesktopApp &app : AppsForMimeTypes({"text/x-csrc", "text/plain"}))
@@ -419,8 +343,8 @@ TEST_F(PlatformSeams, RegisteredApplications) {
   // Opening: the desktop opens a registered type; when it cannot, or for a
   // type nothing is registered for, the Open With dialog decides.
   const std::string text = root + "notes.txt", odd = root + "blob.zzqqx";
-  WriteFile(text, "plain text\n");
-  WriteFile(odd, std::string("\x01\x02\x03\x00\xff", 5));
+  test::WriteAll(text, "plain text\n");
+  test::WriteAll(odd, std::string("\x01\x02\x03\x00\xff", 5));
   EXPECT_TRUE(WinOpenFile(nullptr, text));
   ASSERT_EQ(urls.size(), 1u);
   EXPECT_EQ(urls[0].toLocalFile().toStdString(), text);
@@ -459,10 +383,6 @@ TEST_F(PlatformSeams, RegisteredApplications) {
   EXPECT_FALSE(WinOpenFileWith(nullptr, odd));
   answer = [](TOpenWithDialog *d) { d->reject(); };
   EXPECT_TRUE(WinOpenFileWith(nullptr, odd));  // cancelled: not a failure
-
-  openerWorks = true;
-  EXPECT_TRUE(ExploreFolder(nullptr, "/srv/share/"));
-  EXPECT_EQ(urls.back().toLocalFile(), "/srv/share/");
 }
 
 TEST(PlatformCommands, RealRunner) {
@@ -475,7 +395,7 @@ TEST(PlatformCommands, RealRunner) {
   run.input = "from stdin\n";
   EXPECT_EQ(RunCommand(run), 3);
   const std::string folder = std::filesystem::canonical(dir.path()).string();
-  EXPECT_EQ(ReadFile(dir / "out"), folder + "\narg one\nfrom stdin\n");
+  EXPECT_EQ(test::ReadAll(dir / "out"), folder + "\narg one\nfrom stdin\n");
 
   run.program = "no-such-program-trovix";
   EXPECT_EQ(RunCommand(run), CommandNotStarted);
@@ -494,8 +414,8 @@ TEST(PlatformCommands, RealRunner) {
   EXPECT_EQ(RunCommand(detached), 0);
   QElapsedTimer clock;
   clock.start();
-  while (ReadFile(dir / "detached").empty() && clock.elapsed() < 5000) QThread::msleep(10);
-  EXPECT_EQ(ReadFile(dir / "detached"), "[]\n");  // stdin is empty
+  while (test::ReadAll(dir / "detached").empty() && clock.elapsed() < 5000) QThread::msleep(10);
+  EXPECT_EQ(test::ReadAll(dir / "detached"), "[]\n");  // stdin is empty
 }
 
 TEST(PlatformKeys, PostedKeysReachFocusedEdit) {
@@ -551,13 +471,6 @@ TEST(PlatformKeys, PostedKeysReachFocusedEdit) {
   EXPECT_EQ(CurrentShiftState(), 0);
   QApplication::processEvents();
 
-  for (int vk : {13, 8,  9,   27,  37, 38, 39, 40, 36, 35,  33, 34,
-                 45, 46, 112, 123, 32, 48, 57, 65, 90, 186, 222})
-    EXPECT_EQ(QtKeyToVirtualKey(VirtualKeyToQtKey(vk)), vk) << vk;
-  EXPECT_EQ(VirtualKeyToQtKey(13), Qt::Key_Return);
-  EXPECT_EQ(VirtualKeyToQtKey(123), Qt::Key_F12);
-  EXPECT_EQ(QtKeyToVirtualKey(Qt::Key_Exclam), '1');
-  EXPECT_EQ(VirtualKeyToQtKey(7), Qt::Key_unknown);
   EXPECT_EQ(ShiftStateFromQt(Qt::ShiftModifier | Qt::ControlModifier), ssShift | ssCtrl);
 }
 

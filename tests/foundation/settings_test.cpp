@@ -10,7 +10,6 @@
 #include <fstream>
 #include <map>
 #include <random>
-#include <sstream>
 
 #include "foundation/file_system.h"
 #include "test_util.h"
@@ -21,17 +20,6 @@ using namespace trovix;
 namespace {
 
 using Lines = std::vector<std::string>;
-
-std::string ReadBytes(const fs::path &p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteBytes(const fs::path &p, const std::string &bytes) {
-  std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 Lines Names(const fs::path &folder) {
   Lines names;
@@ -57,6 +45,7 @@ class SettingsTest : public testing::Test {
 
   test::TempFolder dir_{"trovix-settings"};
   const std::string folder_ = dir_.path();
+  test::ScopedEnv xdg_{"XDG_CONFIG_HOME", folder_ + "config"};
 };
 
 TEST_F(SettingsTest, LookupRules) {
@@ -133,7 +122,7 @@ TEST_F(SettingsTest, RemoveAndDuplicatesKeepTheIndexRight) {
 
 TEST_F(SettingsTest, LoadsAnyBytes) {
   auto load = [&](const std::string &bytes) {
-    WriteBytes(dir_ / "any.ini", bytes);
+    test::WriteAll(dir_ / "any.ini", bytes);
     EXPECT_TRUE(INIInit(dir_ / "any.ini"));
     return INIStore.Lines();
   };
@@ -166,17 +155,17 @@ TEST_F(SettingsTest, FileNamesAndRoundTrip) {
   INIWrite("Tab1", "/home/u/");
   INIUninit();
   EXPECT_EQ(INIFilename, "");
-  EXPECT_EQ(ReadBytes(dir_ / "Trovix.ini"), "TreeWidth\r\nTab1\t/home/u/\r\n");
+  EXPECT_EQ(test::ReadAll(dir_ / "Trovix.ini"), "TreeWidth\r\nTab1\t/home/u/\r\n");
 
   // A file this store wrote survives load and save byte for byte, blank
   // lines, duplicates and high bytes included.
   std::string file = "A\t1\r\n\r\nB\tx\ty\r\nA\t2\r\n\xc3\xa9\t\x01\x80\r\nZ\r\n";
-  WriteBytes(dir_ / "Trovix.ini", file);
+  test::WriteAll(dir_ / "Trovix.ini", file);
   EXPECT_TRUE(INIInit("Trovix"));
   EXPECT_EQ(INIRead("A"), "1");
   INIWrite("B", "x\ty");  // the same value again
   INIUninit();
-  EXPECT_EQ(ReadBytes(dir_ / "Trovix.ini"), file);
+  EXPECT_EQ(test::ReadAll(dir_ / "Trovix.ini"), file);
   EXPECT_EQ(Names(folder_), (Lines{"Trovix.ini", "x.d"}));
 }
 
@@ -194,39 +183,39 @@ TEST_F(SettingsTest, FailedSaveKeepsTheOldFile) {
   };
   for (const Fault &f : faults) {
     SCOPED_TRACE(static_cast<int>(f.op));
-    WriteBytes(ini, old);
+    test::WriteAll(ini, old);
     ASSERT_TRUE(INIInit(ini));
     for (int i = 0; i < 100; ++i) INIWriteNum("New" + std::to_string(i), i);
     FsInjectFault(f.op, "s.ini", f.error, f.after);
     INIUninit();
     FsClearFaults();
-    EXPECT_EQ(ReadBytes(ini), old);
+    EXPECT_EQ(test::ReadAll(ini), old);
     EXPECT_EQ(Names(folder_), Lines{"s.ini"});
   }
   // Without a fault the same save goes through.
   ASSERT_TRUE(INIInit(ini));
   INIWrite("New", "1");
   INIUninit();
-  EXPECT_EQ(ReadBytes(ini), old + "New\t1\r\n");
+  EXPECT_EQ(test::ReadAll(ini), old + "New\t1\r\n");
   EXPECT_EQ(Names(folder_), Lines{"s.ini"});
 }
 
 TEST_F(SettingsTest, UnreadableFileIsNeverOverwritten) {
   const std::string old = "Precious\t1\r\nMore\t2\r\n", ini = dir_ / "u.ini";
-  WriteBytes(ini, old);
+  test::WriteAll(ini, old);
   for (FsOp op : {FsOp::Read, FsOp::Open}) {
     FsInjectFault(op, "u.ini", EIO, 12);
     EXPECT_FALSE(INIInit(ini));
     FsClearFaults();
     EXPECT_EQ(INIReadNum("Precious", 5), 5);
     INIUninit();
-    EXPECT_EQ(ReadBytes(ini), old);
+    EXPECT_EQ(test::ReadAll(ini), old);
   }
   // The next run with a readable file saves as usual.
   EXPECT_TRUE(INIInit(ini));
   INIWrite("More", "3");
   INIUninit();
-  EXPECT_EQ(ReadBytes(ini), "Precious\t1\r\nMore\t3\r\n");
+  EXPECT_EQ(test::ReadAll(ini), "Precious\t1\r\nMore\t3\r\n");
 }
 
 mode_t ModeOf(const std::string &path) {
@@ -249,21 +238,21 @@ TEST_F(SettingsTest, SaveKeepsModeAndWritesThroughLinks) {
     chmod(ini.c_str(), mode);
     save(ini, std::to_string(mode));
     EXPECT_EQ(ModeOf(ini), mode);
-    EXPECT_EQ(ReadBytes(ini), "K\t" + std::to_string(mode) + "\r\n");
+    EXPECT_EQ(test::ReadAll(ini), "K\t" + std::to_string(mode) + "\r\n");
   }
 
   // A relative link to a link to the real file, in other folders.
   fs::create_directories(dir_ / "dotfiles/trovix");
   fs::create_directories(dir_ / "home");
   const std::string real = dir_ / "dotfiles/trovix/real.ini", link = dir_ / "home/t.ini";
-  WriteBytes(real, "K\told\r\n");
+  test::WriteAll(real, "K\told\r\n");
   chmod(real.c_str(), 0640);
   fs::create_symlink("../dotfiles/trovix/real.ini", dir_ / "dotfiles/hop.ini");
   fs::create_symlink("../dotfiles/hop.ini", link);
   save(link, "through");
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(fs::read_symlink(link), "../dotfiles/hop.ini");
-  EXPECT_EQ(ReadBytes(real), "K\tthrough\r\n");
+  EXPECT_EQ(test::ReadAll(real), "K\tthrough\r\n");
   EXPECT_EQ(ModeOf(real), 0640u);
   EXPECT_EQ(Names(dir_ / "dotfiles/trovix"), Lines{"real.ini"});  // no temporary left
   EXPECT_EQ(Names(dir_ / "home"), Lines{"t.ini"});
@@ -277,11 +266,11 @@ TEST_F(SettingsTest, SaveKeepsModeAndWritesThroughLinks) {
     EXPECT_FALSE(INIStartup(dir_ / "bin/trovix"));
     INIWrite("Made", "1");
     INIShutdown();
-    EXPECT_EQ(ReadBytes(name), "Made\t1\r\n") << name;
+    EXPECT_EQ(test::ReadAll(name), "Made\t1\r\n") << name;
     EXPECT_EQ(ModeOf(name), 0600u);
   }
   EXPECT_TRUE(fs::is_symlink(dangling));
-  EXPECT_EQ(ReadBytes(target), "Made\t1\r\n");
+  EXPECT_EQ(test::ReadAll(target), "Made\t1\r\n");
 
   // A loop of links is not a file to write: nothing changes.
   fs::create_symlink(dir_ / "home/loop2", dir_ / "home/loop1");
@@ -292,13 +281,12 @@ TEST_F(SettingsTest, SaveKeepsModeAndWritesThroughLinks) {
 }
 
 TEST_F(SettingsTest, StartupChoosesTheFile) {
-  const char *xdg = std::getenv("XDG_CONFIG_HOME");
-  const std::string savedXdg = xdg ? xdg : "", exe = dir_ / "bin/trovix.bin";
+  const std::string exe = dir_ / "bin/trovix.bin";
   fs::create_directories(dir_ / "bin");
-  WriteBytes(exe, "program");
+  test::WriteAll(exe, "program");
 
   // Beside the executable, named after it without its extension.
-  WriteBytes(dir_ / "bin/trovix.ini", "W\t1\r\n");
+  test::WriteAll(dir_ / "bin/trovix.ini", "W\t1\r\n");
   EXPECT_TRUE(INIStartup(exe));
   EXPECT_EQ(INIFolder, folder_ + "bin/");
   EXPECT_EQ(INIFilename, folder_ + "bin/trovix.ini");
@@ -310,7 +298,7 @@ TEST_F(SettingsTest, StartupChoosesTheFile) {
   EXPECT_FALSE(INIStartup(exe, "trovix.bin"));
   EXPECT_EQ(INIFilename, exe + ".ini");
   INIShutdown();
-  EXPECT_EQ(ReadBytes(exe), "program");
+  EXPECT_EQ(test::ReadAll(exe), "program");
 
   // TROVIX_INI names the file exactly.
   setenv("TROVIX_INI", (folder_ + "other").c_str(), 1);
@@ -318,12 +306,11 @@ TEST_F(SettingsTest, StartupChoosesTheFile) {
   EXPECT_EQ(INIFilename, folder_ + "other");
   INIWrite("O", "1");
   INIShutdown();
-  EXPECT_EQ(ReadBytes(dir_ / "other"), "O\t1\r\n");
+  EXPECT_EQ(test::ReadAll(dir_ / "other"), "O\t1\r\n");
   unsetenv("TROVIX_INI");
 
   // An executable folder that cannot be written to sends the file to the
   // user's configuration folder, created at the first save.
-  setenv("XDG_CONFIG_HOME", (folder_ + "config").c_str(), 1);
   FsInjectFault(FsOp::Create, folder_ + "bin/", EACCES);
   EXPECT_FALSE(INIStartup(exe, "Trovix"));
   FsClearFaults();
@@ -331,30 +318,21 @@ TEST_F(SettingsTest, StartupChoosesTheFile) {
   EXPECT_EQ(INIFilename, folder_ + "config/trovix/Trovix.ini");
   INIWrite("C", "2");
   INIShutdown();
-  EXPECT_EQ(ReadBytes(dir_ / "config/trovix/Trovix.ini"), "C\t2\r\n");
+  EXPECT_EQ(test::ReadAll(dir_ / "config/trovix/Trovix.ini"), "C\t2\r\n");
   EXPECT_EQ(Names(dir_ / "bin"), (Lines{"trovix.bin", "trovix.bin.ini", "trovix.ini"}));
-  if (xdg)
-    setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
-  else
-    unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(SettingsTest, AnInstalledProgramKeepsItsSettingsInTheUsersFolder) {
-  const char *xdg = std::getenv("XDG_CONFIG_HOME");
-  const std::string savedXdg = xdg ? xdg : "", exe = dir_ / "usr/bin/trovix";
+  const std::string exe = dir_ / "usr/bin/trovix";
   fs::create_directories(dir_ / "usr/bin");
   fs::create_directories(dir_ / "usr/share/applications");
-  WriteBytes(exe, "program");
-  WriteBytes(dir_ / "usr/share/applications/io.github.trovix.Trovix.desktop", "[Desktop Entry]\n");
-  setenv("XDG_CONFIG_HOME", (folder_ + "config").c_str(), 1);
+  test::WriteAll(exe, "program");
+  test::WriteAll(dir_ / "usr/share/applications/io.github.trovix.Trovix.desktop",
+                 "[Desktop Entry]\n");
   INIStartup(exe, "Trovix");
   EXPECT_EQ(INIFilename, folder_ + "config/trovix/Trovix.ini");
   INIShutdown();
   EXPECT_EQ(Names(dir_ / "usr/bin"), (Lines{"trovix"}));
-  if (xdg)
-    setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
-  else
-    unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

@@ -49,7 +49,6 @@ TEST(Strings, CharactersAndCase) {
               {ChangeCase("Hello World"), "HELLO WORLD"},
               {ChangeCase("HELLO WORLD"), "hello world"},
               {ChangeCase("abc1def"), "Abc1Def"},
-              {ChangeCase("123"), "123"},
               {ChangeCase(""), ""}});
 }
 
@@ -61,9 +60,6 @@ TEST(Strings, SearchAndReplace) {
              {StrPos(1, "hello!", "hello"), 0},
              {StrPos(INT_MAX, "a", "a"), 0},
              {StrPos(1, "\xE9", "\xC9"), 0},
-             {StrPosCh(2, 'a', "aXa"), 3},
-             {StrPosCh(9, 'a', "aXa"), 0},
-             {StrPosCh(1, 'x', "aXa"), 0},  // exact byte
              {StrPosChLast('a', "aXa"), 3},
              {StrPosChLast('a', ""), 0},
              {StrPosWild(1, "a#c", "xxA5c"), 3},
@@ -76,7 +72,6 @@ TEST(Strings, SearchAndReplace) {
              {StrPosWild(5, "", "ab"), 5},
              {StrPosWild(3, "a", "ab"), 0},
              {StrPosWild(1, "aab", "aaab"), 2},
-             {StrCountChar("a/b/c", '/'), 2},
              {StrCountWord("  it's 42-nd, ok "), 5},
              {StrCountWord(""), 0}});
 
@@ -176,17 +171,6 @@ TEST(Strings, Fields) {
               {StrGetField(s, 9), ""},
               {StrGetField(s, -1), ""},
               {StrGetFieldComma("1,two,3", 2), "3"}});
-  Rows<Num>({{StrFields(s), 4}, {StrFields(""), 1}, {StrCommaFields("1,two,3"), 3}});
-}
-
-TEST(Strings, FixedWidthDigits) {
-  Rows<Text>({{D(9), "9"},
-              {DD(7), "07"},
-              {DDDD(2024), "2024"},
-              {DDDD(5), "0005"},
-              {H(0xAF), "F"},
-              {HH(0x0A), "0A"},
-              {HHHH(0x1A2B), "1A2B"}});
 }
 
 TEST(Strings, NumberToText) {
@@ -197,20 +181,15 @@ TEST(Strings, NumberToText) {
               {NumToStrFill(1234, 2), "1234"},
               {NumToStrDecimals(12345, 2), "123.45"},
               {NumToStrDecimals(-5, 2), "-0.05"},
-              {NumToStrDecimals(7, 0), "7"},
               {NumToStrDecimals(INT_MIN, 3), "-2147483.648"},
               {NumToStrDecimals(1, 25), "0.0000000000000000000000001"},
               {CardToStr(255, 16), "FF"},
               {CardToStr(0xFFFFFFFF, 2), std::string(32, '1')},
-              {CardToStr(35, 36), "Z"},
-              {CardToStr(0), "0"},
               {CardToStr(4294967295u), "4294967295"},
               {CardToHex(0), "0"},
               {CardToHexFill(0xAB, 4), "00AB"},
               {ItemWord(0), "items"},
               {ItemWord(1), "item"},
-              {ItemWord(2), "items"},
-              {NumToStrCommas(0), "0"},
               {NumToStrCommas(999), "999"},
               {NumToStrCommas(1000), "1,000"},
               {NumToStrCommas(5368709120), "5,368,709,120"},  // 5 GiB
@@ -218,7 +197,6 @@ TEST(Strings, NumberToText) {
               {FormatSizeBytes(0), "0 Bytes"},
               {FormatSizeBytes(9999), "9,999 Bytes"},
               {FormatSizeBytes(10000), "9 KB"},
-              {FormatSizeBytes(1048576), "1,024 KB"},
               {FormatSizeBytes(10485760), "10 MB"},
               {FormatSizeBytes(5368709120), "5,120 MB"},
               {FormatSizeBytes(int64_t{3} << 40), "3,072 GB"},
@@ -236,34 +214,19 @@ TEST(Strings, ParsersAndErrorFlag) {
   EXPECT_EQ(v, 0);
   EXPECT_FALSE(Fails([&] { v = StrToNum("-2147483648"); }));
   EXPECT_EQ(v, INT_MIN);
-  for (auto bad : {+[] { StrToNum("-"); }, +[] { StrToCard(""); }, +[] { HexToCard("fg"); },
-                   +[] { HexToCard(""); }})
+  for (auto bad : {+[] { StrToNum("-"); }, +[] { HexToCard("fg"); }, +[] { HexToCard(""); }})
     EXPECT_TRUE(Fails(bad));
   StrError = true;  // sticky: a good parse does not clear it
   StrToNum("12");
   EXPECT_TRUE(StrError);
   StrError = false;
   Rows<Num>({{StrToNum("+17"), 17},
-             {StrToCard("4294967297"), 1} /* wraps */,
              {HexToCard("ff"), 255},
              {UnformatDecimal("2.5", 0), 2} /* ties to even */,
-             {UnformatDecimal("3.5", 0), 4},
-             {UnformatDecimal("-0.125", 2), -12},
-             {UnformatDecimal("12.345", 3), 12345},
              {UnformatDecimal("1e20", 0), INT_MAX}});  // saturates
 
-  const std::string list = "12, 7\r\nx";
-  int32_t pos = 1;
-  EXPECT_EQ(StrGetCardinal(list, pos), 12u);
-  EXPECT_EQ(pos, 5);
-  EXPECT_EQ(StrGetInt(list, pos), 7);
-  EXPECT_EQ(pos, 8);
-  EXPECT_TRUE(Fails([&] { StrGetCardinal(list, pos); }));
-  EXPECT_EQ(pos, 8);
-  pos = 1;
-  EXPECT_FALSE(Fails([&] { StrGetCardinal(" , ", pos); }));  // separators move
-  pos = 50;
-  EXPECT_TRUE(Fails([&] { StrGetCardinal("1", pos); }));
+  int32_t pos = 50;
+  EXPECT_TRUE(Fails([&] { StrGetCardinal("1", pos); }));  // past the end
   pos = 1;
   EXPECT_EQ(StrGetHex(" 1aF zz", pos), 0x1AFu);
   EXPECT_EQ(pos, 6);
@@ -289,28 +252,15 @@ TEST(Strings, ParsersAndErrorFlag) {
 }
 
 TEST(Strings, FixedWidthReaders) {
-  EXPECT_TRUE(Fails([] { EXPECT_EQ(StrGetD('x'), 0); }));
-  EXPECT_FALSE(Fails([] { EXPECT_EQ(StrGetDD("x7", 5), 0); }));  // short: 0, no error
-  EXPECT_FALSE(Fails([] { EXPECT_EQ(StrGetDDDD("20", 1), 2000); }));
-  EXPECT_TRUE(Fails([] { EXPECT_EQ(StrGetH("A", 2), 0); }));
-  EXPECT_TRUE(Fails([] { StrGetH("A", 0); }));
-  EXPECT_TRUE(Fails([] { StrGetHHHHHHHH("dead", INT_MAX); }));
-  Rows<Num>({{StrGetH_('c'), 12},
-             {StrGetDD("2024", 3), 24},
-             {StrGetDDD("2024", 2), 24},
-             {StrGetDDDD("2024", 1), 2024},
-             {StrGetHH("x1f", 2), 0x1F},
-             {StrGetHHHH("1A2B", 1), 0x1A2B},
-             {StrGetHHHHH("1A2B3", 1), 0x1A2B3},
-             {StrGetHHHHHH("345678", 1), 0x345678},
-             {StrGetHHHHHHHH("deadBEEF", 1), 0xDEADBEEF}});
+  EXPECT_TRUE(Fails([] { StrGetH_('x'); }));
+  EXPECT_TRUE(Fails([] { StrGetHHHH("dead", INT_MAX); }));  // no overflow past the end
+  Rows<Num>({{StrGetH_('c'), 12}, {StrGetHHHH("x1A2B", 2), 0x1A2B}});
 }
 
 TEST(Strings, HashAndScrambler) {
   EXPECT_EQ(CrunchString(""), 0u);
   EXPECT_EQ(CrunchString("Read Me"), CrunchString("rEAD mE"));
   EXPECT_NE(CrunchString("ab"), CrunchString("ba"));
-  EXPECT_NE(CrunchCardinal(1), CrunchCardinal(2));
   std::string s;
   for (int k = 0; k < 600; ++k) s += static_cast<char>(k * 7);
   EXPECT_NE(Mixup(s), s);

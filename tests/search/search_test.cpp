@@ -23,11 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void WriteFile(const std::string &path, const std::string &bytes) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // Runs one search synchronously and returns "relative path|name" of each result.
 std::vector<std::string> Search(TSearchJob &job) {
   job.State = ssSearching;
@@ -55,10 +50,10 @@ using Names = std::vector<std::string>;
 
 TEST(SearchWalk, NamesPartsFoldersAndSubFolders) {
   test::TempFolder t;
-  WriteFile(t / "winsock.dll", "x");
-  WriteFile(t / "sub/WINSOCK32.DLL", "xy");
-  WriteFile(t / "winsock.exe", "x");
-  WriteFile(t / "my file.txt", "x");
+  test::WriteAll(t / "winsock.dll", "x");
+  test::WriteAll(t / "sub/WINSOCK32.DLL", "xy");
+  test::WriteAll(t / "winsock.exe", "x");
+  test::WriteAll(t / "my file.txt", "x");
   fs::create_directories(t / "sub/deeper");
   EXPECT_EQ(Search(t.path(), "dll winsoc"), (Names{"winsock.dll", "sub/WINSOCK32.DLL"}));
   EXPECT_EQ(Search(t.path(), "winsoc,DLL"), (Names{"winsock.dll", "sub/WINSOCK32.DLL"}));
@@ -77,9 +72,9 @@ TEST(SearchWalk, NamesPartsFoldersAndSubFolders) {
 
 TEST(SearchWalk, ContentsNeverListFoldersAndHonourCaseAndBinary) {
   test::TempFolder t;
-  WriteFile(t / "hello/a.txt", "say Hello world\n");
-  WriteFile(t / "b.txt", "HELLO\n");
-  WriteFile(t / "c.bin", std::string("\0\1\2\3hello", 9) + std::string(100, '\0'));
+  test::WriteAll(t / "hello/a.txt", "say Hello world\n");
+  test::WriteAll(t / "b.txt", "HELLO\n");
+  test::WriteAll(t / "c.bin", std::string("\0\1\2\3hello", 9) + std::string(100, '\0'));
   EXPECT_EQ(Search(t.path(), "", "hello"), (Names{"hello/a.txt", "b.txt"}));
   EXPECT_EQ(Search(t.path(), "", "hello", true), (Names{"hello/a.txt", "b.txt", "c.bin"}));
   TSearchJob job;
@@ -99,17 +94,17 @@ TEST(SearchWalk, HexContents) {
   EXPECT_EQ(bytes, "unchanged");
   // Ignore case also makes letter bytes of hex text match either case.
   test::TempFolder t;
-  WriteFile(t / "a.dat", std::string("xx\x01"
-                                     "column1\tCOLUMN2"));
+  test::WriteAll(t / "a.dat", std::string("xx\x01"
+                                          "column1\tCOLUMN2"));
   ASSERT_TRUE(SearchHexContents("01 \"Column1\" 09 \"Column2\"", bytes));
   EXPECT_EQ(Search(t.path(), "", bytes, true), (Names{"a.dat"}));
 }
 
 TEST(SearchWalk, LinksPipesAndUnreadableFiles) {
   test::TempFolder t, outside;
-  WriteFile(outside / "secret.txt", "needle");
-  WriteFile(t / "in/plain.txt", "needle");
-  WriteFile(t / "in/broken.txt", "needle needle");
+  test::WriteAll(outside / "secret.txt", "needle");
+  test::WriteAll(t / "in/plain.txt", "needle");
+  test::WriteAll(t / "in/broken.txt", "needle needle");
   fs::create_directory_symlink(outside.path(), t / "linkdir");
   fs::create_symlink(outside / "secret.txt", t / "link.txt");
   ASSERT_EQ(mkfifo((t / "in/pipe.txt").c_str(), 0600), 0);
@@ -129,7 +124,7 @@ TEST(SearchWalk, LinksPipesAndUnreadableFiles) {
 
 TEST(SearchWalk, AccessTimeIsKept) {
   test::TempFolder t;
-  WriteFile(t / "a.txt", "find me");
+  test::WriteAll(t / "a.txt", "find me");
   struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, (t / "a.txt").c_str(), times, 0), 0);
   EXPECT_EQ(Search(t.path(), "", "me"), (Names{"a.txt"}));
@@ -150,7 +145,7 @@ TEST(SearchWalk, SameAsRecursiveListing) {
       fs::create_directories(t / (parent + name));
       folders.push_back(parent + name + "/");
     } else {
-      WriteFile(t / (parent + name + ".txt"), "x");
+      test::WriteAll(t / (parent + name + ".txt"), "x");
     }
   }
   std::set<std::string> expected;
@@ -402,40 +397,12 @@ SearchEntry Entry(const std::string &path, const std::string &name, uint64_t siz
   return e;
 }
 
-TEST(SearchFilter, DuplicatesAndUniques) {
-  TSearchJob job;
-  job.Results = {Entry("/a/", "Readme.txt", 10, 5), Entry("/b/", "Readme.txt", 10, 5),
-                 Entry("/c/", "Readme.txt", 11, 5), Entry("/d/", "README.TXT", 10, 5)};
-  job.ResultCount = 4;
-  job.Params.DuplicatesOnly = true;
-  job.Filter();
-  std::vector<int> flags;
-  for (auto &e : job.Results) flags.push_back(e.flag);
-  EXPECT_EQ(flags, (std::vector<int>{0, 0, 1, 1}));
-  job.Params.DuplicatesOnly = false;
-  job.Params.UniquesOnly = true;
-  job.Filter();
-  flags.clear();
-  for (auto &e : job.Results) flags.push_back(e.flag);
-  EXPECT_EQ(flags, (std::vector<int>{1, 1, 0, 0}));
-  // No criterion: any two are twins; a single entry has none.
-  job.Params = TSearchParams{};
-  job.Params.DuplicatesOnly = true;
-  job.Params.SameName = job.Params.SameSize = job.Params.SameDate = false;
-  job.Filter();
-  EXPECT_TRUE(std::all_of(job.Results.begin(), job.Results.end(),
-                          [](const SearchEntry &e) { return e.flag == 0; }));
-  job.ResultCount = 1;
-  job.Filter();
-  EXPECT_EQ(job.Results[0].flag, 1);
-}
-
 TEST(SearchFilter, DuplicateSearchCutsAndTotals) {
   test::TempFolder t;
-  WriteFile(t / "a/same.txt", "12345");
-  WriteFile(t / "b/same.txt", "12345");
-  WriteFile(t / "c/same.txt", "1234567");
-  WriteFile(t / "lonely.txt", "1");
+  test::WriteAll(t / "a/same.txt", "12345");
+  test::WriteAll(t / "b/same.txt", "12345");
+  test::WriteAll(t / "c/same.txt", "1234567");
+  test::WriteAll(t / "lonely.txt", "1");
   for (const char *p : {"a/same.txt", "b/same.txt", "c/same.txt"}) {
     struct timespec times[2] = {{1000, 0}, {1000, 0}};
     utimensat(AT_FDCWD, (t / p).c_str(), times, 0);
@@ -452,32 +419,11 @@ TEST(SearchFilter, DuplicateSearchCutsAndTotals) {
   EXPECT_EQ(job.TotalSize, 8u);
 }
 
-TEST(SearchSort, HeaderOrders) {
-  TSearchJob job;
-  job.Results = {Entry("/x/", "b.txt", 30, 100), Entry("/x/", "a.zip", 10, 300),
-                 Entry("/y/", "c", 20, 200),     Entry("/a/", "d", 0, 50, faDirectory),
-                 Entry("/x/", "B.TXT", 30, 100), Entry("/X/", "b.txt", 30, 100)};
-  job.ResultCount = 6;
-  auto order = [&](uint8_t key) {
-    job.SortKey = key;
-    EXPECT_TRUE(job.Sort());
-    std::string s;
-    for (auto &e : job.Results) s += e.path + e.name + " ";
-    return s;
-  };
-  // Equal names ignoring case are ordered byte for byte, whatever the listing.
-  EXPECT_EQ(order(skName), "/a/d /x/a.zip /x/B.TXT /X/b.txt /x/b.txt /y/c ");
-  EXPECT_EQ(order(skExtension), "/a/d /y/c /x/B.TXT /X/b.txt /x/b.txt /x/a.zip ");
-  EXPECT_EQ(order(skPath), "/a/d /x/a.zip /X/b.txt /x/B.TXT /x/b.txt /y/c ");
-  EXPECT_EQ(order(skSize), "/a/d /x/a.zip /y/c /x/B.TXT /X/b.txt /x/b.txt ");
-  EXPECT_EQ(order(skDate), "/x/a.zip /y/c /x/B.TXT /X/b.txt /x/b.txt /a/d ");
-}
-
 TEST(SearchDelete, DeletedFilesStayGreyAndTotalKept) {
   test::TempFolder t;
-  WriteFile(t / "a.txt", "aaa");
-  WriteFile(t / "b.txt", "bb");
-  WriteFile(t / "sub/c.txt", "c");
+  test::WriteAll(t / "a.txt", "aaa");
+  test::WriteAll(t / "b.txt", "bb");
+  test::WriteAll(t / "sub/c.txt", "c");
   chmod((t / "b.txt").c_str(), 0444);
   TSearchJob job;
   job.Params.SearchFolder = t.path();
@@ -516,7 +462,7 @@ TEST(SearchDelete, DeletedFilesStayGreyAndTotalKept) {
 
 TEST(SearchAbort, StoppedWalkLeavesAnEmptyList) {
   test::TempFolder t;
-  for (int i = 0; i < 50; ++i) WriteFile(t / ("f" + std::to_string(i)), "x");
+  for (int i = 0; i < 50; ++i) test::WriteAll(t / ("f" + std::to_string(i)), "x");
   TSearchJob job;
   job.Params.SearchFolder = t.path();
   job.State = ssAborting;  // as if the stop mark was pressed before the first entry
