@@ -40,6 +40,9 @@ void OpenAndPaint(benchmark::State &state, const std::string &name, bool hex) {
     wall.start();
     cpuStart = CpuSeconds();
     trovix::TViewFileForm *view = trovix::ViewFile(folder + name, true, hex, "", nullptr);
+    // A file that takes longer than a moment is read on a worker.
+    while (view && view->LoadPending())
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (view) {
       QPixmap screen = view->grab();  // the first painted screen
       benchmark::DoNotOptimize(screen);

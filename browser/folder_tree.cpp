@@ -69,6 +69,16 @@ std::vector<FolderRoot> FolderRoots() {
   return roots;
 }
 
+std::vector<FolderRoot> KnownFolderRoots() {
+  std::vector<FolderRoot> roots;
+  const char *home = std::getenv("HOME");
+  FsVolume none;
+  if (home && *home == PathDelim && WithTrailingDelim(home) != "/")
+    roots.push_back(MakeFolderRoot(home, none));
+  roots.push_back(MakeFolderRoot("/", none));
+  return roots;
+}
+
 static bool PrefixIgnoringCase(const std::string &prefix, const std::string &s) {
   if (prefix.size() > s.size()) return false;
   for (size_t i = 0; i < prefix.size(); ++i)
@@ -120,6 +130,21 @@ std::vector<std::string> SubFolders(const std::string &folder) {
     return c != 0 ? c < 0 : a < b;
   });
   return names;
+}
+
+bool HasSubFolder(const std::string &folder) {
+  FsFolderReader reader;
+  if (!reader.Open(folder)) return false;
+  std::string name;
+  FsKind kind;
+  while (reader.NextKind(name, kind)) {
+    if (kind == FsKind::Folder) return true;
+    FsEntry entry;
+    if ((kind == FsKind::Link || kind == FsKind::Unknown) && reader.Info(name, entry) &&
+        (entry.attr & faDirectory))
+      return true;
+  }
+  return false;
 }
 
 int32_t FindName(const std::vector<std::string> &names, const std::string &name) {

@@ -34,6 +34,9 @@ struct FolderRoot {
 // The tree's roots: the home folder first, then "/" and every other real
 // volume in mount-point order.
 std::vector<FolderRoot> FolderRoots();
+// What the roots are known to be without a call that may block: the home
+// folder (as HOME names it, not checked) and "/", neither with a label.
+std::vector<FolderRoot> KnownFolderRoots();
 FolderRoot MakeFolderRoot(const std::string &path, const FsVolume &volume);
 int32_t DriveImage(FsDriveType type);
 
@@ -48,6 +51,10 @@ std::vector<std::string> PathComponents(const std::string &rest);
 // The sub-folders of folder (links to folders included), sorted the way the
 // tree shows them. Hidden folders are included.
 std::vector<std::string> SubFolders(const std::string &folder);
+// True when folder holds at least one sub folder as SubFolders counts them;
+// reads the folder only up to the first one and examines only entries whose
+// kind the folder itself does not tell (links, unknown).
+bool HasSubFolder(const std::string &folder);
 
 // Index of the name in names: an exact match wins, else the first that is the
 // same ignoring case; -1 for none.

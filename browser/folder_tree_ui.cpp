@@ -5,9 +5,14 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPersistentModelIndex>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
+#include <unordered_set>
+#include <utility>
 
 #include "dialogs/options_ui.h"
 #include "foundation/platform_ui.h"
@@ -24,9 +29,53 @@ constexpr int kImageRole = Qt::UserRole + 1;
 constexpr int kRootPathRole = Qt::UserRole + 2;
 constexpr int kFilledRole = Qt::UserRole + 3;       // its sub folders were read
 constexpr int kPlaceholderRole = Qt::UserRole + 4;  // stands in while they are read
+constexpr int kProbedRole = Qt::UserRole + 5;       // looked at for sub folders
+// Children of one node looked at by one probe: several screens of them,
+// while a node with thousands does not cost thousands of folder reads.
+constexpr size_t kProbeLimit = 500;
+constexpr size_t kProbeBatch = 32;  // children probed by one job
 
 bool Filled(const QTreeWidgetItem *node) { return node->data(0, kFilledRole).toBool(); }
 bool Placeholder(const QTreeWidgetItem *node) { return node->data(0, kPlaceholderRole).toBool(); }
+bool Probed(const QTreeWidgetItem *node) { return node->data(0, kProbedRole).toBool(); }
+
+// True when item is node or one of its ancestors.
+bool Holds(const QTreeWidgetItem *item, const QTreeWidgetItem *node) {
+  for (const QTreeWidgetItem *n = node; n; n = n->parent())
+    if (n == item) return true;
+  return false;
+}
+
+// Keeps the rows on screen while nodes come and go: the top row stays at
+// the top when it survives the change, else the scroll position stays.
+class TViewAnchor {
+ public:
+  explicit TViewAnchor(QTreeWidget *tree)
+      : tree_(tree),
+        top_(tree->indexAt(QPoint(0, 0))),
+        vertical_(tree->verticalScrollBar()->value()),
+        horizontal_(tree->horizontalScrollBar()->value()) {}
+  ~TViewAnchor() {
+    if (top_.isValid())
+      tree_->scrollTo(top_, QAbstractItemView::PositionAtTop);
+    else
+      tree_->verticalScrollBar()->setValue(vertical_);
+    tree_->horizontalScrollBar()->setValue(horizontal_);
+  }
+  TViewAnchor(const TViewAnchor &) = delete;
+  TViewAnchor &operator=(const TViewAnchor &) = delete;
+
+ private:
+  QTreeWidget *tree_;
+  QPersistentModelIndex top_;
+  int vertical_, horizontal_;
+};
+
+struct ProbeResult {
+  std::string name;
+  int index;  // where the child was when the probe started
+  bool hasSubFolder;
+};
 
 }  // namespace
 
@@ -63,9 +112,14 @@ TFolderTree::TFolderTree(QWidget *parent) : QTreeWidget(parent) {
   header()->setStretchLastSection(false);
   connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem *node) {
     setUpdatesEnabled(false);
-    FillNode(node);
+    if (Filled(node))
+      ProbeChildren(node);  // what a collapse cut short
+    else
+      FillNode(node);
     setUpdatesEnabled(true);
   });
+  connect(this, &QTreeWidget::itemCollapsed, this,
+          [this](QTreeWidgetItem *node) { CancelProbes(node); });
   connect(this, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem *current, QTreeWidgetItem *previous) {
             if (previous) SetImage(previous, false);
@@ -89,6 +143,17 @@ TFolderTree::~TFolderTree() { CancelReads(); }
 void TFolderTree::CancelReads() {
   for (auto &read : reads_) read.second->Cancel();
   reads_.clear();
+  CancelProbes(nullptr);
+  if (rootsJob_) rootsJob_->Cancel();
+  rootsJob_.reset();
+}
+
+void TFolderTree::CancelProbes(QTreeWidgetItem *under) {
+  for (size_t i = probes_.size(); i-- > 0;)
+    if (!under || Holds(under, itemFromIndex(probes_[i].parent))) {
+      probes_[i].job->Cancel();
+      probes_.erase(probes_.begin() + static_cast<std::ptrdiff_t>(i));
+    }
 }
 
 void TFolderTree::ApplyOptionColour() {
@@ -115,32 +180,170 @@ void TFolderTree::SetImage(QTreeWidgetItem *node, bool selected) {
 
 void TFolderTree::Init(const std::string &path) {
   Initialised = false;
+  const std::vector<FolderRoot> known = roots_.empty() ? KnownFolderRoots() : roots_;
+  // A volume read still running (a hung mount) goes on rather than a second
+  // one joining it on another worker.
+  TJobHandle job = std::exchange(rootsJob_, nullptr);
   {
     QSignalBlocker block(this);
     CancelReads();
     clear();
+    roots_.clear();
     lastSelected_ = nullptr;
-    roots_ = FolderRoots();
-    for (const FolderRoot &root : roots_) {
-      auto *node = new QTreeWidgetItem(this);
-      node->setText(0, DisplayText(root.text));
-      node->setToolTip(0, DisplayText(root.path));
-      node->setData(0, kNameRole,
-                    QByteArray(root.path.data(), static_cast<qsizetype>(root.path.size())));
-      node->setData(0, kRootPathRole, true);
-      node->setData(0, kImageRole, root.image);
-      node->setIcon(0, FolderImageIcon(root.image));
-      node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-    }
   }
+  // The volumes (mount table, labels, the home folder's volume) can hang on
+  // a dead mount: they are read on a worker, and the tree goes on with what
+  // it knew when they are late.
+  if (!job) {
+    auto roots = std::make_shared<std::vector<FolderRoot>>();
+    job = AsyncRunner().Run([roots](const TWorkerJob &) { *roots = FolderRoots(); },
+                            [this, roots] {
+                              rootsJob_.reset();
+                              InstallRoots(*roots);
+                            });
+  }
+  rootsJob_ = job;
+  if (!(WaitMs > 0 && job->WaitFinished(std::chrono::milliseconds(WaitMs)) &&
+        TWorkerPool::Deliver(job)))
+    InstallRoots(known);
   Initialised = true;
   std::string start = path;
   if (start.empty()) {
     std::error_code error;
     start = std::filesystem::current_path(error).string();
-    if (error || start.empty()) start = "/";
+    if (error || start.empty()) start.assign(1, PathDelim);
   }
   SelectedFolderWrite(start);
+}
+
+void TFolderTree::InstallRoots(const std::vector<FolderRoot> &roots) {
+  TViewAnchor anchor(this);
+  const std::string selected = SelectedFolderRead();
+  QTreeWidgetItem *current = currentItem();
+  bool lost = false;  // the selected node's root is gone
+  {
+    QSignalBlocker block(this);
+    for (int i = topLevelItemCount() - 1; i >= 0; --i) {
+      QTreeWidgetItem *item = topLevelItem(i);
+      bool stays = false;
+      for (const FolderRoot &root : roots) stays |= root.path == NodeName(item);
+      if (stays) continue;
+      if (Holds(item, current)) {
+        lost = true;
+        current = nullptr;
+        setCurrentItem(nullptr);
+      }
+      if (Holds(item, lastSelected_)) lastSelected_ = nullptr;
+      delete item;
+    }
+    for (size_t i = 0; i < roots.size(); ++i) {
+      const FolderRoot &root = roots[i];
+      const int at = static_cast<int>(i);
+      QTreeWidgetItem *node = nullptr;
+      for (int j = at; j < topLevelItemCount() && !node; ++j)
+        if (NodeName(topLevelItem(j)) == root.path) node = topLevelItem(j);
+      if (!node) {
+        node = new QTreeWidgetItem;
+        node->setData(0, kNameRole,
+                      QByteArray(root.path.data(), static_cast<qsizetype>(root.path.size())));
+        node->setData(0, kRootPathRole, true);
+        node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        insertTopLevelItem(at, node);
+      } else if (node != topLevelItem(at)) {
+        insertTopLevelItem(at, takeTopLevelItem(indexOfTopLevelItem(node)));
+      }
+      node->setText(0, DisplayText(root.text));
+      node->setToolTip(0, DisplayText(root.path));
+      node->setData(0, kImageRole, root.image);
+      node->setIcon(0, FolderImageIcon(root.image));
+    }
+    roots_ = roots;
+    if (current && currentItem() != current) setCurrentItem(current);
+  }
+  ProbeChildren(nullptr);
+  if (lost && Initialised) SelectedFolderWrite(selected);
+}
+
+void TFolderTree::ProbeChildren(QTreeWidgetItem *parent) {
+  const std::string key = parent ? NodeToFolder(parent) : std::string();
+  // Folders on network volumes are not probed: a read each is too slow there.
+  if (parent) {
+    const int32_t root = RootOfPath(roots_, key);
+    if (root >= 0 && roots_[root].remote) return;
+  }
+  std::vector<std::pair<std::string, int>> folders;
+  const int count = parent ? parent->childCount() : topLevelItemCount();
+  for (int i = 0; i < count && folders.size() < kProbeLimit; ++i) {
+    QTreeWidgetItem *child = parent ? parent->child(i) : topLevelItem(i);
+    if (Placeholder(child) || Filled(child) || Probed(child) || child->childCount() > 0) continue;
+    if (!parent && i < static_cast<int>(roots_.size()) && roots_[i].remote) continue;
+    folders.emplace_back(NodeName(child), i);
+  }
+  const QPersistentModelIndex index = parent ? indexFromItem(parent) : QModelIndex();
+  for (size_t i = 0; i < probes_.size(); ++i)
+    if (probes_[i].roots == !parent && probes_[i].parent == index) {
+      probes_[i].job->Cancel();
+      probes_.erase(probes_.begin() + static_cast<std::ptrdiff_t>(i));
+      break;
+    }
+  if (folders.empty()) return;
+  auto work = std::make_shared<TProbeWork>();
+  work->prefix = parent ? WithTrailingDelim(key) : std::string();
+  work->folders = std::move(folders);
+  probes_.push_back(TProbe{index, !parent, ProbeBatch(work, 0)});
+}
+
+TJobHandle TFolderTree::ProbeBatch(const std::shared_ptr<const TProbeWork> &work, size_t from) {
+  // Each answer is shown as it comes, so one folder that hangs holds back
+  // only those after it.
+  auto probed = [this](const TWorkerJob &job, const ProbeResult &result) {
+    const TProbe *probe = nullptr;
+    for (const TProbe &p : probes_)
+      if (p.job.get() == &job) probe = &p;
+    if (!probe) return;
+    QTreeWidgetItem *node = probe->roots ? invisibleRootItem() : itemFromIndex(probe->parent);
+    if (!node) return;
+    QTreeWidgetItem *child = nullptr;
+    if (result.index < node->childCount() && NodeName(node->child(result.index)) == result.name)
+      child = node->child(result.index);
+    for (int i = 0; i < node->childCount() && !child; ++i)
+      if (!Placeholder(node->child(i)) && NodeName(node->child(i)) == result.name)
+        child = node->child(i);
+    if (!child) return;
+    QSignalBlocker block(this);
+    child->setData(0, kProbedRole, true);
+    if (!result.hasSubFolder && !Filled(child) && child->childCount() == 0)
+      child->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+  };
+  // A job probes one batch and its done queues the next, so that the reads
+  // the user waits for (a node expanded, a folder selected) take their turn
+  // on the workers between batches.
+  const size_t to = std::min(from + kProbeBatch, work->folders.size());
+  // The job's own address, for its done (which may be destroyed on a worker,
+  // so it holds nothing of the tree's model).
+  auto self = std::make_shared<const TWorkerJob *>(nullptr);
+  TJobHandle job = AsyncRunner().Run(
+      [work, from, to, probed](const TWorkerJob &job) {
+        for (size_t i = from; i < to; ++i) {
+          if (job.Cancelled()) return;
+          const auto &[name, index] = work->folders[i];
+          ProbeResult result{name, index, HasSubFolder(work->prefix + name)};
+          // Posted functions run only while the job is alive and wanted.
+          job.Post([probed, &job, result] { probed(job, result); });
+        }
+      },
+      [this, self, work, to] {
+        for (size_t i = 0; i < probes_.size(); ++i)
+          if (probes_[i].job.get() == *self) {
+            if (to < work->folders.size())
+              probes_[i].job = ProbeBatch(work, to);
+            else
+              probes_.erase(probes_.begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+          }
+      });
+  *self = job.get();
+  return job;
 }
 
 std::string TFolderTree::NodeToFolder(QTreeWidgetItem *node) const {
@@ -155,13 +358,14 @@ std::string TFolderTree::NodeToFolder(QTreeWidgetItem *node) const {
   return path;
 }
 
-void TFolderTree::AddChild(QTreeWidgetItem *parent, const std::string &name, int32_t image) {
-  auto *node = new QTreeWidgetItem(parent);
+QTreeWidgetItem *TFolderTree::NewNode(const std::string &name, int32_t image) {
+  auto *node = new QTreeWidgetItem;
   node->setText(0, DisplayText(name));
   node->setData(0, kNameRole, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
   node->setData(0, kImageRole, image);
   node->setIcon(0, FolderImageIcon(image));
   node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+  return node;
 }
 
 void TFolderTree::FillNode(QTreeWidgetItem *node) {
@@ -221,44 +425,63 @@ void TFolderTree::NodeRead(const std::string &folder, bool exists,
     });
     return;
   }
-  int32_t root = RootOfPath(roots_, folder);
-  int32_t image = (root >= 0 && roots_[root].remote) ? fiNetworkFolder : fiFolder;
+  const int32_t root = RootOfPath(roots_, folder);
+  const int32_t image = (root >= 0 && roots_[root].remote) ? fiNetworkFolder : fiFolder;
+  // Changed in place, so that the rows on screen, the current node and the
+  // expanded sub trees stay where they are.
+  TViewAnchor anchor(this);
   QSignalBlocker block(this);
-  // Children in the new order: known names keep their item (and sub tree).
-  std::vector<QTreeWidgetItem *> old;
-  while (node->childCount() > 0) old.push_back(node->takeChild(0));
   QTreeWidgetItem *current = currentItem();
-  for (const std::string &name : names) {
-    QTreeWidgetItem *kept = nullptr;
-    for (QTreeWidgetItem *&item : old)
-      if (item && !Placeholder(item) && NodeName(item) == name) {
-        kept = item;
-        item = nullptr;
-        break;
-      }
-    if (kept)
-      node->addChild(kept);
-    else
-      AddChild(node, name, image);
-  }
   bool moved = false;  // the selected folder was gone
-  for (QTreeWidgetItem *item : old) {
-    if (!item) continue;
-    bool holdsCurrent = false;
-    for (QTreeWidgetItem *n = current; n; n = n->parent()) holdsCurrent |= n == item;
-    if (holdsCurrent) {
-      current = node;
-      moved = true;
+  // The placeholder and the folders gone leave; the others keep their node.
+  const std::unordered_set<std::string> wanted(names.begin(), names.end());
+  std::unordered_set<std::string> kept;
+  for (int i = 0; i < node->childCount();) {
+    QTreeWidgetItem *item = node->child(i);
+    const std::string name = NodeName(item);
+    if (!Placeholder(item) && wanted.count(name) && kept.insert(name).second) {
+      ++i;
+      continue;
     }
-    for (QTreeWidgetItem *n = lastSelected_; n; n = n->parent())
-      if (n == item) lastSelected_ = nullptr;
+    if (Holds(item, current)) {
+      moved = true;
+      current = nullptr;
+      setCurrentItem(nullptr);
+    }
+    if (Holds(item, lastSelected_)) lastSelected_ = nullptr;
     delete item;
   }
+  // New folders come in at their place in the order of names, each run of
+  // them in one insertion.
+  QList<QTreeWidgetItem *> run;
+  int next = 0;  // the child compared with the next name
+  auto flush = [&] {
+    if (run.isEmpty()) return;
+    node->insertChildren(next, run);
+    next += static_cast<int>(run.size());
+    run.clear();
+  };
+  for (const std::string &name : names) {
+    if (!kept.count(name)) {
+      run.append(NewNode(name, image));
+      continue;
+    }
+    flush();
+    // A kept node out of order (the sort rules changed) moves to its place.
+    int from = next;
+    while (from < node->childCount() && NodeName(node->child(from)) != name) ++from;
+    if (from != next && from < node->childCount()) node->insertChild(next, node->takeChild(from));
+    ++next;
+  }
+  flush();
   node->setData(0, kFilledRole, true);
   if (node->childCount() == 0)
     node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
-  if (current && current != currentItem()) {
-    if (moved) block.unblock();
+  ProbeChildren(node);
+  if (moved) {
+    block.unblock();
+    setCurrentItem(node);
+  } else if (current && current != currentItem()) {
     setCurrentItem(current);
   }
 }
@@ -387,6 +610,7 @@ void TFolderTree::ItemEdited(QTreeWidgetItem *node, int) {
     // A renamed folder's sub-folders are read again under the new name.
     qDeleteAll(node->takeChildren());
     node->setData(0, kFilledRole, false);
+    node->setData(0, kProbedRole, false);
     node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
   }
   ChangeHandling();

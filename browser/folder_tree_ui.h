@@ -3,7 +3,9 @@
 // TFolderTree: the tree of volumes and folders, filled as nodes expand.
 #include <QTreeWidget>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "browser/folder_tree.h"
@@ -21,8 +23,16 @@ class TFolderTree : public QTreeWidget {
   explicit TFolderTree(QWidget *parent = nullptr);
   ~TFolderTree() override;
 
-  // Rebuilds the roots and selects path (the process's current folder when empty).
+  // Rebuilds the roots and selects path (the process's current folder when
+  // empty). The volumes are read on a worker: when they take longer than
+  // WaitMs the tree starts from the roots known before (or the home folder
+  // and "/") and takes the full list when it arrives, keeping the selected
+  // folder and the expanded nodes.
   void Init(const std::string &path = std::string());
+  // True while the volume list of the last Init has not arrived.
+  bool RootsPending() const { return rootsJob_ != nullptr; }
+  // True while sub folder probes run.
+  bool ProbesPending() const { return !probes_.empty(); }
   std::string NodeToFolder(QTreeWidgetItem *node) const;
   // Reads a node's sub folders once, on a worker: they arrive within WaitMs
   // or later, a placeholder child standing in for them meanwhile.
@@ -63,13 +73,28 @@ class TFolderTree : public QTreeWidget {
 
  private:
   void ApplyOptionColour();
-  void AddChild(QTreeWidgetItem *parent, const std::string &name, int32_t image);
+  QTreeWidgetItem *NewNode(const std::string &name, int32_t image);
   void SetImage(QTreeWidgetItem *node, bool selected);
   void ChangeHandling();
   void ItemEdited(QTreeWidgetItem *node, int column);
   // Reads node's sub folders on a worker; true when they arrived within waitMs.
   bool ReadNode(QTreeWidgetItem *node, int waitMs);
   void NodeRead(const std::string &folder, bool exists, const std::vector<std::string> &names);
+  // Puts roots in place of the top-level nodes; a root that stays keeps its
+  // node and sub tree.
+  void InstallRoots(const std::vector<FolderRoot> &roots);
+  // Looks on a worker whether the unread children of parent (the top-level
+  // nodes for nullptr) hold any sub folder; those without lose their expand
+  // button.
+  void ProbeChildren(QTreeWidgetItem *parent);
+  struct TProbeWork {
+    std::string prefix;                                // the parent's path
+    std::vector<std::pair<std::string, int>> folders;  // names and their rows
+  };
+  // Starts the job probing folders [from, from + a batch) of work.
+  TJobHandle ProbeBatch(const std::shared_ptr<const TProbeWork> &work, size_t from);
+  // Cancels the probes of the children of under and of its sub tree (all for nullptr).
+  void CancelProbes(QTreeWidgetItem *under);
   void CancelReads();
 
   std::vector<FolderRoot> roots_;
@@ -78,6 +103,14 @@ class TFolderTree : public QTreeWidget {
   QTreeWidgetItem *lastSelected_ = nullptr;
   // Reads running, by folder: at most one per folder.
   std::vector<std::pair<std::string, TJobHandle>> reads_;
+  // Probes running, by the node whose children they look at (none for the roots).
+  struct TProbe {
+    QPersistentModelIndex parent;
+    bool roots;  // the top-level nodes
+    TJobHandle job;
+  };
+  std::vector<TProbe> probes_;
+  TJobHandle rootsJob_;
 };
 
 }  // namespace trovix

@@ -1004,7 +1004,7 @@ static int FinishOpen(int fd, int error, const std::string &path) {
 }
 
 static int OpenRead(const std::string &path, int extraFlags) {
-  DelayPoint(FsDelayOp::Open, path);
+  DelayPoint(FsDelayOp::Read, path);
   if (Injected(FsOp::Open, path)) return FsInvalidHandle;
   // Non-blocking, so that opening a named pipe cannot hang the caller.
   int fd = Retry([&] {

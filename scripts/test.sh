@@ -29,12 +29,12 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
   ctest --test-dir build-asan -j2 --output-on-failure --timeout 600
 
-echo "== ThreadSanitizer build of the file operation engine, the search worker, the listing workers, their threads and the windows that start them"
+echo "== ThreadSanitizer build of the file operation engine, the search worker, the listing, folder tree and view window workers, their threads and the windows that start them"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTROVIX_BENCH=OFF \
   -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
 tsan_tests="test_file_operations test_copy_move_thread test_search_thread test_main_window
   test_file_commands test_drag_drop test_search_form test_worker_pool test_async_window
-  test_query_form"
+  test_folder_tree test_view_load test_query_form"
 cmake --build build-tsan -j2 --target $tsan_tests
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp"
 for t in $tsan_tests; do build-tsan/tests/$t; done

@@ -33,6 +33,7 @@
 #include "foundation/file_system.h"
 #include "foundation/settings_qt.h"
 #include "foundation/strings.h"
+#include "foundation/worker_pool_ui.h"
 #include "viewer/image_decode.h"
 #include "viewer/image_geometry.h"
 #include "viewer/image_save_ui.h"
@@ -172,6 +173,11 @@ TImagePaintBox::TImagePaintBox(TViewFileForm *form, QWidget *parent) : QWidget(p
 
 void TImagePaintBox::paintEvent(QPaintEvent *) {
   QPainter painter(this);
+  if (Form->LoadPending()) {
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(rect(), Qt::AlignCenter, "Loading ...");
+    return;
+  }
   Form->PaintImage(painter);
 }
 
@@ -309,8 +315,146 @@ void TViewFileForm::ShowImagePanel(bool media) {
 
 // ---- Loading -------------------------------------------------------------------
 
+// A picture read and decoded on a worker: what it needs to know from the
+// window beforehand, and what it hands back.
+struct TImageLoad {
+  std::string path;
+  TImageFileKind type = TImageFileKind::None;
+  int screenHeight = 0;  // > 0: a large JPEG first decodes at a reduced scale
+  QColor base;           // what an icon is drawn on
+  TReadResult read = TReadResult::Ok;
+  int error = 0;
+  std::string why;  // why it could not be decoded
+  bool ok = false;
+  TPicture picture;
+  QImage preview;
+  QSize previewFullSize;
+  std::shared_ptr<const std::string> previewBytes;
+};
+
+namespace {
+
+// Reads and decodes load.path; any thread (Qt's image classes are reentrant).
+void DecodeImageFile(TImageLoad &load, const TWorkerJob *job) {
+  std::string bytes;
+  int64_t size = 0;
+  load.read = ReadWholeFile(load.path, kImageFileLimit, bytes, size, load.error);
+  if (load.read != TReadResult::Ok || (job && job->Cancelled())) return;
+  std::string &why = load.why;
+  TPicture &picture = load.picture;
+  bool ok = false;
+  TBitmap bitmap;
+  switch (load.type) {
+    case TImageFileKind::Bmp: ok = ReadQtImage(bytes, "bmp", picture.Bitmap, why); break;
+    case TImageFileKind::Icon: {
+      QImage icon;
+      ok = ReadQtImage(bytes, "ico", icon, why);
+      if (ok) {
+        // Drawn on the window's colour, as an icon shows on a desktop.
+        picture.Bitmap = QImage(icon.size(), QImage::Format_RGB32);
+        picture.Bitmap.fill(load.base);
+        picture.TransparentColour = load.base.rgb() & 0xFFFFFFu;
+        QPainter painter(&picture.Bitmap);
+        painter.drawImage(0, 0, icon);
+      }
+      break;
+    }
+    case TImageFileKind::Metafile:
+      ok = ParseMetafile(bytes, picture.Metafile, why);
+      if (ok && !PictureSizeAllowed(picture.Metafile.Width, picture.Metafile.Height)) {
+        ok = false;
+        why = "the picture is too large";
+      }
+      picture.IsMetafile = ok;
+      if (!ok) picture.Metafile = TMetafile{};
+      break;
+    case TImageFileKind::Jpeg: {
+      // A picture shown at half its size or less is first decoded at a
+      // reduced scale, which is several times quicker; the full picture
+      // follows as soon as the first screen is painted.
+      TJpegInfo info;
+      if (!JpegReadInfo(bytes, info, why)) break;
+      int denominator = 1;
+      if (load.screenHeight > 0) {
+        const int zoom = FitZoom(info.Height, load.screenHeight);
+        denominator = JpegScaleDenominator(info.Width, info.Height,
+                                           static_cast<int>(Zoomed(info.Width, zoom)),
+                                           static_cast<int>(Zoomed(info.Height, zoom)));
+      }
+      ok = DecodeJpeg(bytes, bitmap, why, denominator);
+      if (ok && denominator > 1) {
+        load.preview = WrapBitmap(std::move(bitmap), true);
+        load.previewFullSize = QSize(info.Width, info.Height);
+        load.previewBytes = std::make_shared<const std::string>(std::move(bytes));
+      } else if (ok) {
+        picture.Bitmap = WrapBitmap(std::move(bitmap), true);
+      }
+      break;
+    }
+    case TImageFileKind::Gif:
+    case TImageFileKind::Png:
+      ok = load.type == TImageFileKind::Gif ? DecodeGif(bytes, bitmap, why)
+                                            : DecodePng(bytes, bitmap, why);
+      if (ok) picture.Bitmap = WrapBitmap(std::move(bitmap));
+      break;
+    case TImageFileKind::None: break;
+  }
+  load.ok = ok;
+}
+
+}  // namespace
+
 bool TViewFileForm::ShowImage() {
-  if (!LoadImageFile()) return false;
+  DropPreview();
+  Picture = TPicture{};
+  Scaled = QImage();
+  auto load = std::make_shared<TImageLoad>();
+  load->path = FileName;
+  load->type = ImageTypeOf(FileName);
+  if (load->type == TImageFileKind::None) return false;
+  if (!FullScreen() && screen()) load->screenHeight = screen()->geometry().height();
+  load->base = palette().color(QPalette::Base);
+  const bool landed = RunLoadJob([load](const TWorkerJob &job) { DecodeImageFile(*load, &job); },
+                                 [this, load] {
+                                   QPointer<TViewFileForm> self(this);
+                                   const bool shown = LandImage(*load);
+                                   if (!self) return;
+                                   if (LoadLate)
+                                     LateLanded(shown);
+                                   else
+                                     LoadShown = shown;
+                                 });
+  if (landed) return LoadShown;
+  // The picture lands later: the window waits with its name and "Loading ...".
+  if (!pImage->isVisible()) ShowImagePanel(false);
+  ShowLoadingState();
+  show();
+  return true;
+}
+
+bool TViewFileForm::AcceptImage(TImageLoad &load) {
+  if (load.read != TReadResult::Ok) {
+    DisplayError("|b|1ERROR: Can not View file|n|0" +
+                 MarkupEscape(load.read == TReadResult::TooLarge ? "The file is too large"
+                                                                 : FsErrorText(load.error)));
+    return false;
+  }
+  if (!load.ok) {
+    DisplayError("|b|1ERROR: Can not View file|n|0" + MarkupEscape(load.why));
+    return false;
+  }
+  Picture = std::move(load.picture);
+  Preview = std::move(load.preview);
+  PreviewFullSize = load.previewFullSize;
+  PreviewBytes = std::move(load.previewBytes);
+  return true;
+}
+
+bool TViewFileForm::LandImage(TImageLoad &load) {
+  if (!AcceptImage(load)) {
+    Mode = vmEmpty;
+    return false;
+  }
   Mode = vmImage;
   ShowImagePanel(false);
   FitWindowToImage();
@@ -320,98 +464,76 @@ bool TViewFileForm::ShowImage() {
 }
 
 bool TViewFileForm::LoadImageFile() {
+  DropPreview();
   Picture = TPicture{};
-  Preview = QImage();
-  PreviewBytes.clear();
   Scaled = QImage();
-  const TImageFileKind type = ImageTypeOf(FileName);
-  if (type == TImageFileKind::None) return false;
-  std::string bytes;
-  int64_t size = 0;
-  int error = 0;
-  const TReadResult read = ReadWholeFile(FileName, kImageFileLimit, bytes, size, error);
-  if (read != TReadResult::Ok) {
-    DisplayError("|b|1ERROR: Can not View file|n|0" + MarkupEscape(read == TReadResult::TooLarge
-                                                                       ? "The file is too large"
-                                                                       : FsErrorText(error)));
-    return false;
-  }
-  std::string why;
-  bool ok = false;
-  TBitmap bitmap;
-  switch (type) {
-    case TImageFileKind::Bmp: ok = ReadQtImage(bytes, "bmp", Picture.Bitmap, why); break;
-    case TImageFileKind::Icon: {
-      QImage icon;
-      ok = ReadQtImage(bytes, "ico", icon, why);
-      if (ok) {
-        // Drawn on the window's colour, as an icon shows on a desktop.
-        Picture.Bitmap = QImage(icon.size(), QImage::Format_RGB32);
-        Picture.Bitmap.fill(palette().color(QPalette::Base));
-        Picture.TransparentColour = palette().color(QPalette::Base).rgb() & 0xFFFFFFu;
-        QPainter painter(&Picture.Bitmap);
-        painter.drawImage(0, 0, icon);
-      }
-      break;
-    }
-    case TImageFileKind::Metafile:
-      ok = ParseMetafile(bytes, Picture.Metafile, why);
-      if (ok && !PictureSizeAllowed(Picture.Metafile.Width, Picture.Metafile.Height)) {
-        ok = false;
-        why = "the picture is too large";
-      }
-      Picture.IsMetafile = ok;
-      if (!ok) Picture.Metafile = TMetafile{};
-      break;
-    case TImageFileKind::Jpeg: {
-      // A picture shown at half its size or less is first decoded at a
-      // reduced scale, which is several times quicker; the full picture
-      // follows as soon as the first screen is painted.
-      TJpegInfo info;
-      if (!JpegReadInfo(bytes, info, why)) break;
-      int denominator = 1;
-      if (!FullScreen() && screen()) {
-        const int zoom = FitZoom(info.Height, screen()->geometry().height());
-        denominator = JpegScaleDenominator(info.Width, info.Height,
-                                           static_cast<int>(Zoomed(info.Width, zoom)),
-                                           static_cast<int>(Zoomed(info.Height, zoom)));
-      }
-      ok = DecodeJpeg(bytes, bitmap, why, denominator);
-      if (ok && denominator > 1) {
-        Preview = WrapBitmap(std::move(bitmap), true);
-        PreviewFullSize = QSize(info.Width, info.Height);
-        PreviewBytes = std::move(bytes);
-        FullDecodeQueued = false;
-      } else if (ok) {
-        Picture.Bitmap = WrapBitmap(std::move(bitmap), true);
-      }
-      break;
-    }
-    case TImageFileKind::Gif:
-    case TImageFileKind::Png:
-      ok = type == TImageFileKind::Gif ? DecodeGif(bytes, bitmap, why)
-                                       : DecodePng(bytes, bitmap, why);
-      if (ok) Picture.Bitmap = WrapBitmap(std::move(bitmap));
-      break;
-    case TImageFileKind::None: break;
-  }
-  if (!ok) {
-    Picture = TPicture{};
-    DisplayError("|b|1ERROR: Can not View file|n|0" + MarkupEscape(why));
-  }
-  return ok;
+  TImageLoad load;
+  load.path = FileName;
+  load.type = ImageTypeOf(FileName);
+  if (load.type == TImageFileKind::None) return false;
+  if (!FullScreen() && screen()) load.screenHeight = screen()->geometry().height();
+  load.base = palette().color(QPalette::Base);
+  DecodeImageFile(load, nullptr);
+  return AcceptImage(load);
+}
+
+void TViewFileForm::DropPreview() {
+  if (FullJob) FullJob->Cancel();
+  FullJob.reset();
+  Preview = QImage();
+  PreviewBytes.reset();
+}
+
+void TViewFileForm::StartFullDecode() {
+  if (Preview.isNull() || FullJob || !PreviewBytes) return;
+  // The worker also shrinks the picture to the size shown, which would
+  // otherwise hold the next paint as long as a decode.
+  const QSize shown = ImageRect().size();
+  struct TFull {
+    bool ok = false;
+    QImage picture, scaled;
+  };
+  auto full = std::make_shared<TFull>();
+  FullJob = AsyncRunner().Run(
+      [bytes = PreviewBytes, full, shown](const TWorkerJob &job) {
+        TBitmap bitmap;
+        std::string why;
+        full->ok = DecodeJpeg(*bytes, bitmap, why);
+        if (!full->ok || job.Cancelled()) return;
+        full->picture = WrapBitmap(std::move(bitmap), true);
+        if (!shown.isEmpty() && shown.width() < full->picture.width())
+          full->scaled =
+              full->picture.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+      },
+      [this, full] {
+        FullJob.reset();
+        if (Preview.isNull()) return;
+        Picture.Bitmap =
+            full->ok ? std::move(full->picture) : Preview.scaled(PreviewFullSize);  // what there is
+        Preview = QImage();
+        PreviewBytes.reset();
+        Scaled = std::move(full->scaled);
+        ScaledKey = Picture.Bitmap.cacheKey();
+        pbImage->update();
+      });
 }
 
 void TViewFileForm::EnsureFullPicture() {
   if (Preview.isNull()) return;
+  // A decode that has finished lands now; one still running is dropped and
+  // the tool decodes in full here, as it cannot go on without the pixels.
+  const TJobHandle job = FullJob;  // landing resets FullJob
+  if (job && job->Finished() && TWorkerPool::Deliver(job)) return;
+  if (FullJob) FullJob->Cancel();
+  FullJob.reset();
   TBitmap bitmap;
   std::string why;
-  if (DecodeJpeg(PreviewBytes, bitmap, why))
+  if (PreviewBytes && DecodeJpeg(*PreviewBytes, bitmap, why))
     Picture.Bitmap = WrapBitmap(std::move(bitmap), true);
   else  // it decoded at the smaller scale: that picture is what there is
     Picture.Bitmap = Preview.scaled(PreviewFullSize);
   Preview = QImage();
-  PreviewBytes = std::string();
+  PreviewBytes.reset();
   Scaled = QImage();
   pbImage->update();
 }
@@ -494,10 +616,8 @@ void TViewFileForm::PaintImage(QPainter &painter) {
     // Enlarged: each picture pixel a sharp square; only the visible part is drawn.
     painter.drawImage(QRectF(r), source);
   }
-  if (!Preview.isNull() && !FullDecodeQueued) {
-    FullDecodeQueued = true;
-    QTimer::singleShot(0, this, &TViewFileForm::EnsureFullPicture);
-  }
+  // The full picture is decoded on a worker once the preview is on screen.
+  if (!Preview.isNull() && !FullJob) QTimer::singleShot(0, this, &TViewFileForm::StartFullDecode);
 }
 
 void TViewFileForm::SetZoom(int32_t z) {
@@ -637,8 +757,7 @@ void TViewFileForm::mPasteImageClick() {
     DisplayError("|b|1ERROR: Clipboard does not contain an image");
     return;
   }
-  Preview = QImage();
-  PreviewBytes = std::string();
+  DropPreview();
   Picture = std::move(pasted);
   PictureChanged();
 }

@@ -45,18 +45,26 @@ bool ExtensionListed(const std::string &path, const std::string &extensions) {
   }
 }
 
-TViewKind ViewFileKind(const std::string &path, bool newWindow, bool hex) {
+TViewKind ViewFileKindByName(const std::string &path, bool hex) {
   const TViewRecognisers &r = ViewRecognisers();
   if (!hex && r.image && r.image(path)) return TViewKind::Image;
   if (!hex && r.media && ExtensionListed(path, OptionMultimediaExtensions()) && r.media(path))
     return TViewKind::Media;
-  if (hex) return TViewKind::Hex;
+  return hex ? TViewKind::Hex : TViewKind::None;
+}
+
+TViewKind ViewFileProbe(const std::string &path, bool newWindow) {
   if (FileIsText(path)) return TViewKind::Text;
   // A file that cannot be read goes to the text view, which reports it.
   int fd = FsOpenRead(path);
   if (fd == FsInvalidHandle) return TViewKind::Text;
   FsClose(fd);
   return newWindow ? TViewKind::Shell : TViewKind::None;
+}
+
+TViewKind ViewFileKind(const std::string &path, bool newWindow, bool hex) {
+  const TViewKind kind = ViewFileKindByName(path, hex);
+  return kind != TViewKind::None ? kind : ViewFileProbe(path, newWindow);
 }
 
 std::string ViewCaption(const std::string &fileName, uint8_t mode) {

@@ -42,6 +42,12 @@ TViewRecognisers &ViewRecognisers();
 // otherwise Shell for a new window (the desktop opens it), None for a reused
 // one (it stays empty).
 TViewKind ViewFileKind(const std::string &path, bool newWindow, bool hex);
+// The two halves of ViewFileKind. ViewFileKindByName decides from the name
+// and the options alone (Image, Media or Hex; None when the file's bytes
+// decide); ViewFileProbe reads the file (Text, Shell or None), so it may
+// block on a slow disk and belongs on a worker.
+TViewKind ViewFileKindByName(const std::string &path, bool hex);
+TViewKind ViewFileProbe(const std::string &path, bool newWindow);
 // True when path's extension is one of the items of extensions (ignoring case).
 bool ExtensionListed(const std::string &path, const std::string &extensions);
 

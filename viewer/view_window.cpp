@@ -21,7 +21,12 @@
 #include <QVideoWidget>
 #include <algorithm>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "compare/compare_form.h"
+#include "dialogs/markup.h"
 #include "dialogs/markup_ui.h"
 #include "dialogs/message_box.h"
 #include "dialogs/options.h"
@@ -31,6 +36,7 @@
 #include "foundation/settings.h"
 #include "foundation/string_arrays.h"
 #include "foundation/strings.h"
+#include "foundation/worker_pool_ui.h"
 #include "viewer/file_save_form.h"
 #include "viewer/find_macros.h"
 #include "viewer/image_geometry.h"
@@ -69,15 +75,61 @@ int ShiftStateOf(const QKeyEvent *event) {
 // (more than a screen holds), per piece afterwards, and the time one turn of
 // the event loop spends on it.
 constexpr size_t kFirstLoadPiece = 128 << 10;
-constexpr size_t kLoadPiece = 64 << 10;
-constexpr qint64 kLoadTurnMs = 25;
+constexpr size_t kLoadPiece = 32 << 10;
+constexpr qint64 kLoadTurnMs = 10;
+// How long ViewFile waits for the file's read before it shows the window
+// with "Loading ..."; a file that takes longer than the second figure says
+// the disk is not responding.
+constexpr int kViewWaitMs = 30;
+constexpr qint64 kNotRespondingMs = 3000;
+
+// The editor keeps its whole text in one buffer that grows as a large file
+// loads. glibc raises its threshold for mapping large blocks after a large
+// one is freed (a picture viewed before), and a buffer below the threshold
+// is copied on each growth instead of remapped: for a large text one turn of
+// the event loop then takes a tenth of a second and more. A fixed threshold
+// keeps such blocks mapped.
+void KeepLargeBlocksMapped() {
+#ifdef __GLIBC__
+  static const bool done = mallopt(M_MMAP_THRESHOLD, 1 << 20) != 0;
+  (void)done;
+#endif
+}
 
 bool IsModifierKey(int key) {
   return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
          key == Qt::Key_Meta || key == Qt::Key_AltGr;
 }
 
+// True for a key that types into the editor or changes its text.
+bool ChangesText(const QKeyEvent *key) {
+  switch (key->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return true;
+    default: break;
+  }
+  if (key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Cut) ||
+      key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo))
+    return true;
+  const QString text = key->text();
+  return !text.isEmpty() && text.at(0).isPrint() &&
+         !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+}
+
 }  // namespace
+
+// The status notes while a file loads.
+const char *const kRunsWhenIn = "the command runs when all is in";
+const char *const kNoChangeYet = "the text can be changed when all is in";
+// The loaded texts a find searches on a worker rather than in the editor's
+// text: from the first size (smaller ones take a few milliseconds) to the
+// second (the copy kept for it would cost too much memory).
+constexpr int64_t kFindOnWorker = int64_t(1) << 20;
+constexpr int64_t kFindSourceLimit = int64_t(64) << 20;
 
 // ---- Status bar ----------------------------------------------------------------
 
@@ -146,7 +198,11 @@ TViewFileForm::TViewFileForm(QWidget *parent) : QWidget(parent, Qt::Window) {
     turn.start();
     while (LoadPiece(kLoadPiece) && turn.elapsed() < kLoadTurnMs) {
     }
+    if (Loading() && LoadNote) SetStatusText(LoadingStatus(LoadNote));
   });
+  LoadTick = new QTimer(this);
+  LoadTick->setInterval(200);
+  connect(LoadTick, &QTimer::timeout, this, &TViewFileForm::LoadingTick);
 
   CreateToolBars();
   CreateMenu();
@@ -168,6 +224,9 @@ TViewFileForm::TViewFileForm(QWidget *parent) : QWidget(parent, Qt::Window) {
 }
 
 TViewFileForm::~TViewFileForm() {
+  DropLoadJob();
+  DropPreview();
+  if (FindJob) FindJob->Cancel();
   if (LockedView == this) LockedView = nullptr;
 }
 
@@ -222,16 +281,16 @@ void TViewFileForm::CreateToolBars() {
   bSave->setEnabled(false);
 
   connect(bSave, &QAction::triggered, this, [this] { SaveTextFile(); });
-  // The editor's own commands act on the whole text, so a load finishes first.
+  // The editor's own commands act on the whole text: during a load they
+  // wait for it. Copying takes the selection, which lies in what is in.
   auto whole = [this](void (QPlainTextEdit::*command)()) {
     return [this, command] {
-      FinishLoading();
-      (Memo->*command)();
+      if (!DeferWhileLoading([this, command] { (Memo->*command)(); })) (Memo->*command)();
     };
   };
   connect(bSelectAll, &QAction::triggered, this, whole(&QPlainTextEdit::selectAll));
   connect(bCut, &QAction::triggered, this, whole(&QPlainTextEdit::cut));
-  connect(bCopy, &QAction::triggered, this, whole(&QPlainTextEdit::copy));
+  connect(bCopy, &QAction::triggered, Memo, &QPlainTextEdit::copy);
   connect(bPaste, &QAction::triggered, this, whole(&QPlainTextEdit::paste));
   connect(bHexAscii, &QAction::triggered, this, &TViewFileForm::HexAsciiClick);
   connect(bTabsSpaces, &QAction::triggered, this, &TViewFileForm::CovertTabsSpacesClick);
@@ -288,15 +347,14 @@ void TViewFileForm::CreateMenu() {
           [this] { mSaveAs->setEnabled(bSave->isEnabled()); });
   auto whole = [this](void (QPlainTextEdit::*command)()) {
     return [this, command] {
-      FinishLoading();
-      (Memo->*command)();
+      if (!DeferWhileLoading([this, command] { (Memo->*command)(); })) (Memo->*command)();
     };
   };
   connect(mUndo, &QAction::triggered, this, whole(&QPlainTextEdit::undo));
   connect(mSaveAs, &QAction::triggered, this, [this] { SaveTextFile(); });
   connect(mSelectAll, &QAction::triggered, this, whole(&QPlainTextEdit::selectAll));
   connect(mCut, &QAction::triggered, this, whole(&QPlainTextEdit::cut));
-  connect(mCopy, &QAction::triggered, this, whole(&QPlainTextEdit::copy));
+  connect(mCopy, &QAction::triggered, Memo, &QPlainTextEdit::copy);
   connect(mPaste, &QAction::triggered, this, whole(&QPlainTextEdit::paste));
   connect(mHexAscii, &QAction::triggered, this, &TViewFileForm::HexAsciiClick);
   connect(mTabsSpaces, &QAction::triggered, this, &TViewFileForm::CovertTabsSpacesClick);
@@ -340,6 +398,10 @@ void TViewFileForm::SetStatusText(const std::string &text) {
 }
 
 void TViewFileForm::UpdateCaption() {
+  if (LoadPending()) {
+    setWindowTitle(DisplayText(FileName));
+    return;
+  }
   setWindowTitle(DisplayText(Mode == vmImage
                                  ? ImageCaption(FileName, PictureWidth(), PictureHeight(), Zoom)
                                  : ViewCaption(FileName, Mode)));
@@ -351,14 +413,18 @@ void TViewFileForm::ResetView() {
   if (Mode == vmMedia && ViewerHooks().stopMedia) ViewerHooks().stopMedia(this);
   pbImage->setVisible(true);
   Picture = TPicture{};
-  Preview = QImage();
-  PreviewBytes.clear();
   Scaled = QImage();
   bSaveImage->setEnabled(true);
   bPause->setVisible(false);
   bPause->setChecked(false);
   Mode = vmEmpty;
+  DropLoadJob();
+  DropPreview();
   StopLoading();
+  LoadedSource.reset();
+  if (FindJob) FindJob->Cancel();
+  FindJob.reset();
+  Memo->setReadOnly(false);
   Memo->clear();
   Memo->document()->setModified(false);
   bSave->setEnabled(false);
@@ -389,39 +455,74 @@ std::string ReadFailureText(TReadResult result, int64_t size, int64_t limit, int
 
 }  // namespace
 
-bool TViewFileForm::LoadText(const std::string &path) {
-  std::string bytes;
+// What a worker read for ViewFile: the file's kind and, for the text and
+// hex views, its contents ready for the editor.
+struct TViewRead {
+  TViewKind kind = TViewKind::None;
+  TReadResult result = TReadResult::Ok;
   int64_t size = 0;
   int error = 0;
-  TReadResult result = ReadWholeFile(path, ViewTextLimit, bytes, size, error);
-  if (result != TReadResult::Ok) {
+  std::string data;  // the decoded text, or the file's bytes for hex
+  TTextCoding coding;
+  int64_t lines = 0;
+};
+
+namespace {
+
+// Reads path for the view of read.kind (Text or Hex); any thread.
+void ReadForView(const std::string &path, TViewRead &read, const TWorkerJob *job) {
+  const bool hex = read.kind == TViewKind::Hex;
+  read.result =
+      ReadWholeFile(path, hex ? ViewHexLimit : ViewTextLimit, read.data, read.size, read.error);
+  if (read.result != TReadResult::Ok || (job && job->Cancelled())) return;
+  if (hex) {
+    read.lines = std::max<int64_t>(1, (static_cast<int64_t>(read.data.size()) + 15) / 16);
+  } else {
+    // Each stage frees the one before, so a large file is held as few times as can be.
+    read.data = TextDecode(std::move(read.data), read.coding);
+    read.lines = TextLineCount(read.data);
+  }
+}
+
+}  // namespace
+
+bool TViewFileForm::LoadText(const std::string &path) {
+  TViewRead read;
+  read.kind = TViewKind::Text;
+  ReadForView(path, read, nullptr);
+  return ShowText(read);
+}
+
+bool TViewFileForm::LoadHex(const std::string &path) {
+  TViewRead read;
+  read.kind = TViewKind::Hex;
+  ReadForView(path, read, nullptr);
+  return ShowHex(read);
+}
+
+bool TViewFileForm::ShowText(TViewRead &read) {
+  if (read.result != TReadResult::Ok) {
     DisplayError("|b|1ERROR: Can not View file" +
-                 ReadFailureText(result, size, ViewTextLimit, error));
+                 ReadFailureText(read.result, read.size, ViewTextLimit, read.error));
     return false;
   }
   Mode = vmText;
+  Coding = read.coding;
   pImage->hide();
   pMemo->show();
-  // Each stage frees the one before, so a large file is held as few times as can be.
-  std::string text = TextDecode(std::move(bytes), Coding);
-  bytes = std::string();
-  StartLoading(std::move(text), false);
+  StartLoading(std::move(read.data), false, read.lines);
   show();
   Memo->setFocus();
   MemoClick();
   return true;
 }
 
-bool TViewFileForm::LoadHex(const std::string &path) {
+bool TViewFileForm::ShowHex(TViewRead &read) {
   Mode = vmHex;
   Memo->clear();
-  std::string bytes;
-  int64_t size = 0;
-  int error = 0;
-  TReadResult result = ReadWholeFile(path, ViewHexLimit, bytes, size, error);
-  if (result != TReadResult::Ok) {
+  if (read.result != TReadResult::Ok) {
     DisplayError("|b|1ERROR: Can not View file" +
-                 ReadFailureText(result, size, ViewHexLimit, error));
+                 ReadFailureText(read.result, read.size, ViewHexLimit, read.error));
     return false;
   }
   pImage->hide();
@@ -431,31 +532,111 @@ bool TViewFileForm::LoadHex(const std::string &path) {
   StatusBar->repaint();
   // A hex dump is a new text: CR LF lines when saved as text.
   Coding = TTextCoding{};
-  StartLoading(std::move(bytes), true);
+  StartLoading(std::move(read.data), true, read.lines);
   Memo->setFocus();
   bSave->setEnabled(false);
   MemoClick();
   return true;
 }
 
-void TViewFileForm::StartLoading(std::string source, bool hex) {
+bool TViewFileForm::LandRead(TViewRead &read) {
+  switch (read.kind) {
+    case TViewKind::Text: PrepareText(); return ShowText(read);
+    case TViewKind::Hex: PrepareText(); return ShowHex(read);
+    case TViewKind::Shell:
+      PrepareText();
+      if (ViewerHooks().openFile)
+        ViewerHooks().openFile(Caller, FileName);
+      else
+        WinOpenFile(Caller, FileName);
+      return false;
+    default:
+      PrepareText();
+      pMemo->hide();
+      pImage->hide();
+      return isVisible();
+  }
+}
+
+bool TViewFileForm::RunLoadJob(std::function<void(const TWorkerJob &)> work,
+                               std::function<void()> land) {
+  DropLoadJob();
+  LoadLate = false;
+  LoadJob = AsyncRunner().Run(std::move(work), [this, land = std::move(land)] {
+    LoadJob.reset();
+    LoadTick->stop();
+    land();
+  });
+  const TJobHandle job = LoadJob;
+  if (job->WaitFinished(std::chrono::milliseconds(kViewWaitMs)) && TWorkerPool::Deliver(job))
+    return true;
+  LoadLate = true;
+  LoadClock.start();
+  LoadTick->start();
+  return false;
+}
+
+void TViewFileForm::DropLoadJob() {
+  if (LoadJob) LoadJob->Cancel();
+  LoadJob.reset();
+  if (LoadTick) LoadTick->stop();
+}
+
+void TViewFileForm::ShowLoadingState() {
+  // A picture waits in the image panel (its paint box says so); anything
+  // else in the editor's panel, whose status bar says so.
+  if (!pImage->isVisible()) {
+    pMemo->show();
+    Memo->setReadOnly(true);
+  }
+  LoadingTick();
+  UpdateCaption();
+}
+
+void TViewFileForm::LoadingTick() {
+  SetStatusText(LoadClock.isValid() && LoadClock.elapsed() >= kNotRespondingMs
+                    ? "|b|1Not responding: " + MarkupEscape(FileName)
+                    : std::string("|b|2Loading ..."));
+  pbImage->update();
+}
+
+void TViewFileForm::LateLanded(bool shown) {
+  if (!shown && LoadMadeWindow) {
+    // As when the read fails at once: no window stays for the file.
+    if (LockedView == this) LockedView = nullptr;
+    hide();
+    deleteLater();
+    return;
+  }
+  if (Mode != vmText && Mode != vmHex) Memo->setReadOnly(false);
+  UpdateCaption();
+}
+
+void TViewFileForm::StartLoading(std::string source, bool hex, int64_t lines) {
   StopLoading();
   Pending.active = true;
   Pending.hex = hex;
-  Pending.source = std::move(source);
-  const int64_t size = static_cast<int64_t>(Pending.source.size());
-  Pending.lines = hex ? std::max<int64_t>(1, (size + 15) / 16) : TextLineCount(Pending.source);
+  const int64_t size = static_cast<int64_t>(source.size());
+  Pending.lines = lines >= 0 ? lines
+                  : hex      ? std::max<int64_t>(1, (size + 15) / 16)
+                             : TextLineCount(source);
+  Pending.source = std::make_shared<const std::string>(std::move(source));
+  // A find in a large unchanged text runs on a worker over these bytes.
+  LoadedSource = size >= kFindOnWorker && size <= kFindSourceLimit ? Pending.source : nullptr;
+  LoadedHex = hex;
   // A load is no step to undo.
   Memo->document()->setUndoRedoEnabled(false);
   if (LoadPiece(kFirstLoadPiece)) {
+    // Read-only, yet the caret moves and selects by keyboard as by mouse.
     Memo->setReadOnly(true);
+    Memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     LoadTimer->start();
   }
 }
 
 bool TViewFileForm::LoadPiece(size_t step) {
   if (!Pending.active) return false;
-  const std::string &source = Pending.source;
+  const std::string &source = *Pending.source;
   const size_t from = Pending.done;
   size_t end;
   QString piece;
@@ -474,6 +655,7 @@ bool TViewFileForm::LoadPiece(size_t step) {
   if (from == 0) {
     Memo->setPlainText(piece);
   } else {
+    // Appended at the end without moving the user's caret or selection.
     QTextCursor cursor(document);
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(piece);
@@ -481,14 +663,20 @@ bool TViewFileForm::LoadPiece(size_t step) {
   document->setModified(false);
   Pending.done = end;
   if (end < source.size()) return true;
+  std::function<void()> command = std::move(Deferred);
   StopLoading();
+  MemoClick();
+  // After this turn of the event loop: the command may ask questions or
+  // close the window.
+  if (command) QTimer::singleShot(0, this, std::move(command));
   return false;
 }
 
 void TViewFileForm::StopLoading() {
   LoadTimer->stop();
+  Deferred = nullptr;
+  LoadNote = nullptr;
   if (!Pending.active) return;
-  std::string().swap(Pending.source);  // gives the memory back (an assignment may keep it)
   Pending = TPendingLoad{};
   Memo->setReadOnly(false);
   Memo->document()->setUndoRedoEnabled(true);
@@ -500,10 +688,29 @@ void TViewFileForm::FinishLoading() {
   }
 }
 
+std::string TViewFileForm::LoadingStatus(const char *note) const {
+  const size_t size = Pending.source ? std::max<size_t>(1, Pending.source->size()) : 1;
+  return "|b|2Loading ... " + std::to_string(Pending.done * 100 / size) + " %|b|0  (" + note + ")";
+}
+
+bool TViewFileForm::DeferWhileLoading(std::function<void()> command) {
+  if (!Loading()) return false;
+  Deferred = std::move(command);
+  LoadNote = kRunsWhenIn;
+  SetStatusText(LoadingStatus(LoadNote));
+  return true;
+}
+
+void TViewFileForm::RefuseWhileLoading() {
+  if (!LoadNote) LoadNote = kNoChangeYet;
+  SetStatusText(LoadingStatus(kNoChangeYet));
+}
+
 // ---- Saving and closing --------------------------------------------------------
 
 bool TViewFileForm::SaveTextFile() {
-  FinishLoading();
+  // Nothing can have changed yet, but a save of the whole file waits for it.
+  if (DeferWhileLoading([this] { SaveTextFile(); })) return false;
   TFileSaveRequest request;
   size_t slash = FileName.rfind(PathDelim);
   request.folder = slash == std::string::npos ? std::string() : FileName.substr(0, slash + 1);
@@ -547,6 +754,10 @@ void TViewFileForm::closeEvent(QCloseEvent *event) {
     return;
   }
   StopLoading();
+  DropLoadJob();
+  DropPreview();
+  if (FindJob) FindJob->Cancel();
+  FindJob.reset();
   if (Mode == vmMedia && ViewerHooks().stopMedia) ViewerHooks().stopMedia(this);
   if (Mode == vmText || Mode == vmHex) {
     INIWriteNum("ViewWidth", width());
@@ -629,11 +840,24 @@ void TViewFileForm::ReplaceRange(int start, int end, const QString &text) {
 
 // ---- Tools ---------------------------------------------------------------------
 
-void TViewFileForm::MemoChange() { bSave->setEnabled(Memo->document()->isModified()); }
+void TViewFileForm::MemoChange() {
+  const bool modified = Memo->document()->isModified();
+  bSave->setEnabled(modified);
+  // The text as loaded no longer is the editor's.
+  if (modified && !Loading()) {
+    LoadedSource.reset();
+    if (FindJob) FindJob->Cancel();
+    FindJob.reset();
+  }
+}
 
 void TViewFileForm::MemoClick(bool copySelection) {
   if (MacroTarget != 0) {
     StatusBar->update();
+    return;
+  }
+  if (Loading() && LoadNote) {
+    SetStatusText(LoadingStatus(LoadNote));
     return;
   }
   const QTextCursor cursor = Memo->textCursor();
@@ -654,7 +878,10 @@ void TViewFileForm::MemoClick(bool copySelection) {
 }
 
 void TViewFileForm::MemoEnter() {
-  FinishLoading();
+  if (Loading()) {
+    RefuseWhileLoading();
+    return;
+  }
   QTextCursor cursor = Memo->textCursor();
   cursor.removeSelectedText();
   const QString line = cursor.block().text().left(cursor.positionInBlock());
@@ -665,7 +892,7 @@ void TViewFileForm::MemoEnter() {
 }
 
 void TViewFileForm::HexAsciiClick() {
-  FinishLoading();
+  if (DeferWhileLoading([this] { HexAsciiClick(); })) return;
   QTextCursor cursor = Memo->textCursor();
   QString selection = cursor.selectedText();
   selection.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
@@ -678,7 +905,7 @@ void TViewFileForm::HexAsciiClick() {
 }
 
 void TViewFileForm::CovertTabsSpacesClick() {
-  FinishLoading();
+  if (DeferWhileLoading([this] { CovertTabsSpacesClick(); })) return;
   QTextCursor cursor = Memo->textCursor();
   if (!cursor.hasSelection()) return;
   QString selection = cursor.selectedText();
@@ -688,7 +915,7 @@ void TViewFileForm::CovertTabsSpacesClick() {
 }
 
 void TViewFileForm::CaseClick() {
-  FinishLoading();
+  if (DeferWhileLoading([this] { CaseClick(); })) return;
   QTextCursor cursor = Memo->textCursor();
   if (!cursor.hasSelection()) {
     const QString line = cursor.block().text();
@@ -706,7 +933,7 @@ void TViewFileForm::CaseClick() {
 }
 
 void TViewFileForm::IndentOutdentClick(bool outdent) {
-  FinishLoading();
+  if (DeferWhileLoading([this, outdent] { IndentOutdentClick(outdent); })) return;
   const QTextCursor cursor = Memo->textCursor();
   QTextDocument *document = Memo->document();
   const int first = document->findBlock(cursor.selectionStart()).position();
@@ -731,7 +958,7 @@ void TViewFileForm::IndentOutdentClick(bool outdent) {
 }
 
 void TViewFileForm::ExchangeClick() {
-  FinishLoading();
+  if (DeferWhileLoading([this] { ExchangeClick(); })) return;
   QTextCursor cursor = Memo->textCursor();
   int caret = cursor.position();
   int target =
@@ -743,7 +970,7 @@ void TViewFileForm::ExchangeClick() {
 }
 
 void TViewFileForm::CompareClick() {
-  FinishLoading();
+  // The selection lies in the part loaded so far: no need to wait.
   QString selection = Memo->textCursor().selectedText();
   selection.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
   CompareTexts(FromQ(selection), FromQ(QApplication::clipboard()->text()), false, "Selection",
@@ -757,7 +984,7 @@ void TViewFileForm::WordWrapClick() {
 }
 
 void TViewFileForm::bSecurityClick() {
-  FinishLoading();
+  if (DeferWhileLoading([this] { bSecurityClick(); })) return;
   QTextCursor cursor = Memo->textCursor();
   if (!cursor.hasSelection()) {
     QApplication::beep();
@@ -783,7 +1010,6 @@ void TViewFileForm::bFindClick() {
 }
 
 void TViewFileForm::SearchClick(int direction) {
-  FinishLoading();
   // The history keeps the find text's bytes, which need not be UTF-8 (a text
   // handed over by a search window).
   const std::string target = ComboText(eTarget);
@@ -800,6 +1026,13 @@ void TViewFileForm::SearchClick(int direction) {
     needle.clear();
     for (unsigned char c : target) AppendUtf8(needle, c);
   }
+  // A large text as loaded is searched on a worker, even while it loads;
+  // otherwise the find waits for the load and searches the editor's text.
+  if (LoadedSource && static_cast<int64_t>(LoadedSource->size()) >= kFindOnWorker) {
+    StartFind(needle, direction, Memo->textCursor().selectionStart());
+    return;
+  }
+  if (DeferWhileLoading([this, direction] { SearchClick(direction); })) return;
 
   QString text = Memo->document()->toRawText();
   text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
@@ -816,6 +1049,93 @@ void TViewFileForm::SearchClick(int direction) {
   select.setPosition(EditorPosition(text, static_cast<size_t>(found)));
   select.setPosition(EditorPosition(text, static_cast<size_t>(found) + needle.size()),
                      QTextCursor::KeepAnchor);
+  Memo->setTextCursor(select);
+  Memo->setFocus();
+  Memo->ensureCursorVisible();
+}
+
+namespace {
+
+// The editor's units (UTF-16) in the UTF-8 text [from, to).
+int64_t EditorUnits(const std::string &text, size_t from, size_t to) {
+  int64_t units = 0;
+  for (size_t i = from; i < to; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if ((c & 0xC0) != 0x80) units += c >= 0xF0 ? 2 : 1;
+  }
+  return units;
+}
+
+// The UTF-8 offset in text of the editor's position units.
+size_t TextOffsetOf(const std::string &text, int64_t units) {
+  size_t i = 0;
+  while (i < text.size() && units > 0) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    units -= c >= 0xF0 ? 2 : 1;
+    ++i;
+    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+  }
+  return i;
+}
+
+// The hex view's text of bytes (plain ASCII).
+std::string HexDumpText(const std::string &bytes) {
+  std::string text;
+  text.reserve(HexDumpLength(0, bytes.size()));
+  std::u16string piece;
+  constexpr size_t kStep = 64 << 10;
+  for (size_t from = 0; from < bytes.size(); from += kStep) {
+    const size_t to = std::min(bytes.size(), from + kStep);
+    piece.resize(HexDumpLength(from, to));
+    HexDumpWrite(reinterpret_cast<const unsigned char *>(bytes.data()), from, to, piece.data());
+    for (char16_t c : piece) text += static_cast<char>(c);
+  }
+  return text;
+}
+
+}  // namespace
+
+void TViewFileForm::StartFind(const std::string &needle, int direction, int editorStart) {
+  if (FindJob) FindJob->Cancel();
+  auto found = std::make_shared<std::pair<int64_t, int64_t>>(-1, -1);
+  FindJob = AsyncRunner().Run(
+      [source = LoadedSource, hex = LoadedHex, needle, direction, editorStart, found,
+       ignoreCase = bIgnoreCase->isChecked(),
+       wild = bWildSearch->isChecked()](const TWorkerJob &job) {
+        const std::string dump = hex ? HexDumpText(*source) : std::string();
+        const std::string &text = hex ? dump : *source;
+        if (job.Cancelled()) return;
+        // The dump is ASCII: its positions are the editor's.
+        const size_t start =
+            hex ? static_cast<size_t>(editorStart) : TextOffsetOf(text, editorStart);
+        const int64_t at =
+            SearchText(text, static_cast<int64_t>(start), needle, direction, ignoreCase, wild);
+        if (at < 0) return;
+        const size_t end = std::min(text.size(), static_cast<size_t>(at) + needle.size());
+        found->first = EditorUnits(text, 0, static_cast<size_t>(at));
+        found->second = found->first + EditorUnits(text, static_cast<size_t>(at), end);
+      },
+      [this, found] {
+        FindJob.reset();
+        ShowFound(found->first, found->second);
+      });
+  SetStatusText("|b|2Searching ...");
+}
+
+void TViewFileForm::ShowFound(int64_t start, int64_t end) {
+  if (start < 0) {
+    QApplication::beep();
+    MemoClick();
+    return;
+  }
+  const int64_t count = Memo->document()->characterCount() - 1;
+  // Found in the part still loading: selected once it is in.
+  if (end > count && DeferWhileLoading([this, start, end] { ShowFound(start, end); })) return;
+  start = std::min(start, count);
+  end = std::min(end, count);
+  QTextCursor select(Memo->document());
+  select.setPosition(static_cast<int>(start));
+  select.setPosition(static_cast<int>(end), QTextCursor::KeepAnchor);
   Memo->setTextCursor(select);
   Memo->setFocus();
   Memo->ensureCursorVisible();
@@ -888,6 +1208,9 @@ bool TViewFileForm::FormKeyDown(QKeyEvent *event) {
       StatusBar->repaint();
       return true;
     case TMacroKey::Replay:
+      // A macro's keys edit the whole text: it waits for the load.
+      if (DeferWhileLoading([this, code, shiftState] { MacroReplay(code, shiftState); }))
+        return true;
       // The window may close during the replay (a replayed Esc): nothing of
       // it is touched afterwards.
       MacroReplay(code, shiftState);
@@ -919,7 +1242,7 @@ bool TViewFileForm::MemoKeyDown(QKeyEvent *event) {
       return true;
     case Qt::Key_A:
       if (!ctrl) return false;
-      Memo->selectAll();
+      if (!DeferWhileLoading([this] { Memo->selectAll(); })) Memo->selectAll();
       return true;
     case Qt::Key_F3:
       if (mods != Qt::NoModifier) return false;
@@ -943,8 +1266,6 @@ bool TViewFileForm::eventFilter(QObject *watched, QEvent *event) {
       if (watched == Memo && (key->modifiers() & Qt::ControlModifier)) event->accept();
       return false;
     }
-    // A key may change the text or move through all of it.
-    if (watched == Memo) FinishLoading();
     QPointer<TViewFileForm> self(this);
     if (FormKeyDown(key)) return true;
     if (!self) return true;
@@ -955,6 +1276,12 @@ bool TViewFileForm::eventFilter(QObject *watched, QEvent *event) {
     }
     if (key->key() == Qt::Key_K && mods == Qt::ControlModifier) {
       CaseClick();
+      return true;
+    }
+    if (watched == Memo && Loading() && ChangesText(key)) {
+      // The editor is read-only till the file is all in; a key typed now
+      // would land at a place the user no longer sees when the load ends.
+      RefuseWhileLoading();
       return true;
     }
     if (watched == Memo && MemoKeyDown(key)) return true;
@@ -987,8 +1314,7 @@ bool TViewFileForm::eventFilter(QObject *watched, QEvent *event) {
     if (type == QEvent::MouseButtonPress) {
       auto *mouse = static_cast<QMouseEvent *>(event);
       if (mouse->button() == Qt::RightButton && (mouse->buttons() & Qt::LeftButton)) {
-        FinishLoading();
-        Memo->paste();
+        if (!DeferWhileLoading([this] { Memo->paste(); })) Memo->paste();
         return true;
       }
     } else if (type == QEvent::MouseButtonRelease) {
@@ -1008,7 +1334,9 @@ bool TViewFileForm::eventFilter(QObject *watched, QEvent *event) {
 TViewFileForm *ViewFile(const std::string &path, bool newWindow, bool hex,
                         const std::string &findText, QWidget *caller) {
   InstallImageView();
+  KeepLargeBlocksMapped();
   TViewFileForm *form = LockedView;
+  bool made = false;
   switch (ViewFileAction(LockedView != nullptr, LockedView ? LockedView->FileName : std::string(),
                          LockedView ? LockedView->Mode : uint8_t(vmEmpty), path, newWindow, hex)) {
     case TViewAction::Nothing: return LockedView;
@@ -1019,6 +1347,7 @@ TViewFileForm *ViewFile(const std::string &path, bool newWindow, bool hex,
       form->move(position, position);
       form->ResetView();
       LockedView = form;
+      made = true;
       break;
     }
   }
@@ -1037,37 +1366,47 @@ TViewFileForm *ViewFile(const std::string &path, bool newWindow, bool hex,
   form->Caller = caller;
   form->FileName = path;
 
+  form->LoadMadeWindow = made;
+  form->LoadShown = false;
+
   bool shown = false;
-  switch (ViewFileKind(path, newWindow, hex)) {
-    case TViewKind::Image:
-      shown = ViewerHooks().showImage && ViewerHooks().showImage(form, path);
-      if (shown) form->Mode = vmImage;
-      break;
-    case TViewKind::Media:
-      shown = ViewerHooks().playMedia && ViewerHooks().playMedia(form, path);
-      if (shown) form->Mode = vmMedia;
-      break;
-    case TViewKind::Text:
+  const TViewKind byName = ViewFileKindByName(path, hex);
+  if (byName == TViewKind::Image) {
+    // The image view decodes on the pool itself (a picture may still be
+    // pending when the hook returns).
+    shown = ViewerHooks().showImage && ViewerHooks().showImage(form, path);
+    if (shown) form->Mode = vmImage;
+  } else if (byName == TViewKind::Media) {
+    shown = ViewerHooks().playMedia && ViewerHooks().playMedia(form, path);
+    if (shown) form->Mode = vmMedia;
+  } else {
+    // Whether it is text, and its contents, come from a worker.
+    auto read = std::make_shared<TViewRead>();
+    read->kind = byName;
+    const bool landed = form->RunLoadJob(
+        [read, path, newWindow](const TWorkerJob &job) {
+          if (read->kind != TViewKind::Hex) read->kind = ViewFileProbe(path, newWindow);
+          if (job.Cancelled()) return;
+          if (read->kind == TViewKind::Text || read->kind == TViewKind::Hex)
+            ReadForView(path, *read, &job);
+        },
+        [form, read] {
+          QPointer<TViewFileForm> self(form);
+          const bool shown = form->LandRead(*read);
+          if (!self) return;  // closed while an error message was up
+          if (form->LoadLate)
+            form->LateLanded(shown);
+          else
+            form->LoadShown = shown;
+        });
+    if (landed) {
+      shown = form->LoadShown;
+    } else {
       form->PrepareText();
-      shown = form->LoadText(path);
-      break;
-    case TViewKind::Hex:
-      form->PrepareText();
-      shown = form->LoadHex(path);
-      break;
-    case TViewKind::Shell:
-      form->PrepareText();
-      if (ViewerHooks().openFile)
-        ViewerHooks().openFile(caller, path);
-      else
-        WinOpenFile(caller, path);
-      break;
-    case TViewKind::None:
-      form->PrepareText();
-      form->pMemo->hide();
       form->pImage->hide();
-      shown = form->isVisible();
-      break;
+      form->ShowLoadingState();
+      shown = true;
+    }
   }
   if (!shown && !form->isVisible()) {
     if (LockedView == form) LockedView = nullptr;

@@ -5,13 +5,16 @@
 // the one entry by which the rest of the program opens a file in a view.
 // Image and multimedia modes plug in through ViewRecognisers (view_file.h)
 // and ViewerHooks below.
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "foundation/worker_pool.h"
 #include "viewer/picture_ui.h"
 #include "viewer/view_file.h"
 #include "viewer/view_text.h"
@@ -29,12 +32,19 @@ class QVideoWidget;
 namespace trovix {
 
 class TViewFileForm;
+struct TImageLoad;
+struct TViewRead;
 
 // Opens path in a view window (see the rules in view_file.h): a new window,
 // or the locked view (the newest window) when newWindow is false. findText
-// goes to the top of the find history. Returns the window showing the file,
-// or nullptr when none stays open (the file went to the desktop, or could
-// not be read: an error message has then been shown).
+// goes to the top of the find history. The file is probed, read and decoded
+// on the worker pool; when that takes longer than a short wait (a slow disk,
+// a hung mount, a large picture) the window shows the file's name and
+// "Loading ..." and the file lands in it later. Returns the window showing
+// the file, or nullptr when none stays open (the file went to the desktop,
+// or could not be read: an error message has then been shown). While the
+// file is still pending it returns the waiting window; should the file then
+// fail, a window made for it closes and a reused one stays empty.
 TViewFileForm *ViewFile(const std::string &path, bool newWindow, bool hex,
                         const std::string &findText, QWidget *caller);
 
@@ -170,11 +180,26 @@ class TViewFileForm : public QWidget {
   bool LoadText(const std::string &path);
   bool LoadHex(const std::string &path);
   void UpdateCaption();
+  // The file being read or decoded on a worker for this window; the window
+  // shows "Loading ..." till it lands. ResetView and closing drop it.
+  bool LoadPending() const { return LoadJob != nullptr; }
+  // Runs work on the worker pool, then land on this thread: at once when
+  // work finishes within a short wait (the caller then goes on exactly as
+  // if it had all run in order; true), otherwise when it finishes (false).
+  bool RunLoadJob(std::function<void(const TWorkerJob &)> work, std::function<void()> land);
   // A large file shows its first screens at once; the rest goes into the
-  // editor in steps from the event loop (the editor is read-only till then).
-  // Everything that reads or changes the whole text finishes the load first.
+  // editor in steps from the event loop. Till then the editor is read-only:
+  // moving, selecting and copying work on the part that is in, keys that
+  // would change the text are refused with a status text, and commands that
+  // need the whole text wait for it (DeferWhileLoading).
   bool Loading() const { return Pending.active; }
-  void FinishLoading();
+  void FinishLoading();  // puts the rest in at once
+  // While loading: keeps command (replacing one kept before) to run once
+  // the whole text is in, shows so in the status bar, and returns true.
+  // Otherwise returns false and the caller goes on.
+  bool DeferWhileLoading(std::function<void()> command);
+  // The status text while loading: the share loaded, and what waits for it.
+  std::string LoadingStatus(const char *note) const;
 
   // ViewFile's image and multimedia steps: load or play FileName and show
   // the window; false after an error message.
@@ -203,8 +228,12 @@ class TViewFileForm : public QWidget {
   int PictureWidth() const;
   int PictureHeight() const;
   // Replaces a quick preview of a large JPEG by the full picture; every tool
-  // that reads or changes the pixels calls this first.
+  // that reads or changes the pixels calls this first. Painting the preview
+  // starts the full decode on a worker instead (StartFullDecode), and the
+  // full picture replaces the preview when it arrives.
   void EnsureFullPicture();
+  void StartFullDecode();
+  bool FullDecodePending() const { return FullJob != nullptr; }
   // Where the picture is painted in pbImage's coordinates.
   QRect ImageRect();
   void PaintImage(QPainter &painter);
@@ -257,12 +286,15 @@ class TViewFileForm : public QWidget {
   void ShowImagePanel(bool media);
   void PictureChanged();
   QImage RenderedPicture() const;
-  QImage Preview;            // a quicker smaller decode shown until the full one
-  QSize PreviewFullSize;     // the full picture's size while Preview is shown
-  std::string PreviewBytes;  // the file, decoded in full on demand
-  QImage Scaled;             // the picture at the size last painted
-  qint64 ScaledKey = 0;      // the image Scaled was made from
-  bool FullDecodeQueued = false;
+  QImage Preview;         // a quicker smaller decode shown until the full one
+  QSize PreviewFullSize;  // the full picture's size while Preview is shown
+  std::shared_ptr<const std::string> PreviewBytes;  // the file, decoded in full later
+  QImage Scaled;                                    // the picture at the size last painted
+  qint64 ScaledKey = 0;                             // the image Scaled was made from
+  TJobHandle FullJob;                               // the full decode on a worker
+  void DropPreview();
+  bool AcceptImage(TImageLoad &load);  // takes the picture, or shows why not
+  bool LandImage(TImageLoad &load);
   std::string MediaError;
   void CreateToolBars();
   void CreateMenu();
@@ -272,14 +304,47 @@ class TViewFileForm : public QWidget {
   // The part of a file not yet in the editor.
   struct TPendingLoad {
     bool active = false;
-    bool hex = false;    // source holds the file's bytes, else the editor's text
-    std::string source;  // the whole of it; freed when all is in
-    size_t done = 0;     // bytes of source already in the editor
-    int64_t lines = 0;   // the status's line count of the whole text
+    bool hex = false;  // source holds the file's bytes, else the editor's text
+    std::shared_ptr<const std::string> source;  // the whole of it
+    size_t done = 0;                            // bytes of source already in the editor
+    int64_t lines = 0;                          // the status's line count of the whole text
   };
   TPendingLoad Pending;
   QTimer *LoadTimer = nullptr;
-  void StartLoading(std::string source, bool hex);
+  std::function<void()> Deferred;  // a command waiting for the whole text
+  const char *LoadNote = nullptr;  // the status's note while loading
+  void RefuseWhileLoading();       // a key that would change the text
+  // The text as loaded while the editor still holds it unchanged (the hex
+  // view: the file's bytes), so that a find in a large text runs on a
+  // worker instead of copying the editor's text.
+  std::shared_ptr<const std::string> LoadedSource;
+  bool LoadedHex = false;
+  TJobHandle FindJob;
+  void StartFind(const std::string &needle, int direction, int editorStart);
+  // Selects the editor's characters [start, end); beeps when start < 0.
+  void ShowFound(int64_t start, int64_t end);
+
+  // The file read on a worker (see RunLoadJob).
+  TJobHandle LoadJob;
+  bool LoadLate = false;        // the job lands after ViewFile has returned
+  bool LoadMadeWindow = false;  // the window was made for the file being read
+  bool LoadShown = false;       // what landing the job decided (see ViewFile)
+  QElapsedTimer LoadClock;
+  QTimer *LoadTick = nullptr;  // the waiting window's status text
+  void DropLoadJob();
+  void ShowLoadingState();
+  void LoadingTick();
+  // Lands ViewFile's read: text, hex, the desktop or nothing; true when the
+  // window shows the file (what ViewFile's shown means).
+  bool LandRead(TViewRead &read);
+  bool ShowText(TViewRead &read);
+  bool ShowHex(TViewRead &read);
+  // A job that landed after ViewFile returned: a window made for a file that
+  // is not shown goes away; otherwise the caption follows.
+  void LateLanded(bool shown);
+  friend TViewFileForm *ViewFile(const std::string &, bool, bool, const std::string &, QWidget *);
+  // lines: the status's line count of the whole text (< 0: counted here).
+  void StartLoading(std::string source, bool hex, int64_t lines = -1);
   // Appends the next piece of about step bytes of source; false when all is in.
   bool LoadPiece(size_t step);
   void StopLoading();

@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <cstdlib>
+#include <functional>
 
 #include "browser/folder_tree.h"
 #include "browser/folder_tree_ui.h"
@@ -27,6 +30,16 @@ class FolderTreeTest : public ::testing::Test {
     FsClose(FsCreate(home_ + "file.txt", true));
   }
   void TearDown() override { setenv("HOME", oldHome_.c_str(), 1); }
+  // Runs the event loop until done(); false after a few seconds.
+  static bool SpinUntil(const std::function<bool()> &done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 5000) QTest::qWait(5);
+    return done();
+  }
+  static bool HasArrow(const QTreeWidgetItem *node) {
+    return node->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator;
+  }
   test::TempFolder dir_{"trovix-tree"};
   std::string home_ = dir_.path(), oldHome_;
 };
@@ -152,4 +165,63 @@ TEST_F(FolderTreeTest, RenameInPlaceAppliesNameRules) {
   // A root cannot be renamed.
   tree.SelectedFolderWrite(home_);
   EXPECT_FALSE(tree.StartRename());
+}
+
+TEST_F(FolderTreeTest, OnlyChildrenWithSubFoldersKeepTheirExpandButton) {
+  FsCreateFolders(home_ + "Files");
+  FsClose(FsCreate(home_ + "Files/only-a-file", true));
+  FsCreateFolders(home_ + "Linked");
+  ASSERT_TRUE(FsCreateLink(home_ + "Alpha", home_ + "Linked/to-alpha"));
+  TFolderTree tree;
+  tree.WaitMs = 10000;
+  tree.Init(home_);
+  tree.currentItem()->setExpanded(true);
+  auto node = [&](const char *name) { return tree.NodeOfFolder(home_ + name); };
+  ASSERT_NE(node("Files"), nullptr);
+  ASSERT_TRUE(SpinUntil([&] { return !HasArrow(node("Files")); }));
+  EXPECT_FALSE(HasArrow(node("alpha2")));
+  EXPECT_FALSE(HasArrow(node(".hidden")));
+  EXPECT_TRUE(HasArrow(node("Alpha")));
+  EXPECT_TRUE(HasArrow(node("Linked")));  // a link to a folder counts
+
+  // A folder made inside a probed one shows once the node is read again.
+  FsCreateFolders(home_ + "alpha2/late");
+  tree.SelectedFolderWrite(home_ + "alpha2/late/");
+  EXPECT_EQ(tree.SelectedFolderRead(), home_ + "alpha2/late/");
+  EXPECT_EQ(node("alpha2")->childCount(), 1);
+}
+
+TEST_F(FolderTreeTest, ReadingAgainKeepsTheScrollPositionAndCurrentNode) {
+  for (int i = 0; i < 120; ++i) FsCreateFolders(home_ + "d" + std::to_string(1000 + i) + "/x");
+  TFolderTree tree;
+  tree.WaitMs = 10000;
+  tree.resize(300, 200);
+  tree.show();
+  tree.Init(home_ + "d1060/");
+  tree.currentItem()->setExpanded(true);
+  QApplication::processEvents();
+  tree.verticalScrollBar()->setValue(40);
+  const int value = tree.verticalScrollBar()->value();
+  ASSERT_EQ(value, 40);
+  QTreeWidgetItem *top = tree.itemAt(0, 0);
+  QTreeWidgetItem *current = tree.currentItem();
+
+  // A folder appears under the selected node, and one above the screen.
+  FsCreateFolders(home_ + "d1060/new");
+  FsCreateFolders(home_ + "d1000a");
+  tree.ReReadFolder(home_ + "d1060/");
+  tree.ReReadFolder(home_);
+  ASSERT_TRUE(SpinUntil([&] { return tree.NodeOfFolder(home_ + "d1000a/") != nullptr; }));
+  ASSERT_TRUE(SpinUntil([&] { return tree.NodeOfFolder(home_ + "d1060/new/") != nullptr; }));
+  EXPECT_EQ(tree.currentItem(), current);
+  EXPECT_TRUE(current->isExpanded());
+  EXPECT_EQ(tree.itemAt(0, 0), top);
+  EXPECT_EQ(tree.verticalScrollBar()->value(), value + 1);  // the row above pushed it down
+
+  // A folder gone under it: the rows on screen stay too.
+  FsRemoveFolder(home_ + "d1060/x");
+  tree.ReReadFolder(home_ + "d1060/");
+  ASSERT_TRUE(SpinUntil([&] { return tree.NodeOfFolder(home_ + "d1060/x/") == nullptr; }));
+  EXPECT_EQ(tree.itemAt(0, 0), top);
+  EXPECT_EQ(tree.currentItem(), current);
 }

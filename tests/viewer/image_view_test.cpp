@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QMediaPlayer>
 #include <QMimeData>
+#include <QPointer>
 #include <QPrinter>
 #include <QTest>
 
@@ -44,7 +45,9 @@ class ImageViewTest : public testing::Test {
   }
   TViewFileForm *Open(const std::string &name, const std::string &bytes) {
     WriteAll(dir / name, bytes);
-    return ViewFile(dir / name, true, false, "", nullptr);
+    QPointer<TViewFileForm> form = ViewFile(dir / name, true, false, "", nullptr);
+    while (form && form->LoadPending()) QCoreApplication::processEvents();
+    return form;
   }
   bool Failed() const {
     return !messages.empty() && messages.back().rfind("|b|1ERROR: Can not View file", 0) == 0;
