@@ -181,6 +181,16 @@ bool TargetForItem(const std::string &path, OpenTarget &target) {
   return true;
 }
 
+OpenTarget TargetUnchecked(const std::string &path, bool item) {
+  OpenTarget target;
+  if (!item || path == std::string(1, PathDelim)) {
+    target.Folder = path.empty() || path.back() == PathDelim ? path : path + PathDelim;
+    return target;
+  }
+  SplitPath(path.back() == PathDelim ? path.substr(0, path.size() - 1) : path, target);
+  return target;
+}
+
 std::string TargetPath(const OpenTarget &target) { return target.Folder + target.CurrentFile; }
 
 CommandLine ParseCommandLine(const std::vector<std::string> &args,

@@ -51,6 +51,11 @@ bool TargetForPath(const std::string &path, OpenTarget &target);
 // a folder itself ("/" shows itself). False when nothing exists at path.
 bool TargetForItem(const std::string &path, OpenTarget &target);
 
+// The place TargetForPath (or, with item, TargetForItem) gives when path
+// exists, told from the path alone, for a path whose disk does not answer: a
+// folder request shows the path as a folder.
+OpenTarget TargetUnchecked(const std::string &path, bool item);
+
 // The path a target stands for: its folder, or its folder and current entry.
 std::string TargetPath(const OpenTarget &target);
 

@@ -4,15 +4,43 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <optional>
 
 #include "foundation/file_system.h"
 #include "foundation/platform.h"
+#include "foundation/worker_pool_ui.h"
 
 namespace trovix {
 
 namespace {
 
 std::string Bytes(const QString &text) { return text.toStdString(); }
+
+// The targets of paths (nullopt where nothing exists), looked up on a worker
+// for a moment: another program's request for a path on a hung mount never
+// holds the window. Without an answer in time each non-empty path is taken
+// as it is written, and its tab then says that its folder does not answer.
+std::vector<std::optional<OpenTarget>> ResolveTargets(const std::vector<std::string> &paths,
+                                                      bool items, int waitMs) {
+  using Found = std::vector<std::optional<OpenTarget>>;
+  std::optional<Found> found = CallBounded<Found>(
+      [paths, items] {
+        Found result;
+        for (const std::string &path : paths) {
+          OpenTarget target;
+          const bool ok = items ? TargetForItem(path, target) : TargetForPath(path, target);
+          result.push_back(ok ? std::optional<OpenTarget>(target) : std::nullopt);
+        }
+        return result;
+      },
+      waitMs);
+  if (found) return *found;
+  Found unchecked;
+  for (const std::string &path : paths)
+    unchecked.push_back(path.empty() ? std::nullopt
+                                     : std::optional<OpenTarget>(TargetUnchecked(path, items)));
+  return unchecked;
+}
 
 }  // namespace
 
@@ -41,21 +69,24 @@ void FileManagerObject::ShowItemProperties(const QStringList &uris, const QStrin
 }
 
 void FileManagerObject::Show(const QStringList &uris, bool items) {
-  std::vector<OpenTarget> targets;
+  std::vector<std::string> arguments, paths;
   for (const QString &uri : uris) {
     // URLs arrive percent-encoded, so any name's bytes survive as ASCII; a
     // bare path is accepted when it is absolute.
     const std::string argument = uri.toUtf8().toStdString();
-    const std::string path =
-        argument.empty() || (argument[0] != PathDelim && argument.rfind("file:", 0) != 0)
-            ? std::string()
-            : PathFromArgument(argument, "/");
-    OpenTarget target;
-    bool found = items ? TargetForItem(path, target) : TargetForPath(path, target);
-    if (found)
-      targets.push_back(target);
+    arguments.push_back(argument);
+    paths.push_back(argument.empty() ||
+                            (argument[0] != PathDelim && argument.rfind("file:", 0) != 0)
+                        ? std::string()
+                        : PathFromArgument(argument, "/"));
+  }
+  const std::vector<std::optional<OpenTarget>> found = ResolveTargets(paths, items, LookMs);
+  std::vector<OpenTarget> targets;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    if (found[i])
+      targets.push_back(*found[i]);
     else
-      AddTrace("FileManager1: nothing to show at " + argument);
+      AddTrace("FileManager1: nothing to show at " + arguments[i]);
   }
   if (show_)
     show_(targets);
@@ -145,10 +176,10 @@ void FileManagerService::Serve(FileManagerObject::ShowHandler show,
   // While this process is the desktop's file manager, its own "Open File
   // Location" shows the item here directly.
   if (servesFileManager_ && show) {
-    SetShowItemHandler([show](const std::string &path) {
-      OpenTarget target;
-      if (!TargetForItem(path, target)) return false;
-      show({target});
+    SetShowItemHandler([this, show](const std::string &path) {
+      const std::optional<OpenTarget> target = ResolveTargets({path}, true, object_.LookMs).front();
+      if (!target) return false;
+      show({*target});
       return true;
     });
   }

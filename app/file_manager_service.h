@@ -34,6 +34,9 @@ class FileManagerObject : public QObject {
   void SetHandlers(ShowHandler show, TraceHandler trace);
   // A line for the debug trace, kept until a trace handler is set.
   void AddTrace(const std::string &line);
+  // How long a call waits for the disk to say what its paths are; paths
+  // that have not answered by then are shown as they are written.
+  int LookMs = 50;
 
  public slots:
   // Each folder in a tab; a URL of a file shows it in its folder.
@@ -75,6 +78,7 @@ class FileManagerService {
   // First: from now on calls reach show; trace gets what Start found and each
   // call's skipped URLs.
   void Serve(FileManagerObject::ShowHandler show, FileManagerObject::TraceHandler trace);
+  FileManagerObject &Object() { return object_; }
 
  private:
   QDBusConnection bus_;

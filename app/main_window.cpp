@@ -46,6 +46,7 @@
 #include "foundation/settings.h"
 #include "foundation/settings_qt.h"
 #include "foundation/strings.h"
+#include "foundation/worker_pool_ui.h"
 #include "search/search_form.h"
 #include "viewer/find_macros.h"
 #include "viewer/view_window.h"
@@ -65,6 +66,8 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent) {
   FileCommands = new TFileCommands(
       *this, {bRename, mRename, mTreeRename, bDelete, mDelete, mTreeDelete, bDuplicate, mDuplicate,
               bNewFile, mNewFile, bNewFolder, mNewFolder, mTestRead, mTrash, mTreeTrash});
+  connect(&FileCommands->Runner(), &TCommandRunner::progressed, StatusBar,
+          [this] { StatusBar->update(); });
   InstallDragDrop(*this);
   Timer = new QTimer(this);
   Timer->setInterval(1000);
@@ -293,6 +296,7 @@ void TMainForm::CreateClientArea() {
   StatusBar = new TStatusPanels(client);
   Lister = new TFolderLister(this);
   FreeSpace = new TFreeSpaceProbe(this);
+  Commands = new TCommandRunner(this);
   StatusBar->OnSummary = [this] {
     StatusSummary summary = CurrentStatusSummary(
         List, TCTrovix->TabIndex(),
@@ -300,11 +304,16 @@ void TMainForm::CreateClientArea() {
           return FreeSpace->Read(folder, freeBytes, sizeBytes);
         });
     summary.Listing = Lister->StatusText();
+    // A command that does not answer is told while no listing is.
+    if (summary.Listing.empty() && FileCommands) summary.Listing = FileCommands->StatusText();
+    if (summary.Listing.empty() && !Commands->NotResponding().empty())
+      summary.Listing = "|b|1Not responding: " + MarkupEscape(Commands->NotResponding());
     return summary;
   };
   connect(Lister, &TFolderLister::progressed, StatusBar, [this] { StatusBar->update(); });
   connect(Lister, &TFolderLister::finished, this, [this] { ItemsChanged(); });
   connect(FreeSpace, &TFreeSpaceProbe::changed, StatusBar, [this] { StatusBar->update(); });
+  connect(Commands, &TCommandRunner::progressed, StatusBar, [this] { StatusBar->update(); });
   Watch = new TFolderWatch(this);
   Watch->OnChanged = [this](const std::set<std::string> &changed) { FoldersChanged(changed); };
   connect(FolderTree, &QTreeWidget::itemExpanded, this, [this] { UpdateWatch(); });
@@ -779,36 +788,58 @@ void TMainForm::bMapDriveClick() {
     return;
   }
   mapping_ = true;
+  // gio may take long on a server that does not answer: it runs on a worker,
+  // and further clicks are undone until it ends.
   if (bMapDrive->isChecked()) {
     // Connect: the mount opens in the new-tab tab.
-    bool connected = false;
     std::string address;
-    if (EditString(MapDrivePrompt, address) && !address.empty()) {
-      std::string mountPoint;
-      if (DriveConnect(address, std::string(), mountPoint) == 0) {
-        connected = true;
-        if (mountPoint.empty()) mountPoint = GvfsFolder();
-        int last = TCTrovix->TabCount() - 1;
-        TCTrovixRead(TCTrovix->LastIndex);
-        TCTrovix->SetTabIndex(last);
-        TCTrovix->LastIndex = last;
-        TCTrovixFill(last);
-        // Rebuilt as by Refresh, on the new mount.
-        FolderTree->Init(mountPoint);
-      } else {
-        DisplayError("|b|1ERROR: Could not Connect to drive");
-      }
+    if (!EditString(MapDrivePrompt, address) || address.empty()) {
+      bMapDrive->setChecked(false);
+      mapping_ = false;
+      return;
     }
-    if (!connected) bMapDrive->setChecked(false);
+    auto result = std::make_shared<int>(1);
+    auto mountPoint = std::make_shared<std::string>();
+    Commands->Start(
+        address,
+        [address, result, mountPoint](const TWorkerJob &) {
+          *result = DriveConnect(address, std::string(), *mountPoint);
+        },
+        [this, result, mountPoint] {
+          mapping_ = false;
+          if (*result != 0) {
+            DisplayError("|b|1ERROR: Could not Connect to drive");
+            bMapDrive->setChecked(false);
+            return;
+          }
+          if (mountPoint->empty()) *mountPoint = GvfsFolder();
+          int last = TCTrovix->TabCount() - 1;
+          TCTrovixRead(TCTrovix->LastIndex);
+          TCTrovix->SetTabIndex(last);
+          TCTrovix->LastIndex = last;
+          TCTrovixFill(last);
+          // Rebuilt as by Refresh, on the new mount.
+          FolderTree->Init(*mountPoint);
+        });
   } else {
     // Disconnect the network mount of the current tab; failures are not reported.
-    std::string mount = NetworkMountOf(CurrentFolder());
-    if (!mount.empty() && DriveDisconnect(mount) == 0) {
-      bRefreshClick();
-      if (TCTrovix->TabCount() >= 2) mCloseTabClick();
+    const std::string folder = CurrentFolder();
+    const std::string mount = NetworkMountOf(folder);
+    if (mount.empty()) {
+      mapping_ = false;
+      return;
     }
+    auto result = std::make_shared<int>(1);
+    Commands->Start(
+        mount, [mount, result](const TWorkerJob &) { *result = DriveDisconnect(mount); },
+        [this, result, folder] {
+          mapping_ = false;
+          // The tab of the mount closes, unless the user went elsewhere meanwhile.
+          if (*result != 0 || CurrentFolder() != folder) return;
+          bRefreshClick();
+          if (TCTrovix->TabCount() >= 2) mCloseTabClick();
+        });
   }
-  mapping_ = false;
 }
 
 void TMainForm::ItemsChanged() {

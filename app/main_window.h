@@ -29,6 +29,7 @@ class TStatusPanels;
 class TTabControlSmart;
 class TFileCommands;
 class TFolderLister;
+class TCommandRunner;
 class TFreeSpaceProbe;
 class TFolderWatch;
 
@@ -137,6 +138,9 @@ class TMainForm : public QMainWindow, public TBrowserHost {
   // Lists the current tab's folder on a worker; reads its volume's free space.
   TFolderLister *Lister = nullptr;
   TFreeSpaceProbe *FreeSpace = nullptr;
+  // Runs the window's own slow commands (connecting and disconnecting a
+  // network mount) on a worker.
+  TCommandRunner *Commands = nullptr;
   // Watches the listed folder and the expanded tree nodes for changes made
   // by other programs.
   TFolderWatch *Watch = nullptr;

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/folder_watch_ui.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <algorithm>
 
 #include "foundation/file_system.h"
+#include "foundation/worker_pool_ui.h"
 
 namespace trovix {
 
@@ -43,15 +46,46 @@ void TFolderWatch::SetFolders(const std::vector<std::string> &folders) {
   for (const std::string &folder : folders)
     if (!folder.empty()) wanted << ToWatchPath(folder);
   wanted.removeDuplicates();
+  wanted_ = wanted;
   QStringList drop;
   for (const QString &path : watcher_.directories())
     if (!wanted.contains(path)) drop << path;
   if (!drop.isEmpty()) watcher_.removePaths(drop);
-  QStringList add;
+  for (auto it = probing_.begin(); it != probing_.end();) {
+    if (wanted.contains(it->first)) {
+      ++it;
+    } else {
+      it->second->Cancel();
+      it = probing_.erase(it);
+    }
+  }
   const QStringList watched = watcher_.directories();
-  for (const QString &path : wanted)
-    if (!watched.contains(path)) add << path;
-  if (!add.isEmpty()) watcher_.addPaths(add);  // a folder that cannot be watched stays unwatched
+  for (const QString &path : wanted) {
+    if (watched.contains(path) || probing_.count(path)) continue;
+    const QByteArray bytes = QFile::encodeName(path);
+    const std::string name(bytes.constData(), static_cast<size_t>(bytes.size()));
+    probing_[path] =
+        AsyncRunner().Run([name](const TWorkerJob &) { FsFolderExists(name); },
+                          [this, path] {
+                            probing_.erase(path);
+                            // A folder that cannot be watched stays unwatched.
+                            if (wanted_.contains(path) && !watcher_.directories().contains(path))
+                              watcher_.addPath(path);
+                          });
+  }
+  // Those that answer at once are watched now, the others when they answer.
+  QElapsedTimer clock;
+  clock.start();
+  std::vector<TJobHandle> jobs;
+  for (const auto &[path, job] : probing_) jobs.push_back(job);
+  for (const TJobHandle &job : jobs) {
+    const qint64 left = std::max<qint64>(0, ProbeMs - clock.elapsed());
+    if (job->WaitFinished(std::chrono::milliseconds(left))) TWorkerPool::Deliver(job);
+  }
+}
+
+TFolderWatch::~TFolderWatch() {
+  for (auto &[path, job] : probing_) job->Cancel();
 }
 
 std::vector<std::string> TFolderWatch::Folders() const {

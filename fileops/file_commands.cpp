@@ -67,18 +67,14 @@ bool ValidItemName(const std::string &name) {
   return name.find(PathDelim) == std::string::npos && name.find('\0') == std::string::npos;
 }
 
-RenameResult RenameMarked(TFileListState &list, const std::string &folder, int32_t mode,
-                          const std::string &typed) {
+RenameResult RenameNames(const std::vector<std::string> &names, const std::string &folder,
+                         int32_t mode, const std::string &typed) {
   RenameResult result;
   if (typed.empty() || folder.empty()) return result;
-  // The list is walked by index: nothing here changes it, but the names are
-  // copied before the disk is touched.
-  for (const FileEntry &entry : list.FileList) {
-    if (!entry.Selected) continue;
-    const std::string oldName = entry.Name;
+  for (const std::string &oldName : names) {
     const std::string newName = RenamedName(mode, typed, oldName);
     if (newName == oldName) {  // nothing to do for this one
-      list.PendingSelectName = newName;
+      result.SelectName = newName;
       continue;
     }
     result.Reason = ItemNameProblem(newName);
@@ -90,10 +86,29 @@ RenameResult RenameMarked(TFileListState &list, const std::string &folder, int32
       return result;
     }
     ++result.Renamed;
-    list.PendingSelectName = newName;
-    LogDetail(folder + oldName + " renamed to " + newName);
+    result.SelectName = newName;
+    result.Log.push_back(folder + oldName + " renamed to " + newName);
   }
   return result;
+}
+
+std::vector<std::string> MarkedNames(const std::vector<FileEntry> &list) {
+  std::vector<std::string> names;
+  for (const FileEntry &entry : list)
+    if (entry.Selected) names.push_back(entry.Name);
+  return names;
+}
+
+RenameResult RenameMarked(TFileListState &list, const std::string &folder, int32_t mode,
+                          const std::string &typed) {
+  const RenameResult result = RenameNames(MarkedNames(list.FileList), folder, mode, typed);
+  ApplyRename(result, list);
+  return result;
+}
+
+void ApplyRename(const RenameResult &result, TFileListState &list) {
+  if (!result.SelectName.empty()) list.PendingSelectName = result.SelectName;
+  for (const std::string &line : result.Log) LogDetail(line);
 }
 
 // ---- Delete ---------------------------------------------------------------------

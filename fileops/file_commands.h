@@ -51,12 +51,20 @@ struct RenameResult {
   std::string FailedName;  // the old name whose rename failed
   std::string Reason;      // why: "exists", "name contains /", the system's error text
   int32_t Renamed = 0;
+  std::string SelectName;        // the last new name reached, to make current; may be empty
+  std::vector<std::string> Log;  // folder + old + " renamed to " + new, per rename done
 };
-// Renames every marked entry of list.FileList inside folder, in list order:
-// each success sets list.PendingSelectName to its new name and logs
-// folder + old + " renamed to " + new. Stops at the first failure (a name that
-// is not valid, or a name already taken: nothing is ever replaced); renames
-// done before it stay.
+// Renames each of names inside folder, in order, on the disk alone (any
+// thread). Stops at the first failure (a name that is not valid, or a name
+// already taken: nothing is ever replaced); renames done before it stay.
+RenameResult RenameNames(const std::vector<std::string> &names, const std::string &folder,
+                         int32_t mode, const std::string &typed);
+// The names of the marked entries of list, in list order.
+std::vector<std::string> MarkedNames(const std::vector<FileEntry> &list);
+// What a rename changes in the window: list.PendingSelectName becomes the last
+// new name reached, and each rename done goes to the event log.
+void ApplyRename(const RenameResult &result, TFileListState &list);
+// RenameNames on the marked entries of list.FileList, then ApplyRename.
 RenameResult RenameMarked(TFileListState &list, const std::string &folder, int32_t mode,
                           const std::string &typed);
 

@@ -26,18 +26,15 @@
 #include "fileops/trash.h"
 #include "foundation/file_system.h"
 #include "foundation/platform_ui.h"
+#include "foundation/worker_pool_ui.h"
 
 namespace trovix {
-
-namespace {
-// How long a question may wait for the count of the files it names.
-constexpr int kCountMoment = 300;
-}  // namespace
 
 TFileCommands::TFileCommands(TBrowserHost &host, const TFileCommandControls &controls)
     : QObject(host.HostWindow()),
       host_(host),
       c_(controls),
+      runner_(new TCommandRunner(this)),
       tree_(host.Tree()),
       grid_(host.Grid()) {
   connect(c_.bRename, &QAction::triggered, this, [this] { bRenameClick(c_.bRename); });
@@ -137,11 +134,31 @@ void TFileCommands::bRenameClick(QObject *sender) {
   if (typed.empty()) return;
   auto *action = qobject_cast<QAction *>(sender);
   const int32_t mode = action ? action->data().toInt() : promptMode;
-  const RenameResult result = RenameMarked(host_.ListState(), folder, mode, typed);
-  if (!result.Ok)
-    DisplayError(msgRenameFailed + MarkupEscape(result.FailedName) + ": " +
-                 MarkupEscape(result.Reason));
+  const std::vector<std::string> names = MarkedNames(host_.ListState().FileList);
+  auto result = std::make_shared<RenameResult>();
+  runner_->Start(
+      folder,
+      [result, names, folder, mode, typed](const TWorkerJob &) {
+        *result = RenameNames(names, folder, mode, typed);
+      },
+      [this, result, folder] {
+        for (const std::string &line : result->Log) LogDetail(line);
+        if (!result->Ok)
+          DisplayError(msgRenameFailed + MarkupEscape(result->FailedName) + ": " +
+                       MarkupEscape(result->Reason));
+        ListAgainIn(folder, result->SelectName);
+      });
+}
+
+void TFileCommands::ListAgainIn(const std::string &folder, const std::string &select) {
+  if (host_.CurrentFolder() != folder) return;
+  if (!select.empty()) host_.ListState().PendingSelectName = select;
   host_.ListAgain();
+}
+
+std::string TFileCommands::StatusText() const {
+  const std::string what = runner_->NotResponding();
+  return what.empty() ? std::string() : "|b|1Not responding: " + MarkupEscape(what);
 }
 
 void TFileCommands::bDeleteClick(QObject *sender) {
@@ -151,9 +168,7 @@ void TFileCommands::bDeleteClick(QObject *sender) {
     // A volume (a top-level node) is never deleted as a whole.
     if (!node || !node->parent()) return;
     const std::string folder = tree->SelectedFolderRead();
-    if (folder.empty() ||
-        !DisplayYesNo(DeleteFolderQuestion(folder) + FolderFilesNote({folder}, kCountMoment)))
-      return;
+    if (folder.empty() || !DisplayYesNo(DeleteFolderQuestion(folder) + FilesNote({folder}))) return;
     LogAdd("Delete Folder");
     TCopyMoveThread::Start({folder}, okDelete, {});
     return;
@@ -165,21 +180,42 @@ void TFileCommands::bDeleteClick(QObject *sender) {
   std::vector<std::string> folders;
   for (const FileEntry &e : list.FileList)
     if (e.Selected && (e.Attributes & faDirectory)) folders.push_back(folder + e.Name + PathDelim);
-  if (!DisplayYesNo(question + FolderFilesNote(folders, kCountMoment))) return;
+  if (!DisplayYesNo(question + FilesNote(folders))) return;
   LogAdd("Delete Item(s)");
   const DeleteRequest request = BuildDeleteRequest(folder, list.FileList);
   if (!request.NextName.empty()) list.PendingSelectName = request.NextName;
   TCopyMoveThread::Start(request.Sources, okDelete, {});
 }
 
+// The note of a delete question: the files below folders, counted on a
+// worker for a moment; nothing when the folders do not answer in time.
+std::string TFileCommands::FilesNote(const std::vector<std::string> &folders) const {
+  if (folders.empty()) return std::string();
+  const int countMs = CountWaitMs * 3 / 4;
+  return CallBounded<std::string>([folders, countMs] { return FolderFilesNote(folders, countMs); },
+                                  CountWaitMs)
+      .value_or(std::string());
+}
+
 void TFileCommands::bDuplicateClick() {
   const std::string folder = host_.CurrentFolder();
   if (folder.empty() || !DisplayYesNo(msgDuplicateQuestion)) return;
   LogAdd("Duplicate");
-  TFileListState &list = host_.ListState();
-  const DuplicateRequest request = BuildDuplicateRequest(folder, list.FileList);
-  if (!request.LastName.empty()) list.PendingSelectName = request.LastName;
-  TCopyMoveThread::Start(request.Sources, okCopy, request.Destinations);
+  // The marked entries only: the new names are looked for on a worker.
+  std::vector<FileEntry> marked;
+  for (const FileEntry &e : host_.ListState().FileList)
+    if (e.Selected) marked.push_back(e);
+  auto request = std::make_shared<DuplicateRequest>();
+  runner_->Start(
+      folder,
+      [request, folder, marked](const TWorkerJob &) {
+        *request = BuildDuplicateRequest(folder, marked);
+      },
+      [this, request, folder] {
+        if (!request->LastName.empty() && host_.CurrentFolder() == folder)
+          host_.ListState().PendingSelectName = request->LastName;
+        TCopyMoveThread::Start(request->Sources, okCopy, request->Destinations);
+      });
 }
 
 void TFileCommands::bNewFileClick() {
@@ -187,14 +223,22 @@ void TFileCommands::bNewFileClick() {
   if (folder.empty()) return;
   std::string name = NewFileDefaultName;
   if (!EditString(msgNewFilePrompt, name) || name.empty()) return;
-  std::string reason;
-  if (!CreateNewFile(folder, name, &reason)) {
-    DisplayError(std::string(msgCreateFailed) + " " + MarkupEscape(name) + ": " +
-                 MarkupEscape(reason));
-    return;
-  }
-  host_.ListState().PendingSelectName = name;
-  host_.ListAgain();
+  auto reason = std::make_shared<std::string>();
+  auto created = std::make_shared<bool>(false);
+  runner_->Start(
+      folder,
+      [folder, name, reason, created](const TWorkerJob &) {
+        *created = CreateNewFile(folder, name, reason.get());
+      },
+      [this, folder, name, reason, created] {
+        if (!*created) {
+          std::string text = msgCreateFailed;
+          text.append(" ").append(MarkupEscape(name)).append(": ").append(MarkupEscape(*reason));
+          DisplayError(text);
+          return;
+        }
+        ListAgainIn(folder, name);
+      });
 }
 
 void TFileCommands::bNewFolderClick() {
@@ -228,26 +272,36 @@ void TFileCommands::mTrashClick(QObject *sender) {
   const std::vector<std::string> paths = ChosenPaths(sender);
   if (paths.empty()) return;
   LogAdd("Move to Trash");
-  std::string failed;
-  for (const std::string &path : paths) {
-    const TrashResult r = MoveToTrash(path);
-    if (r.Ok) {
-      LogDetail(path + " moved to " + r.Trash + "files/" + r.TrashedName);
-    } else {
-      LogDetail(path + " NOT moved to trash: " + FsErrorText(r.Error));
-      if (failed.empty())
-        failed = MarkupEscape(path) + " (" + MarkupEscape(FsErrorText(r.Error)) + ")";
-    }
-  }
-  if (!failed.empty()) DisplayError("|1|bERROR: |nCannot move to Trash: " + failed);
-  if (tree) {
-    // The folder went: its parent becomes the tree's selection.
-    std::string parent = paths.front();
-    parent.erase(parent.rfind(PathDelim) + 1);
-    host_.Tree()->Init(parent);
-  } else {
-    host_.ListAgain();
-  }
+  auto results = std::make_shared<std::vector<TrashResult>>();
+  std::string parent = paths.front();
+  parent.erase(parent.rfind(PathDelim) + 1);
+  const std::string folder = host_.CurrentFolder();
+  runner_->Start(
+      parent,
+      [results, paths](const TWorkerJob &) {
+        for (const std::string &path : paths) results->push_back(MoveToTrash(path));
+      },
+      [this, results, paths, parent, folder, tree] {
+        std::string failed;
+        for (size_t i = 0; i < paths.size() && i < results->size(); ++i) {
+          const std::string &path = paths[i];
+          const TrashResult &r = (*results)[i];
+          if (r.Ok) {
+            LogDetail(path + " moved to " + r.Trash + "files/" + r.TrashedName);
+          } else {
+            LogDetail(path + " NOT moved to trash: " + FsErrorText(r.Error));
+            if (failed.empty())
+              failed = MarkupEscape(path) + " (" + MarkupEscape(FsErrorText(r.Error)) + ")";
+          }
+        }
+        if (!failed.empty()) DisplayError("|1|bERROR: |nCannot move to Trash: " + failed);
+        if (tree) {
+          // The folder went: its parent becomes the tree's selection.
+          host_.Tree()->Init(parent);
+        } else {
+          ListAgainIn(folder, std::string());
+        }
+      });
 }
 
 void TFileCommands::ClipboardCopy(QObject *sender, bool cut) {
@@ -278,12 +332,18 @@ void TFileCommands::ClipboardPaste(QObject *sender) {
   const std::string folder =
       ForTree(sender) ? host_.Tree()->SelectedFolderRead() : host_.CurrentFolder();
   if (folder.empty()) return;
-  const OperationRequest request = PasteRequest(files, folder);
-  if (request.Sources.empty()) return;
-  LogAdd(OperationKindName(request.Kind) + " to " + folder);
-  TCopyMoveThread::Start(request);
-  // Cut files go once; the clipboard no longer names them.
-  if (files.Cut) QGuiApplication::clipboard()->clear();
+  // Which sources are folders is asked on a worker.
+  auto request = std::make_shared<OperationRequest>();
+  runner_->Start(
+      folder,
+      [request, files, folder](const TWorkerJob &) { *request = PasteRequest(files, folder); },
+      [request, files, folder] {
+        if (request->Sources.empty()) return;
+        LogAdd(OperationKindName(request->Kind) + " to " + folder);
+        TCopyMoveThread::Start(*request);
+        // Cut files go once; the clipboard no longer names them.
+        if (files.Cut) QGuiApplication::clipboard()->clear();
+      });
 }
 
 void TFileCommands::mTestReadClick() {

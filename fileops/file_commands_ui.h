@@ -7,6 +7,12 @@
 //
 // The window creates one TFileCommands with its controls and runs
 // UpdateRenameMode after every listing and every change of the marks.
+//
+// What a command does on the disk (rename, new file, the duplicate's names,
+// trash, a paste's sources, the count of a delete question) runs on the
+// worker pool, so a slow or hung folder never holds the window: a command
+// that answers at once lands at once; a slow one lands when it ends, and one
+// that does not answer for a while says so in StatusText.
 #include <QObject>
 #include <string>
 #include <vector>
@@ -16,6 +22,7 @@ class QAction;
 namespace trovix {
 
 class TBrowserHost;
+class TCommandRunner;
 
 // The window's controls that fire the commands.
 struct TFileCommandControls {
@@ -62,17 +69,31 @@ class TFileCommands : public QObject {
   void ClipboardCopy(QObject *sender, bool cut);
   void ClipboardPaste(QObject *sender);
 
+  // The commands running on the workers.
+  TCommandRunner &Runner() { return *runner_; }
+  // Panel 0's markup while a command has not answered for a while
+  // ("|b|1Not responding: " + the folder or file); empty otherwise.
+  std::string StatusText() const;
+  // How long a delete question waits for the count of the files it names.
+  int CountWaitMs = 50;
+
  protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
 
  private:
   bool ForTree(QObject *sender) const;
+  std::string FilesNote(const std::vector<std::string> &folders) const;
   // The marked entries' paths (else the current entry's), or the tree's
   // folder (never a volume), without a trailing delimiter.
   std::vector<std::string> ChosenPaths(QObject *sender) const;
 
+  // Lists the current tab again after a command that changed folder, unless
+  // the tab has gone elsewhere meanwhile; select then names the entry to show.
+  void ListAgainIn(const std::string &folder, const std::string &select);
+
   TBrowserHost &host_;
   TFileCommandControls c_;
+  TCommandRunner *runner_;
   const QObject *tree_, *grid_;
 };
 

@@ -26,6 +26,7 @@
 #include "foundation/platform_ui.h"
 #include "foundation/settings.h"
 #include "foundation/settings_qt.h"
+#include "foundation/worker_pool_ui.h"
 #include "viewer/view_window.h"
 
 namespace trovix {
@@ -140,6 +141,7 @@ void TIssuesGrid::contextMenuEvent(QContextMenuEvent *event) {
 TQueryForm::TQueryForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   setObjectName("QueryForm");
   setWindowTitle("File Operation Issues");
+  Compares = new TCommandRunner(this);
   resize(kClientWidth, kClientHeight);
 
   auto *layout = new QVBoxLayout(this);
@@ -381,12 +383,32 @@ void TQueryForm::mViewDestinationClick() { ViewIssueFile(false); }
 void TQueryForm::mCompareSourceDestinationClick() {
   OperationIssue issue;
   if (CurrentIssue() >= shown_ || !IssueList.Get(CurrentIssue(), issue)) return;
-  if (FileIsText(issue.Source) && FileIsText(issue.Destination)) {
-    CompareTexts(FileToString(issue.Source), FileToString(issue.Destination), false,
-                 QueryFolderPart(issue.Source), QueryFolderPart(issue.Destination));
-  } else {
-    DisplayMessage(QueryCompareMessage(issue.Source, issue.Destination));
-  }
+  // Two texts to compare, or else the message describing both files: each
+  // read on the worker.
+  struct Texts {
+    bool text = false;
+    std::string a, b, message;
+  };
+  auto texts = std::make_shared<Texts>();
+  Compares->Start(
+      issue.Source,
+      [texts, issue](const TWorkerJob &job) {
+        texts->text = FileIsText(issue.Source) && FileIsText(issue.Destination);
+        if (job.Cancelled()) return;
+        if (!texts->text) {
+          texts->message = QueryCompareMessage(issue.Source, issue.Destination);
+          return;
+        }
+        texts->a = FileToString(issue.Source);
+        if (!job.Cancelled()) texts->b = FileToString(issue.Destination);
+      },
+      [texts, issue] {
+        if (texts->text)
+          CompareTexts(texts->a, texts->b, false, QueryFolderPart(issue.Source),
+                       QueryFolderPart(issue.Destination));
+        else
+          DisplayMessage(texts->message);
+      });
 }
 
 void TQueryForm::bProceedClick() {

@@ -19,6 +19,8 @@ class QMenu;
 
 namespace trovix {
 
+class TCommandRunner;
+
 class TNiceLabel;
 class TBtnTransparent;
 
@@ -90,6 +92,9 @@ class TQueryForm : public QWidget {
   QAction *mViewSource = nullptr;
   QAction *mViewDestination = nullptr;
   QAction *mCompareSourceDestination = nullptr;
+  // Reads the two files of a compare on a worker: a file on a hung mount
+  // never holds the window.
+  TCommandRunner *Compares = nullptr;
 
   // Handlers.
   void FormCreate();

@@ -663,6 +663,7 @@ bool FsFolderReader::Attach(int fd, const std::string &folder) {
 bool FsFolderReader::OpenWalk(const std::string &folder) {
   Close();
   folder_ = folder;
+  DelayPoint(FsDelayOp::List, folder);
   if (Injected(FsOp::List, folder)) return false;
   std::string p = NoTrailingDelim(folder);
   int fd = Retry([&] {
@@ -1024,6 +1025,7 @@ int FsOpenReadNoFollow(const std::string &path) {
 }
 
 int FsCreate(const std::string &path, bool exclusive, uint32_t mode) {
+  DelayPoint(FsDelayOp::Change, path);
   if (Injected(FsOp::Create, path)) return FsInvalidHandle;
   // Non-blocking, so that an existing named pipe cannot hang the caller.
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | (exclusive ? O_EXCL : O_NONBLOCK);
@@ -1226,6 +1228,7 @@ bool FsGetMode(const std::string &path, uint32_t &mode) {
 
 bool FsDeleteFile(const std::string &path) {
   std::string p = NoTrailingDelim(path);
+  DelayPoint(FsDelayOp::Change, p);
   if (Injected(FsOp::Delete, p)) return false;
   struct stat st;
   if (lstat(p.c_str(), &st) != 0) return FailErrno();
@@ -1257,6 +1260,7 @@ bool MakeFolders(const std::string &p, mode_t mode) {
 }  // namespace
 
 bool FsCreateFolders(const std::string &path, uint32_t mode) {
+  DelayPoint(FsDelayOp::Change, path);
   if (Injected(FsOp::CreateFolder, path)) return false;
   return MakeFolders(NoTrailingDelim(path), static_cast<mode_t>(mode & 07777));
 }
@@ -1270,6 +1274,7 @@ bool FsRemoveFolder(const std::string &path) {
 
 bool FsMove(const std::string &from, const std::string &to) {
   std::string f = NoTrailingDelim(from), t = NoTrailingDelim(to);
+  DelayPoint(FsDelayOp::Change, f);
   if (Injected(FsOp::Rename, f, &t)) return false;
   int result = Injected(FsOp::NoReplace, f, &t) ? (errno = tLastError, -1)
                                                 : RenameNoReplace(f.c_str(), t.c_str());
@@ -1284,6 +1289,7 @@ bool FsMove(const std::string &from, const std::string &to) {
 
 bool FsReplace(const std::string &from, const std::string &to) {
   std::string f = NoTrailingDelim(from), t = NoTrailingDelim(to);
+  DelayPoint(FsDelayOp::Change, f);
   if (Injected(FsOp::Rename, f, &t)) return false;
   struct stat st;
   if (lstat(t.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR))

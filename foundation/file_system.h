@@ -278,12 +278,14 @@ void FsClearFaults();
 // Delay faults, for tests: a slow or hung disk or mount. Every call of the
 // kind on a path that contains pathPart waits millis milliseconds before it
 // runs, or with millis < 0 until the delays are released. List delays
-// FsFolderReader::Open and FsListFolder; Stat FsGetInfo (by path), FsExists,
-// FsFileExists, FsFolderExists and FsGetAttributes; FreeSpace FsFreeSpace;
-// Volumes FsVolumes and FsVolumeOf (their path is empty, so only an empty
-// pathPart matches); Read FsOpenRead and FsOpenReadNoFollow. FsReleaseDelays removes every delay
-// and lets the calls waiting on one go on; FsClearFaults does too.
-enum class FsDelayOp { List, Stat, FreeSpace, Volumes, Read };
+// FsFolderReader::Open, OpenWalk and FsListFolder; Stat FsGetInfo (by path),
+// FsExists, FsFileExists, FsFolderExists and FsGetAttributes; FreeSpace
+// FsFreeSpace; Volumes FsVolumes and FsVolumeOf (their path is empty, so only
+// an empty pathPart matches); Read FsOpenRead and FsOpenReadNoFollow; Change
+// FsCreate, FsDeleteFile, FsCreateFolders, and FsMove and FsReplace (by their
+// source path). FsReleaseDelays removes every delay and lets the calls
+// waiting on one go on; FsClearFaults does too.
+enum class FsDelayOp { List, Stat, FreeSpace, Volumes, Read, Change };
 void FsInjectDelay(FsDelayOp op, const std::string &pathPart, int64_t millis);
 void FsReleaseDelays();
 // Calls now waiting on a delay (for tests, to know a worker is stuck).

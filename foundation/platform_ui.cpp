@@ -24,6 +24,7 @@
 
 #include "foundation/file_system.h"
 #include "foundation/utf8.h"
+#include "foundation/worker_pool_ui.h"
 
 namespace trovix {
 
@@ -299,8 +300,13 @@ QUrl LocalFileUrl(const std::string &path) {
 }
 
 std::vector<std::string> FileMimeTypes(const std::string &path) {
-  QMimeDatabase database;
-  QMimeType type = database.mimeTypeForFile(DisplayText(path));
+  // The content is read on a worker for a moment; a file that does not
+  // answer (a hung mount) is known by its name alone.
+  const QString name = DisplayText(path);
+  std::optional<QMimeType> probed =
+      CallBounded<QMimeType>([name] { return QMimeDatabase().mimeTypeForFile(name); }, 50);
+  QMimeType type =
+      probed ? *probed : QMimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension);
   std::vector<std::string> types;
   if (!type.isValid()) {
     types.push_back("application/octet-stream");

@@ -50,4 +50,57 @@ TAsyncRunner &AsyncRunner() {
   return *runner;
 }
 
+// ---- Commands ---------------------------------------------------------------
+
+TCommandRunner::TCommandRunner(QObject *parent) : QObject(parent) {
+  tick_.setInterval(250);
+  connect(&tick_, &QTimer::timeout, this, [this] { emit progressed(); });
+}
+
+TCommandRunner::~TCommandRunner() {
+  // Quietly: whoever listens may be half destroyed already.
+  for (Pending &p : pending_) p.job->Cancel();
+}
+
+bool TCommandRunner::Start(const std::string &what, std::function<void(const TWorkerJob &)> work,
+                           std::function<void()> done) {
+  // The job's own address tells Finish which entry ended; done runs after it.
+  auto self = std::make_shared<const TWorkerJob *>(nullptr);
+  TJobHandle job = AsyncRunner().Run(std::move(work), [this, self, done = std::move(done)] {
+    Finish(*self);
+    if (done) done();
+  });
+  *self = job.get();
+  pending_.push_back(Pending{job, what, QElapsedTimer()});
+  pending_.back().started.start();
+  if (job->WaitFinished(std::chrono::milliseconds(WaitMs)) && TWorkerPool::Deliver(job))
+    return true;
+  if (!tick_.isActive()) tick_.start();
+  return false;
+}
+
+void TCommandRunner::Finish(const TWorkerJob *job) {
+  for (auto it = pending_.begin(); it != pending_.end(); ++it)
+    if (it->job.get() == job) {
+      pending_.erase(it);
+      break;
+    }
+  if (pending_.empty()) tick_.stop();
+  emit progressed();
+}
+
+void TCommandRunner::Cancel() {
+  if (pending_.empty()) return;
+  for (Pending &p : pending_) p.job->Cancel();
+  pending_.clear();
+  tick_.stop();
+  emit progressed();
+}
+
+std::string TCommandRunner::NotResponding() const {
+  if (pending_.empty() || pending_.front().started.elapsed() < NotRespondingMs)
+    return std::string();
+  return pending_.front().what;
+}
+
 }  // namespace trovix

@@ -34,7 +34,7 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTROVIX_BENCH=OFF \
   -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
 tsan_tests="test_file_operations test_copy_move_thread test_search_thread test_main_window
   test_file_commands test_drag_drop test_search_form test_worker_pool test_async_window
-  test_folder_tree test_view_load"
+  test_folder_tree test_view_load test_query_form"
 cmake --build build-tsan -j2 --target $tsan_tests
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp"
 for t in $tsan_tests; do build-tsan/tests/$t; done

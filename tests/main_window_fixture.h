@@ -16,10 +16,13 @@
 #include "browser/file_list.h"
 #include "browser/folder_lister_ui.h"
 #include "browser/folder_tree_ui.h"
+#include "browser/folder_watch_ui.h"
 #include "browser/operation_state.h"
 #include "dialogs/event_log.h"
 #include "dialogs/message_box.h"
+#include "fileops/file_commands_ui.h"
 #include "foundation/settings.h"
+#include "foundation/worker_pool_ui.h"
 #include "test_util.h"
 
 namespace trovix {
@@ -72,6 +75,9 @@ class MainWindowFixture : public ::testing::Test {
     form->Lister->WaitMs = 10000;
     form->FreeSpace->WaitMs = 10000;
     form->FolderTree->WaitMs = 10000;
+    form->FileCommands->Runner().WaitMs = 10000;
+    form->Commands->WaitMs = 10000;
+    form->Watch->ProbeMs = 10000;
     form->show();
     form->activateWindow();
     form->GFileInfo->setFocus();

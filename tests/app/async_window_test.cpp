@@ -9,6 +9,8 @@
 #include "browser/folder_tree.h"
 #include "browser/folder_watch_ui.h"
 #include "browser/status_bar_ui.h"
+#include "foundation/platform.h"
+#include "heartbeat.h"
 #include "main_window_fixture.h"
 
 namespace trovix {
@@ -16,32 +18,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The longest the window may go without answering. Sanitizer builds run
-// several times slower; a call that blocks still shows as seconds there.
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-constexpr qint64 kAnswerMs = 400;
-#else
-constexpr qint64 kAnswerMs = 100;
-#endif
-
-// Ticks every few milliseconds in the event loop and keeps the longest gap
-// between two ticks: how long the window did not answer.
-class Heartbeat {
- public:
-  Heartbeat() {
-    timer_.setInterval(5);
-    QObject::connect(&timer_, &QTimer::timeout,
-                     [this] { longest_ = std::max(longest_, clock_.restart()); });
-    clock_.start();
-    timer_.start();
-  }
-  qint64 Longest() const { return longest_; }
-
- private:
-  QTimer timer_;
-  QElapsedTimer clock_;
-  qint64 longest_ = 0;
-};
+using test::Heartbeat;
+using test::kAnswerMs;
 
 class AsyncWindowTest : public MainWindowFixture {
  protected:
@@ -56,6 +34,9 @@ class AsyncWindowTest : public MainWindowFixture {
     form->Lister->NotRespondingMs = 300;
     form->FreeSpace->WaitMs = 20;
     form->FolderTree->WaitMs = 20;
+    form->FileCommands->Runner().WaitMs = 20;
+    form->FileCommands->Runner().NotRespondingMs = 300;
+    form->Watch->ProbeMs = 20;
   }
   // Runs the event loop until done() or a timeout; false on the timeout.
   static bool SpinUntil(const std::function<bool()> &done, std::chrono::milliseconds limit = 10s) {
@@ -153,6 +134,111 @@ TEST_F(AsyncWindowTest, HungTreeProbeAndFreeSpaceShowPlaceholders) {
   ASSERT_TRUE(
       SpinUntil([&] { return slow->childCount() == 1 && slow->child(0)->text(0) == "inner"; }));
   ASSERT_TRUE(SpinUntil([&] { return Panel0().back() == ')'; }));
+}
+
+TEST_F(AsyncWindowTest, FileCommandsOnAHungFolderLandWhenItAnswers) {
+  Write(work + "a.txt");
+  Write(work + "sub/x");
+  StartLive();
+  Heartbeat beat;
+  auto waitStuck = [] { return SpinUntil([] { return FsDelayedCalls() == 1; }); };
+
+  // Rename: the window answers, says what hangs, and lands the new name.
+  FsInjectDelay(FsDelayOp::Change, "a.txt", -1);
+  form->GFileInfo->SetRow(RowOf("a.txt"));
+  Mark({"a.txt"});
+  typed = {"b.txt"};
+  QTest::keyClick(form->GFileInfo, Qt::Key_F2);
+  ASSERT_TRUE(waitStuck());
+  QTest::qWait(400);
+  EXPECT_EQ(Panel0(), "|b|1Not responding: " + work);
+  FsReleaseDelays();
+  ASSERT_TRUE(SpinUntil([&] { return CurrentName() == "b.txt"; }));
+  EXPECT_TRUE(std::filesystem::exists(work + "b.txt"));
+  EXPECT_EQ(Panel0().find("Not responding"), std::string::npos);
+
+  // New File whose name does not answer.
+  FsInjectDelay(FsDelayOp::Stat, "c.txt", -1);
+  typed = {"c.txt"};
+  form->FileCommands->bNewFileClick();
+  ASSERT_TRUE(waitStuck());
+  FsReleaseDelays();
+  ASSERT_TRUE(SpinUntil([&] { return CurrentName() == "c.txt"; }));
+
+  // Duplicate whose new name does not answer.
+  FsInjectDelay(FsDelayOp::Stat, "c_.txt", -1);
+  Mark({"c.txt"});
+  form->FileCommands->bDuplicateClick();
+  ASSERT_TRUE(waitStuck());
+  FsReleaseDelays();
+  ASSERT_TRUE(SpinUntil([&] { return CurrentName() == "c_.txt"; }));
+
+  // A delete question whose folder cannot be counted comes without its note.
+  FsInjectDelay(FsDelayOp::List, "sub/", -1);
+  Mark({"sub"});
+  answers = {1};  // No
+  form->FileCommands->bDeleteClick(form->GFileInfo);
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.back(), "|b|4Delete sub?");
+  FsReleaseDelays();
+
+  // Trash of a file that does not answer; a rename whose tab went elsewhere
+  // meanwhile changes the disk, not the listing.
+  FsInjectDelay(FsDelayOp::Stat, "b.txt", -1);
+  Mark({"b.txt"});
+  form->FileCommands->mTrashClick(form->GFileInfo);
+  ASSERT_TRUE(waitStuck());
+  FsReleaseDelays();
+  ASSERT_TRUE(SpinUntil([&] { return RowOf("b.txt") == 0; }));
+  FsInjectDelay(FsDelayOp::Change, "c.txt", -1);
+  form->GFileInfo->SetRow(RowOf("c.txt"));
+  Mark({"c.txt"});
+  typed = {"d.txt"};
+  QTest::keyClick(form->GFileInfo, Qt::Key_F2);
+  ASSERT_TRUE(waitStuck());
+  Go(work + "sub/");
+  ASSERT_TRUE(SpinUntil([&] { return List().ListedFolder == work + "sub/"; }));
+  FsReleaseDelays();
+  ASSERT_TRUE(SpinUntil([&] { return std::filesystem::exists(work + "d.txt"); }));
+  QTest::qWait(100);
+  EXPECT_EQ(List().ListedFolder, work + "sub/");
+  EXPECT_EQ(List().PendingSelectName, "");
+
+  // A folder to watch that does not answer is watched once it does.
+  Write(work + "other/x");
+  TFolderWatch watch;
+  auto watched = [&](const std::string &folder) {
+    const std::vector<std::string> all = watch.Folders();
+    return std::find(all.begin(), all.end(), folder) != all.end();
+  };
+  FsInjectDelay(FsDelayOp::Stat, "other", -1);
+  watch.SetFolders({work, work + "other/"});
+  EXPECT_TRUE(watched(work));
+  EXPECT_FALSE(watched(work + "other/"));
+  FsReleaseDelays();
+  EXPECT_TRUE(SpinUntil([&] { return watched(work + "other/"); }));
+  EXPECT_LT(beat.Longest(), kAnswerMs);
+}
+
+TEST_F(AsyncWindowTest, MapDriveOnAServerThatDoesNotAnswerLandsWhenItDoes) {
+  StartLive();
+  form->Commands->WaitMs = 20;
+  SetCommandRunner([](const ExternalCommand &) { return 2; });
+  FsInjectDelay(FsDelayOp::List, "gvfs", -1);
+  typed = {"smb://srv/docs"};
+  Heartbeat beat;
+  form->bMapDrive->trigger();
+  ASSERT_TRUE(SpinUntil([] { return FsDelayedCalls() == 1; }));
+  EXPECT_TRUE(form->bMapDrive->isChecked());
+  form->bMapDrive->trigger();  // undone while the first click runs
+  EXPECT_TRUE(form->bMapDrive->isChecked());
+  EXPECT_EQ(prompts.size(), 1u);
+  FsReleaseDelays();
+  EXPECT_TRUE(SpinUntil([&] { return !messages.empty(); }));
+  SetCommandRunner(nullptr);
+  EXPECT_EQ(messages, std::vector<std::string>{"|b|1ERROR: Could not Connect to drive"});
+  EXPECT_FALSE(form->bMapDrive->isChecked());
+  EXPECT_LT(beat.Longest(), kAnswerMs);
 }
 
 TEST_F(AsyncWindowTest, AHungVolumeListStartsTheTreeFromWhatIsKnown) {

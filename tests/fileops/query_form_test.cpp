@@ -7,7 +7,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QTest>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +26,8 @@
 #include "fileops/query.h"
 #include "foundation/file_system.h"
 #include "foundation/settings.h"
+#include "foundation/worker_pool_ui.h"
+#include "heartbeat.h"
 #include "test_util.h"
 #include "viewer/view_window.h"
 
@@ -57,6 +61,7 @@ class QueryFormTest : public ::testing::Test {
     }
   }
   void Show() {
+    form->Compares->WaitMs = 10000;  // the compare lands before the test looks
     ASSERT_TRUE(form->ShowIfIssues());
     QApplication::processEvents();
   }
@@ -305,6 +310,30 @@ TEST_F(QueryFormTest, CompareOpensTwoTextFilesInTheCompareWindow) {
   EXPECT_TRUE(compare.isVisible());
   EXPECT_EQ(compare.Memo->toPlainText(), "one\ntwo\nthree\n3");
   EXPECT_EQ(compare.CompareSummary(), "|b2 differing sections: |<" + root + "s/ |2" + root + "d/");
+}
+
+TEST_F(QueryFormTest, CompareOfAFileThatDoesNotAnswerLandsWhenItDoes) {
+  Write("s/a.txt", "one\n", kBase);
+  Write("d/a.txt", "two\n", kBase);
+  IssueList.Add(okCopy, root + "s/a.txt", root + "d/a.txt", prSizeDifferent);
+  Show();
+  form->Compares->WaitMs = 20;
+  TCompareForm compare;
+  TCompareForm *saved = CompareForm;
+  CompareForm = &compare;
+  FsInjectDelay(FsDelayOp::Read, "d/a.txt", -1);
+  test::Heartbeat beat;
+  Mouse(QEvent::MouseButtonDblClick, 4, 1, Qt::LeftButton);
+  QElapsedTimer clock;
+  clock.start();
+  while (FsDelayedCalls() == 0 && clock.elapsed() < 5000) QTest::qWait(5);
+  QTest::qWait(50);
+  EXPECT_FALSE(compare.isVisible());
+  FsReleaseDelays();
+  while (!compare.isVisible() && clock.elapsed() < 5000) QTest::qWait(5);
+  CompareForm = saved;
+  EXPECT_TRUE(compare.isVisible());
+  EXPECT_LT(beat.Longest(), test::kAnswerMs);
 }
 
 }  // namespace
