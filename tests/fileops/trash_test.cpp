@@ -34,7 +34,6 @@ class Trash : public ::testing::Test {
 
 TEST_F(Trash, HomeTrashUniqueNamesAndFailures) {
   const std::string trash = dir / "data/Trash/";
-  EXPECT_EQ(HomeTrashFolder(), trash);
   fs::create_directories(dir / "home/sub");
   const std::string odd = dir / "home/caf\xE9 #1.txt";
   test::WriteAll(odd, "first");
