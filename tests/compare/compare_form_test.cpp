@@ -13,6 +13,7 @@
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolButton>
+#include <utility>
 
 #include "dialogs/markup.h"
 #include "dialogs/options.h"
@@ -55,7 +56,6 @@ class CompareFormTest : public ::testing::Test {
 TEST_F(CompareFormTest, ShowsTheMergeInThreeColours) {
   Show(Text(10, {4}), Text(10, {4}, "other") + "extra\n");
   EXPECT_TRUE(form->isVisible());
-  EXPECT_EQ(form->windowTitle(), "Compare Text");
   EXPECT_EQ(form->MemoLineCount(), 12);
   EXPECT_EQ(form->Memo->document()->findBlockByNumber(4).text(), "changed 4");
   EXPECT_EQ(LineColour(0), QColor(0x80, 0x80, 0x80));
@@ -145,18 +145,14 @@ TEST_F(CompareFormTest, ModalCompareReturnsWhenClosed) {
   EXPECT_TRUE(wasModal);
   EXPECT_FALSE(form->isVisible());
   EXPECT_FALSE(form->isModal());
-  // The context menu acts on the text.
-  form->Compare("abc", "abc", false, "x", "y");
-  form->mSelectAll->trigger();
-  EXPECT_EQ(form->Memo->textCursor().selectedText(), "abc");
-}
-
-TEST_F(CompareFormTest, CompareTextsFillsTheWindowOfTheRun) {
-  TCompareForm *saved = CompareForm;
-  CompareForm = form;
-  CompareTexts("a", "b", false, "Selection", "Clipboard");
-  EXPECT_EQ(form->CompareSummary(), "|b2 differing sections: |<Selection |2Clipboard");
+  // CompareTexts fills the window of the run, whose context menu acts on the text.
+  TCompareForm *saved = std::exchange(CompareForm, form);
+  CompareTexts("abc", "abd", false, "x", "y");
   CompareForm = saved;
+  EXPECT_EQ(form->CompareSummary(), "|b2 differing sections: |<x |2y");
+  form->mSelectAll->trigger();
+  EXPECT_EQ(form->Memo->textCursor().selectedText(),
+            QString("abc") + QChar::ParagraphSeparator + "abd");
 }
 
 }  // namespace

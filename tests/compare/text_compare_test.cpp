@@ -138,46 +138,34 @@ TEST_F(TextCompare, SplitAtEveryLineEndAndDropsTrailingEmptyLines) {
 
 // ---- Merge -------------------------------------------------------------------------
 
-TEST_F(TextCompare, CaseOnlyAndTrailingEmptyLinesAreIdentical) {
-  Merged r = Merge("Alpha\nBETA\n\n\n", "alpha\r\nbeta");
-  EXPECT_TRUE(r.Sections.empty());
-  EXPECT_EQ(Strings(r.Lines), (std::vector<std::string>{"Alpha", "BETA"}));  // first spelling
-  EXPECT_EQ(r.Kinds, (std::vector<uint8_t>{ckShared, ckShared}));
-  EXPECT_EQ(CompareSummaryText(0, "A", "B"), "|bIdentical");
-  // Bytes above 127 compare exactly: no case folding outside ASCII.
-  EXPECT_EQ(Merge("\xC3\xA9", "\xC3\x89").Sections.size(), 2u);
-}
-
-TEST_F(TextCompare, AnExtraLineIsOneBlueSection) {
-  Merged r = Merge("a\nx\nb\nc\nd\ne", "a\nb\nc\nd\ne");
-  EXPECT_EQ(r.Sections, (std::vector<CompareSection>{{1, 2, ckFirst}}));
-  EXPECT_EQ(r.Kinds, (std::vector<uint8_t>{0, 1, 0, 0, 0, 0}));
-}
-
-TEST_F(TextCompare, AChangedLineIsTwoSections) {
-  Merged r = Merge("a\nx\nc\nd\ne\nf", "a\ny\nc\nd\ne\nf");
-  EXPECT_EQ(Strings(r.Lines), (std::vector<std::string>{"a", "x", "y", "c", "d", "e", "f"}));
-  EXPECT_EQ(r.Sections, (std::vector<CompareSection>{{1, 2, ckFirst}, {2, 3, ckSecond}}));
-  EXPECT_EQ(CompareSummaryText(2, "/home/a/", "/home/b/"),
-            "|b2 differing sections: |</home/a/ |2/home/b/");
-}
-
-TEST_F(TextCompare, ShortCommonTailStaysOneSided) {
-  // The shared "c" is shorter than threshold + 1 and ends both texts: no resync.
-  Merged r = Merge("x\ny\nc", "z\nc");
-  EXPECT_EQ(r.Kinds, (std::vector<uint8_t>{1, 1, 1, 2, 2}));
-  EXPECT_EQ(r.Sections, (std::vector<CompareSection>{{0, 3, ckFirst}, {3, -1, ckSecond}}));
-  EXPECT_EQ(r.LastLineKind, ckSecond);
-}
-
-TEST_F(TextCompare, LongerSecondTextEndsInAnOpenSection) {
-  Merged r = Merge("a\nb", "a\nb\nc\nd");
-  EXPECT_EQ(r.Sections, (std::vector<CompareSection>{{2, -1, ckSecond}}));
-  EXPECT_EQ(CompareSectionRect(r.Sections[0], 12, 400, 4), (CompareStripRect{6, 200, 12, 400}));
-  // Empty texts: identical, or wholly one-sided.
+TEST_F(TextCompare, SectionsOfSmallMerges) {
+  using S = std::vector<CompareSection>;
+  const struct {
+    const char *name;
+    std::string a, b;
+    S sections;
+  } cases[] = {
+      {"case only and trailing empty lines", "Alpha\nBETA\n\n\n", "alpha\r\nbeta", {}},
+      {"no case folding above 127", "\xC3\xA9", "\xC3\x89", {{0, 1, ckFirst}, {1, -1, ckSecond}}},
+      {"an extra line", "a\nx\nb\nc\nd\ne", "a\nb\nc\nd\ne", {{1, 2, ckFirst}}},
+      {"a changed line",
+       "a\nx\nc\nd\ne\nf",
+       "a\ny\nc\nd\ne\nf",
+       {{1, 2, ckFirst}, {2, 3, ckSecond}}},
+      // The shared "c" is shorter than threshold + 1 and ends both texts: no resync.
+      {"short common tail", "x\ny\nc", "z\nc", {{0, 3, ckFirst}, {3, -1, ckSecond}}},
+      {"longer second text", "a\nb", "a\nb\nc\nd", {{2, -1, ckSecond}}},
+      {"both empty", "", "\n", {}},
+      {"first empty", "", "q", {{0, -1, ckSecond}}},
+      {"second empty", "q", "", {{0, -1, ckFirst}}},
+  };
+  for (const auto &c : cases) EXPECT_EQ(Merge(c.a, c.b).Sections, c.sections) << c.name;
+  // Shared lines show their first spelling; a changed line shows both, first then second.
+  using V = std::vector<std::string>;
+  EXPECT_EQ(Strings(Merge("Alpha\nBETA\n\n\n", "alpha\r\nbeta").Lines), (V{"Alpha", "BETA"}));
+  EXPECT_EQ(Strings(Merge("a\nx\nc\nd\ne\nf", "a\ny\nc\nd\ne\nf").Lines),
+            (V{"a", "x", "y", "c", "d", "e", "f"}));
   EXPECT_TRUE(Merge("", "\n").Lines.empty());
-  EXPECT_EQ(Merge("", "q").Sections, (std::vector<CompareSection>{{0, -1, ckSecond}}));
-  EXPECT_EQ(Merge("q", "").Sections, (std::vector<CompareSection>{{0, -1, ckFirst}}));
 }
 
 TEST_F(TextCompare, NamesCannotInjectMarkup) {
@@ -191,6 +179,8 @@ TEST_F(TextCompare, NamesCannotInjectMarkup) {
 TEST_F(TextCompare, StripGeometry) {
   // 1000 lines on 300 pixels: lines 100..150 cover y 30 to 46 (one pixel more).
   EXPECT_EQ(CompareSectionRect({100, 150, 1}, 12, 300, 1000), (CompareStripRect{6, 30, 12, 46}));
+  // An open section reaches the bottom.
+  EXPECT_EQ(CompareSectionRect({2, -1, 2}, 12, 400, 4), (CompareStripRect{6, 200, 12, 400}));
   EXPECT_EQ(CompareCaretY(500, 300, 1000), 150);
   EXPECT_EQ(CompareCaretY(3, 300, 0), 0);
   EXPECT_EQ(CompareLineAtY(150, 300, 1000), 500);

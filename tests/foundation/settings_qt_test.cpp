@@ -9,7 +9,6 @@
 #include <QHeaderView>
 #include <QScreen>
 #include <QTableWidget>
-#include <QTreeWidget>
 
 #include "foundation/platform_ui.h"
 #include "foundation/settings.h"
@@ -87,14 +86,6 @@ TEST_F(SettingsQtTest, FixedBorderKeepsDesignSize) {
   StoreWindow("OptionsForm", 50, 60, 900, 700);
   INIWinLoad(&fixed);
   EXPECT_EQ(fixed.geometry(), QRect(50, 60, 320, 180));
-
-  // The fixed-size hint counts as a fixed border too, without equal limits.
-  QDialog hinted;
-  hinted.setObjectName("OptionsForm");
-  hinted.setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
-  hinted.resize(330, 190);
-  INIWinLoad(&hinted);
-  EXPECT_EQ(hinted.geometry(), QRect(50, 60, 330, 190));
 }
 
 TEST_F(SettingsQtTest, ColumnWidths) {
@@ -112,16 +103,6 @@ TEST_F(SettingsQtTest, ColumnWidths) {
   grid.setColumnWidth(1, 70);
   INIGridLoad(&grid, "MainGrid");
   for (int c = 0; c < 3; ++c) EXPECT_EQ(grid.columnWidth(c), loaded[c]) << c;
-
-  QTreeWidget list;
-  list.setColumnCount(2);
-  list.header()->setStretchLastSection(false);
-  list.setColumnWidth(0, 90);
-  list.setColumnWidth(1, 45);
-  INIListViewSave(&list, "Summary");
-  for (int c : {0, 1}) list.setColumnWidth(c, 10);
-  INIListViewLoad(&list, "Summary");
-  EXPECT_EQ(std::pair(list.columnWidth(0), list.columnWidth(1)), std::pair(90, 45));
 }
 
 TEST_F(SettingsQtTest, ComboHistory) {
@@ -180,16 +161,6 @@ TEST_F(SettingsQtTest, ComboHistory) {
 TEST_F(SettingsQtTest, ComboHistoryKeepsBytes) {
   test::TempFolder dir("trovix-combo");
   const std::string latin1 = "/srv/caf\xe9", other = "/srv/caf\xff", ini = dir / "c.ini";
-  // Loaded and saved again unchanged.
-  INIStore.SetText("L.Text\t" + latin1 + "\r\nL.Count\t1\r\nL.1\t" + latin1 + "\r\n");
-  {
-    QComboBox combo;
-    combo.setEditable(true);
-    INIComboLoad(&combo, "L");
-    ComboFill(&combo);
-    INIComboSave(&combo, "L");
-    EXPECT_EQ(INIStore.Text(), "L.Text\t" + latin1 + "\r\nL.Count\t1\r\nL.1\t" + latin1 + "\r\n");
-  }
   INIInitFile(ini);
   {
     QComboBox combo;

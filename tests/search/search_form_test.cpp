@@ -60,7 +60,6 @@ class SearchFormTest : public ::testing::Test {
 };
 
 TEST_F(SearchFormTest, SearchesShowsAndKeepsHistories) {
-  EXPECT_EQ(form->windowTitle().toStdString(), "Search - " + t.path());
   RunSearch(".txt");
   EXPECT_EQ(form->Job().ResultCount, 3);
   EXPECT_EQ(form->GFileInfo->RowCount(), 4);

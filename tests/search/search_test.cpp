@@ -56,9 +56,7 @@ TEST(SearchWalk, NamesPartsFoldersAndSubFolders) {
   test::WriteAll(t / "my file.txt", "x");
   fs::create_directories(t / "sub/deeper");
   EXPECT_EQ(Search(t.path(), "dll winsoc"), (Names{"winsock.dll", "sub/WINSOCK32.DLL"}));
-  EXPECT_EQ(Search(t.path(), "winsoc,DLL"), (Names{"winsock.dll", "sub/WINSOCK32.DLL"}));
   EXPECT_EQ(Search(t.path(), "my_file"), (Names{"my file.txt"}));
-  EXPECT_EQ(Search(t.path(), "\"y f\""), (Names{"my file.txt"}));
   EXPECT_TRUE(Search(t.path(), "*.dll").empty());  // no wildcards
   // Everything, folders first in name order.
   EXPECT_EQ(Search(t.path(), ""), (Names{"sub/deeper", "sub", "my file.txt", "winsock.dll",
@@ -88,7 +86,6 @@ TEST(SearchWalk, HexContents) {
   std::string bytes = "unchanged";
   ASSERT_TRUE(SearchHexContents("\"Column1\" 09 \"Column2\"", bytes));
   EXPECT_EQ(bytes, std::string("Column1\tColumn2"));
-  EXPECT_EQ(bytes.size(), 15u);
   bytes = "unchanged";
   EXPECT_FALSE(SearchHexContents("4G", bytes));
   EXPECT_EQ(bytes, "unchanged");

@@ -176,7 +176,6 @@ TEST(ImageGeometry, FitPanAndTypes) {
   EXPECT_EQ(TImageFileKind::None, ImageTypeOf("/pictures.bmp/README"));
   EXPECT_EQ(TImageFileKind::Jpeg, ImageTypeOf("/a/photo.JPEG"));
   EXPECT_EQ(TImageFileKind::Metafile, ImageTypeOf("/a/b.Emf"));
-  EXPECT_EQ("/a/x.png  (640 x 480)  56%", ImageCaption("/a/x.png", 640, 480, 56));
 }
 
 TEST(ImageGeometry, Holes) {

@@ -116,7 +116,6 @@ TEST_F(ImageSaveTest, DialogChoicesNamesAndSizes) {
   EXPECT_EQ(asked.type, itPng);
   EXPECT_EQ(asked.name, "photo");
   EXPECT_EQ(asked.jpgCompression, 55);
-  EXPECT_EQ(asked.sizeHeight, 256);
   ASSERT_EQ(selected, std::vector<std::string>{"photo.png"});
   Save(Photo(4, 4), "x.JPEG");
   EXPECT_EQ(asked.type, itJpeg);
@@ -236,7 +235,6 @@ TEST_F(ImageSaveTest, GifCornersAndPalette) {
   ASSERT_TRUE(Save(picture));
   const std::string text = Shell("giftext '" + dir / "g.gif" + "'");
   EXPECT_NE(text.find("Transparency on: yes"), std::string::npos);
-  EXPECT_NE(text.find("Width = 40, Height = 30"), std::string::npos);
   QImage gif = Decode(dir / "g.gif").convertToFormat(QImage::Format_ARGB32);
   ASSERT_EQ(gif.size(), QSize(40, 30));
   int clear = 0;

@@ -111,6 +111,13 @@ bool Near(QColor a, QColor b, int tolerance = 40) {
          std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
+// Checks the colour at each point; a failure names the point.
+void ExpectColours(const QImage &image, std::initializer_list<std::pair<QPoint, QColor>> spots,
+                   int tolerance = 40) {
+  for (const auto &[at, colour] : spots)
+    EXPECT_TRUE(Near(image.pixel(at), colour, tolerance)) << at.x() << "," << at.y();
+}
+
 int DarkPixels(const QImage &image, QRect area) {
   int count = 0;
   for (int y = area.top(); y <= area.bottom(); ++y)
@@ -141,13 +148,10 @@ TEST(Metafile, ReadsSizeAndPaintsShapesWhereTheMappingPutsThem) {
   EXPECT_EQ(emf.Width, 96);
   EXPECT_EQ(emf.Height, 96);
   QImage image = Render(emf);
-  EXPECT_TRUE(Near(image.pixel(48, 36), Qt::red));
-  EXPECT_TRUE(Near(image.pixel(20, 36), Qt::white));
-  EXPECT_TRUE(Near(image.pixel(48, 52), Qt::white));
+  ExpectColours(image, {{{48, 36}, Qt::red}, {{20, 36}, Qt::white}, {{48, 52}, Qt::white}});
   // Drawn at twice the size, the picture scales with its target.
   QImage big = Render(emf, 192, 192);
-  EXPECT_TRUE(Near(big.pixel(96, 72), Qt::red));
-  EXPECT_TRUE(Near(big.pixel(40, 72), Qt::white));
+  ExpectColours(big, {{{96, 72}, Qt::red}, {{40, 72}, Qt::white}});
 
   // LOMETRIC: 0.1 mm units with y growing upwards; the origin moved to the
   // bottom left. 254 units is one inch = 96 pixels.
@@ -155,9 +159,7 @@ TEST(Metafile, ReadsSizeAndPaintsShapesWhereTheMappingPutsThem) {
   metric.Rec(17, {2}).Rec(12, {0, 96}).Rec(39, {1, 0, kRed, 0}).Rec(37, {1}).Rec(37, {kNullPen});
   metric.Rec(43, {0, 127, 127, 0});  // the lower-left half-inch square
   QImage lometric = Render(Parse(metric.Bytes()));
-  EXPECT_TRUE(Near(lometric.pixel(24, 72), Qt::red));
-  EXPECT_TRUE(Near(lometric.pixel(24, 24), Qt::white));
-  EXPECT_TRUE(Near(lometric.pixel(72, 72), Qt::white));
+  ExpectColours(lometric, {{{24, 72}, Qt::red}, {{24, 24}, Qt::white}, {{72, 72}, Qt::white}});
 
   // A world transform moves the shape; SaveDC/RestoreDC undoes it.
   TEmf world;
@@ -170,9 +172,7 @@ TEST(Metafile, ReadsSizeAndPaintsShapesWhereTheMappingPutsThem) {
   }
   world.RecRaw(35, xform.Data).Rec(43, {0, 0, 20, 20}).Rec(34, {-1}).Rec(43, {0, 60, 20, 80});
   QImage moved = Render(Parse(world.Bytes()));
-  EXPECT_TRUE(Near(moved.pixel(60, 10), Qt::red));
-  EXPECT_TRUE(Near(moved.pixel(10, 10), Qt::white));
-  EXPECT_TRUE(Near(moved.pixel(10, 70), Qt::red));
+  ExpectColours(moved, {{{60, 10}, Qt::red}, {{10, 10}, Qt::white}, {{10, 70}, Qt::red}});
 
   // The same picture as a placeable WMF: one inch = 1440 units = 96 pixels.
   TWmf wmf;
@@ -193,9 +193,7 @@ TEST(Metafile, ReadsSizeAndPaintsShapesWhereTheMappingPutsThem) {
   EXPECT_EQ(reach.Width, 200);
   EXPECT_EQ(reach.Height, 60);
   QImage fromWmf = Render(parsed);
-  EXPECT_TRUE(Near(fromWmf.pixel(48, 36), Qt::red));
-  EXPECT_TRUE(Near(fromWmf.pixel(20, 36), Qt::white));
-  EXPECT_TRUE(Near(fromWmf.pixel(48, 52), Qt::white));
+  ExpectColours(fromWmf, {{{48, 36}, Qt::red}, {{20, 36}, Qt::white}, {{48, 52}, Qt::white}});
 }
 
 TEST(Metafile, ClippingLimitsDrawing) {
@@ -207,18 +205,17 @@ TEST(Metafile, ClippingLimitsDrawing) {
   wmf.Rec(0x06FF, {0, 6, 0, 0, 0, 1, 2, 960, 960, 1440, 1440, 2, 960, 1440, 960, 1440, 2});
   wmf.Rec(0x012C, {2}).Rec(0x041B, {1440, 1440, 0, 0});
   QImage image = Render(Parse(wmf.Bytes()));
-  EXPECT_TRUE(Near(image.pixel(24, 24), Qt::red));
-  EXPECT_TRUE(Near(image.pixel(72, 24), Qt::white));
-  EXPECT_TRUE(Near(image.pixel(24, 72), Qt::white));
-  EXPECT_TRUE(Near(image.pixel(80, 80), Qt::red));
-  EXPECT_TRUE(Near(image.pixel(56, 56), Qt::white));
+  ExpectColours(image, {{{24, 24}, Qt::red},
+                        {{72, 24}, Qt::white},
+                        {{24, 72}, Qt::white},
+                        {{80, 80}, Qt::red},
+                        {{56, 56}, Qt::white}});
 
   TEmf emf;
   emf.Rec(39, {1, 0, kRed, 0}).Rec(37, {1}).Rec(37, {kNullPen});
   emf.Rec(29, {0, 0, 48, 96}).Rec(43, {0, 0, 96, 96});  // EXCLUDECLIPRECT, then fill all
   QImage excluded = Render(Parse(emf.Bytes()));
-  EXPECT_TRUE(Near(excluded.pixel(24, 50), Qt::white));
-  EXPECT_TRUE(Near(excluded.pixel(72, 50), Qt::red));
+  ExpectColours(excluded, {{{24, 50}, Qt::white}, {{72, 50}, Qt::red}});
 }
 
 TEST(Metafile, ArcsFollowTheDirectionAndTextTheAlignment) {
@@ -450,9 +447,7 @@ TEST(Metafile, FilesWrittenByInkscapePlay) {
     EXPECT_TRUE(Near(image.pixel(50, 30), Qt::red));
     EXPECT_TRUE(Near(image.pixel(116, 40), QColor(0, 128, 0), 60));  // ellipse outline
     EXPECT_TRUE(Near(image.pixel(150, 40), Qt::white));              // and its inside
-    EXPECT_TRUE(Near(image.pixel(60, 128), Qt::blue));
-    EXPECT_TRUE(Near(image.pixel(155, 115), Qt::yellow));
-    EXPECT_TRUE(Near(image.pixel(185, 135), Qt::blue));
+    ExpectColours(image, {{{60, 128}, Qt::blue}, {{155, 115}, Qt::yellow}, {{185, 135}, Qt::blue}});
     EXPECT_GT(DarkPixels(image, QRect(120, 90, 30, 22)), 40);  // "Tx"
     EXPECT_TRUE(Near(image.pixel(100, 20), Qt::white));
   }
