@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
+#include <QPointer>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -169,7 +170,8 @@ TEST_F(ImageSaveTest, ViewedIconSavedAsIconKeepsItsTransparentPixels) {
   paint.fillRect(0, 0, 4, 4, Qt::blue);
   paint.end();
   ASSERT_TRUE(art.save(QString::fromStdString(dir / "art.ico"), "ICO"));
-  TViewFileForm *form = ViewFile(dir / "art.ico", true, false, "", nullptr);
+  QPointer<TViewFileForm> form = ViewFile(dir / "art.ico", true, false, "", nullptr);
+  while (form && form->LoadPending()) QCoreApplication::processEvents();
   ASSERT_NE(form, nullptr);
   type = itIco;
   name = "out";

@@ -197,6 +197,7 @@ TEST_F(ImageViewTest, MediaPlaysPausesAndStopsOnReuse) {
   // Locked viewing of a picture closes the player.
   WriteAll(dir / "next.png", Encode(TwoColourImage(8, 8), "PNG"));
   EXPECT_EQ(form, ViewFile(dir / "next.png", false, false, "", nullptr));
+  while (form->LoadPending()) QCoreApplication::processEvents();
   EXPECT_EQ(nullptr, form->MediaPlayer);
   EXPECT_EQ(vmImage, form->Mode);
   EXPECT_FALSE(form->bPause->isVisible());

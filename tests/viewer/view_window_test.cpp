@@ -56,8 +56,9 @@ class ViewWindowTest : public testing::Test {
   }
   // Opens path and waits for the read (which lands at once unless the
   // machine is slow).
-  TViewFileForm *Open(const std::string &path, bool hex = false, bool newWindow = true) {
-    QPointer<TViewFileForm> view = ViewFile(path, newWindow, hex, "", nullptr);
+  TViewFileForm *Open(const std::string &path, bool hex = false, bool newWindow = true,
+                      const std::string &target = "") {
+    QPointer<TViewFileForm> view = ViewFile(path, newWindow, hex, target, nullptr);
     while (view && view->LoadPending()) QCoreApplication::processEvents();
     return view;
   }
@@ -255,14 +256,14 @@ TEST_F(ViewWindowTest, LockedViewingReusesTheNewestWindow) {
   WriteAll(a, "aaa\n");
   WriteAll(b, "bbb\n");
   WriteAll(bin, std::string(100, '\0'));
-  TViewFileForm *view = ViewFile(a, true, false, "", nullptr);
+  TViewFileForm *view = Open(a);
   ASSERT_NE(view, nullptr);
   EXPECT_FALSE(view->windowFlags() & Qt::WindowStaysOnTopHint);
-  EXPECT_EQ(ViewFile(b, false, false, "", nullptr), view);
+  EXPECT_EQ(Open(b, false, false), view);
   EXPECT_EQ(view->FileName, b);
   EXPECT_TRUE(view->windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_EQ(view->Memo->toPlainText(), "bbb\n");
-  EXPECT_EQ(ViewFile(bin, false, false, "", nullptr), view);  // stays, empty
+  EXPECT_EQ(Open(bin, false, false), view);  // stays, empty
   EXPECT_FALSE(view->pMemo->isVisible());
   int released = 0;
   ViewerHooks().lockReleased = [&] { ++released; };
@@ -292,7 +293,7 @@ TEST_F(ViewWindowTest, FindKeysAndHistory) {
   const std::string path = dir / "f.txt";
   WriteAll(path, "abab\nxA7x\n");
   SearchHistory.clear();
-  TViewFileForm *view = ViewFile(path, true, false, "ab", nullptr);
+  TViewFileForm *view = Open(path, false, true, "ab");
   EXPECT_EQ(view->eTarget->currentText(), "ab");
   QTest::keyClick(view->Memo, Qt::Key_F3);
   EXPECT_EQ(view->Memo->textCursor().selectionStart(), 2);
@@ -319,7 +320,7 @@ TEST_F(ViewWindowTest, FindTextKeepsBytesThatAreNotUtf8) {
   WriteAll(path, "un caf\xe9 noir\n" + std::string(300, 'x') + "\n");
   SearchHistory.clear();
   SearchHistoryAdd("caf\xff");  // shows alike, other bytes
-  TViewFileForm *view = ViewFile(path, true, false, target, nullptr);
+  TViewFileForm *view = Open(path, false, true, target);
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(ComboText(view->eTarget), target);
   view->SearchClick(1);
