@@ -391,7 +391,6 @@ TEST_F(AsyncWindowTest, ListedFolderFollowsOutsideChangesKeepingRowMarksAndBurst
   EXPECT_TRUE(List().FileList[RowOf("f120") - 1].Selected);
 
   // 5,000 files in a burst: a few relists, not thousands.
-  relists = 0;
   std::filesystem::create_directories(work + "burst");
   form->FolderTree->SelectedFolderWrite(work + "burst/");
   relists = 0;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -250,20 +249,6 @@ TEST_F(FileGridTest, PaintsOnlyVisibleRowsAndWheelScrolls) {
   Key(Qt::Key_End);
   EXPECT_EQ(grid_.Row(), 1000);
   EXPECT_EQ(grid_.TopRow(), 1001 - visible);
-}
-
-TEST_F(FileGridTest, PaintsMarksAndZebra) {
-  Show({Entry("one"), Entry("two", faDirectory), Entry("three"), Entry("four")});
-  list.FileList[1].Selected = true;
-  grid_.setFocus();
-  const QImage image = grid_.viewport()->grab().toImage();
-  const QRect odd = grid_.CellRect(1, 3);
-  const QRect even = grid_.CellRect(1, 4);
-  const QRect marked = grid_.CellRect(1, 2);
-  EXPECT_EQ(QColor(image.pixel(odd.left() + 3, odd.bottom() - 1)), OptionQColor(csOdd));
-  EXPECT_EQ(QColor(image.pixel(even.left() + 3, even.bottom() - 1)), OptionQColor(csEven));
-  EXPECT_EQ(QColor(image.pixel(marked.left() + 3, marked.bottom() - 1)),
-            grid_.palette().color(QPalette::Highlight));
 }
 
 TEST_F(FileGridTest, DateColumnHoldsDateAndTimeInItsFont) {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The options window acting on the widgets that show an option: the folder
-// tree, the file grid and the gradient bars.
+// tree and the file grid.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -130,21 +130,6 @@ TEST_F(OptionsEffectsTest, FontsFollowTheSelectors) {
   EXPECT_EQ(grid.font().pointSize(), 15);
   EXPECT_TRUE(tree.font().bold());
   EXPECT_FALSE(grid.font().bold());
-}
-
-TEST_F(OptionsEffectsTest, GradientBarsFollowUseGradients) {
-  QWidget bar;
-  bar.resize(60, 30);
-  FollowOptionGradient(&bar);
-  const auto topAndBottom = [&bar] {
-    const QImage image = bar.grab().toImage();
-    return std::make_pair(image.pixelColor(5, 0), image.pixelColor(5, 29));
-  };
-  auto [top, bottom] = topAndBottom();
-  EXPECT_NE(top, bottom);
-  form->cbGradient->click();  // off
-  std::tie(top, bottom) = topAndBottom();
-  EXPECT_EQ(top, bottom);
 }
 
 }  // namespace

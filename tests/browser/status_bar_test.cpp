@@ -69,7 +69,7 @@ TEST(StatusBar, CancelSquare) {
   EXPECT_TRUE(CancelSquareHit(460, 440, 20));
   EXPECT_FALSE(CancelSquareHit(439, 440, 20));
   EXPECT_FALSE(CancelSquareHit(461, 440, 20));
-  // While operations run (the window test clicks it while none run).
+  // While operations run; the window test clicks the square on the bar.
   CancelRequested = false;
   ActiveOperations = 2;
   EXPECT_TRUE(CancelShown());
