@@ -480,6 +480,7 @@ bool TViewFileForm::LoadImageFile() {
 void TViewFileForm::DropPreview() {
   if (FullJob) FullJob->Cancel();
   FullJob.reset();
+  AfterFull.clear();  // they were meant for the picture that goes
   Preview = QImage();
   PreviewBytes.reset();
 }
@@ -515,7 +516,25 @@ void TViewFileForm::StartFullDecode() {
         Scaled = std::move(full->scaled);
         ScaledKey = Picture.Bitmap.cacheKey();
         pbImage->update();
+        RunAfterFull();
       });
+}
+
+bool TViewFileForm::DeferUntilFull(std::function<void()> command) {
+  if (Preview.isNull()) return false;
+  if (!FullJob) StartFullDecode();
+  const TJobHandle job = FullJob;
+  // Not started (nothing to decode from), or done and landing now: run it.
+  if (!job || (job->Finished() && TWorkerPool::Deliver(job))) return false;
+  AfterFull.push_back(std::move(command));
+  return true;
+}
+
+void TViewFileForm::RunAfterFull() {
+  // A command may queue again or drop the picture: run a copy of the list.
+  std::vector<std::function<void()>> commands;
+  commands.swap(AfterFull);
+  for (const auto &command : commands) command();
 }
 
 void TViewFileForm::EnsureFullPicture() {
@@ -536,6 +555,7 @@ void TViewFileForm::EnsureFullPicture() {
   PreviewBytes.reset();
   Scaled = QImage();
   pbImage->update();
+  RunAfterFull();  // tools started before this one go first
 }
 
 int TViewFileForm::PictureWidth() const {
@@ -697,7 +717,7 @@ QImage TViewFileForm::RenderedPicture() const {
 }
 
 void TViewFileForm::bRotateCWClick() {
-  if (Mode != vmImage) return;
+  if (Mode != vmImage || DeferUntilFull([this] { bRotateCWClick(); })) return;
   EnsureFullPicture();
   if (Picture.Empty()) return;
   // A metafile turns into its picture; a transparent picture keeps its alpha.
@@ -717,7 +737,7 @@ void TViewFileForm::bRotateCWClick() {
 }
 
 void TViewFileForm::mCopyImageClick() {
-  if (Mode != vmImage) return;
+  if (Mode != vmImage || DeferUntilFull([this] { mCopyImageClick(); })) return;
   EnsureFullPicture();
   if (Picture.Empty()) return;
   auto *data = new QMimeData;
@@ -763,7 +783,7 @@ void TViewFileForm::mPasteImageClick() {
 }
 
 void TViewFileForm::mHolesClick(int tag) {
-  if (Mode != vmImage) return;
+  if (Mode != vmImage || DeferUntilFull([this, tag] { mHolesClick(tag); })) return;
   EnsureFullPicture();
   if (Picture.IsMetafile || Picture.Bitmap.isNull()) return;
   QImage &b = Picture.Bitmap;
@@ -776,7 +796,7 @@ void TViewFileForm::mHolesClick(int tag) {
 }
 
 void TViewFileForm::mSaveAsImageClick() {
-  if (Mode == vmImage) SaveImageAs(this);
+  if (Mode == vmImage && !DeferUntilFull([this] { mSaveAsImageClick(); })) SaveImageAs(this);
 }
 
 bool SaveImageAs(TViewFileForm *form) {
@@ -808,6 +828,7 @@ bool TViewFileForm::PrintImage(QPrinter &printer) {
 
 void TViewFileForm::bPrintClick() {
   if (Mode != vmImage || (Picture.Empty() && Preview.isNull())) return;
+  if (DeferUntilFull([this] { bPrintClick(); })) return;
   QPrinter printer(QPrinter::HighResolution);
   const QPrinterInfo printerInfo = QPrinterInfo::defaultPrinter();
   if (!printerInfo.isNull()) {

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "foundation/worker_pool.h"
 #include "viewer/picture_ui.h"
@@ -234,6 +235,9 @@ class TViewFileForm : public QWidget {
   void EnsureFullPicture();
   void StartFullDecode();
   bool FullDecodePending() const { return FullJob != nullptr; }
+  // A tool the user starts while the full decode runs waits for it (true),
+  // so a large picture never holds the window; false: run it now.
+  bool DeferUntilFull(std::function<void()> command);
   // Where the picture is painted in pbImage's coordinates.
   QRect ImageRect();
   void PaintImage(QPainter &painter);
@@ -292,6 +296,8 @@ class TViewFileForm : public QWidget {
   QImage Scaled;                                    // the picture at the size last painted
   qint64 ScaledKey = 0;                             // the image Scaled was made from
   TJobHandle FullJob;                               // the full decode on a worker
+  std::vector<std::function<void()>> AfterFull;     // tools waiting for it, in order
+  void RunAfterFull();
   void DropPreview();
   bool AcceptImage(TImageLoad &load);  // takes the picture, or shows why not
   bool LandImage(TImageLoad &load);

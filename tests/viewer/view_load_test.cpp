@@ -4,6 +4,8 @@
 // holds back commands that need the whole text until it is in.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
@@ -139,6 +141,26 @@ TEST_F(ViewLoadTest, ALargeJpegShowsAndTurnsFullWithoutHoldingTheWindow) {
   EXPECT_EQ(view->Picture.Bitmap.height(), 4000);
   EXPECT_FALSE(view->FullDecodePending());
   EXPECT_LT(beat.Longest(), test::kAnswerMs);
+  EXPECT_TRUE(messages.empty());
+}
+
+// Tools used while the full picture is decoded wait for it instead of
+// decoding it again on the window's thread, then run in the order used.
+TEST_F(ViewLoadTest, ImageToolsUsedBeforeTheFullPictureWaitForIt) {
+  WriteAll(dir / "big.jpg", test::Encode(test::TwoColourImage(3000, 2000), "JPG", 80));
+  QPointer<TViewFileForm> view = ViewFile(dir / "big.jpg", true, false, "", nullptr);
+  ASSERT_NE(view, nullptr);
+  view->pbImage->update();
+  ASSERT_TRUE(SpinUntil([&] { return view->FullDecodePending(); }));
+  QApplication::clipboard()->clear();
+  Heartbeat beat;
+  view->bRotateCW->trigger();
+  view->mCopyImage->trigger();
+  EXPECT_LT(beat.Longest(), test::kAnswerMs);
+  EXPECT_TRUE(view->Picture.Bitmap.isNull() || view->Picture.Bitmap.width() < 3000);
+  ASSERT_TRUE(SpinUntil([&] { return !view->FullDecodePending(); }));
+  EXPECT_EQ(view->Picture.Bitmap.size(), QSize(2000, 3000));
+  EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(2000, 3000));
   EXPECT_TRUE(messages.empty());
 }
 
