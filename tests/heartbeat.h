@@ -35,9 +35,7 @@ class Heartbeat {
     timer_.start();
   }
   // Counts the gap still open too, so a hold just before the check shows.
-  qint64 Longest() const {
-    return std::max(longest_, clock_.elapsed() - (RunQueueMs() - waited_));
-  }
+  qint64 Longest() const { return std::max(longest_, clock_.elapsed() - (RunQueueMs() - waited_)); }
 
  private:
   // This thread's time in the run queue (Linux's schedstat), 0 without it.
