@@ -306,8 +306,7 @@ void TMainForm::CreateClientArea() {
     summary.Listing = Lister->StatusText();
     // A command that does not answer is told while no listing is.
     if (summary.Listing.empty() && FileCommands) summary.Listing = FileCommands->StatusText();
-    if (summary.Listing.empty() && !Commands->NotResponding().empty())
-      summary.Listing = "|b|1Not responding: " + MarkupEscape(Commands->NotResponding());
+    if (summary.Listing.empty()) summary.Listing = NotRespondingText(Commands->NotResponding());
     return summary;
   };
   connect(Lister, &TFolderLister::progressed, StatusBar, [this] { StatusBar->update(); });

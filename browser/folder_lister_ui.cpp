@@ -78,7 +78,7 @@ bool TFolderLister::NotResponding() const {
 
 std::string TFolderLister::StatusText() const {
   if (!job_) return std::string();
-  if (NotResponding()) return "|b|1Not responding: " + MarkupEscape(folder_);
+  if (NotResponding()) return NotRespondingText(folder_);
   const int64_t n = Progress();
   return "|4|bListing ...|b  " + NumToStrCommas(n) + " " + ItemWord(n);
 }

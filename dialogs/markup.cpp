@@ -80,6 +80,10 @@ std::string MarkupEscape(const std::string &text, char escape) {
   return result;
 }
 
+std::string NotRespondingText(const std::string &what) {
+  return what.empty() ? std::string() : "|b|1Not responding: " + MarkupEscape(what);
+}
+
 std::vector<MarkupToken> MarkupParse(const std::string &text, char escape) {
   std::vector<MarkupToken> tokens;
   size_t i = 0;

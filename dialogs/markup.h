@@ -64,6 +64,11 @@ std::string MarkupPlainText(const std::string &text, char escape = NiceLabelForm
 // feed would break the line) becomes U+FFFD. Everything else stays as it is.
 std::string MarkupEscape(const std::string &text, char escape = NiceLabelFormatChar);
 
+// The status bar's markup for a folder, file or command that has not
+// answered for a while ("Not responding: " and what, escaped); empty for an
+// empty what.
+std::string NotRespondingText(const std::string &what);
+
 // ---- Layout -------------------------------------------------------------------
 
 // The font state at a run: style flags and the size as a fraction of the

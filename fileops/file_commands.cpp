@@ -99,18 +99,6 @@ std::vector<std::string> MarkedNames(const std::vector<FileEntry> &list) {
   return names;
 }
 
-RenameResult RenameMarked(TFileListState &list, const std::string &folder, int32_t mode,
-                          const std::string &typed) {
-  const RenameResult result = RenameNames(MarkedNames(list.FileList), folder, mode, typed);
-  ApplyRename(result, list);
-  return result;
-}
-
-void ApplyRename(const RenameResult &result, TFileListState &list) {
-  if (!result.SelectName.empty()) list.PendingSelectName = result.SelectName;
-  for (const std::string &line : result.Log) LogDetail(line);
-}
-
 // ---- Delete ---------------------------------------------------------------------
 
 std::string DeleteQuestion(const std::vector<FileEntry> &list) {

@@ -61,12 +61,6 @@ RenameResult RenameNames(const std::vector<std::string> &names, const std::strin
                          int32_t mode, const std::string &typed);
 // The names of the marked entries of list, in list order.
 std::vector<std::string> MarkedNames(const std::vector<FileEntry> &list);
-// What a rename changes in the window: list.PendingSelectName becomes the last
-// new name reached, and each rename done goes to the event log.
-void ApplyRename(const RenameResult &result, TFileListState &list);
-// RenameNames on the marked entries of list.FileList, then ApplyRename.
-RenameResult RenameMarked(TFileListState &list, const std::string &folder, int32_t mode,
-                          const std::string &typed);
 
 // ---- Delete ---------------------------------------------------------------------
 

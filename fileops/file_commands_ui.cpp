@@ -157,8 +157,7 @@ void TFileCommands::ListAgainIn(const std::string &folder, const std::string &se
 }
 
 std::string TFileCommands::StatusText() const {
-  const std::string what = runner_->NotResponding();
-  return what.empty() ? std::string() : "|b|1Not responding: " + MarkupEscape(what);
+  return NotRespondingText(runner_->NotResponding());
 }
 
 void TFileCommands::bDeleteClick(QObject *sender) {

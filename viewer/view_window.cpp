@@ -595,7 +595,7 @@ void TViewFileForm::ShowLoadingState() {
 
 void TViewFileForm::LoadingTick() {
   SetStatusText(LoadClock.isValid() && LoadClock.elapsed() >= kNotRespondingMs
-                    ? "|b|1Not responding: " + MarkupEscape(FileName)
+                    ? NotRespondingText(FileName)
                     : std::string("|b|2Loading ..."));
   pbImage->update();
 }

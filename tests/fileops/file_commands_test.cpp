@@ -198,18 +198,17 @@ TEST_F(FileCommands, RenamesNeverReplaceAndDuplicatesNeverCollide) {
   Write(work + "y.txt", "Y");
   Write(work + "a.md", "A");
   Write(work + "z.md", "old");
-  TFileListState list;
-  list.FileList = {Entry("y.txt", true), Entry("a.md", true)};
-  RenameResult r = RenameMarked(list, work, rmBaseNames, "z");
+  RenameResult r = RenameNames({"y.txt", "a.md"}, work, rmBaseNames, "z");
   EXPECT_FALSE(r.Ok);
   EXPECT_EQ(r.Renamed, 1);
   EXPECT_EQ(r.FailedName, "a.md");
+  EXPECT_EQ(r.SelectName, "z.txt");
+  EXPECT_EQ(r.Log, (std::vector<std::string>{work + "y.txt renamed to z.txt"}));
   EXPECT_EQ(Read(work + "z.txt"), "Y");
   EXPECT_EQ(Read(work + "z.md"), "old");
   EXPECT_EQ(Read(work + "a.md"), "A");
   // A name that would leave the folder is refused.
-  list.FileList = {Entry("z.txt", true)};
-  EXPECT_FALSE(RenameMarked(list, work, rmName, "../z.txt").Ok);
+  EXPECT_FALSE(RenameNames({"z.txt"}, work, rmName, "../z.txt").Ok);
   EXPECT_EQ(Read(work + "z.txt"), "Y");
 
   EXPECT_EQ(DuplicateStep(".profile"), "_.profile");
