@@ -463,20 +463,6 @@ bool TViewFileForm::LandImage(TImageLoad &load) {
   return true;
 }
 
-bool TViewFileForm::LoadImageFile() {
-  DropPreview();
-  Picture = TPicture{};
-  Scaled = QImage();
-  TImageLoad load;
-  load.path = FileName;
-  load.type = ImageTypeOf(FileName);
-  if (load.type == TImageFileKind::None) return false;
-  if (!FullScreen() && screen()) load.screenHeight = screen()->geometry().height();
-  load.base = palette().color(QPalette::Base);
-  DecodeImageFile(load, nullptr);
-  return AcceptImage(load);
-}
-
 void TViewFileForm::DropPreview() {
   if (FullJob) FullJob->Cancel();
   FullJob.reset();

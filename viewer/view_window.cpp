@@ -224,9 +224,7 @@ TViewFileForm::TViewFileForm(QWidget *parent) : QWidget(parent, Qt::Window) {
 }
 
 TViewFileForm::~TViewFileForm() {
-  DropLoadJob();
-  DropPreview();
-  if (FindJob) FindJob->Cancel();
+  DropJobs();
   if (LockedView == this) LockedView = nullptr;
 }
 
@@ -283,15 +281,10 @@ void TViewFileForm::CreateToolBars() {
   connect(bSave, &QAction::triggered, this, [this] { SaveTextFile(); });
   // The editor's own commands act on the whole text: during a load they
   // wait for it. Copying takes the selection, which lies in what is in.
-  auto whole = [this](void (QPlainTextEdit::*command)()) {
-    return [this, command] {
-      if (!DeferWhileLoading([this, command] { (Memo->*command)(); })) (Memo->*command)();
-    };
-  };
-  connect(bSelectAll, &QAction::triggered, this, whole(&QPlainTextEdit::selectAll));
-  connect(bCut, &QAction::triggered, this, whole(&QPlainTextEdit::cut));
+  connect(bSelectAll, &QAction::triggered, this, WholeText(&QPlainTextEdit::selectAll));
+  connect(bCut, &QAction::triggered, this, WholeText(&QPlainTextEdit::cut));
   connect(bCopy, &QAction::triggered, Memo, &QPlainTextEdit::copy);
-  connect(bPaste, &QAction::triggered, this, whole(&QPlainTextEdit::paste));
+  connect(bPaste, &QAction::triggered, this, WholeText(&QPlainTextEdit::paste));
   connect(bHexAscii, &QAction::triggered, this, &TViewFileForm::HexAsciiClick);
   connect(bTabsSpaces, &QAction::triggered, this, &TViewFileForm::CovertTabsSpacesClick);
   connect(bCase, &QAction::triggered, this, &TViewFileForm::CaseClick);
@@ -345,17 +338,12 @@ void TViewFileForm::CreateMenu() {
 
   connect(PopupMenuMemo, &QMenu::aboutToShow, this,
           [this] { mSaveAs->setEnabled(bSave->isEnabled()); });
-  auto whole = [this](void (QPlainTextEdit::*command)()) {
-    return [this, command] {
-      if (!DeferWhileLoading([this, command] { (Memo->*command)(); })) (Memo->*command)();
-    };
-  };
-  connect(mUndo, &QAction::triggered, this, whole(&QPlainTextEdit::undo));
+  connect(mUndo, &QAction::triggered, this, WholeText(&QPlainTextEdit::undo));
   connect(mSaveAs, &QAction::triggered, this, [this] { SaveTextFile(); });
-  connect(mSelectAll, &QAction::triggered, this, whole(&QPlainTextEdit::selectAll));
-  connect(mCut, &QAction::triggered, this, whole(&QPlainTextEdit::cut));
+  connect(mSelectAll, &QAction::triggered, this, WholeText(&QPlainTextEdit::selectAll));
+  connect(mCut, &QAction::triggered, this, WholeText(&QPlainTextEdit::cut));
   connect(mCopy, &QAction::triggered, Memo, &QPlainTextEdit::copy);
-  connect(mPaste, &QAction::triggered, this, whole(&QPlainTextEdit::paste));
+  connect(mPaste, &QAction::triggered, this, WholeText(&QPlainTextEdit::paste));
   connect(mHexAscii, &QAction::triggered, this, &TViewFileForm::HexAsciiClick);
   connect(mTabsSpaces, &QAction::triggered, this, &TViewFileForm::CovertTabsSpacesClick);
   connect(mCase, &QAction::triggered, this, &TViewFileForm::CaseClick);
@@ -418,12 +406,8 @@ void TViewFileForm::ResetView() {
   bPause->setVisible(false);
   bPause->setChecked(false);
   Mode = vmEmpty;
-  DropLoadJob();
-  DropPreview();
+  DropJobs();
   StopLoading();
-  LoadedSource.reset();
-  if (FindJob) FindJob->Cancel();
-  FindJob.reset();
   Memo->setReadOnly(false);
   Memo->clear();
   Memo->document()->setModified(false);
@@ -491,13 +475,6 @@ bool TViewFileForm::LoadText(const std::string &path) {
   read.kind = TViewKind::Text;
   ReadForView(path, read, nullptr);
   return ShowText(read);
-}
-
-bool TViewFileForm::LoadHex(const std::string &path) {
-  TViewRead read;
-  read.kind = TViewKind::Hex;
-  ReadForView(path, read, nullptr);
-  return ShowHex(read);
 }
 
 bool TViewFileForm::ShowText(TViewRead &read) {
@@ -574,6 +551,18 @@ bool TViewFileForm::RunLoadJob(std::function<void(const TWorkerJob &)> work,
   LoadClock.start();
   LoadTick->start();
   return false;
+}
+
+void TViewFileForm::DropFind() {
+  LoadedSource.reset();
+  if (FindJob) FindJob->Cancel();
+  FindJob.reset();
+}
+
+void TViewFileForm::DropJobs() {
+  DropLoadJob();
+  DropPreview();
+  DropFind();
 }
 
 void TViewFileForm::DropLoadJob() {
@@ -682,15 +671,15 @@ void TViewFileForm::StopLoading() {
   Memo->document()->setUndoRedoEnabled(true);
 }
 
-void TViewFileForm::FinishLoading() {
-  // Pieces of a bounded size keep the converted text small.
-  while (LoadPiece(16 * kLoadPiece)) {
-  }
-}
-
 std::string TViewFileForm::LoadingStatus(const char *note) const {
   const size_t size = Pending.source ? std::max<size_t>(1, Pending.source->size()) : 1;
   return "|b|2Loading ... " + std::to_string(Pending.done * 100 / size) + " %|b|0  (" + note + ")";
+}
+
+std::function<void()> TViewFileForm::WholeText(void (QPlainTextEdit::*command)()) {
+  return [this, command] {
+    if (!DeferWhileLoading([this, command] { (Memo->*command)(); })) (Memo->*command)();
+  };
 }
 
 bool TViewFileForm::DeferWhileLoading(std::function<void()> command) {
@@ -754,10 +743,7 @@ void TViewFileForm::closeEvent(QCloseEvent *event) {
     return;
   }
   StopLoading();
-  DropLoadJob();
-  DropPreview();
-  if (FindJob) FindJob->Cancel();
-  FindJob.reset();
+  DropJobs();
   if (Mode == vmMedia && ViewerHooks().stopMedia) ViewerHooks().stopMedia(this);
   if (Mode == vmText || Mode == vmHex) {
     INIWriteNum("ViewWidth", width());
@@ -844,11 +830,7 @@ void TViewFileForm::MemoChange() {
   const bool modified = Memo->document()->isModified();
   bSave->setEnabled(modified);
   // The text as loaded no longer is the editor's.
-  if (modified && !Loading()) {
-    LoadedSource.reset();
-    if (FindJob) FindJob->Cancel();
-    FindJob.reset();
-  }
+  if (modified && !Loading()) DropFind();
 }
 
 void TViewFileForm::MemoClick(bool copySelection) {
@@ -1242,7 +1224,7 @@ bool TViewFileForm::MemoKeyDown(QKeyEvent *event) {
       return true;
     case Qt::Key_A:
       if (!ctrl) return false;
-      if (!DeferWhileLoading([this] { Memo->selectAll(); })) Memo->selectAll();
+      WholeText (&QPlainTextEdit::selectAll)();
       return true;
     case Qt::Key_F3:
       if (mods != Qt::NoModifier) return false;
@@ -1314,7 +1296,7 @@ bool TViewFileForm::eventFilter(QObject *watched, QEvent *event) {
     if (type == QEvent::MouseButtonPress) {
       auto *mouse = static_cast<QMouseEvent *>(event);
       if (mouse->button() == Qt::RightButton && (mouse->buttons() & Qt::LeftButton)) {
-        if (!DeferWhileLoading([this] { Memo->paste(); })) Memo->paste();
+        WholeText (&QPlainTextEdit::paste)();
         return true;
       }
     } else if (type == QEvent::MouseButtonRelease) {

@@ -178,8 +178,8 @@ class TViewFileForm : public QWidget {
   // Loading (ViewFile's steps for text and hex); false after an error message.
   void ResetView();
   void PrepareText();
+  // Reads path and shows it as text, whatever it holds (tests use it too).
   bool LoadText(const std::string &path);
-  bool LoadHex(const std::string &path);
   void UpdateCaption();
   // The file being read or decoded on a worker for this window; the window
   // shows "Loading ..." till it lands. ResetView and closing drop it.
@@ -194,11 +194,12 @@ class TViewFileForm : public QWidget {
   // would change the text are refused with a status text, and commands that
   // need the whole text wait for it (DeferWhileLoading).
   bool Loading() const { return Pending.active; }
-  void FinishLoading();  // puts the rest in at once
   // While loading: keeps command (replacing one kept before) to run once
   // the whole text is in, shows so in the status bar, and returns true.
   // Otherwise returns false and the caller goes on.
   bool DeferWhileLoading(std::function<void()> command);
+  // An editor command that acts on the whole text: it waits for the load.
+  std::function<void()> WholeText(void (QPlainTextEdit::*command)());
   // The status text while loading: the share loaded, and what waits for it.
   std::string LoadingStatus(const char *note) const;
 
@@ -206,9 +207,7 @@ class TViewFileForm : public QWidget {
   // the window; false after an error message.
   bool ShowImage();
   bool ShowMedia();
-  // Image mode. LoadImageFile is true when FileName has an image extension
-  // and the file decoded into Picture; otherwise a message has been shown.
-  bool LoadImageFile();
+  // Image mode.
   void FitWindowToImage();
   void SetZoom(int32_t z);
   void ZoomInClick();
@@ -326,6 +325,7 @@ class TViewFileForm : public QWidget {
   std::shared_ptr<const std::string> LoadedSource;
   bool LoadedHex = false;
   TJobHandle FindJob;
+  void DropFind();  // the loaded text and a find on it
   void StartFind(const std::string &needle, int direction, int editorStart);
   // Selects the editor's characters [start, end); beeps when start < 0.
   void ShowFound(int64_t start, int64_t end);
@@ -338,6 +338,8 @@ class TViewFileForm : public QWidget {
   QElapsedTimer LoadClock;
   QTimer *LoadTick = nullptr;  // the waiting window's status text
   void DropLoadJob();
+  // Cancels every job of the window: the read, the full picture, a find.
+  void DropJobs();
   void ShowLoadingState();
   void LoadingTick();
   // Lands ViewFile's read: text, hex, the desktop or nothing; true when the
