@@ -120,8 +120,9 @@ void PostKey(int key, int modifiers, bool extended);
 
 // ---- Bitmaps -------------------------------------------------------------------
 
-// Turns the image 90 degrees clockwise in place, as 24-bit RGB: new (row r,
-// column c) = old (row old height - 1 - c, column r).
+// Turns the image 90 degrees clockwise in place, as opaque RGB (32-bit
+// pixels, alpha dropped): new (row r, column c) = old (row old height - 1 -
+// c, column r).
 void BitmapRotate(QImage &bitmap);
 // Replaces rect by the largest rectangle of width : height that fits rect's
 // size, centred in (0, 0, rect width, rect height). Unchanged when width or

@@ -711,8 +711,7 @@ void TViewFileForm::bRotateCWClick() {
   if (bitmap.hasAlphaChannel()) {
     bitmap = bitmap.transformed(QTransform().rotate(90)).convertToFormat(QImage::Format_ARGB32);
   } else {
-    BitmapRotate(bitmap);
-    bitmap = bitmap.convertToFormat(QImage::Format_RGB32);
+    BitmapRotate(bitmap);  // opaque 32-bit pixels
   }
   if (bitmap.isNull()) return;
   const std::optional<QRgb> transparent = Picture.TransparentColour;

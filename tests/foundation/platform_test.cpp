@@ -18,9 +18,11 @@
 #include <QThread>
 #include <QTimer>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <list>
 #include <map>
+#include <random>
 
 #include "test_util.h"
 
@@ -117,7 +119,7 @@ TEST(PlatformBitmaps, RotateClockwise) {
   const char names[] = "abcdef";
   auto colour = [](char n) { return qRgb(n, 2 * n - 150, 255 - n); };
   for (int i = 0; i < 6; ++i) six.setPixel(i % 3, i / 3, colour(names[i]));
-  QImage original = six.convertToFormat(QImage::Format_RGB888);
+  const QImage original = six;
   BitmapRotate(six);
   ASSERT_EQ(six.size(), QSize(2, 3));
   const char *expected[] = {"da", "eb", "fc"};
@@ -129,6 +131,27 @@ TEST(PlatformBitmaps, RotateClockwise) {
   QImage empty;
   BitmapRotate(empty);
   EXPECT_TRUE(empty.isNull());
+
+  // The same colours as the plain column walk over 24-bit pixels, for
+  // sizes around the tile's and pictures with alpha or a palette.
+  std::mt19937 random(7);
+  const QImage::Format formats[] = {QImage::Format_RGB32, QImage::Format_ARGB32,
+                                    QImage::Format_RGB888, QImage::Format_Indexed8};
+  for (int round = 0; round < 60; ++round) {
+    const int w = 1 + static_cast<int>(random() % 140), h = 1 + static_cast<int>(random() % 140);
+    QImage picture(w, h, QImage::Format_ARGB32);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) picture.setPixel(x, y, static_cast<QRgb>(random()));
+    picture = picture.convertToFormat(formats[round % 4]);
+    const QImage source = picture.convertToFormat(QImage::Format_RGB888);
+    QImage plain(h, w, QImage::Format_RGB888);
+    for (int r = 0; r < w; ++r)
+      for (int c = 0; c < h; ++c)
+        std::memcpy(plain.scanLine(r) + 3 * c, source.constScanLine(h - 1 - c) + 3 * r, 3);
+    BitmapRotate(picture);
+    ASSERT_EQ(picture.convertToFormat(QImage::Format_RGB888), plain)
+        << w << " x " << h << " format " << formats[round % 4];
+  }
 }
 
 TEST(PlatformControls, EditableNamesKeepTheirBytes) {
