@@ -67,7 +67,16 @@ void INIWinLoad(QWidget *form) {
     if (offScreen(left, width, desk.x(), desk.width())) left = 0;
     if (offScreen(top, height, desk.y(), desk.height())) top = 0;
   }
-  form->setGeometry(left, top, width, height);
+  // A window never placed, with no place stored (its first start), is left
+  // to the window manager: a client position of (0, 0) would put the title
+  // bar above the screen's top edge, out of reach.
+  const bool unplaced = !form->testAttribute(Qt::WA_Moved) &&
+                        INIRead(WinKey(form, "Left")).empty() &&
+                        INIRead(WinKey(form, "Top")).empty();
+  if (unplaced)
+    form->resize(width, height);
+  else
+    form->setGeometry(left, top, width, height);
   // A window closed maximised opens maximised over the normal place just set.
   if (!HasFixedBorder(form) && StoredMaximized(form) == "1")
     form->setWindowState(form->windowState() | Qt::WindowMaximized);

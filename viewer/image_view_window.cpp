@@ -416,6 +416,7 @@ bool TViewFileForm::ShowImage() {
   load->base = palette().color(QPalette::Base);
   const bool landed = RunLoadJob([load](const TWorkerJob &job) { DecodeImageFile(*load, &job); },
                                  [this, load] {
+                                   LoadingImage = false;
                                    QPointer<TViewFileForm> self(this);
                                    const bool shown = LandImage(*load);
                                    if (!self) return;
@@ -426,6 +427,7 @@ bool TViewFileForm::ShowImage() {
                                  });
   if (landed) return LoadShown;
   // The picture lands later: the window waits with its name and "Loading ...".
+  LoadingImage = true;
   if (!pImage->isVisible()) ShowImagePanel(false);
   ShowLoadingState();
   show();
@@ -453,6 +455,7 @@ bool TViewFileForm::AcceptImage(TImageLoad &load) {
 bool TViewFileForm::LandImage(TImageLoad &load) {
   if (!AcceptImage(load)) {
     Mode = vmEmpty;
+    DropPreview();  // and the tools waiting for the picture
     return false;
   }
   Mode = vmImage;
@@ -460,6 +463,13 @@ bool TViewFileForm::LandImage(TImageLoad &load) {
   FitWindowToImage();
   show();
   pbImage->setFocus();
+  // Tools used while the picture was read run now, or after its full decode.
+  if (!AfterFull.empty()) {
+    if (Preview.isNull())
+      RunAfterFull();
+    else
+      StartFullDecode();  // they run when it lands
+  }
   return true;
 }
 
@@ -467,6 +477,7 @@ void TViewFileForm::DropPreview() {
   if (FullJob) FullJob->Cancel();
   FullJob.reset();
   AfterFull.clear();  // they were meant for the picture that goes
+  pbImage->unsetCursor();
   Preview = QImage();
   PreviewBytes.reset();
 }
@@ -507,16 +518,20 @@ void TViewFileForm::StartFullDecode() {
 }
 
 bool TViewFileForm::DeferUntilFull(std::function<void()> command) {
-  if (Preview.isNull()) return false;
-  if (!FullJob) StartFullDecode();
-  const TJobHandle job = FullJob;
-  // Not started (nothing to decode from), or done and landing now: run it.
-  if (!job || (job->Finished() && TWorkerPool::Deliver(job))) return false;
+  if (!(LoadPending() && LoadingImage)) {
+    if (Preview.isNull()) return false;
+    if (!FullJob) StartFullDecode();
+    const TJobHandle job = FullJob;
+    // Not started (nothing to decode from), or done and landing now: run it.
+    if (!job || (job->Finished() && TWorkerPool::Deliver(job))) return false;
+  }
   AfterFull.push_back(std::move(command));
+  pbImage->setCursor(Qt::BusyCursor);  // the tool has been taken and will run
   return true;
 }
 
 void TViewFileForm::RunAfterFull() {
+  pbImage->unsetCursor();
   // A command may queue again or drop the picture: run a copy of the list.
   std::vector<std::function<void()>> commands;
   commands.swap(AfterFull);
@@ -703,7 +718,7 @@ QImage TViewFileForm::RenderedPicture() const {
 }
 
 void TViewFileForm::bRotateCWClick() {
-  if (Mode != vmImage || DeferUntilFull([this] { bRotateCWClick(); })) return;
+  if (DeferUntilFull([this] { bRotateCWClick(); }) || Mode != vmImage) return;
   EnsureFullPicture();
   if (Picture.Empty()) return;
   // A metafile turns into its picture; a transparent picture keeps its alpha.
@@ -722,7 +737,7 @@ void TViewFileForm::bRotateCWClick() {
 }
 
 void TViewFileForm::mCopyImageClick() {
-  if (Mode != vmImage || DeferUntilFull([this] { mCopyImageClick(); })) return;
+  if (DeferUntilFull([this] { mCopyImageClick(); }) || Mode != vmImage) return;
   EnsureFullPicture();
   if (Picture.Empty()) return;
   auto *data = new QMimeData;
@@ -768,7 +783,7 @@ void TViewFileForm::mPasteImageClick() {
 }
 
 void TViewFileForm::mHolesClick(int tag) {
-  if (Mode != vmImage || DeferUntilFull([this, tag] { mHolesClick(tag); })) return;
+  if (DeferUntilFull([this, tag] { mHolesClick(tag); }) || Mode != vmImage) return;
   EnsureFullPicture();
   if (Picture.IsMetafile || Picture.Bitmap.isNull()) return;
   QImage &b = Picture.Bitmap;
@@ -781,7 +796,7 @@ void TViewFileForm::mHolesClick(int tag) {
 }
 
 void TViewFileForm::mSaveAsImageClick() {
-  if (Mode == vmImage && !DeferUntilFull([this] { mSaveAsImageClick(); })) SaveImageAs(this);
+  if (!DeferUntilFull([this] { mSaveAsImageClick(); }) && Mode == vmImage) SaveImageAs(this);
 }
 
 bool SaveImageAs(TViewFileForm *form) {
@@ -812,8 +827,8 @@ bool TViewFileForm::PrintImage(QPrinter &printer) {
 }
 
 void TViewFileForm::bPrintClick() {
-  if (Mode != vmImage || (Picture.Empty() && Preview.isNull())) return;
   if (DeferUntilFull([this] { bPrintClick(); })) return;
+  if (Mode != vmImage || (Picture.Empty() && Preview.isNull())) return;
   QPrinter printer(QPrinter::HighResolution);
   const QPrinterInfo printerInfo = QPrinterInfo::defaultPrinter();
   if (!printerInfo.isNull()) {

@@ -568,6 +568,7 @@ void TViewFileForm::DropJobs() {
 void TViewFileForm::DropLoadJob() {
   if (LoadJob) LoadJob->Cancel();
   LoadJob.reset();
+  LoadingImage = false;
   if (LoadTick) LoadTick->stop();
 }
 

@@ -234,8 +234,9 @@ class TViewFileForm : public QWidget {
   void EnsureFullPicture();
   void StartFullDecode();
   bool FullDecodePending() const { return FullJob != nullptr; }
-  // A tool the user starts while the full decode runs waits for it (true),
-  // so a large picture never holds the window; false: run it now.
+  // A tool the user starts while the picture is read, or while its full
+  // decode runs, waits for it (true), so a large picture never holds the
+  // window and a tool used early is not lost; false: run it now.
   bool DeferUntilFull(std::function<void()> command);
   // Where the picture is painted in pbImage's coordinates.
   QRect ImageRect();
@@ -332,6 +333,7 @@ class TViewFileForm : public QWidget {
 
   // The file read on a worker (see RunLoadJob).
   TJobHandle LoadJob;
+  bool LoadingImage = false;    // the job reads a picture
   bool LoadLate = false;        // the job lands after ViewFile has returned
   bool LoadMadeWindow = false;  // the window was made for the file being read
   bool LoadShown = false;       // what landing the job decided (see ViewFile)

@@ -79,6 +79,20 @@ TEST_F(SettingsQtTest, WindowPositionIsKeptOnScreen) {
   EXPECT_EQ(INIRead("WinMainFormMaximized"), "0");
 }
 
+// A window that was never placed and has no stored place is left where the
+// window manager puts it (a client position of 0, 0 hides its title bar).
+TEST_F(SettingsQtTest, FirstStartLeavesThePlaceToTheWindowManager) {
+  QWidget log;
+  log.setObjectName("LogForm");
+  log.resize(300, 200);
+  INIWinLoad(&log);
+  EXPECT_FALSE(log.testAttribute(Qt::WA_Moved));
+  EXPECT_EQ(log.size(), QSize(300, 200));
+  StoreWindow("LogForm", 40, 50, 320, 210);
+  INIWinLoad(&log);
+  EXPECT_EQ(log.geometry(), QRect(40, 50, 320, 210));
+}
+
 TEST_F(SettingsQtTest, FixedBorderKeepsDesignSize) {
   QDialog fixed;
   fixed.setObjectName("OptionsForm");

@@ -164,6 +164,30 @@ TEST_F(ViewLoadTest, ImageToolsUsedBeforeTheFullPictureWaitForIt) {
   EXPECT_TRUE(messages.empty());
 }
 
+// A tool used while the picture is still being read is kept, shown by a busy
+// cursor, and runs once the picture is in; a picture that fails drops it.
+TEST_F(ViewLoadTest, AToolUsedWhileThePictureIsReadRunsWhenItIsIn) {
+  WriteAll(dir / "slow.png", test::Encode(test::TwoColourImage(40, 30), "PNG"));
+  FsInjectDelay(FsDelayOp::Read, "slow", -1);
+  QPointer<TViewFileForm> view = ViewFile(dir / "slow.png", true, false, "", nullptr);
+  ASSERT_NE(view, nullptr);
+  ASSERT_TRUE(view->LoadPending());
+  view->bRotateCW->trigger();
+  EXPECT_EQ(view->pbImage->cursor().shape(), Qt::BusyCursor);
+  FsReleaseDelays();
+  ASSERT_TRUE(SpinUntil([&] { return !view->LoadPending(); }));
+  EXPECT_EQ(view->Picture.Bitmap.size(), QSize(30, 40));
+  EXPECT_NE(view->pbImage->cursor().shape(), Qt::BusyCursor);
+
+  WriteAll(dir / "slowbad.png", "\x89PNG\r\n\x1A\n damaged");
+  FsInjectDelay(FsDelayOp::Read, "slowbad", 100);
+  QPointer<TViewFileForm> bad = ViewFile(dir / "slowbad.png", true, false, "", nullptr);
+  ASSERT_NE(bad, nullptr);
+  bad->bRotateCW->trigger();
+  ASSERT_TRUE(SpinUntil([&] { return bad.isNull(); }));
+  EXPECT_EQ(messages.size(), 1u);
+}
+
 TEST_F(ViewLoadTest, KeysAndAFindDuringALargeHexLoadDoNotWaitForIt) {
   // Zeros with a mark in the last line: a find must see the end of the file.
   std::string data(2 << 20, '\0');
