@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -210,6 +211,9 @@ TOptionsForm::TOptionsForm(QWidget *parent) : QWidget(parent, Qt::Tool) {
 
   LoadControls();
   Wire();
+  // Esc closes it as it would a dialog: the window has no button to close it.
+  auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &QWidget::close);
 
   // Windows created before this one showed the defaults.
   TOptionsNotifier &notifier = OptionsNotifier();

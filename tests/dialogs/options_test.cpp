@@ -220,7 +220,7 @@ TEST_F(OptionsFormTest, SwatchesPickAColourForTheirSlot) {
   EXPECT_EQ(colours.count(), 1);
 }
 
-TEST_F(OptionsFormTest, TheMultimediaListIsAnnouncedWhenItsEditIsLeft) {
+TEST_F(OptionsFormTest, TheMultimediaListIsAnnouncedWhenItsEditIsLeftAndEscCloses) {
   Open();
   QSignalSpy multimedia(&OptionsNotifier(), &TOptionsNotifier::multimediaChanged);
   form->eMultimediaExtensions->setFocus();
@@ -230,6 +230,10 @@ TEST_F(OptionsFormTest, TheMultimediaListIsAnnouncedWhenItsEditIsLeft) {
   EXPECT_EQ(multimedia.count(), 0);
   form->eCopyXExclusions->setFocus();
   EXPECT_EQ(multimedia.count(), 1);
+  // Esc closes the window.
+  form->activateWindow();
+  QTest::keyClick(form->eCopyXExclusions, Qt::Key_Escape);
+  EXPECT_FALSE(form->isVisible());
 }
 
 TEST_F(OptionsFormTest, AnUninstalledFontIsShownAsTheFontInUseAndKept) {
